@@ -1,0 +1,48 @@
+// The library frame: process-wide state, the per-thread paint settings
+// and the entry points that load, unload and end threads.
+#pragma once
+
+#include "zvdisp.h"
+#include "zvkern.h"
+
+namespace zv {
+
+// A BITMAPINFO with room for a full 256-entry colour table.  While
+// DISP_PALETTE_INDICES is in force the first 512 bytes of the table hold
+// the identity index table (256 WORDs 0..255) that DIB_PAL_COLORS reads.
+struct PaintBitmapInfo {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[256];
+};
+
+// One per thread, in the kernel slot SettingsSlot; FallbackSettings for a
+// thread whose own block could not be made.
+struct ThreadPaintSettings {
+    HDC PrintDC;                       // printer DC kept open across one print job
+    PaintBitmapInfo PaintInfo;         // scratch header and colour table of every strip
+    PaintBitmapInfo PrinterPaintInfo;  // the copy painters work on for printer DCs
+    UINT DisplayMode;
+};
+
+// Process-wide state.
+extern HINSTANCE InstanceHandle;
+extern int AttachCount;
+extern int SettingsSlot;
+extern UINT RegionClipboardFormat;
+extern ThreadPaintSettings FallbackSettings;
+
+// The region operations handed to the kernel at the first attach.
+extern const RegionServiceTable RegionServices;
+
+// The calling thread's settings, made on first use; never null.
+ThreadPaintSettings *GetPaintSettings();
+int CreatePaintSettings(int bNewSlot);
+void FreePaintSettings(int bProcessDetach);
+
+// Writes 0, 1, ..., 255 as WORDs at the start of the colour table.
+void WriteIdentityIndexTable(PaintBitmapInfo &info);
+
+// The whole of the library entry, callable without a loader (tests).
+BOOL LibraryEntry(HINSTANCE hInstance, DWORD dwReason);
+
+}  // namespace zv

@@ -1,0 +1,45 @@
+/*
+ * zvdisp.h - the display library: painting bitmaps onto device contexts,
+ * regions on bitmaps, window tools, playback and device transfer.
+ *
+ * Every function is __stdcall and exported from zvdisp.dll under its
+ * undecorated Z_ name on both architectures.  Functions return a status
+ * code (RC_*, zvtypes.h) unless stated otherwise.
+ */
+#ifndef ZVDISP_H
+#define ZVDISP_H
+
+#include "zvtypes.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---------------------------------------------------------------------
+ * Display mode: per-thread flags that steer painting.  A new thread
+ * starts with DISP_PALETTE_INDICES | DISP_LIBRARY_DITHER (0x0C).
+ * ------------------------------------------------------------------- */
+#define DISP_ORDERED_DITHER    0x0001u  /* ordered dithering instead of error diffusion */
+#define DISP_DIRECT_PAINT      0x0002u  /* try one StretchDIBits straight from the pixels */
+#define DISP_PALETTE_INDICES   0x0004u  /* strips of <= 8 bits use DIB_PAL_COLORS */
+#define DISP_LIBRARY_DITHER    0x0008u  /* the library reduces colours on <= 8-bit devices */
+#define DISP_SCALE_TO_GRAY     0x0010u  /* 1-bit pages through the gray painters */
+#define DISP_CLUSTERED_DITHER  0x0020u  /* 1-bit ordered dithering with clustered dots */
+#define DISP_SCALE_BITONAL     0x0040u  /* 1-bit pages through the 1-bit scaling painters */
+#define DISP_DITHER_8BIT       0x0080u  /* library reduction on 8-bit devices too */
+#define DISP_CUBE_PALETTE      0x0100u  /* reduce to the 6x6x6 cube instead of 3-3-2 */
+#define DISP_SCALE_FILTER_ALT  0x0200u  /* interpolated scaling, second filter */
+#define DISP_SCALE_FILTER      0x0400u  /* interpolated scaling */
+
+#define DISP_DEFAULT_MODE (DISP_PALETTE_INDICES | DISP_LIBRARY_DITHER)
+
+/* Changes the bits of uFlagMask to their values in uFlagValues; returns
+ * the previous mode. */
+UINT __stdcall Z_SetDisplayMode(UINT uFlagMask, UINT uFlagValues);
+UINT __stdcall Z_GetDisplayMode(void);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* ZVDISP_H */

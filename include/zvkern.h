@@ -1,0 +1,153 @@
+/*
+ * zvkern.h - the toolkit's kernel: memory, per-thread slots, bitmap
+ * storage, rows, palettes, orientation and the region-operations hook.
+ *
+ * Every function is __stdcall and exported from zvkern.dll under its
+ * undecorated name on both architectures.
+ *
+ * Ownership.  The word KernelOwned of a descriptor records what the
+ * kernel allocated for it (KERN_OWNS_*).  A descriptor filled by hand over
+ * the caller's own memory has KernelOwned 0 and Flags BITMAP_ALLOCATED |
+ * BITMAP_CONTIGUOUS; it is valid for every operation, and the kernel
+ * never frees memory it did not allocate.  Region and window-level table
+ * belong to the bitmap whoever made the descriptor and are released with
+ * it.
+ */
+#ifndef ZVKERN_H
+#define ZVKERN_H
+
+#include "zvtypes.h"
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define KERN_OWNS_DATA     0x0001u  /* Data was allocated by the kernel */
+#define KERN_OWNS_PALETTE  0x0002u  /* Palette was allocated by the kernel */
+#define KERN_OWNS_PAINTLUT 0x0004u  /* PaintLUT was allocated by the kernel */
+#define KERN_OWNED_MARK    0x5A560000u /* high half of KernelOwned when any bit is set */
+#define KERN_OWNED_BITS    0x0000FFFFu
+
+/* ---- Memory --------------------------------------------------------
+ * Every allocator counts its live blocks and obeys fault injection.
+ * K_Free releases blocks of K_Alloc, K_AllocZero and K_Realloc and
+ * accepts null.  K_Realloc leaves the block as it was when it fails. */
+void *__stdcall K_Alloc(size_t cbSize);
+void *__stdcall K_AllocZero(size_t nCount, size_t cbEach);
+void *__stdcall K_Realloc(void *pBlock, size_t cbSize);
+void  __stdcall K_Free(void *pBlock);
+/* Short-lived scratch memory (a paint's strip, a temporary row). */
+void *__stdcall K_AllocTemp(size_t cbSize);
+void  __stdcall K_FreeTemp(void *pBlock);
+/* Movable global memory for the clipboard and other system hand-overs.
+ * K_GlobalDetach stops counting a block whose ownership passed to the
+ * system (SetClipboardData succeeded); K_GlobalFree frees and uncounts. */
+HGLOBAL __stdcall K_GlobalAlloc(UINT uFlags, size_t cbSize);
+HGLOBAL __stdcall K_GlobalFree(HGLOBAL hMem);
+void    __stdcall K_GlobalDetach(HGLOBAL hMem);
+
+/* Accounting and fault injection, for tests and applications. */
+int    __stdcall K_GetLiveBlockCount(void);
+/* After nCountdown more successful allocations the next one fails; with
+ * bRepeat non-zero every later one fails too.  -1 turns injection off. */
+void   __stdcall K_SetAllocationFailure(int nCountdown, int bRepeat);
+/* Allocations left before the injected failure; -1 when none is armed
+ * (never armed, turned off, or a one-shot failure already happened). */
+int    __stdcall K_GetAllocationCountdown(void);
+/* Bytes in live blocks now, and the most there were since the last reset. */
+size_t __stdcall K_GetLiveBytes(void);
+size_t __stdcall K_GetPeakBytes(void);
+void   __stdcall K_ResetPeakBytes(void);
+
+/* ---- Per-thread slots ---------------------------------------------- */
+int   __stdcall K_AllocSlot(void);                 /* index, -1 on failure */
+int   __stdcall K_SetSlotValue(int nSlot, void *pValue);
+void *__stdcall K_GetSlotValue(int nSlot);         /* null when never set */
+int   __stdcall K_ReleaseSlot(int nSlot);
+
+/* ---- Bitmaps ------------------------------------------------------- */
+/* A kernel-owned, zero-filled, contiguous bitmap.  For 8 bits or fewer a
+ * palette of 2^bits gray levels ascending from black; PaintLUT identity,
+ * PaintGamma 100, contrast and intensity 0.  Rows are 32-bit aligned. */
+int __stdcall K_CreateBitmap(BitmapHandle *pBitmap, int nWidth, int nHeight, int nBitsPerPixel,
+                             int nOrder, int nOrientation);
+/* Releases what the kernel allocated for the descriptor, the region and
+ * the window-level table, and clears BITMAP_ALLOCATED.  Accepts a
+ * descriptor that is not allocated (nothing to do). */
+int __stdcall K_FreeBitmap(BitmapHandle *pBitmap);
+/* Descriptor copy: pDst names the same pixels, palette and paint table
+ * (owning none of them) and gets copies of the region and the
+ * window-level table. */
+int __stdcall K_CopyBitmapHandle(BitmapHandle *pDst, const BitmapHandle *pSrc);
+/* Full copy: new kernel-owned pixels, palette, paint table, window-level
+ * table and region. */
+int __stdcall K_CopyBitmap(BitmapHandle *pDst, const BitmapHandle *pSrc);
+/* A descriptor for a window of a bitmap: size and bits as given, colour
+ * description (Order, palette, paint settings) taken from pSrc when it is
+ * not null, no data, no region, Flags 0 (but BITMAP_RGN_UNCLIPPED and
+ * BITMAP_PALETTE_HANDLE of pSrc).  Release with K_FreeBitmap, which
+ * releases what the descriptor owns (a region hung on it). */
+int __stdcall K_InitBitmapHandle(BitmapHandle *pDst, const BitmapHandle *pSrc, int nWidth,
+                                 int nHeight, int nBitsPerPixel);
+/* Bytes per row of a bitmap of this width and depth (32-bit aligned). */
+int __stdcall K_BytesPerLine(int nWidth, int nBitsPerPixel);
+
+/* Access brackets: the data is readable between them.  K_BeginAccess
+ * returns a token (>= 1) or a negative status; K_EndAccess takes it back. */
+int __stdcall K_BeginAccess(BitmapHandle *pBitmap);
+int __stdcall K_EndAccess(BitmapHandle *pBitmap, int nToken);
+
+/* Rows.  Copies up to nBytes from byte nOffset of stored row nRow,
+ * clamped to BytesPerLine; returns the count copied or a negative status. */
+int __stdcall K_GetBitmapRow(const BitmapHandle *pBitmap, void *pBuffer, int nRow, int nOffset,
+                             int nBytes);
+int __stdcall K_PutBitmapRow(BitmapHandle *pBitmap, const void *pBuffer, int nRow, int nOffset,
+                             int nBytes);
+
+/* ---- Palettes ------------------------------------------------------ */
+/* Entries nFirst.. of the palette (a gray ramp for a gray bitmap without
+ * one); returns the number written. */
+int __stdcall K_GetBitmapColors(const BitmapHandle *pBitmap, int nFirst, int nCount,
+                                RGBQUAD *pColors);
+int __stdcall K_PutBitmapColors(BitmapHandle *pBitmap, int nFirst, int nCount,
+                                const RGBQUAD *pColors);
+/* 0 not gray, 1 gray ramp ascending from black, 2 gray ramp from white. */
+int __stdcall K_IsGrayScale(const BitmapHandle *pBitmap);
+/* Non-zero when the first nCount palette entries equal pColors. */
+int __stdcall K_ComparePalette(const BitmapHandle *pBitmap, const RGBQUAD *pColors, int nCount);
+/* New palettes; the caller deletes them.  Null on failure. */
+HPALETTE __stdcall K_CreatePaletteFromColors(const RGBQUAD *pColors, int nCount);
+HPALETTE __stdcall K_CreatePaletteFromBitmap(const BitmapHandle *pBitmap);
+/* The fixed display palette of a device class: 1 (2 colours), 4 (the
+ * standard 16) or 8 (3-3-2). */
+HPALETTE __stdcall K_CreateFixedPalette(int nDeviceBits);
+
+/* ---- Orientation --------------------------------------------------- */
+/* How to turn an image shown in nFrom into nTo: first flip vertically
+ * when *pbFlip, then rotate clockwise by *pnDegrees (0, 90, 180, 270). */
+int __stdcall K_GetOrientationTurn(int nFrom, int nTo, int *pnDegrees, int *pbFlip);
+/* Moves *pRect, given in orientation nFrom of a bitmap of stored
+ * nWidth x nHeight, to orientation nTo. */
+int __stdcall K_ConvertRectOrientation(int nFrom, int nWidth, int nHeight, int nTo, RECT *pRect);
+
+/* ---- Regions ------------------------------------------------------- */
+/* Keeps the table the display library registers (all-null withdraws it);
+ * the kernel's own bitmap operations call it to carry regions along. */
+void __stdcall K_SetRegionServiceTable(const RegionServiceTable *pTable);
+const RegionServiceTable *__stdcall K_GetRegionServiceTable(void);
+/* Deletes both caches, frees row table, span store and the object;
+ * accepts null. */
+void __stdcall K_FreeRegion(ZoraRgn *pRgn);
+
+/* ---- Files --------------------------------------------------------- */
+/* Windows BMP files of 1, 4, 8, 16 (5-5-5), 24 and 32 bits, top-down or
+ * bottom-up.  Loaded bitmaps are Order 1, Orientation 0. */
+int __stdcall K_LoadBitmapFile(const char *pszFile, BitmapHandle *pBitmap);
+int __stdcall K_SaveBitmapFile(const char *pszFile, const BitmapHandle *pBitmap);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* ZVKERN_H */

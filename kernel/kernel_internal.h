@@ -1,0 +1,38 @@
+// Helpers shared by the kernel's source files.
+#pragma once
+
+#include "zvkern.h"
+
+#include <cstdint>
+
+namespace zv::kern {
+
+// True when fault injection says the allocation being made must fail.
+bool InjectedFailure();
+
+// What the kernel allocated for a descriptor; 0 for hand-made ones (and
+// for any word that does not carry the kernel's mark).
+inline uint32_t OwnedBits(const BitmapHandle &b) {
+    return (b.KernelOwned & ~KERN_OWNED_BITS) == KERN_OWNED_MARK ? b.KernelOwned & KERN_OWNED_BITS : 0;
+}
+
+inline uint32_t OwnedWord(uint32_t bits) { return bits ? KERN_OWNED_MARK | bits : 0; }
+
+inline bool IsValidDepth(int bits) {
+    return (bits >= 1 && bits <= 8) || bits == 12 || bits == 16 || bits == 24 || bits == 32 || bits == 48 ||
+           bits == 64;
+}
+
+inline bool IsValidOrientation(int o) { return o >= 0 && o <= 8 && o != 6; }
+
+// Orientations that show the stored rows as columns.
+inline bool ExchangesAxes(int o) { return o == 4 || o == 5 || o == 7 || o == 8; }
+
+inline bool HasData(const BitmapHandle *b) {
+    return b && (b->Flags & BITMAP_ALLOCATED) && b->Data;
+}
+
+// Row stride for a width and depth, 32-bit aligned; 0 when it overflows.
+int64_t StrideOf(int width, int bits);
+
+}  // namespace zv::kern
