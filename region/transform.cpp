@@ -270,8 +270,11 @@ int __stdcall RgnRotateWithBitmap(BitmapHandle *pBitmap, int nOldWidth, int nOld
                 for (int i = 0; i < 2; ++i)
                     lo[i] = std::min(lo[i], p[i]), hi[i] = std::max(hi[i], p[i]);
             }
+        // The turned corners are pixels of the rectangle, the largest
+        // included: a half turn of a 10 x 10 frame brings source column 0
+        // to destination column 10.
         const RECT turned{static_cast<LONG>(lo[0] + newCx), static_cast<LONG>(lo[1] + newCy),
-                          static_cast<LONG>(hi[0] + newCx), static_cast<LONG>(hi[1] + newCy)};
+                          static_cast<LONG>(hi[0] + newCx + 1), static_cast<LONG>(hi[1] + newCy + 1)};
         UnionRect(&dst, &bitmapRect, &turned);
     }
 
@@ -415,7 +418,7 @@ LONG ScaleOut(LONG v, int32_t num, int32_t den, int32_t extra) {
         return 0;
     if (std::llabs(v) * std::llabs(static_cast<int64_t>(num)) > INT32_MAX)
         return static_cast<LONG>((static_cast<double>(v) * num + extra) / den);
-    return static_cast<LONG>((v * num + extra) / den);
+    return static_cast<LONG>((static_cast<int64_t>(v) * num + extra) / den);
 }
 
 }  // namespace

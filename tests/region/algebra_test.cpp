@@ -445,45 +445,6 @@ TEST(RgnCombine, NullRegionRemovesInEveryModeAndBadModesAreRefused) {
     Z_FreeBitmapRgn(&bm);
 }
 
-// Runs op (which changes bm's region) under every allocation failure.
-// A failure must give RC_NO_MEMORY and leave the region as it was, or -
-// when only a final trim failed - succeed with the clean run's result.
-void SweepRegionOp(BitmapHandle &bm, const std::function<int()> &op, int failCode = RC_NO_MEMORY) {
-    ZoraRgn *master = bm.Region;
-    const Snapshot before = SnapshotOf(master);
-    auto restore = [&] {
-        K_FreeRegion(bm.Region);
-        bm.Region = nullptr;
-        if (master) {
-            ASSERT_EQ(Z_CopyZoraRgn(&bm.Region, master), RC_SUCCESS);
-        }
-    };
-    bm.Region = nullptr;
-    restore();
-    ASSERT_EQ(op(), RC_SUCCESS);
-    ASSERT_EQ(InvariantFailure(bm.Region), "");
-    const Snapshot expected = SnapshotOf(bm.Region);
-    restore();
-    zvtest::SweepAllocationFailures(
-        op,
-        [&](int rc) {
-            if (rc == RC_SUCCESS) {
-                EXPECT_TRUE(SnapshotOf(bm.Region) == expected);
-                restore();
-            } else {
-                EXPECT_EQ(rc, failCode);
-                EXPECT_TRUE(SnapshotOf(bm.Region) == before);
-            }
-        },
-        [&](int rc) {
-            EXPECT_EQ(rc, RC_SUCCESS);
-            EXPECT_TRUE(SnapshotOf(bm.Region) == expected);
-            restore();
-        });
-    K_FreeRegion(bm.Region);
-    bm.Region = master;
-}
-
 TEST(RgnCombine, EveryAllocationFailureLeavesTheBitmapRegion) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(5);
