@@ -18,7 +18,7 @@
 namespace rgntest {
 
 // Pixels (x, y) with kLo <= x, y < kHi.
-constexpr int kLo = -96, kHi = 288, kSpan = kHi - kLo;
+constexpr int kLo = -64, kHi = 192, kSpan = kHi - kLo;
 
 struct Mask {
     std::vector<uint8_t> bit;

@@ -89,7 +89,7 @@ TEST(RgnScale, RandomScalesAgainstNearestNeighbourSampling) {
     std::mt19937 rng(13);
     for (int iter = 0; iter < 600; ++iter) {
         SCOPED_TRACE(iter);
-        const Mask m = RandomMask(rng, 0, 0, 50, 50);
+        const Mask m = RandomMask(rng, 0, 0, 45, 45);
         ZoraRgn *r = RgnOfMask(m);
         const int xn = 1 + static_cast<int>(rng() % 4), xd = 1 + static_cast<int>(rng() % 5);
         const int yn = 1 + static_cast<int>(rng() % 4), yd = 1 + static_cast<int>(rng() % 5);
@@ -401,6 +401,11 @@ TEST(RgnBitmapOps, CopyWithOffsetResizeAndOffset) {
     src.Region = RgnOfMask(m);
     zvtest::SweepAllocationFailures([&] { return zv::RgnCopyWithOffset(&dst, &src, 2, 2); },
                                     [&](int rc) {
+                                        if (rc == RC_SUCCESS) {  // only the clip's trim failed
+                                            EXPECT_EQ(InvariantFailure(dst.Region), "");
+                                            Z_FreeBitmapRgn(&dst);
+                                            return;
+                                        }
                                         EXPECT_EQ(rc, RC_NO_MEMORY);
                                         EXPECT_EQ(dst.Region, nullptr);
                                     },
