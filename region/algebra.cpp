@@ -36,13 +36,13 @@ RECT IntersectionOf(const RECT &a, const RECT &b) {
 void IntersectRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb, int32_t) {
     uint32_t i = 0, j = 0;
     while (i < na && j < nb) {
-        RgnBuilderAddSpan(out, std::max(a[i], b[j]), std::min(a[i + 1], b[j + 1]));
-        if (a[i + 1] < b[j + 1])
-            i += 2;
-        else if (b[j + 1] < a[i + 1])
-            j += 2;
-        else
-            i += 2, j += 2;
+        const int32_t ae = a[i + 1], be = b[j + 1];
+        const int32_t s = std::max(a[i], b[j]), e = std::min(ae, be);
+        if (s < e)
+            RgnBuilderAddSpan(out, s, e);
+        // The run that ends first is done; both when they end together.
+        i += ae <= be ? 2 : 0;
+        j += be <= ae ? 2 : 0;
     }
 }
 
@@ -107,12 +107,19 @@ void SubtractRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *
 }
 
 // Walks the rows of rect, handing each row function the inputs' runs.
+// `runs` is the expected size of the result, reserved at the start.  The
+// strict bound (every result run ends where an input run ends: the sum of
+// both inputs, twice that for exclusive or) is usually far too much, and
+// fresh large blocks cost a page fault per page touched, so the estimates
+// below are the larger input plus a share of the smaller; a result beyond
+// the estimate grows the store.
 template <class RowFn>
-int WalkRows(ZoraRgn **ppOut, const RECT &rect, const ZoraRgn *a, const ZoraRgn *b, RowFn &&row) {
+int WalkRows(ZoraRgn **ppOut, const RECT &rect, const ZoraRgn *a, const ZoraRgn *b, size_t runs, RowFn &&row) {
     RgnBuilder out;
     int rc = RgnBuilderBegin(out, rect);
     if (rc != RC_SUCCESS)
         return rc;
+    RgnBuilderReserve(out, runs * 8);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
         uint32_t na, nb;
         const int32_t *ra = RgnRowRuns(a, y, &na);
@@ -124,6 +131,13 @@ int WalkRows(ZoraRgn **ppOut, const RECT &rect, const ZoraRgn *a, const ZoraRgn 
     RgnBuilderFinish(out);
     *ppOut = out.Region;
     return RC_SUCCESS;
+}
+
+size_t RunsOf(const ZoraRgn *r) { return r->SpanStoreSize / 8; }
+
+size_t Estimate(const ZoraRgn *a, const ZoraRgn *b) {
+    const size_t x = RunsOf(a), y = RunsOf(b);
+    return std::max(x, y) + std::min(x, y) / 4;
 }
 
 uint32_t LongestRow(const ZoraRgn *r) {
@@ -234,19 +248,19 @@ int RgnFromRect(ZoraRgn **ppOut, const RECT *pRect) {
 int RgnIntersect(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, IntersectionOf(a->Bounds, b->Bounds), a, b, IntersectRow);
+    return WalkRows(ppOut, IntersectionOf(a->Bounds, b->Bounds), a, b, std::max(RunsOf(a), RunsOf(b)), IntersectRow);
 }
 
 int RgnUnion(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b, UnionRow);
+    return WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b, Estimate(a, b), UnionRow);
 }
 
 int RgnSubtract(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, a->Bounds, a, b, SubtractRow);
+    return WalkRows(ppOut, a->Bounds, a, b, RunsOf(a) + RunsOf(b) / 4, SubtractRow);
 }
 
 // (a - b) u (b - a), the two differences of a row made in scratch rows
@@ -261,7 +275,7 @@ int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!scratch)
         return RC_NO_MEMORY;
     int32_t *ab = scratch, *ba = scratch + scratchValues;
-    const int rc = WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b,
+    const int rc = WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b, RunsOf(a) + RunsOf(b),
                             [&](RgnBuilder &out, const int32_t *ra, uint32_t na, const int32_t *rb, uint32_t nb,
                                 int32_t left) {
                                 uint32_t nab = 0, nba = 0;
@@ -284,7 +298,7 @@ int RgnClipToRect(ZoraRgn *pRgn, const RECT *pRect) {
     if (EqualRect(&clip, &pRgn->Bounds))
         return RC_SUCCESS;
     ZoraRgn *clipped = nullptr;
-    const int rc = WalkRows(&clipped, clip, pRgn, pRgn,
+    const int rc = WalkRows(&clipped, clip, pRgn, pRgn, RunsOf(pRgn),
                             [&](RgnBuilder &out, const int32_t *v, uint32_t n, const int32_t *, uint32_t, int32_t) {
                                 for (uint32_t i = 0; i < n; i += 2)
                                     RgnBuilderAddSpan(out, std::max<int32_t>(v[i], clip.left), std::min<int32_t>(v[i + 1], clip.right));

@@ -4,7 +4,9 @@
 // committed, the most values one row of the build rectangle can need
 // (a row of width w holds at most (w + 1) / 2 separate runs), so a row is
 // written without capacity checks and the store grows only between rows,
-// by GrowStep bytes (a whole number of rows, up to 16 KB).  The row table
+// by GrowStep bytes (a whole number of rows, up to 16 KB) or by half its
+// size when that is more.  Callers that know a bound on the result
+// reserve it first (RgnBuilderReserve) and rarely grow at all.  The row table
 // is allocated at its full height at the start; both arrays are trimmed to
 // the bytes in use once, at the end.
 //
@@ -13,6 +15,7 @@
 // notices that it would write past the store and grows it.
 #include "region/region.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace zv {
@@ -79,6 +82,20 @@ void RgnBuilderGrowForSpan(RgnBuilder &b) {
     b.WritePos = store + used / 4;
 }
 
+void RgnBuilderReserve(RgnBuilder &b, size_t cbValues) {
+    if (!b.Region || cbValues > SIZE_MAX / 2)
+        return;
+    const size_t want = cbValues + b.MaxRowBytes;
+    if (want <= b.Capacity)
+        return;
+    const size_t used = reinterpret_cast<char *>(b.WritePos) - reinterpret_cast<char *>(b.Region->SpanStore);
+    if (auto *store = static_cast<int32_t *>(K_Realloc(b.Region->SpanStore, want))) {
+        b.Region->SpanStore = store;
+        b.Capacity = want;
+        b.WritePos = store + used / 4;
+    }
+}
+
 void RgnBuilderAbandon(RgnBuilder &b) {
     K_FreeRegion(b.Region);
     b.Region = nullptr;
@@ -120,7 +137,10 @@ int RgnBuilderEndRow(RgnBuilder &b) {
     r->RowTableSize = static_cast<uint32_t>(reinterpret_cast<char *>(b.RowEntry) - reinterpret_cast<char *>(r->RowTable));
     r->SpanStoreSize += 4 * b.RowValues;
     if (b.Capacity < r->SpanStoreSize + b.MaxRowBytes) {
-        const size_t capacity = r->SpanStoreSize + b.GrowStep;
+        // At least GrowStep; half the store when that is more, so that a
+        // build of wide rows (GrowStep then is one row) does not resize
+        // after every row.
+        const size_t capacity = r->SpanStoreSize + std::max<size_t>(b.GrowStep, r->SpanStoreSize / 2);
         auto *store = static_cast<int32_t *>(K_Realloc(r->SpanStore, capacity));
         if (!store) {
             RgnBuilderAbandon(b);

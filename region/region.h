@@ -38,6 +38,11 @@ struct RgnBuilder {
 int RgnBuilderBegin(RgnBuilder &b, const RECT &rect);
 int RgnBuilderEndRow(RgnBuilder &b);
 void RgnBuilderFinish(RgnBuilder &b);
+// Makes room for cbValues bytes of runs in all (beyond the room for one
+// row the store always keeps), for a caller that knows a bound on the
+// result: the store then grows only when the bound was too small.  A
+// failure is not an error (the build grows step by step instead).
+void RgnBuilderReserve(RgnBuilder &b, size_t cbValues);
 // Releases the partial region of a build that is given up.
 void RgnBuilderAbandon(RgnBuilder &b);
 // The slow path of RgnBuilderAddSpan: a row holding more values than the

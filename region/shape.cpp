@@ -98,6 +98,10 @@ int RgnFromGdiRegion(HRGN hRgn, ZoraRgn **ppOut) {
     int rc = RgnBuilderBegin(b, box);
     if (rc != RC_SUCCESS)
         return rc;
+    size_t values = 0;  // exact: every rectangle gives one run per row of its band
+    for (DWORD i = 0; i < n; ++i)
+        values += 2 * static_cast<size_t>(rects[i].bottom - rects[i].top);
+    RgnBuilderReserve(b, values * 4);
     for (DWORD first = 0; first < n;) {
         DWORD end = first + 1;
         while (end < n && rects[end].top == rects[first].top)
