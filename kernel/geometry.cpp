@@ -10,6 +10,7 @@
 #include "kernel/kmem.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 

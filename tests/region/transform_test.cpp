@@ -140,7 +140,7 @@ TEST(RgnScale, DocumentedExamplesAndGuards) {
 TEST(RgnScale, EveryAllocationFailureLeavesTheRegion) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(14);
-    const Mask m = RandomMask(rng, 0, 0, 60, 60);
+    const Mask m = RandomMask(rng, 0, 0, 50, 50);
     ZoraRgn *r = RgnOfMask(m);
     const Snapshot before = SnapshotOf(r);
     zvtest::SweepAllocationFailures(
