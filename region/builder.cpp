@@ -16,6 +16,7 @@
 #include "region/region.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 
 namespace zv {
@@ -180,6 +181,7 @@ void RgnBuilderFinish(RgnBuilder &b) {
         Trim(r->SpanStore, r->SpanStoreSize);
     if (!r->RowTableSize)
         r->Bounds = RECT{0, 0, 0, 0};
+    assert(RgnIsValid(r));
 }
 
 }  // namespace zv
