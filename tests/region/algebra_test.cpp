@@ -312,13 +312,7 @@ Mask PixelsOf(const Shape &s) {
     if (s.kind == Shape::kRect)
         return Mask::Rect(s.rect.left, s.rect.top, s.rect.right, s.rect.bottom);
     HRGN h = GdiOf(s);
-    RECT box;
-    GetRgnBox(h, &box);
-    Mask m;
-    for (int y = box.top; y < box.bottom; ++y)
-        for (int x = box.left; x < box.right; ++x)
-            if (PtInRegion(h, x, y))
-                m.Set(x, y);
+    Mask m = PixelsOfGdi(h);
     DeleteObject(h);
     return m;
 }

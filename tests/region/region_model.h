@@ -75,6 +75,18 @@ struct Mask {
     }
 };
 
+// The pixels GDI says are inside a GDI region (PtInRegion over its box).
+inline Mask PixelsOfGdi(HRGN h) {
+    RECT box;
+    GetRgnBox(h, &box);
+    Mask m;
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x)
+            if (PtInRegion(h, x, y))
+                m.Set(x, y);
+    return m;
+}
+
 // The pixels of a region read straight from its row table.
 inline Mask MaskOf(const ZoraRgn *r) {
     Mask m;

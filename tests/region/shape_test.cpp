@@ -7,18 +7,6 @@ using namespace rgntest;
 
 namespace {
 
-// The pixels GDI says are inside a region.
-Mask PixelsOf(HRGN h) {
-    RECT box;
-    GetRgnBox(h, &box);
-    Mask m;
-    for (int y = box.top; y < box.bottom; ++y)
-        for (int x = box.left; x < box.right; ++x)
-            if (PtInRegion(h, x, y))
-                m.Set(x, y);
-    return m;
-}
-
 // Whether GetRegionData's rectangles can be trusted: every one inside the
 // box and not inverted, bands in order (same top, same bottom; a new top
 // at or below the last bottom), ascending without overlap inside a band.
@@ -57,7 +45,7 @@ void CheckShape(HRGN gdi, const std::function<int(BitmapHandle *)> &set) {
         EXPECT_TRUE(SnapshotOf(bm.Region) == before);
     } else {
         ASSERT_EQ(rc, RC_SUCCESS);
-        EXPECT_TRUE(Matches(bm.Region, PixelsOf(gdi)));
+        EXPECT_TRUE(Matches(bm.Region, PixelsOfGdi(gdi)));
     }
     DeleteObject(gdi);
     Z_FreeBitmapRgn(&bm);
