@@ -212,6 +212,7 @@ void OrderedRow(BYTE *dst, const BYTE *src, int start, int end, int column, int 
     const uint8_t *line = matrix + (row & 7) * 8;
     for (int x = start, col = column; x < end; ++x, ++col)
         out.Put(Target::Ordered(Reader::Read(src, x, c), line[col & 7], lut));
+    out.Finish();
 }
 
 // ---- the converters ----------------------------------------------------------
