@@ -27,84 +27,110 @@ inline int Sixteenth(int e) { return (e + ((e >> 31) & 15)) >> 4; }
 
 // ---- quantisers ----------------------------------------------------------
 //
-// Diffuse(r, g, b, lut, d) takes the channels after the running error was
-// added and clamped, returns the palette index and writes to d the error
-// of each channel: the value the target names (before the paint table for
-// 1 bit, after it otherwise) minus the palette entry's channel.
-// Ordered(c, t, lut) takes the raw channels and the threshold t.
+// Each target prepares, once per call, tables indexed by a channel value
+// before the paint table (the paint table is folded into them):
+//   Part[ch][v]  the channel's contribution to the palette index;
+//   Err[ch][v]   diffusion: the value the target measures its error on
+//                (after the paint table) minus the palette entry's channel.
+// That keeps the error-diffusion chain from one pixel to the next short:
+// error -> clamped channel -> one load -> error.  Diffuse(r, g, b, t, d)
+// takes the channels after the running error was added and clamped,
+// returns the index and writes the three errors; Ordered(c, th, t) takes
+// the raw channels and the threshold.
 
+struct Tables {
+    int16_t Err[3][256];
+    uint8_t Part[3][256];
+    const BYTE *Lut;
+};
+
+// 1 bit: white when PaintLUT[luminance] >= 128; the error is measured
+// before the paint table, so only the decision is tabulated.
 struct MonoTarget {
     static constexpr int Bits = 1;
-    static int Diffuse(int r, int g, int b, const BYTE *lut, int d[3]) {
-        const int white = lut[Luminance(r, g, b)] >= 128;
-        const int p = white ? 255 : 0;
+    static void Prepare(Tables &t, const BYTE *lut) {
+        t.Lut = lut;
+        for (int v = 0; v < 256; ++v)
+            t.Part[0][v] = lut[v] >= 128;
+    }
+    static int Diffuse(int r, int g, int b, const Tables &t, int d[3]) {
+        const int white = t.Part[0][Luminance(r, g, b)];
+        const int p = -white & 255;
         d[0] = r - p;
         d[1] = g - p;
         d[2] = b - p;
         return white;
     }
-    static int Ordered(const Rgb &c, int t, const BYTE *lut) { return lut[Luminance(c.r, c.g, c.b)] > t; }
+    static int Ordered(const Rgb &c, int th, const Tables &t) { return t.Lut[Luminance(c.r, c.g, c.b)] > th; }
 };
 
-// Only black and the bright colours 9-15 of the 16-colour table occur, so
-// each palette channel is 0 or 255 by its own bit.
-struct Vga16Target {
+// Channel-wise targets: the index is the sum of the three parts, remapped
+// by Finish.
+template <class Kind>
+struct ChannelTarget {
+    static constexpr int Bits = Kind::Bits;
+    static void Prepare(Tables &t, const BYTE *lut) {
+        t.Lut = lut;
+        for (int ch = 0; ch < 3; ++ch)
+            for (int v = 0; v < 256; ++v) {
+                const int l = lut[v];
+                t.Part[ch][v] = static_cast<uint8_t>(Kind::Part(ch, l));
+                t.Err[ch][v] = static_cast<int16_t>(l - Kind::Level(ch, l));
+            }
+    }
+    static int Diffuse(int r, int g, int b, const Tables &t, int d[3]) {
+        d[0] = t.Err[0][r];
+        d[1] = t.Err[1][g];
+        d[2] = t.Err[2][b];
+        return Kind::Finish(t.Part[0][r] + t.Part[1][g] + t.Part[2][b]);
+    }
+    static int Ordered(const Rgb &c, int th, const Tables &t) {
+        if constexpr (Kind::Bits == 4) {
+            const BYTE *lut = t.Lut;
+            return Kind::Finish((lut[c.r] > th) | (lut[c.g] > th) << 1 | (lut[c.b] > th) << 2);
+        } else {
+            const int o = Kind::Offset(th);
+            return t.Part[0][Clamp255(c.r + o)] + t.Part[1][Clamp255(c.g + o)] + t.Part[2][Clamp255(c.b + o)];
+        }
+    }
+};
+
+// 16 colours: a bit per channel at 128; only black and the bright colours
+// 9-15 occur, so each palette channel is 0 or 255 by its own bit.
+struct Vga16Kind {
     static constexpr int Bits = 4;
-    static int Index(int rb, int gb, int bb) {
-        const int i = rb | gb << 1 | bb << 2;
-        return i ? i + 8 : 0;
-    }
-    static int Diffuse(int r, int g, int b, const BYTE *lut, int d[3]) {
-        const int r2 = lut[r], g2 = lut[g], b2 = lut[b];
-        const int rb = r2 >= 128, gb = g2 >= 128, bb = b2 >= 128;
-        d[0] = r2 - (rb ? 255 : 0);
-        d[1] = g2 - (gb ? 255 : 0);
-        d[2] = b2 - (bb ? 255 : 0);
-        return Index(rb, gb, bb);
-    }
-    static int Ordered(const Rgb &c, int t, const BYTE *lut) {
-        return Index(lut[c.r] > t, lut[c.g] > t, lut[c.b] > t);
-    }
+    static int Part(int ch, int l) { return (l >= 128) << ch; }
+    static int Level(int, int l) { return l >= 128 ? 255 : 0; }
+    static int Finish(int bits) { return bits ? bits + 8 : 0; }
 };
 
-// 6x6x6 cube: level c / 51, palette channel 51 x level, so the error
-// c mod 51 is never negative.
-struct CubeTarget {
+// 6x6x6 cube: level l / 51, palette channel 51 x level, so the error
+// l mod 51 is never negative.  Ordered offset floor(t / 6) - 21.
+struct CubeKind {
     static constexpr int Bits = 8;
-    static int Diffuse(int r, int g, int b, const BYTE *lut, int d[3]) {
-        const int r2 = lut[r], g2 = lut[g], b2 = lut[b];
-        const int rl = r2 / 51, gl = g2 / 51, bl = b2 / 51;
-        d[0] = r2 - rl * 51;
-        d[1] = g2 - gl * 51;
-        d[2] = b2 - bl * 51;
-        return rl * 36 + gl * 6 + bl;
-    }
-    static int Ordered(const Rgb &c, int t, const BYTE *lut) {
-        const int o = t / 6 - 21;
-        return lut[Clamp255(c.r + o)] / 51 * 36 + lut[Clamp255(c.g + o)] / 51 * 6 + lut[Clamp255(c.b + o)] / 51;
-    }
+    static int Part(int ch, int l) { return l / 51 * (ch == 0 ? 36 : ch == 1 ? 6 : 1); }
+    static int Level(int, int l) { return l / 51 * 51; }
+    static int Finish(int index) { return index; }
+    static int Offset(int th) { return th / 6 - 21; }
 };
 
-// 3-3-2: red and green levels are the rounded 255 / 7 steps of the table.
+// 3-3-2: the top bits of each channel; the red and green levels are the
+// table's rounded 255 / 7 steps.  Ordered offset (t >> 3) - 16.
 constexpr std::array<int, 8> Level7 = {0, 36, 73, 109, 146, 182, 219, 255};
 
-struct Rgb332Target {
+struct Rgb332Kind {
     static constexpr int Bits = 8;
-    static int Index(int r2, int g2, int b2) { return (r2 & 0xE0) | ((g2 & 0xE0) >> 3) | (b2 >> 6); }
-    static int Diffuse(int r, int g, int b, const BYTE *lut, int d[3]) {
-        const int r2 = lut[r], g2 = lut[g], b2 = lut[b];
-        d[0] = r2 - Level7[r2 >> 5];
-        d[1] = g2 - Level7[g2 >> 5];
-        d[2] = b2 - (b2 >> 6) * 85;
-        return Index(r2, g2, b2);
-    }
-    static int Ordered(const Rgb &c, int t, const BYTE *lut) {
-        const int o = (t >> 3) - 16;
-        return Index(lut[Clamp255(c.r + o)], lut[Clamp255(c.g + o)], lut[Clamp255(c.b + o)]);
-    }
+    static int Part(int ch, int l) { return ch == 0 ? l & 0xE0 : ch == 1 ? (l & 0xE0) >> 3 : l >> 6; }
+    static int Level(int ch, int l) { return ch < 2 ? Level7[l >> 5] : (l >> 6) * 85; }
+    static int Finish(int index) { return index; }
+    static int Offset(int th) { return (th >> 3) - 16; }
 };
 
 static_assert(Level7[3] == Rgb332Palette[3 << 5].rgbRed && Level7[6] == Rgb332Palette[6 << 2].rgbGreen);
+
+using Vga16Target = ChannelTarget<Vga16Kind>;
+using CubeTarget = ChannelTarget<CubeKind>;
+using Rgb332Target = ChannelTarget<Rgb332Kind>;
 
 // ---- packers -------------------------------------------------------------
 //
@@ -162,7 +188,7 @@ struct Packer {
 // sum clamped to 0..255 before quantising.
 
 template <class Target, class Reader>
-void DiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err, const BYTE *lut,
+void DiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err, const Tables &t,
                 const RowContext &c) {
     Packer<Target::Bits> out{dst};
     const int n = end - start;
@@ -173,7 +199,7 @@ void DiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err,
         const Rgb p = Reader::Read(src, start + k, c);
         int d[3];
         out.Put(Target::Diffuse(Clamp255(p.r + Sixteenth(eR)), Clamp255(p.g + Sixteenth(eG)),
-                                Clamp255(p.b + Sixteenth(eB)), lut, d));
+                                Clamp255(p.b + Sixteenth(eB)), t, d));
         if (!first) {
             err[k - 1].Red = belowLeft[0] + 3 * d[0];
             err[k - 1].Green = belowLeft[1] + 3 * d[1];
@@ -207,11 +233,11 @@ void DiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err,
 
 template <class Target, class Reader>
 void OrderedRow(BYTE *dst, const BYTE *src, int start, int end, int column, int row, const uint8_t *matrix,
-                const BYTE *lut, const RowContext &c) {
+                const Tables &t, const RowContext &c) {
     Packer<Target::Bits> out{dst};
     const uint8_t *line = matrix + (row & 7) * 8;
     for (int x = start, col = column; x < end; ++x, ++col)
-        out.Put(Target::Ordered(Reader::Read(src, x, c), line[col & 7], lut));
+        out.Put(Target::Ordered(Reader::Read(src, x, c), line[col & 7], t));
     out.Finish();
 }
 
@@ -245,15 +271,16 @@ void RunConverter(BYTE *dst, const BYTE *src, const BitmapHandle *b, int start, 
                   ErrorRow errors, const RGBQUAD *pPalette, UINT mode) {
     RowContext c;
     SetPalette<Bits>(c, pPalette);
-    const BYTE *lut = b->PaintLUT ? b->PaintLUT : IdentityTable.data();
+    Tables t;
+    Target::Prepare(t, b->PaintLUT ? b->PaintLUT : IdentityTable.data());
     const uint8_t *matrix = Target::Bits == 1 && (mode & DISP_CLUSTERED_DITHER) ? ClusteredDitherMatrix.data()
                                                                                  : DispersedDitherMatrix.data();
     conv::WithReader<Bits>(b, c, [&](auto reader) {
         using Reader = decltype(reader);
         if constexpr (Ordered)
-            OrderedRow<Target, Reader>(dst, src, start, end, column, row, matrix, lut, c);
+            OrderedRow<Target, Reader>(dst, src, start, end, column, row, matrix, t, c);
         else
-            DiffuseRow<Target, Reader>(dst, src, start, end, errors, lut, c);
+            DiffuseRow<Target, Reader>(dst, src, start, end, errors, t, c);
     });
 }
 
