@@ -1,14 +1,3 @@
-# Cross build with Debian's mingw-w64, posix thread model (googletest needs
-# std::mutex; the library itself creates no threads).
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(ZV_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${ZV_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ZV_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${ZV_TRIPLE}-windres)
-set(CMAKE_DLLTOOL ${ZV_TRIPLE}-dlltool)
-list(APPEND CMAKE_FIND_ROOT_PATH /usr/${ZV_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
