@@ -107,7 +107,7 @@ void SubtractRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *
 }
 
 // Walks the rows of rect, handing each row function the inputs' runs.
-// `runs` is the expected size of the result, reserved at the start.  The
+// `runs` is the expected size of the result, room made at the start.  The
 // strict bound (every result run ends where an input run ends: the sum of
 // both inputs, twice that for exclusive or) is usually far too much, and
 // fresh large blocks cost a page fault per page touched, so the estimates
@@ -116,10 +116,9 @@ void SubtractRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *
 template <class RowFn>
 int WalkRows(ZoraRgn **ppOut, const RECT &rect, const ZoraRgn *a, const ZoraRgn *b, size_t runs, RowFn &&row) {
     RgnBuilder out;
-    int rc = RgnBuilderBegin(out, rect);
+    int rc = RgnBuilderBegin(out, rect, runs * 8);
     if (rc != RC_SUCCESS)
         return rc;
-    RgnBuilderReserve(out, runs * 8);
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
         uint32_t na, nb;
         const int32_t *ra = RgnRowRuns(a, y, &na);
@@ -135,10 +134,6 @@ int WalkRows(ZoraRgn **ppOut, const RECT &rect, const ZoraRgn *a, const ZoraRgn 
 
 size_t RunsOf(const ZoraRgn *r) { return r->SpanStoreSize / 8; }
 
-size_t Estimate(const ZoraRgn *a, const ZoraRgn *b) {
-    const size_t x = RunsOf(a), y = RunsOf(b);
-    return std::max(x, y) + std::min(x, y) / 4;
-}
 
 uint32_t LongestRow(const ZoraRgn *r) {
     uint32_t most = 0;
@@ -254,7 +249,7 @@ int RgnIntersect(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
 int RgnUnion(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b, Estimate(a, b), UnionRow);
+    return WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b, std::max(RunsOf(a), RunsOf(b)), UnionRow);
 }
 
 int RgnSubtract(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {

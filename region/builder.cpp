@@ -5,8 +5,8 @@
 // (a row of width w holds at most (w + 1) / 2 separate runs), so a row is
 // written without capacity checks and the store grows only between rows,
 // by GrowStep bytes (a whole number of rows, up to 16 KB) or by half its
-// size when that is more.  Callers that know a bound on the result
-// reserve it first (RgnBuilderReserve) and rarely grow at all.  The row table
+// size when that is more.  Callers that can estimate the result start with
+// room for it and rarely grow at all.  The row table
 // is allocated at its full height at the start; both arrays are trimmed to
 // the bytes in use once, at the end.
 //
@@ -31,7 +31,7 @@ constexpr size_t kMinGrow = 64;
 
 }  // namespace
 
-int RgnBuilderBegin(RgnBuilder &b, const RECT &rect) {
+int RgnBuilderBegin(RgnBuilder &b, const RECT &rect, size_t cbExpected) {
     b = RgnBuilder{};
     b.CurrentRow = rect.top;
     const int64_t rows = static_cast<int64_t>(rect.bottom) - rect.top;
@@ -57,12 +57,15 @@ int RgnBuilderBegin(RgnBuilder &b, const RECT &rect) {
         b.RowTableUsed = static_cast<size_t>(rows) * sizeof(RgnRow);
     }
     if (b.MaxRowBytes) {
-        rgn->SpanStore = static_cast<int32_t *>(K_Alloc(b.GrowStep));
+        size_t capacity = b.GrowStep;
+        if (cbExpected && cbExpected <= SIZE_MAX / 2)
+            capacity = std::max(capacity, cbExpected + b.MaxRowBytes);
+        rgn->SpanStore = static_cast<int32_t *>(K_Alloc(capacity));
         if (!rgn->SpanStore) {
             K_FreeRegion(rgn);
             return RC_NO_MEMORY;
         }
-        b.Capacity = b.GrowStep;
+        b.Capacity = capacity;
     }
     b.Region = rgn;
     b.RowEntry = rgn->RowTable;
@@ -83,26 +86,12 @@ void RgnBuilderGrowForSpan(RgnBuilder &b) {
     b.WritePos = store + used / 4;
 }
 
-void RgnBuilderReserve(RgnBuilder &b, size_t cbValues) {
-    if (!b.Region || cbValues > SIZE_MAX / 2)
-        return;
-    const size_t want = cbValues + b.MaxRowBytes;
-    if (want <= b.Capacity)
-        return;
-    const size_t used = reinterpret_cast<char *>(b.WritePos) - reinterpret_cast<char *>(b.Region->SpanStore);
-    if (auto *store = static_cast<int32_t *>(K_Realloc(b.Region->SpanStore, want))) {
-        b.Region->SpanStore = store;
-        b.Capacity = want;
-        b.WritePos = store + used / 4;
-    }
-}
-
 void RgnBuilderAbandon(RgnBuilder &b) {
     K_FreeRegion(b.Region);
     b.Region = nullptr;
 }
 
-int RgnBuilderEndRow(RgnBuilder &b) {
+int RgnBuilderEndRowSlow(RgnBuilder &b) {
     ZoraRgn *r = b.Region;
     if (!r)
         return RC_NO_MEMORY;
@@ -110,48 +99,28 @@ int RgnBuilderEndRow(RgnBuilder &b) {
         RgnBuilderAbandon(b);
         return RC_NO_MEMORY;
     }
-    if (b.RowValues == 0) {
-        if (r->RowTableSize)
-            ++b.RowEntry;  // an inner empty row: its entry stays {0, 0}
-        ++b.CurrentRow;
-        return RC_SUCCESS;
-    }
     // A row beyond the rectangle the build was begun with has no entry.
     if (reinterpret_cast<char *>(b.RowEntry + 1) > reinterpret_cast<char *>(r->RowTable) + b.RowTableUsed) {
         RgnBuilderAbandon(b);
         return RC_INVALID_PARAMETER;
     }
-    const int32_t *first = r->SpanStore + r->SpanStoreSize / 4;
-    const int32_t start = first[0], end = b.WritePos[-1];
-    if (r->RowTableSize == 0) {
-        r->Bounds = RECT{start, b.CurrentRow, end, b.CurrentRow};
-    } else {
-        if (start < r->Bounds.left)
-            r->Bounds.left = start;
-        if (end > r->Bounds.right)
-            r->Bounds.right = end;
+    return RC_SUCCESS;
+}
+
+int RgnBuilderGrowForRow(RgnBuilder &b) {
+    ZoraRgn *r = b.Region;
+    // At least GrowStep; half the store when that is more, so that a build
+    // of wide rows (GrowStep then is one row) does not resize after every
+    // row.
+    const size_t capacity = r->SpanStoreSize + std::max<size_t>(b.GrowStep, r->SpanStoreSize / 2);
+    auto *store = static_cast<int32_t *>(K_Realloc(r->SpanStore, capacity));
+    if (!store) {
+        RgnBuilderAbandon(b);
+        return RC_NO_MEMORY;
     }
-    r->Bounds.bottom = ++b.CurrentRow;
-    b.RowEntry->Count = b.RowValues;
-    b.RowEntry->Offset = r->SpanStoreSize;
-    ++b.RowEntry;
-    r->RowTableSize = static_cast<uint32_t>(reinterpret_cast<char *>(b.RowEntry) - reinterpret_cast<char *>(r->RowTable));
-    r->SpanStoreSize += 4 * b.RowValues;
-    if (b.Capacity < r->SpanStoreSize + b.MaxRowBytes) {
-        // At least GrowStep; half the store when that is more, so that a
-        // build of wide rows (GrowStep then is one row) does not resize
-        // after every row.
-        const size_t capacity = r->SpanStoreSize + std::max<size_t>(b.GrowStep, r->SpanStoreSize / 2);
-        auto *store = static_cast<int32_t *>(K_Realloc(r->SpanStore, capacity));
-        if (!store) {
-            RgnBuilderAbandon(b);
-            return RC_NO_MEMORY;
-        }
-        r->SpanStore = store;
-        b.Capacity = capacity;
-    }
+    r->SpanStore = store;
+    b.Capacity = capacity;
     b.WritePos = r->SpanStore + r->SpanStoreSize / 4;
-    b.RowValues = 0;
     return RC_SUCCESS;
 }
 

@@ -35,14 +35,12 @@ struct RgnBuilder {
     bool Failed;           // a growth inside RgnBuilderAddSpan failed
 };
 
-int RgnBuilderBegin(RgnBuilder &b, const RECT &rect);
-int RgnBuilderEndRow(RgnBuilder &b);
+// cbExpected: bytes of runs the caller expects in all (0: unknown).  The
+// span store starts with room for them beyond the one row it always
+// keeps free, so that a build that meets the expectation never grows.
+int RgnBuilderBegin(RgnBuilder &b, const RECT &rect, size_t cbExpected = 0);
+inline int RgnBuilderEndRow(RgnBuilder &b);
 void RgnBuilderFinish(RgnBuilder &b);
-// Makes room for cbValues bytes of runs in all (beyond the room for one
-// row the store always keeps), for a caller that knows a bound on the
-// result: the store then grows only when the bound was too small.  A
-// failure is not an error (the build grows step by step instead).
-void RgnBuilderReserve(RgnBuilder &b, size_t cbValues);
 // Releases the partial region of a build that is given up.
 void RgnBuilderAbandon(RgnBuilder &b);
 // The slow path of RgnBuilderAddSpan: a row holding more values than the
@@ -64,6 +62,49 @@ inline void RgnBuilderAddSpan(RgnBuilder &b, int32_t start, int32_t end) {
     b.WritePos[1] = end;
     b.WritePos += 2;
     b.RowValues += 2;
+}
+
+// The out-of-line parts of RgnBuilderEndRow: the checks that fail only on
+// misuse or after a failed growth, and the growth between rows.
+int RgnBuilderEndRowSlow(RgnBuilder &b);
+int RgnBuilderGrowForRow(RgnBuilder &b);
+
+// Commits the current row (empty rows before the first run are not
+// stored, empty rows after it advance the table with a zero entry) and
+// keeps room for the next one.  Inline: it runs once per row of every
+// build.
+inline int RgnBuilderEndRow(RgnBuilder &b) {
+    ZoraRgn *r = b.Region;
+    if (!r || b.Failed)
+        return RgnBuilderEndRowSlow(b);
+    if (b.RowValues == 0) {
+        if (r->RowTableSize)
+            ++b.RowEntry;  // an inner empty row: its entry stays {0, 0}
+        ++b.CurrentRow;
+        return RC_SUCCESS;
+    }
+    if (reinterpret_cast<char *>(b.RowEntry + 1) > reinterpret_cast<char *>(r->RowTable) + b.RowTableUsed)
+        return RgnBuilderEndRowSlow(b);
+    const int32_t start = r->SpanStore[r->SpanStoreSize / 4], end = b.WritePos[-1];
+    if (r->RowTableSize == 0) {
+        r->Bounds = RECT{start, b.CurrentRow, end, b.CurrentRow};
+    } else {
+        if (start < r->Bounds.left)
+            r->Bounds.left = start;
+        if (end > r->Bounds.right)
+            r->Bounds.right = end;
+    }
+    r->Bounds.bottom = ++b.CurrentRow;
+    b.RowEntry->Count = b.RowValues;
+    b.RowEntry->Offset = r->SpanStoreSize;
+    ++b.RowEntry;
+    r->RowTableSize = static_cast<uint32_t>(reinterpret_cast<char *>(b.RowEntry) - reinterpret_cast<char *>(r->RowTable));
+    r->SpanStoreSize += 4 * b.RowValues;
+    b.RowValues = 0;
+    if (b.Capacity < r->SpanStoreSize + b.MaxRowBytes)
+        return RgnBuilderGrowForRow(b);
+    b.WritePos = r->SpanStore + r->SpanStoreSize / 4;
+    return RC_SUCCESS;
 }
 
 // ---- region object and algebra -------------------------------------------

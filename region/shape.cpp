@@ -94,14 +94,13 @@ int RgnFromGdiRegion(HRGN hRgn, ZoraRgn **ppOut) {
     if (!IsBandedAndSane(rects, n, box))
         return RC_INVALID_PARAMETER;
 
-    RgnBuilder b;
-    int rc = RgnBuilderBegin(b, box);
-    if (rc != RC_SUCCESS)
-        return rc;
     size_t values = 0;  // exact: every rectangle gives one run per row of its band
     for (DWORD i = 0; i < n; ++i)
         values += 2 * static_cast<size_t>(rects[i].bottom - rects[i].top);
-    RgnBuilderReserve(b, values * 4);
+    RgnBuilder b;
+    int rc = RgnBuilderBegin(b, box, values * 4);
+    if (rc != RC_SUCCESS)
+        return rc;
     for (DWORD first = 0; first < n;) {
         DWORD end = first + 1;
         while (end < n && rects[end].top == rects[first].top)

@@ -164,12 +164,11 @@ int RgnScale(ZoraRgn *pRgn, int nXNum, int nXDen, int nYNum, int nYDen) {
     if (bounds.left >= bounds.right || bounds.top >= bounds.bottom)
         return RgnMakeEmpty(pRgn);
 
+    // Each source row is repeated on at most ceil(num / den) rows.
     RgnBuilder b;
-    int rc = RgnBuilderBegin(b, bounds);
+    int rc = RgnBuilderBegin(b, bounds, static_cast<size_t>(pRgn->SpanStoreSize) * static_cast<size_t>((yn + yd - 1) / yd));
     if (rc != RC_SUCCESS)
         return rc;
-    // Each source row is repeated on at most ceil(num / den) rows.
-    RgnBuilderReserve(b, static_cast<size_t>(pRgn->SpanStoreSize) * static_cast<size_t>((yn + yd - 1) / yd));
     for (int32_t y = old.top; y < old.bottom; ++y) {
         const int64_t k = static_cast<int64_t>(y) * yn + yd - 1;
         const int64_t first = k / yd, last = (k + yn) / yd - 1;
