@@ -7,6 +7,14 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include <cstddef>
+
+#ifndef _WIN64
+// The record applications fill: 36 bytes on 32-bit Windows.
+static_assert(sizeof(RgnCurve) == 36 && offsetof(RgnCurve, Tension) == 20 && offsetof(RgnCurve, Close) == 28,
+              "RgnCurve layout");
+#endif
+
 namespace zv {
 
 namespace {
