@@ -49,6 +49,14 @@ void ReplacePixels(BitmapHandle *b, uint8_t *data, int width, int height, int st
     b->Flags |= BITMAP_CONTIGUOUS;
 }
 
+// Calls the region operation of the table's slot when the bitmap has a
+// region and the operation is registered; RC_SUCCESS otherwise.
+template <class Slot, class... Args>
+int CarryRegion(const BitmapHandle *pBitmap, Slot RegionServiceTable::*slot, BitmapHandle *pTarget, Args... args) {
+    const Slot op = K_GetRegionServiceTable()->*slot;
+    return pBitmap->Region && op ? op(pTarget, args...) : RC_SUCCESS;
+}
+
 }  // namespace
 
 extern "C" {
@@ -56,12 +64,9 @@ extern "C" {
 int __stdcall K_FlipBitmap(BitmapHandle *pBitmap) {
     if (!HasData(pBitmap))
         return RC_NO_BITMAP;
-    const RegionServiceTable *table = K_GetRegionServiceTable();
-    if (pBitmap->Region && table->FlipWithBitmap) {
-        const int rc = table->FlipWithBitmap(pBitmap);
-        if (rc != RC_SUCCESS)
-            return rc;
-    }
+    const int rc = CarryRegion(pBitmap, &RegionServiceTable::FlipWithBitmap, pBitmap);
+    if (rc != RC_SUCCESS)
+        return rc;
     const size_t stride = static_cast<size_t>(pBitmap->BytesPerLine);
     for (int top = 0, bottom = pBitmap->Height - 1; top < bottom; ++top, --bottom)
         std::swap_ranges(pBitmap->Data + top * stride, pBitmap->Data + (top + 1) * stride,
@@ -75,12 +80,9 @@ int __stdcall K_MirrorBitmap(BitmapHandle *pBitmap) {
     zv::KPtr<uint8_t> row = zv::KAlloc<uint8_t>(pBitmap->BytesPerLine);
     if (!row)
         return RC_NO_MEMORY;
-    const RegionServiceTable *table = K_GetRegionServiceTable();
-    if (pBitmap->Region && table->MirrorWithBitmap) {
-        const int rc = table->MirrorWithBitmap(pBitmap);
-        if (rc != RC_SUCCESS)
-            return rc;
-    }
+    const int rc = CarryRegion(pBitmap, &RegionServiceTable::MirrorWithBitmap, pBitmap);
+    if (rc != RC_SUCCESS)
+        return rc;
     const int w = pBitmap->Width, bits = pBitmap->BitsPerPixel;
     for (int y = 0; y < pBitmap->Height; ++y) {
         uint8_t *line = pBitmap->Data + static_cast<size_t>(y) * pBitmap->BytesPerLine;
@@ -118,16 +120,13 @@ int __stdcall K_RotateBitmap(BitmapHandle *pBitmap, int nAngle) {
     zv::KPtr<uint8_t> data = zv::KAllocZero<uint8_t>(static_cast<size_t>(stride * nh));
     if (!data)
         return RC_NO_MEMORY;
-    const RegionServiceTable *table = K_GetRegionServiceTable();
-    if (pBitmap->Region && table->RotateWithBitmap) {
-        // The region is turned in place on a descriptor of the new size.
-        BitmapHandle turned = *pBitmap;
-        turned.Width = static_cast<int32_t>(nw);
-        turned.Height = static_cast<int32_t>(nh);
-        const int rc = table->RotateWithBitmap(&turned, w, h, nAngle);
-        if (rc != RC_SUCCESS)
-            return rc;
-    }
+    // The region is turned in place on a descriptor of the new size.
+    BitmapHandle turned = *pBitmap;
+    turned.Width = static_cast<int32_t>(nw);
+    turned.Height = static_cast<int32_t>(nh);
+    const int rc = CarryRegion(pBitmap, &RegionServiceTable::RotateWithBitmap, &turned, w, h, nAngle);
+    if (rc != RC_SUCCESS)
+        return rc;
     const int64_t oldCx = w / 2, oldCy = h / 2, newCx = nw / 2, newCy = nh / 2;
     for (int64_t y = 0; y < nh; ++y) {
         uint8_t *out = data.get() + y * stride;
@@ -153,14 +152,11 @@ int __stdcall K_ResizeBitmap(BitmapHandle *pBitmap, int nNewWidth, int nNewHeigh
     zv::KPtr<uint8_t> data = zv::KAllocZero<uint8_t>(static_cast<size_t>(stride * nNewHeight));
     if (!data)
         return RC_NO_MEMORY;
-    const RegionServiceTable *table = K_GetRegionServiceTable();
-    if (pBitmap->Region && table->ResizeWithBitmap) {
-        // Called while the descriptor still has the old size: the region
-        // scales by new / old.
-        const int rc = table->ResizeWithBitmap(pBitmap, nNewWidth, nNewHeight);
-        if (rc != RC_SUCCESS)
-            return rc;
-    }
+    // Called while the descriptor still has the old size: the region
+    // scales by new / old.
+    const int rc = CarryRegion(pBitmap, &RegionServiceTable::ResizeWithBitmap, pBitmap, nNewWidth, nNewHeight);
+    if (rc != RC_SUCCESS)
+        return rc;
     const int64_t w = pBitmap->Width, h = pBitmap->Height;
     for (int64_t y = 0; y < nNewHeight; ++y) {
         const uint8_t *in = pBitmap->Data + y * h / nNewHeight * pBitmap->BytesPerLine;
