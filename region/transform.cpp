@@ -2,9 +2,10 @@
 // shear, the operations the kernel calls when it transforms a bitmap, and
 // the arithmetic of RgnTransform in both directions.
 //
-// Offset, flip, mirror and shear move runs in place and cannot fail.
-// Scale and rotation build a new region and swap it in only when the
-// build succeeded, so a failure leaves the old runs.
+// Offset, flip and mirror move runs in place and cannot fail; shear moves
+// them in place and then clips.  Scale and rotation build a new region and
+// swap it in only when the build succeeded, so a failure leaves the old
+// runs.
 #include "region/region.h"
 
 #include <algorithm>
