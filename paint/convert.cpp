@@ -38,9 +38,15 @@ inline int Sixteenth(int e) { return (e + ((e >> 31) & 15)) >> 4; }
 // returns the index and writes the three errors; Ordered(c, th, t) takes
 // the raw channels and the threshold.
 
+// Channel values reach the quantiser unclamped, as c + e / 16 in
+// -255..510 (see the error row below), so the tables are 768 wide with
+// index v + Bias and hold the entries of the clamped value at both ends.
+constexpr int Bias = 256;
+constexpr int Wide = 768;
+
 struct Tables {
-    int16_t Err[3][256];
-    uint8_t Part[3][256];
+    int16_t Err[3][Wide];
+    uint8_t Part[3][Wide];
     const BYTE *Lut;
 };
 
@@ -54,6 +60,9 @@ struct MonoTarget {
             t.Part[0][v] = lut[v] >= 128;
     }
     static int Diffuse(int r, int g, int b, const Tables &t, int d[3]) {
+        r = Clamp255(r);
+        g = Clamp255(g);
+        b = Clamp255(b);
         const int white = t.Part[0][Luminance(r, g, b)];
         const int p = -white & 255;
         d[0] = r - p;
@@ -71,18 +80,26 @@ struct ChannelTarget {
     static constexpr int Bits = Kind::Bits;
     static void Prepare(Tables &t, const BYTE *lut) {
         t.Lut = lut;
-        for (int ch = 0; ch < 3; ++ch)
+        for (int ch = 0; ch < 3; ++ch) {
+            int16_t *err = t.Err[ch] + Bias;
+            uint8_t *part = t.Part[ch] + Bias;
             for (int v = 0; v < 256; ++v) {
                 const int l = lut[v];
-                t.Part[ch][v] = static_cast<uint8_t>(Kind::Part(ch, l));
-                t.Err[ch][v] = static_cast<int16_t>(l - Kind::Level(ch, l));
+                part[v] = static_cast<uint8_t>(Kind::Part(ch, l));
+                err[v] = static_cast<int16_t>(l - Kind::Level(ch, l));
             }
+            std::fill(t.Err[ch], err, err[0]);
+            std::fill(t.Part[ch], part, part[0]);
+            std::fill(err + 256, t.Err[ch] + Wide, err[255]);
+            std::fill(part + 256, t.Part[ch] + Wide, part[255]);
+        }
     }
+    // r, g, b unclamped, -255..510.
     static int Diffuse(int r, int g, int b, const Tables &t, int d[3]) {
-        d[0] = t.Err[0][r];
-        d[1] = t.Err[1][g];
-        d[2] = t.Err[2][b];
-        return Kind::Finish(t.Part[0][r] + t.Part[1][g] + t.Part[2][b]);
+        d[0] = t.Err[0][r + Bias];
+        d[1] = t.Err[1][g + Bias];
+        d[2] = t.Err[2][b + Bias];
+        return Kind::Finish(t.Part[0][r + Bias] + t.Part[1][g + Bias] + t.Part[2][b + Bias]);
     }
     static int Ordered(const Rgb &c, int th, const Tables &t) {
         if constexpr (Kind::Bits == 4) {
@@ -90,7 +107,7 @@ struct ChannelTarget {
             return Kind::Finish((lut[c.r] > th) | (lut[c.g] > th) << 1 | (lut[c.b] > th) << 2);
         } else {
             const int o = Kind::Offset(th);
-            return t.Part[0][Clamp255(c.r + o)] + t.Part[1][Clamp255(c.g + o)] + t.Part[2][Clamp255(c.b + o)];
+            return t.Part[0][c.r + o + Bias] + t.Part[1][c.g + o + Bias] + t.Part[2][c.b + o + Bias];
         }
     }
 };
@@ -186,20 +203,36 @@ struct Packer {
 // (its old value was its running error); the last pixel sends nothing to
 // the right.  The error is divided by 16 truncating toward zero and the
 // sum clamped to 0..255 before quantising.
+//
+// Bounds: |d| <= 255, so an entry written here is at most 9 x 255 = 2295
+// and a running error at most 2295 + 7 x 255 = 4080, whose sixteenth is
+// at most 255.  The quantisers' tables rely on that (channel + error / 16
+// in -255..510), so entries of the span are first limited to +-2295: a
+// no-op for every buffer that started zero-filled, and what keeps a
+// buffer of garbage from indexing outside the tables.
+constexpr int MaxEntry = 9 * 255;
+
+void LimitEntries(ErrorEntry *err, int n) {
+    for (int k = 0; k < n; ++k) {
+        err[k].Red = std::min(std::max(err[k].Red, -MaxEntry), MaxEntry);
+        err[k].Green = std::min(std::max(err[k].Green, -MaxEntry), MaxEntry);
+        err[k].Blue = std::min(std::max(err[k].Blue, -MaxEntry), MaxEntry);
+    }
+}
 
 template <class Target, class Reader>
 void DiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err, const Tables &t,
                 const RowContext &c) {
     Packer<Target::Bits> out{dst};
     const int n = end - start;
+    LimitEntries(err, n);
     int eR = err[0].Red, eG = err[0].Green, eB = err[0].Blue;
     int belowLeft[3] = {0, 0, 0};  // entry k - 1 so far
     int below[3] = {0, 0, 0};      // entry k so far: d(k-1)
     auto pixel = [&](int k, bool first, bool last) {
         const Rgb p = Reader::Read(src, start + k, c);
         int d[3];
-        out.Put(Target::Diffuse(Clamp255(p.r + Sixteenth(eR)), Clamp255(p.g + Sixteenth(eG)),
-                                Clamp255(p.b + Sixteenth(eB)), t, d));
+        out.Put(Target::Diffuse(p.r + Sixteenth(eR), p.g + Sixteenth(eG), p.b + Sixteenth(eB), t, d));
         if (!first) {
             err[k - 1].Red = belowLeft[0] + 3 * d[0];
             err[k - 1].Green = belowLeft[1] + 3 * d[1];

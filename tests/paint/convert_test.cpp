@@ -359,7 +359,7 @@ TEST_P(Converters, MatchTheReferenceOverConsecutiveRows) {
         const int span = end - start;
         std::vector<int> refErr(3 * span + 6);
         for (int &e : refErr)
-            e = trial % 3 ? int(rng() % 8001) - 4000 : 0;
+            e = trial % 3 ? int(rng() % 4591) - 2295 : 0;  // what a row can leave: 9 x 255 at most
         std::vector<zv::ErrorEntry> err(span + 2);
         std::memcpy(err.data(), refErr.data(), refErr.size() * sizeof(int));
         const int column = int(rng() % 64) - 32, firstRow = int(rng() % 64) - 32;
@@ -497,6 +497,22 @@ TEST(ConverterCases, WhiteAndMidGray) {
             EXPECT_EQ(out >> 7, zv::DispersedDitherMatrix[row * 8 + col] < 128 ? 1 : 0);
         }
     Z_SetDisplayMode(0xFFFFFFFF, saved);
+}
+
+// Entries beyond what a row can leave (9 x 255) are limited to it before
+// the row is converted, so a buffer of garbage is read safely.
+TEST(ConverterCases, ErrorEntriesBeyondTheReachableRangeAreLimited) {
+    Gray24 g;
+    const BYTE src[6] = {10, 10, 10, 250, 250, 250};
+    for (int target : {1, 4, 8}) {
+        zv::ErrorEntry wild[2] = {{INT32_MAX, INT32_MIN, 100000}, {-3000000, 5000, 2295}};
+        zv::ErrorEntry sane[2] = {{2295, -2295, 2295}, {-2295, 2295, 2295}};
+        BYTE a[2] = {}, b[2] = {};
+        zv::GetRowConverter(24, target, false)(a, src, &g.bm.b, 0, 2, 0, 0, wild, nullptr);
+        zv::GetRowConverter(24, target, false)(b, src, &g.bm.b, 0, 2, 0, 0, sane, nullptr);
+        EXPECT_EQ(a[0], b[0]);
+        EXPECT_EQ(0, memcmp(wild, sane, sizeof wild));
+    }
 }
 
 TEST(ConverterCases, CubeNeverAbove215AndItsErrorNeverNegative) {
