@@ -33,10 +33,11 @@ inline int Sixteenth(int e) { return (e + ((e >> 31) & 15)) >> 4; }
 //   Err[ch][v]   diffusion: the value the target measures its error on
 //                (after the paint table) minus the palette entry's channel.
 // That keeps the error-diffusion chain from one pixel to the next short:
-// error -> clamped channel -> one load -> error.  Diffuse(r, g, b, t, d)
-// takes the channels after the running error was added and clamped,
-// returns the index and writes the three errors; Ordered(c, th, t) takes
-// the raw channels and the threshold.
+// error -> channel -> one load -> error.  Diffuse(r, g, b, t, carry, d,
+// next) takes the channels with the running error added (unclamped),
+// returns the index, writes the three errors d and the next pixel's
+// running errors carry + 7 d; Ordered(c, th, t) takes the raw channels and
+// the threshold.
 
 // Channel values reach the quantiser unclamped, as c + e / 16 in
 // -255..510 (see the error row below), so the tables are 768 wide with
@@ -46,6 +47,7 @@ constexpr int Wide = 768;
 
 struct Tables {
     int16_t Err[3][Wide];
+    int16_t Err7[3][Wide];  // 7 x Err: the share of the next pixel
     uint8_t Part[3][Wide];
     const BYTE *Lut;
 };
@@ -54,20 +56,29 @@ struct Tables {
 // before the paint table, so only the decision is tabulated.
 struct MonoTarget {
     static constexpr int Bits = 1;
+    // Err7[0][L] is 7 x the palette level (0 or 1785) for luminance L, so
+    // that the next running error carry + 7 (c - p) is formed as
+    // (carry + 7 c) - Err7[0][L]: the sum waits for the lookup only.
     static void Prepare(Tables &t, const BYTE *lut) {
         t.Lut = lut;
-        for (int v = 0; v < 256; ++v)
+        for (int v = 0; v < 256; ++v) {
             t.Part[0][v] = lut[v] >= 128;
+            t.Err7[0][v] = static_cast<int16_t>(lut[v] >= 128 ? 7 * 255 : 0);
+        }
     }
-    static int Diffuse(int r, int g, int b, const Tables &t, int d[3]) {
+    static int Diffuse(int r, int g, int b, const Tables &t, const int carry[3], int d[3], int next[3]) {
         r = Clamp255(r);
         g = Clamp255(g);
         b = Clamp255(b);
-        const int white = t.Part[0][Luminance(r, g, b)];
+        const int l = Luminance(r, g, b);
+        const int white = t.Part[0][l], p7 = t.Err7[0][l];
         const int p = -white & 255;
         d[0] = r - p;
         d[1] = g - p;
         d[2] = b - p;
+        next[0] = (carry[0] + 7 * r) - p7;
+        next[1] = (carry[1] + 7 * g) - p7;
+        next[2] = (carry[2] + 7 * b) - p7;
         return white;
     }
     static int Ordered(const Rgb &c, int th, const Tables &t) { return t.Lut[Luminance(c.r, c.g, c.b)] > th; }
@@ -81,24 +92,33 @@ struct ChannelTarget {
     static void Prepare(Tables &t, const BYTE *lut) {
         t.Lut = lut;
         for (int ch = 0; ch < 3; ++ch) {
-            int16_t *err = t.Err[ch] + Bias;
+            int16_t *err = t.Err[ch] + Bias, *err7 = t.Err7[ch] + Bias;
             uint8_t *part = t.Part[ch] + Bias;
             for (int v = 0; v < 256; ++v) {
                 const int l = lut[v];
                 part[v] = static_cast<uint8_t>(Kind::Part(ch, l));
                 err[v] = static_cast<int16_t>(l - Kind::Level(ch, l));
+                err7[v] = static_cast<int16_t>(7 * err[v]);
             }
-            std::fill(t.Err[ch], err, err[0]);
-            std::fill(t.Part[ch], part, part[0]);
-            std::fill(err + 256, t.Err[ch] + Wide, err[255]);
-            std::fill(part + 256, t.Part[ch] + Wide, part[255]);
+            Extend(t.Err[ch], err);
+            Extend(t.Err7[ch], err7);
+            Extend(t.Part[ch], part);
         }
     }
+    // The clamped value's entries on both sides of the 256 in the middle.
+    template <class T>
+    static void Extend(T *row, T *middle) {
+        std::fill(row, middle, middle[0]);
+        std::fill(middle + 256, row + Wide, middle[255]);
+    }
     // r, g, b unclamped, -255..510.
-    static int Diffuse(int r, int g, int b, const Tables &t, int d[3]) {
+    static int Diffuse(int r, int g, int b, const Tables &t, const int carry[3], int d[3], int next[3]) {
         d[0] = t.Err[0][r + Bias];
         d[1] = t.Err[1][g + Bias];
         d[2] = t.Err[2][b + Bias];
+        next[0] = carry[0] + t.Err7[0][r + Bias];
+        next[1] = carry[1] + t.Err7[1][g + Bias];
+        next[2] = carry[2] + t.Err7[2][b + Bias];
         return Kind::Finish(t.Part[0][r + Bias] + t.Part[1][g + Bias] + t.Part[2][b + Bias]);
     }
     static int Ordered(const Rgb &c, int th, const Tables &t) {
@@ -220,45 +240,61 @@ void LimitEntries(ErrorEntry *err, int n) {
     }
 }
 
+// The open state of the row between two pixels.
+struct DiffuseState {
+    int e[3];          // running error of the next pixel
+    int belowLeft[3];  // entry k - 1 so far
+    int below[3];      // entry k so far: d(k-1)
+};
+
+// One pixel; First and Last are compile-time so that the loop body has no
+// test of its own (forced inline, so the state stays in registers).
+template <class Target, class Reader, bool First, bool Last, class Out>
+__attribute__((always_inline)) inline void DiffusePixel(DiffuseState &st, Out &out, const BYTE *src, int x, int k,
+                                                        ErrorEntry *err, const Tables &t, const RowContext &c) {
+    const Rgb p = Reader::Read(src, x, c);
+    int carry[3] = {0, 0, 0}, d[3], next[3];
+    if constexpr (!Last) {
+        carry[0] = err[k + 1].Red;
+        carry[1] = err[k + 1].Green;
+        carry[2] = err[k + 1].Blue;
+    }
+    out.Put(Target::Diffuse(p.r + Sixteenth(st.e[0]), p.g + Sixteenth(st.e[1]), p.b + Sixteenth(st.e[2]), t, carry,
+                            d, next));
+    if constexpr (!First) {
+        err[k - 1].Red = st.belowLeft[0] + 3 * d[0];
+        err[k - 1].Green = st.belowLeft[1] + 3 * d[1];
+        err[k - 1].Blue = st.belowLeft[2] + 3 * d[2];
+    }
+    for (int i = 0; i < 3; ++i) {
+        st.belowLeft[i] = st.below[i] + 5 * d[i];
+        st.below[i] = d[i];
+    }
+    if constexpr (!Last) {
+        st.e[0] = next[0];
+        st.e[1] = next[1];
+        st.e[2] = next[2];
+    }
+}
+
 template <class Target, class Reader>
 void DiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err, const Tables &t,
                 const RowContext &c) {
     Packer<Target::Bits> out{dst};
     const int n = end - start;
     LimitEntries(err, n);
-    int eR = err[0].Red, eG = err[0].Green, eB = err[0].Blue;
-    int belowLeft[3] = {0, 0, 0};  // entry k - 1 so far
-    int below[3] = {0, 0, 0};      // entry k so far: d(k-1)
-    auto pixel = [&](int k, bool first, bool last) {
-        const Rgb p = Reader::Read(src, start + k, c);
-        int d[3];
-        out.Put(Target::Diffuse(p.r + Sixteenth(eR), p.g + Sixteenth(eG), p.b + Sixteenth(eB), t, d));
-        if (!first) {
-            err[k - 1].Red = belowLeft[0] + 3 * d[0];
-            err[k - 1].Green = belowLeft[1] + 3 * d[1];
-            err[k - 1].Blue = belowLeft[2] + 3 * d[2];
-        }
-        for (int i = 0; i < 3; ++i) {
-            belowLeft[i] = below[i] + 5 * d[i];
-            below[i] = d[i];
-        }
-        if (!last) {
-            eR = err[k + 1].Red + 7 * d[0];
-            eG = err[k + 1].Green + 7 * d[1];
-            eB = err[k + 1].Blue + 7 * d[2];
-        }
-    };
+    DiffuseState st{{err[0].Red, err[0].Green, err[0].Blue}, {0, 0, 0}, {0, 0, 0}};
     if (n == 1) {
-        pixel(0, true, true);
+        DiffusePixel<Target, Reader, true, true>(st, out, src, start, 0, err, t, c);
     } else {
-        pixel(0, true, false);
+        DiffusePixel<Target, Reader, true, false>(st, out, src, start, 0, err, t, c);
         for (int k = 1; k < n - 1; ++k)
-            pixel(k, false, false);
-        pixel(n - 1, false, true);
+            DiffusePixel<Target, Reader, false, false>(st, out, src, start + k, k, err, t, c);
+        DiffusePixel<Target, Reader, false, true>(st, out, src, end - 1, n - 1, err, t, c);
     }
-    err[n - 1].Red = belowLeft[0];
-    err[n - 1].Green = belowLeft[1];
-    err[n - 1].Blue = belowLeft[2];
+    err[n - 1].Red = st.belowLeft[0];
+    err[n - 1].Green = st.belowLeft[1];
+    err[n - 1].Blue = st.belowLeft[2];
     out.Finish();
 }
 
