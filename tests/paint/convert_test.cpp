@@ -710,3 +710,47 @@ TEST(Expanders, WindowIndexBeyondTheTableIsClamped) {
 }
 
 }  // namespace
+
+namespace {
+
+// The converters read the calling thread's display mode: two threads that
+// convert at once with different palettes each get their own.
+TEST(ConverterThreads, EachThreadUsesItsOwnMode) {
+    static volatile LONG ready = 0;
+    struct Job {
+        UINT mode;
+        int expect;
+        int wrong = 0;
+        static DWORD WINAPI Run(LPVOID p) {
+            Job *job = static_cast<Job *>(p);
+            Z_SetDisplayMode(0xFFFFFFFF, job->mode);
+            // Both modes are set before either thread converts.
+            InterlockedIncrement(&ready);
+            while (ready < 2)
+                Sleep(0);
+            Gray24 g;
+            std::vector<BYTE> src(3 * 64, 255), dst(64);
+            std::vector<zv::ErrorEntry> err(64);
+            for (int n = 0; n < 2000; ++n) {
+                zv::SelectRowConverter(24, 8)(dst.data(), src.data(), &g.bm.b, 0, 64, 0, n, err.data(), nullptr);
+                for (BYTE v : dst)
+                    job->wrong += v != job->expect;
+            }
+            zv::LibraryEntry(nullptr, DLL_THREAD_DETACH);
+            return 0;
+        }
+    };
+    zvtest::LiveBlockCheck check;
+    Job cube{DISP_CUBE_PALETTE, 215}, rgb332{DISP_ORDERED_DITHER, 255};
+    HANDLE a = CreateThread(nullptr, 0, Job::Run, &cube, 0, nullptr);
+    HANDLE b = CreateThread(nullptr, 0, Job::Run, &rgb332, 0, nullptr);
+    ASSERT_TRUE(a && b);
+    WaitForSingleObject(a, INFINITE);
+    WaitForSingleObject(b, INFINITE);
+    CloseHandle(a);
+    CloseHandle(b);
+    EXPECT_EQ(cube.wrong, 0);
+    EXPECT_EQ(rgb332.wrong, 0);
+}
+
+}  // namespace
