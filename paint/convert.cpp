@@ -346,10 +346,15 @@ void RunConverter(BYTE *dst, const BYTE *src, const BitmapHandle *b, int start, 
                                                                                  : DispersedDitherMatrix.data();
     conv::WithReader<Bits>(b, c, [&](auto reader) {
         using Reader = decltype(reader);
-        if constexpr (Ordered)
-            OrderedRow<Target, Reader>(dst, src, start, end, column, row, matrix, t, c);
-        else
-            DiffuseRow<Target, Reader>(dst, src, start, end, errors, t, c);
+        // A diffusion member without an error row has nothing to carry the
+        // error in; it dithers in order rather than write through null.
+        if constexpr (!Ordered) {
+            if (errors) {
+                DiffuseRow<Target, Reader>(dst, src, start, end, errors, t, c);
+                return;
+            }
+        }
+        OrderedRow<Target, Reader>(dst, src, start, end, column, row, matrix, t, c);
     });
 }
 

@@ -499,6 +499,19 @@ TEST(ConverterCases, WhiteAndMidGray) {
     Z_SetDisplayMode(0xFFFFFFFF, saved);
 }
 
+TEST(ConverterCases, DiffusionWithoutAnErrorRowDithersInOrder) {
+    Gray24 g;
+    std::vector<BYTE> src(3 * 40);
+    for (size_t i = 0; i < src.size(); ++i)
+        src[i] = BYTE(i * 37);
+    for (int target : {1, 4, 8}) {
+        BYTE a[40] = {}, b[40] = {};
+        zv::GetRowConverter(24, target, false)(a, src.data(), &g.bm.b, 0, 40, 3, 5, nullptr, nullptr);
+        zv::GetRowConverter(24, target, true)(b, src.data(), &g.bm.b, 0, 40, 3, 5, nullptr, nullptr);
+        EXPECT_EQ(0, memcmp(a, b, sizeof a)) << target;
+    }
+}
+
 // Entries beyond what a row can leave (9 x 255) are limited to it before
 // the row is converted, so a buffer of garbage is read safely.
 TEST(ConverterCases, ErrorEntriesBeyondTheReachableRangeAreLimited) {
