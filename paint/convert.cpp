@@ -408,28 +408,33 @@ void ExpandIndices(BYTE *dst, const BYTE *src, const BitmapHandle *, int start, 
 }
 
 // Gray level of a 12- or 16-bit pixel scaled by 255 / m, or its
-// window-level table entry.
+// window-level table entry.  The scale is a 256-entry table made once per
+// row, so neither the table test nor the division is in the pixel loop.
 template <int Bits, int OutBytes>
 void ExpandGray(BYTE *dst, const BYTE *src, const BitmapHandle *b, int start, int end) {
     RowContext c;
     conv::SetGrayBits(b, c);
     const unsigned m = c.Mask;
-    for (int x = start; x < end; ++x, dst += OutBytes) {
-        const unsigned raw = conv::RawGray<Bits>(src, x) >> c.Shift;
-        if (c.Window) {
-            const RGBQUAD &q = c.Window[std::min<uint32_t>(raw & m, c.WindowLast)];
+    if (c.Window) {
+        for (int x = start; x < end; ++x, dst += OutBytes) {
+            const RGBQUAD &q = c.Window[std::min<uint32_t>((conv::RawGray<Bits>(src, x) >> c.Shift) & m, c.WindowLast)];
             dst[0] = q.rgbBlue;
             if constexpr (OutBytes == 3) {
                 dst[1] = q.rgbGreen;
                 dst[2] = q.rgbRed;
             }
-        } else {
-            unsigned v = raw & 0xFF & m;
-            if (m < 255)
-                v = v * 255 / m;
-            for (int i = 0; i < OutBytes; ++i)
-                dst[i] = static_cast<BYTE>(v);
         }
+        return;
+    }
+    BYTE level[256];
+    for (unsigned v = 0; v < 256; ++v) {
+        const unsigned g = v & m;
+        level[v] = static_cast<BYTE>(m < 255 ? g * 255 / m : g);
+    }
+    for (int x = start; x < end; ++x, dst += OutBytes) {
+        const BYTE v = level[(conv::RawGray<Bits>(src, x) >> c.Shift) & 0xFF];
+        for (int i = 0; i < OutBytes; ++i)
+            dst[i] = v;
     }
 }
 
