@@ -22,8 +22,9 @@ inline int Clamp255(int v) { return std::min(std::max(v, 0), 255); }
 
 inline int Luminance(int r, int g, int b) { return (2 * r + 5 * g + b + 4) >> 3; }
 
-// e / 16 truncated toward zero (-15 / 16 is 0), without a division.
-inline int Sixteenth(int e) { return (e + ((e >> 31) & 15)) >> 4; }
+// e / 16 truncated toward zero (-15 / 16 is 0); compilers make it a
+// shift with a sign fix-up.
+inline int Sixteenth(int e) { return e / 16; }
 
 // ---- quantisers ----------------------------------------------------------
 //
