@@ -22,8 +22,9 @@ inline int Clamp255(int v) { return std::min(std::max(v, 0), 255); }
 
 inline int Luminance(int r, int g, int b) { return (2 * r + 5 * g + b + 4) >> 3; }
 
-// e / 16 truncated toward zero (-15 / 16 is 0), without a division.
-inline int Sixteenth(int e) { return (e + ((e >> 31) & 15)) >> 4; }
+// e / 16 truncated toward zero (-15 / 16 is 0); compilers make it a
+// shift with a sign fix-up.
+inline int Sixteenth(int e) { return e / 16; }
 
 // ---- quantisers ----------------------------------------------------------
 //
@@ -33,14 +34,22 @@ inline int Sixteenth(int e) { return (e + ((e >> 31) & 15)) >> 4; }
 //   Err[ch][v]   diffusion: the value the target measures its error on
 //                (after the paint table) minus the palette entry's channel.
 // That keeps the error-diffusion chain from one pixel to the next short:
-// error -> clamped channel -> one load -> error.  Diffuse(r, g, b, t, d)
-// takes the channels after the running error was added and clamped,
-// returns the index and writes the three errors; Ordered(c, th, t) takes
-// the raw channels and the threshold.
+// error -> channel -> one load -> error.  Diffuse(r, g, b, t, carry, d,
+// next) takes the channels with the running error added (unclamped),
+// returns the index, writes the three errors d and the next pixel's
+// running errors carry + 7 d; Ordered(c, th, t) takes the raw channels and
+// the threshold.
+
+// Channel values reach the quantiser unclamped, as c + e / 16 in
+// -255..510 (see the error row below), so the tables are 768 wide with
+// index v + Bias and hold the entries of the clamped value at both ends.
+constexpr int Bias = 256;
+constexpr int Wide = 768;
 
 struct Tables {
-    int16_t Err[3][256];
-    uint8_t Part[3][256];
+    int16_t Err[3][Wide];
+    int16_t Err7[3][Wide];  // 7 x Err: the share of the next pixel
+    uint8_t Part[3][Wide];
     const BYTE *Lut;
 };
 
@@ -48,17 +57,29 @@ struct Tables {
 // before the paint table, so only the decision is tabulated.
 struct MonoTarget {
     static constexpr int Bits = 1;
+    // Err7[0][L] is 7 x the palette level (0 or 1785) for luminance L, so
+    // that the next running error carry + 7 (c - p) is formed as
+    // (carry + 7 c) - Err7[0][L]: the sum waits for the lookup only.
     static void Prepare(Tables &t, const BYTE *lut) {
         t.Lut = lut;
-        for (int v = 0; v < 256; ++v)
+        for (int v = 0; v < 256; ++v) {
             t.Part[0][v] = lut[v] >= 128;
+            t.Err7[0][v] = static_cast<int16_t>(lut[v] >= 128 ? 7 * 255 : 0);
+        }
     }
-    static int Diffuse(int r, int g, int b, const Tables &t, int d[3]) {
-        const int white = t.Part[0][Luminance(r, g, b)];
+    static int Diffuse(int r, int g, int b, const Tables &t, const int carry[3], int d[3], int next[3]) {
+        r = Clamp255(r);
+        g = Clamp255(g);
+        b = Clamp255(b);
+        const int l = Luminance(r, g, b);
+        const int white = t.Part[0][l], p7 = t.Err7[0][l];
         const int p = -white & 255;
         d[0] = r - p;
         d[1] = g - p;
         d[2] = b - p;
+        next[0] = (carry[0] + 7 * r) - p7;
+        next[1] = (carry[1] + 7 * g) - p7;
+        next[2] = (carry[2] + 7 * b) - p7;
         return white;
     }
     static int Ordered(const Rgb &c, int th, const Tables &t) { return t.Lut[Luminance(c.r, c.g, c.b)] > th; }
@@ -71,18 +92,35 @@ struct ChannelTarget {
     static constexpr int Bits = Kind::Bits;
     static void Prepare(Tables &t, const BYTE *lut) {
         t.Lut = lut;
-        for (int ch = 0; ch < 3; ++ch)
+        for (int ch = 0; ch < 3; ++ch) {
+            int16_t *err = t.Err[ch] + Bias, *err7 = t.Err7[ch] + Bias;
+            uint8_t *part = t.Part[ch] + Bias;
             for (int v = 0; v < 256; ++v) {
                 const int l = lut[v];
-                t.Part[ch][v] = static_cast<uint8_t>(Kind::Part(ch, l));
-                t.Err[ch][v] = static_cast<int16_t>(l - Kind::Level(ch, l));
+                part[v] = static_cast<uint8_t>(Kind::Part(ch, l));
+                err[v] = static_cast<int16_t>(l - Kind::Level(ch, l));
+                err7[v] = static_cast<int16_t>(7 * err[v]);
             }
+            Extend(t.Err[ch], err);
+            Extend(t.Err7[ch], err7);
+            Extend(t.Part[ch], part);
+        }
     }
-    static int Diffuse(int r, int g, int b, const Tables &t, int d[3]) {
-        d[0] = t.Err[0][r];
-        d[1] = t.Err[1][g];
-        d[2] = t.Err[2][b];
-        return Kind::Finish(t.Part[0][r] + t.Part[1][g] + t.Part[2][b]);
+    // The clamped value's entries on both sides of the 256 in the middle.
+    template <class T>
+    static void Extend(T *row, T *middle) {
+        std::fill(row, middle, middle[0]);
+        std::fill(middle + 256, row + Wide, middle[255]);
+    }
+    // r, g, b unclamped, -255..510.
+    static int Diffuse(int r, int g, int b, const Tables &t, const int carry[3], int d[3], int next[3]) {
+        d[0] = t.Err[0][r + Bias];
+        d[1] = t.Err[1][g + Bias];
+        d[2] = t.Err[2][b + Bias];
+        next[0] = carry[0] + t.Err7[0][r + Bias];
+        next[1] = carry[1] + t.Err7[1][g + Bias];
+        next[2] = carry[2] + t.Err7[2][b + Bias];
+        return Kind::Finish(t.Part[0][r + Bias] + t.Part[1][g + Bias] + t.Part[2][b + Bias]);
     }
     static int Ordered(const Rgb &c, int th, const Tables &t) {
         if constexpr (Kind::Bits == 4) {
@@ -90,7 +128,7 @@ struct ChannelTarget {
             return Kind::Finish((lut[c.r] > th) | (lut[c.g] > th) << 1 | (lut[c.b] > th) << 2);
         } else {
             const int o = Kind::Offset(th);
-            return t.Part[0][Clamp255(c.r + o)] + t.Part[1][Clamp255(c.g + o)] + t.Part[2][Clamp255(c.b + o)];
+            return t.Part[0][c.r + o + Bias] + t.Part[1][c.g + o + Bias] + t.Part[2][c.b + o + Bias];
         }
     }
 };
@@ -101,7 +139,11 @@ struct Vga16Kind {
     static constexpr int Bits = 4;
     static int Part(int ch, int l) { return (l >= 128) << ch; }
     static int Level(int, int l) { return l >= 128 ? 255 : 0; }
-    static int Finish(int bits) { return bits ? bits + 8 : 0; }
+    // bits ? bits + 8 : 0, as a lookup: the test mispredicts on dithered data.
+    static int Finish(int bits) {
+        static constexpr uint8_t index[8] = {0, 9, 10, 11, 12, 13, 14, 15};
+        return index[bits];
+    }
 };
 
 // 6x6x6 cube: level l / 51, palette channel 51 x level, so the error
@@ -186,46 +228,78 @@ struct Packer {
 // (its old value was its running error); the last pixel sends nothing to
 // the right.  The error is divided by 16 truncating toward zero and the
 // sum clamped to 0..255 before quantising.
+//
+// Bounds: |d| <= 255, so an entry written here is at most 9 x 255 = 2295
+// and a running error at most 2295 + 7 x 255 = 4080, whose sixteenth is
+// at most 255.  The quantisers' tables rely on that (channel + error / 16
+// in -255..510), so entries of the span are first limited to +-2295: a
+// no-op for every buffer that started zero-filled, and what keeps a
+// buffer of garbage from indexing outside the tables.
+constexpr int MaxEntry = 9 * 255;
+
+void LimitEntries(ErrorEntry *err, int n) {
+    for (int k = 0; k < n; ++k) {
+        err[k].Red = std::min(std::max(err[k].Red, -MaxEntry), MaxEntry);
+        err[k].Green = std::min(std::max(err[k].Green, -MaxEntry), MaxEntry);
+        err[k].Blue = std::min(std::max(err[k].Blue, -MaxEntry), MaxEntry);
+    }
+}
+
+// The open state of the row between two pixels.
+struct DiffuseState {
+    int e[3];          // running error of the next pixel
+    int belowLeft[3];  // entry k - 1 so far
+    int below[3];      // entry k so far: d(k-1)
+};
+
+// One pixel; First and Last are compile-time so that the loop body has no
+// test of its own (forced inline, so the state stays in registers).
+template <class Target, class Reader, bool First, bool Last, class Out>
+__attribute__((always_inline)) inline void DiffusePixel(DiffuseState &st, Out &out, const BYTE *src, int x, int k,
+                                                        ErrorEntry *err, const Tables &t, const RowContext &c) {
+    const Rgb p = Reader::Read(src, x, c);
+    int carry[3] = {0, 0, 0}, d[3], next[3];
+    if constexpr (!Last) {
+        carry[0] = err[k + 1].Red;
+        carry[1] = err[k + 1].Green;
+        carry[2] = err[k + 1].Blue;
+    }
+    out.Put(Target::Diffuse(p.r + Sixteenth(st.e[0]), p.g + Sixteenth(st.e[1]), p.b + Sixteenth(st.e[2]), t, carry,
+                            d, next));
+    if constexpr (!First) {
+        err[k - 1].Red = st.belowLeft[0] + 3 * d[0];
+        err[k - 1].Green = st.belowLeft[1] + 3 * d[1];
+        err[k - 1].Blue = st.belowLeft[2] + 3 * d[2];
+    }
+    for (int i = 0; i < 3; ++i) {
+        st.belowLeft[i] = st.below[i] + 5 * d[i];
+        st.below[i] = d[i];
+    }
+    if constexpr (!Last) {
+        st.e[0] = next[0];
+        st.e[1] = next[1];
+        st.e[2] = next[2];
+    }
+}
 
 template <class Target, class Reader>
 void DiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err, const Tables &t,
                 const RowContext &c) {
     Packer<Target::Bits> out{dst};
     const int n = end - start;
-    int eR = err[0].Red, eG = err[0].Green, eB = err[0].Blue;
-    int belowLeft[3] = {0, 0, 0};  // entry k - 1 so far
-    int below[3] = {0, 0, 0};      // entry k so far: d(k-1)
-    auto pixel = [&](int k, bool first, bool last) {
-        const Rgb p = Reader::Read(src, start + k, c);
-        int d[3];
-        out.Put(Target::Diffuse(Clamp255(p.r + Sixteenth(eR)), Clamp255(p.g + Sixteenth(eG)),
-                                Clamp255(p.b + Sixteenth(eB)), t, d));
-        if (!first) {
-            err[k - 1].Red = belowLeft[0] + 3 * d[0];
-            err[k - 1].Green = belowLeft[1] + 3 * d[1];
-            err[k - 1].Blue = belowLeft[2] + 3 * d[2];
-        }
-        for (int i = 0; i < 3; ++i) {
-            belowLeft[i] = below[i] + 5 * d[i];
-            below[i] = d[i];
-        }
-        if (!last) {
-            eR = err[k + 1].Red + 7 * d[0];
-            eG = err[k + 1].Green + 7 * d[1];
-            eB = err[k + 1].Blue + 7 * d[2];
-        }
-    };
+    LimitEntries(err, n);
+    DiffuseState st{{err[0].Red, err[0].Green, err[0].Blue}, {0, 0, 0}, {0, 0, 0}};
     if (n == 1) {
-        pixel(0, true, true);
+        DiffusePixel<Target, Reader, true, true>(st, out, src, start, 0, err, t, c);
     } else {
-        pixel(0, true, false);
+        DiffusePixel<Target, Reader, true, false>(st, out, src, start, 0, err, t, c);
         for (int k = 1; k < n - 1; ++k)
-            pixel(k, false, false);
-        pixel(n - 1, false, true);
+            DiffusePixel<Target, Reader, false, false>(st, out, src, start + k, k, err, t, c);
+        DiffusePixel<Target, Reader, false, true>(st, out, src, end - 1, n - 1, err, t, c);
     }
-    err[n - 1].Red = belowLeft[0];
-    err[n - 1].Green = belowLeft[1];
-    err[n - 1].Blue = belowLeft[2];
+    err[n - 1].Red = st.belowLeft[0];
+    err[n - 1].Green = st.belowLeft[1];
+    err[n - 1].Blue = st.belowLeft[2];
     out.Finish();
 }
 
@@ -277,10 +351,15 @@ void RunConverter(BYTE *dst, const BYTE *src, const BitmapHandle *b, int start, 
                                                                                  : DispersedDitherMatrix.data();
     conv::WithReader<Bits>(b, c, [&](auto reader) {
         using Reader = decltype(reader);
-        if constexpr (Ordered)
-            OrderedRow<Target, Reader>(dst, src, start, end, column, row, matrix, t, c);
-        else
-            DiffuseRow<Target, Reader>(dst, src, start, end, errors, t, c);
+        // A diffusion member without an error row has nothing to carry the
+        // error in; it dithers in order rather than write through null.
+        if constexpr (!Ordered) {
+            if (errors) {
+                DiffuseRow<Target, Reader>(dst, src, start, end, errors, t, c);
+                return;
+            }
+        }
+        OrderedRow<Target, Reader>(dst, src, start, end, column, row, matrix, t, c);
     });
 }
 
@@ -334,28 +413,33 @@ void ExpandIndices(BYTE *dst, const BYTE *src, const BitmapHandle *, int start, 
 }
 
 // Gray level of a 12- or 16-bit pixel scaled by 255 / m, or its
-// window-level table entry.
+// window-level table entry.  The scale is a 256-entry table made once per
+// row, so neither the table test nor the division is in the pixel loop.
 template <int Bits, int OutBytes>
 void ExpandGray(BYTE *dst, const BYTE *src, const BitmapHandle *b, int start, int end) {
     RowContext c;
     conv::SetGrayBits(b, c);
     const unsigned m = c.Mask;
-    for (int x = start; x < end; ++x, dst += OutBytes) {
-        const unsigned raw = conv::RawGray<Bits>(src, x) >> c.Shift;
-        if (c.Window) {
-            const RGBQUAD &q = c.Window[std::min<uint32_t>(raw & m, c.WindowLast)];
+    if (c.Window) {
+        for (int x = start; x < end; ++x, dst += OutBytes) {
+            const RGBQUAD &q = c.Window[std::min<uint32_t>((conv::RawGray<Bits>(src, x) >> c.Shift) & m, c.WindowLast)];
             dst[0] = q.rgbBlue;
             if constexpr (OutBytes == 3) {
                 dst[1] = q.rgbGreen;
                 dst[2] = q.rgbRed;
             }
-        } else {
-            unsigned v = raw & 0xFF & m;
-            if (m < 255)
-                v = v * 255 / m;
-            for (int i = 0; i < OutBytes; ++i)
-                dst[i] = static_cast<BYTE>(v);
         }
+        return;
+    }
+    BYTE level[256];
+    for (unsigned v = 0; v < 256; ++v) {
+        const unsigned g = v & m;
+        level[v] = static_cast<BYTE>(m < 255 ? g * 255 / m : g);
+    }
+    for (int x = start; x < end; ++x, dst += OutBytes) {
+        const BYTE v = level[(conv::RawGray<Bits>(src, x) >> c.Shift) & 0xFF];
+        for (int i = 0; i < OutBytes; ++i)
+            dst[i] = v;
     }
 }
 

@@ -34,9 +34,10 @@ using ErrorRow = ErrorEntry *;
 // LowBit, HighBit, BitsPerPixel; [start, end): source pixels, nothing
 // done when start >= end; column, row: destination position of the first
 // pixel (ordered members only; column advances by one per pixel);
-// errors: span-long error row (diffusion members only); pPalette: the
-// source colour table for sources of 8 bits or fewer, which must hold
-// 2^bits entries (painters pass a 256-entry table; null reads a gray ramp).
+// errors: span-long error row (diffusion members only; without one they
+// dither in order); pPalette: the source colour table for sources of 8
+// bits or fewer, which must hold 2^bits entries (painters pass a 256-entry
+// table; null reads a gray ramp).
 using RowConverter = void (*)(BYTE *dst, const BYTE *src, const BitmapHandle *pBitmap, int start, int end,
                               int column, int row, ErrorRow errors, const RGBQUAD *pPalette);
 

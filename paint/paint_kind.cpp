@@ -108,7 +108,6 @@ void ChoosePainterKind(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pK
     *pDeviceBits = deviceBits;
     if (!pKind)
         return;
-    *pKind = PAINT_AS_IS;
     *pKind = ChoosePaintKind(pBitmap, deviceBits, mode);
 }
 

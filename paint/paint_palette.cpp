@@ -24,12 +24,14 @@ void ThroughPaintTable(const BYTE *lut, RGBQUAD *colors, int n) {
 
 int GetPaintColors(BitmapHandle *pBitmap, int nFirst, int nCount, RGBQUAD *pColors) {
     const int n = K_GetBitmapColors(pBitmap, nFirst, nCount, pColors);
-    if ((pBitmap->Flags & BITMAP_PAINT_LUT) && pBitmap->PaintLUT && n > 0)
+    if (n > 0 && (pBitmap->Flags & BITMAP_PAINT_LUT) && pBitmap->PaintLUT)
         ThroughPaintTable(pBitmap->PaintLUT, pColors, n);
     return n;
 }
 
 HPALETTE CreateGrayPaintPalette(BitmapHandle *pBitmap, int nBits) {
+    if (nBits < 0 || nBits > 8)
+        return nullptr;  // a logical palette holds at most 256 entries
     const int n = nBits == 0 ? 256 : 1 << nBits;
     KPtr<RGBQUAD> table = KAlloc<RGBQUAD>(n);
     if (!table)

@@ -90,7 +90,6 @@ int __stdcall Z_WindowLevel(BitmapHandle *pBitmap, int nLowBit, int nHighBit, co
         pBitmap->WindowLUT = nullptr;
         pBitmap->WindowLUTLength = 0;
     }
-    int rc = RC_SUCCESS;
     if (pTable) {
         if (pTable != pBitmap->WindowLUT) {
             auto *copy = static_cast<RGBQUAD *>(K_Alloc(static_cast<size_t>(uTableLength) * sizeof(RGBQUAD)));
@@ -108,7 +107,7 @@ int __stdcall Z_WindowLevel(BitmapHandle *pBitmap, int nLowBit, int nHighBit, co
     pBitmap->Flags &= ~BITMAP_WINDOW_LEVEL;
     if (bApply)
         pBitmap->Flags |= BITMAP_WINDOW_LEVEL;
-    return rc;
+    return RC_SUCCESS;
 }
 
 int __stdcall Z_WindowLevelFillLUT(RGBQUAD *pTable, UINT uTableLength, COLORREF crStart, COLORREF crEnd, UINT uLow,

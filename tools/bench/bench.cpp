@@ -27,22 +27,30 @@ double Now() {
     return double(t.QuadPart) / double(f.QuadPart);
 }
 
-// Mpixel/s of row(y): the best of many short rounds within about
-// `seconds`, so that a round in which the machine's other work took the
-// processor does not count.
-double Measure(double seconds, const std::function<void(int)> &row) {
+// Mpixel/s of row(y) over many short rounds within about `seconds`: the
+// best round (a round in which the machine's other work took the
+// processor does not count) and the mean over all of them.
+struct Rate {
+    double best, mean;
+};
+
+Rate Measure(double seconds, const std::function<void(int)> &row) {
     for (int y = 0; y < kRows; ++y)
         row(y);  // warm caches and branch predictors
     double best = 0;
-    const double end = Now() + seconds;
+    long long rounds = 0;
+    const double first = Now(), end = first + seconds;
+    double now = first;
     do {
-        const double start = Now();
+        const double start = now;
         for (int y = 0; y < 16; ++y)
             row(y);
-        const double rate = 16.0 * kWidth / (Now() - start) / 1e6;
+        now = Now();
+        ++rounds;
+        const double rate = 16.0 * kWidth / (now - start) / 1e6;
         best = rate > best ? rate : best;
-    } while (Now() < end);
-    return best;
+    } while (now < end);
+    return Rate{best, 16.0 * kWidth * rounds / (now - first) / 1e6};
 }
 
 __attribute__((noinline)) void Baseline(BYTE *dst, const BYTE *src, int n) {
@@ -85,12 +93,12 @@ int main(int argc, char **argv) {
     bitmap.PaintGamma = 100;
 
     Source s24(24, rng);
-    const double base = Measure(seconds, [&](int y) { Baseline(dst.data(), s24.Row(y), kWidth); });
-    std::printf("baseline 24 -> 32 copy loop: %.0f Mpixel/s\n\n", base);
-    std::printf("%-40s %10s %10s %8s\n", "conversion", "Mpixel/s", "baseline", "ratio");
+    const Rate base = Measure(seconds, [&](int y) { Baseline(dst.data(), s24.Row(y), kWidth); });
+    std::printf("baseline 24 -> 32 copy loop: %.0f Mpixel/s (mean %.0f)\n\n", base.best, base.mean);
+    std::printf("%-36s %9s %9s %8s %9s\n", "conversion", "Mpixel/s", "baseline", "ratio", "mean");
 
-    auto report = [&](const char *name, double v) {
-        std::printf("%-40s %10.0f %10.0f %8.3f\n", name, v, base, v / base);
+    auto report = [&](const char *name, Rate v) {
+        std::printf("%-36s %9.0f %9.0f %8.3f %9.0f\n", name, v.best, base.best, v.best / base.best, v.mean);
         std::fflush(stdout);
     };
     auto converter = [&](const char *name, int bits, int order, int target, bool ordered, UINT mode) {
