@@ -183,11 +183,18 @@ void *__stdcall K_Realloc(void *pBlock, size_t cbSize) {
         NotePeak(g_liveBytes += cbSize);
         return pBlock;
     }
-    auto *h = static_cast<BlockHeader *>(std::realloc(old, sizeof(BlockHeader) + cbSize));
+    // A block that grows keeps half as much again behind it, so that a
+    // store grown step by step (the region builder adds one row's worth at
+    // a time) is copied a logarithmic number of times, not once per step.
+    // Huge blocks get no spare: the system grows them in place within their
+    // mapping, and a spare would force a copy of the whole block.
+    constexpr size_t kSpareLimit = 64u << 20;
+    const size_t spare = cbSize > old->Capacity && cbSize <= kSpareLimit ? cbSize / 2 : 0;
+    auto *h = static_cast<BlockHeader *>(std::realloc(old, sizeof(BlockHeader) + cbSize + spare));
     if (!h)
         return nullptr;
     h->Size = cbSize;
-    h->Capacity = cbSize;
+    h->Capacity = cbSize + spare;
     g_liveBytes -= oldSize;
     NotePeak(g_liveBytes += cbSize);
     return h + 1;

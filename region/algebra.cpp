@@ -107,16 +107,10 @@ void SubtractRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *
 }
 
 // Walks the rows of rect, handing each row function the inputs' runs.
-// `runs` is the expected size of the result, room made at the start.  The
-// strict bound (every result run ends where an input run ends: the sum of
-// both inputs, twice that for exclusive or) is usually far too much, and
-// fresh large blocks cost a page fault per page touched, so the estimates
-// below are the larger input plus a share of the smaller; a result beyond
-// the estimate grows the store.
 template <class RowFn>
-int WalkRows(ZoraRgn **ppOut, const RECT &rect, const ZoraRgn *a, const ZoraRgn *b, size_t runs, RowFn &&row) {
+int WalkRows(ZoraRgn **ppOut, const RECT &rect, const ZoraRgn *a, const ZoraRgn *b, RowFn &&row) {
     RgnBuilder out;
-    int rc = RgnBuilderBegin(out, rect, runs * 8);
+    int rc = RgnBuilderBegin(out, rect);
     if (rc != RC_SUCCESS)
         return rc;
     for (int32_t y = rect.top; y < rect.bottom; ++y) {
@@ -131,9 +125,6 @@ int WalkRows(ZoraRgn **ppOut, const RECT &rect, const ZoraRgn *a, const ZoraRgn 
     *ppOut = out.Region;
     return RC_SUCCESS;
 }
-
-size_t RunsOf(const ZoraRgn *r) { return r->SpanStoreSize / 8; }
-
 
 uint32_t LongestRow(const ZoraRgn *r) {
     uint32_t most = 0;
@@ -243,19 +234,19 @@ int RgnFromRect(ZoraRgn **ppOut, const RECT *pRect) {
 int RgnIntersect(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, IntersectionOf(a->Bounds, b->Bounds), a, b, std::max(RunsOf(a), RunsOf(b)), IntersectRow);
+    return WalkRows(ppOut, IntersectionOf(a->Bounds, b->Bounds), a, b, IntersectRow);
 }
 
 int RgnUnion(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b, std::max(RunsOf(a), RunsOf(b)), UnionRow);
+    return WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b, UnionRow);
 }
 
 int RgnSubtract(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, a->Bounds, a, b, RunsOf(a) + RunsOf(b) / 4, SubtractRow);
+    return WalkRows(ppOut, a->Bounds, a, b, SubtractRow);
 }
 
 // (a - b) u (b - a), the two differences of a row made in scratch rows
@@ -270,7 +261,7 @@ int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!scratch)
         return RC_NO_MEMORY;
     int32_t *ab = scratch, *ba = scratch + scratchValues;
-    const int rc = WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b, RunsOf(a) + RunsOf(b),
+    const int rc = WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b,
                             [&](RgnBuilder &out, const int32_t *ra, uint32_t na, const int32_t *rb, uint32_t nb,
                                 int32_t left) {
                                 uint32_t nab = 0, nba = 0;
@@ -293,7 +284,7 @@ int RgnClipToRect(ZoraRgn *pRgn, const RECT *pRect) {
     if (EqualRect(&clip, &pRgn->Bounds))
         return RC_SUCCESS;
     ZoraRgn *clipped = nullptr;
-    const int rc = WalkRows(&clipped, clip, pRgn, pRgn, RunsOf(pRgn),
+    const int rc = WalkRows(&clipped, clip, pRgn, pRgn,
                             [&](RgnBuilder &out, const int32_t *v, uint32_t n, const int32_t *, uint32_t, int32_t) {
                                 for (uint32_t i = 0; i < n; i += 2)
                                     RgnBuilderAddSpan(out, std::max<int32_t>(v[i], clip.left), std::min<int32_t>(v[i + 1], clip.right));

@@ -4,11 +4,11 @@
 // committed, the most values one row of the build rectangle can need
 // (a row of width w holds at most (w + 1) / 2 separate runs), so a row is
 // written without capacity checks and the store grows only between rows,
-// by GrowStep bytes (a whole number of rows, up to 16 KB) or by half its
-// size when that is more.  Callers that can estimate the result start with
-// room for it and rarely grow at all.  The row table
-// is allocated at its full height at the start; both arrays are trimmed to
-// the bytes in use once, at the end.
+// by GrowStep bytes (a whole number of rows, up to 16 KB; one row when a
+// row needs more).  Growing a wide build one row at a time stays cheap
+// because the kernel's resize keeps spare room behind a growing block.  The
+// row table is allocated at its full height at the start; both arrays are
+// trimmed to the bytes in use once, at the end.
 //
 // The one exception is a row of touching runs ((0, 5), (5, 9) is allowed
 // by the invariants), which can exceed the width bound: RgnBuilderAddSpan
@@ -31,7 +31,7 @@ constexpr size_t kMinGrow = 64;
 
 }  // namespace
 
-int RgnBuilderBegin(RgnBuilder &b, const RECT &rect, size_t cbExpected) {
+int RgnBuilderBegin(RgnBuilder &b, const RECT &rect) {
     b = RgnBuilder{};
     b.CurrentRow = rect.top;
     const int64_t rows = static_cast<int64_t>(rect.bottom) - rect.top;
@@ -57,15 +57,12 @@ int RgnBuilderBegin(RgnBuilder &b, const RECT &rect, size_t cbExpected) {
         b.RowTableUsed = static_cast<size_t>(rows) * sizeof(RgnRow);
     }
     if (b.MaxRowBytes) {
-        size_t capacity = b.GrowStep;
-        if (cbExpected && cbExpected <= SIZE_MAX / 2)
-            capacity = std::max(capacity, cbExpected + b.MaxRowBytes);
-        rgn->SpanStore = static_cast<int32_t *>(K_Alloc(capacity));
+        rgn->SpanStore = static_cast<int32_t *>(K_Alloc(b.GrowStep));
         if (!rgn->SpanStore) {
             K_FreeRegion(rgn);
             return RC_NO_MEMORY;
         }
-        b.Capacity = capacity;
+        b.Capacity = b.GrowStep;
     }
     b.Region = rgn;
     b.RowEntry = rgn->RowTable;
@@ -109,10 +106,7 @@ int RgnBuilderEndRowSlow(RgnBuilder &b) {
 
 int RgnBuilderGrowForRow(RgnBuilder &b) {
     ZoraRgn *r = b.Region;
-    // At least GrowStep; half the store when that is more, so that a build
-    // of wide rows (GrowStep then is one row) does not resize after every
-    // row.
-    const size_t capacity = r->SpanStoreSize + std::max<size_t>(b.GrowStep, r->SpanStoreSize / 2);
+    const size_t capacity = r->SpanStoreSize + b.GrowStep;
     auto *store = static_cast<int32_t *>(K_Realloc(r->SpanStore, capacity));
     if (!store) {
         RgnBuilderAbandon(b);

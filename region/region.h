@@ -35,10 +35,7 @@ struct RgnBuilder {
     bool Failed;           // a growth inside RgnBuilderAddSpan failed
 };
 
-// cbExpected: bytes of runs the caller expects in all (0: unknown).  The
-// span store starts with room for them beyond the one row it always
-// keeps free, so that a build that meets the expectation never grows.
-int RgnBuilderBegin(RgnBuilder &b, const RECT &rect, size_t cbExpected = 0);
+int RgnBuilderBegin(RgnBuilder &b, const RECT &rect);
 inline int RgnBuilderEndRow(RgnBuilder &b);
 void RgnBuilderFinish(RgnBuilder &b);
 // Releases the partial region of a build that is given up.

@@ -94,11 +94,8 @@ int RgnFromGdiRegion(HRGN hRgn, ZoraRgn **ppOut) {
     if (!IsBandedAndSane(rects, n, box))
         return RC_INVALID_PARAMETER;
 
-    size_t values = 0;  // exact: every rectangle gives one run per row of its band
-    for (DWORD i = 0; i < n; ++i)
-        values += 2 * static_cast<size_t>(rects[i].bottom - rects[i].top);
     RgnBuilder b;
-    int rc = RgnBuilderBegin(b, box, values * 4);
+    int rc = RgnBuilderBegin(b, box);
     if (rc != RC_SUCCESS)
         return rc;
     for (DWORD first = 0; first < n;) {

@@ -165,9 +165,8 @@ int RgnScale(ZoraRgn *pRgn, int nXNum, int nXDen, int nYNum, int nYDen) {
     if (bounds.left >= bounds.right || bounds.top >= bounds.bottom)
         return RgnMakeEmpty(pRgn);
 
-    // Each source row is repeated on at most ceil(num / den) rows.
     RgnBuilder b;
-    int rc = RgnBuilderBegin(b, bounds, static_cast<size_t>(pRgn->SpanStoreSize) * static_cast<size_t>((yn + yd - 1) / yd));
+    int rc = RgnBuilderBegin(b, bounds);
     if (rc != RC_SUCCESS)
         return rc;
     for (int32_t y = old.top; y < old.bottom; ++y) {
