@@ -1,0 +1,463 @@
+// The strip engine: see strip_engine.h and the geometry in geometry.h.
+#include "paint/strip_engine.h"
+
+#include "kernel/kmem.h"
+#include "paint/convert.h"
+#include "paint/fixed_palettes.h"
+#include "paint/paint_kind.h"
+#include "paint/paint_palette.h"
+#include "paint/window_level.h"
+
+#include <cstring>
+
+namespace zv {
+
+PaintBitmapInfo *ChoosePaintInfo(ThreadPaintSettings *settings, HDC hDC) {
+    if (GetDeviceCaps(hDC, TECHNOLOGY) == DT_RASPRINTER) {
+        settings->PrinterPaintInfo = settings->PaintInfo;
+        return &settings->PrinterPaintInfo;
+    }
+    return &settings->PaintInfo;
+}
+
+UINT SetGrayColorTable(PaintBitmapInfo *info, const BitmapHandle *bitmap, UINT mode) {
+    info->bmiHeader.biClrUsed = 256;
+    if (mode & DISP_PALETTE_INDICES) {
+        WriteIdentityIndexTable(*info);
+        return DIB_PAL_COLORS;
+    }
+    for (int i = 0; i < 256; ++i) {
+        const BYTE v = bitmap->PaintLUT ? bitmap->PaintLUT[i] : BYTE(i);
+        info->bmiColors[i] = RGBQUAD{v, v, v, 0};
+    }
+    return DIB_RGB_COLORS;
+}
+
+bool TurnToDevice(const BitmapHandle *b, int *pDegrees, int *pFlip) {
+    return K_GetOrientationTurn(b->Orientation, ORIENT_BOTTOM_LEFT, pDegrees, pFlip) == RC_SUCCESS;
+}
+
+namespace {
+
+// Position of a walk after k steps.
+int WalkAt(const Walk &w, int64_t k) {
+    const int64_t e = w.err + k * w.r;
+    return int(w.pos + k * w.q + e / w.d);
+}
+
+bool GdiTakesDepth(int bits) {
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// The two walks of a paint over a source of stored width storedW whose
+// displayed rectangle src (sw x sh, display height dispH) lands on dst.
+struct Walks {
+    Walk line;  // walked source coordinate per strip row (rows: T, to be mapped)
+    Walk fill;  // stored column per strip pixel, increasing
+    int first, last;
+};
+
+Walks PlanWalks(int degrees, const RECT &src, const RECT &dst, const RECT &paint, int storedW, int dispH, int n) {
+    const int sw = src.right - src.left, sh = src.bottom - src.top;
+    const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
+    Walks w;
+    const bool columns = degrees == 90 || degrees == 270;
+    w.line = columns ? ForwardWalk(src.left, paint.left - dst.left, sw, dw)
+                     : ForwardWalk(dispH - src.bottom, dst.bottom - paint.bottom, sh, dh);
+    switch (degrees) {
+    case 0: w.fill = ForwardWalk(src.left, paint.left - dst.left, sw, dw); break;
+    case 180: w.fill = ReverseWalk(storedW, src.left, paint.right - 1 - dst.left, sw, dw); break;
+    case 90: w.fill = ForwardWalk(dispH - src.bottom, dst.bottom - paint.bottom, sh, dh); break;
+    default: w.fill = ReverseWalk(storedW, dispH - src.bottom, dst.bottom - 1 - paint.top, sh, dh); break;
+    }
+    w.first = std::max(0, w.fill.pos);
+    w.last = std::min(storedW - 1, WalkAt(w.fill, n - 1));
+    return w;
+}
+
+// Where interpolated rows come from: a window of the bitmap, read from
+// the caller's rows or through the kernel, one pixel-exact span at a time.
+struct WindowSource {
+    BitmapHandle *bitmap;
+    const BYTE *rows;
+    int firstRow, rowCount;
+    int offsetX, offsetY;
+    BYTE *scratch;
+};
+
+int __stdcall ReadWindowRow(const BitmapHandle *, BYTE *pBuffer, int nRow, int nColumn, int nBytes, void *pContext) {
+    auto *ws = static_cast<WindowSource *>(pContext);
+    const BitmapHandle *b = ws->bitmap;
+    const int bits = b->BitsPerPixel;
+    const int row = std::min(std::max(nRow + ws->offsetY, 0), b->Height - 1);
+    const int column = std::min(std::max(nColumn + ws->offsetX, 0), b->Width - 1);
+    const int pixels = int(std::min<int64_t>(int64_t(nBytes) * 8 / bits, b->Width - column));
+    const int aligned = AlignColumn(column, bits);
+    const int offset = int(int64_t(aligned) * bits / 8);
+    const int bytes = int(std::min<int64_t>(RowBytesOf(column - aligned + pixels, bits), b->BytesPerLine - offset));
+    int got;
+    if (ws->rows) {
+        CallerRows cr{ws->rows, ws->firstRow, ws->rowCount};
+        got = ReadCallerRow(ws->bitmap, ws->scratch, row, aligned, bytes, &cr) == RC_SUCCESS ? bytes : -1;
+    } else {
+        got = K_GetBitmapRow(b, ws->scratch, row, offset, bytes);
+    }
+    if (got < bytes)
+        return RC_ROW_READ;
+    K_StretchRow(bits, ws->scratch, column - aligned, 0, 1, 1, 0, pBuffer, pixels);
+    return RC_SUCCESS;
+}
+
+int DirectPaint(const StripJob &job, ThreadPaintSettings *settings, const RECT &paint) {
+    BitmapHandle *b = job.bitmap;
+    const UINT mode = settings->DisplayMode;
+    PaintBitmapInfo *info = ChoosePaintInfo(settings, job.hDC);
+    BITMAPINFOHEADER &h = info->bmiHeader;
+    UINT usage = DIB_RGB_COLORS;
+    h.biClrUsed = 0;
+    if (b->BitsPerPixel <= 8) {
+        h.biClrUsed = b->ColorCount;
+        if (mode & DISP_PALETTE_INDICES) {
+            WriteIdentityIndexTable(*info);
+            usage = DIB_PAL_COLORS;
+        } else {
+            GetPaintColors(b, 0, b->ColorCount, info->bmiColors);
+        }
+    }
+    SetStretchBltMode(job.hDC, HALFTONE);
+    h.biWidth = b->Width;
+    h.biHeight = b->Orientation == ORIENT_BOTTOM_LEFT ? b->Height : -b->Height;
+    h.biBitCount = WORD(b->BitsPerPixel);
+    h.biSizeImage = DWORD(b->BytesPerLine) * b->Height;
+    IntersectClipRect(job.hDC, paint.left, paint.top, paint.right, paint.bottom);
+    const int sw = job.src.right - job.src.left, sh = job.src.bottom - job.src.top;
+    // DIB source coordinates run from the lower-left corner of a bottom-up
+    // image and from the upper-left corner of a top-down one.
+    const int ySrc = b->Orientation == ORIENT_BOTTOM_LEFT ? b->Height - job.src.bottom : job.src.top;
+    const int n = StretchDIBits(job.hDC, job.dst.left, job.dst.top, job.dst.right - job.dst.left,
+                                job.dst.bottom - job.dst.top, job.src.left, ySrc, sw, sh, b->Data,
+                                reinterpret_cast<BITMAPINFO *>(info), usage, job.rop);
+    return n ? RC_SUCCESS : RC_NO_MEMORY;
+}
+
+bool CanPaintDirect(const BitmapHandle *b) {
+    const int bits = b->BitsPerPixel;
+    return (b->Flags & BITMAP_CONTIGUOUS) && !(b->Flags & (BITMAP_KERNEL_0100 | BITMAP_KERNEL_8000)) && b->Data &&
+           (b->Orientation == ORIENT_TOP_LEFT || b->Orientation == ORIENT_BOTTOM_LEFT) &&
+           (bits == 1 || bits == 4 || bits == 8 || bits == 32 || (bits == 16 && b->Order != ORDER_GRAY) ||
+            (bits == 24 && !(b->Flags & BITMAP_PAINT_LUT)));
+}
+
+void GrayRamp(const BitmapHandle *b, RGBQUAD *table) {
+    for (int i = 0; i < 256; ++i) {
+        const BYTE v = (b->Flags & BITMAP_PAINT_LUT) && b->PaintLUT ? b->PaintLUT[i] : BYTE(i);
+        table[i] = RGBQUAD{v, v, v, 0};
+    }
+}
+
+}  // namespace
+
+int RunStrips(const StripJob &job) {
+    ThreadPaintSettings *settings = GetPaintSettings();
+    const UINT mode = settings->DisplayMode;
+    BitmapHandle *b = job.bitmap;
+    const int bpp = b->BitsPerPixel;
+    const int sw = job.src.right - job.src.left, sh = job.src.bottom - job.src.top;
+    const int dw = job.dst.right - job.dst.left, dh = job.dst.bottom - job.dst.top;
+    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0)
+        return RC_SUCCESS;
+    const RECT paint = Intersect(MapClipToDestination(job.src, job.clipSrc, job.dst), job.clipDst);
+    if (IsEmptyRect(paint))
+        return RC_SUCCESS;
+    int degrees, flip;
+    if (!TurnToDevice(b, &degrees, &flip))
+        return RC_INVALID_PARAMETER;
+
+    if (!job.unscaled && (mode & DISP_DIRECT_PAINT) && !job.rows && CanPaintDirect(b))
+        return DirectPaint(job, settings, paint);
+
+    // Strip format and row conversion.
+    const bool gray = (bpp == 12 || bpp == 16) && IsGrayImage(b);
+    int kind = job.kind;
+    StripRowMode rowMode = STRIP_COPY;
+    int stripBits = bpp;
+    RowExpander expander = nullptr;
+    RowConverter converter = nullptr;
+    if (kind == 3 || kind == 4) {
+        rowMode = STRIP_GRAY;
+        stripBits = 8;
+    } else {
+        if (kind == 1 && bpp == 24)
+            kind = 0;  // the Order 5 swap below does the expander's work
+        if (kind == 2) {
+            stripBits = std::min(job.deviceBits, 8);
+            converter = SelectRowConverter(bpp, stripBits);
+            if (!converter)
+                kind = GdiTakesDepth(bpp) ? 0 : 1;
+        }
+        if (kind == 1) {
+            rowMode = STRIP_EXPAND;
+            expander = SelectRowExpander(bpp, gray, &stripBits);
+        } else if (kind == 2) {
+            rowMode = STRIP_CONVERT;
+        } else {
+            stripBits = bpp;
+        }
+    }
+    const bool filter = !job.unscaled && (mode & (DISP_SCALE_FILTER | DISP_SCALE_FILTER_ALT));
+    if (filter && stripBits <= 8 && bpp <= 8 && job.deviceBits > 8 &&
+        !(K_IsGrayScale(b) == 1 && b->ColorCount == (1 << bpp)))
+        stripBits = 24;
+
+    // Colours of the strip (and of the interpolated output).
+    RGBQUAD colors[256] = {};
+    int colorCount = 0;
+    RGBQUAD sourceColors[256] = {};
+    if (stripBits <= 8) {
+        if (rowMode == STRIP_CONVERT) {
+            colorCount = 1 << stripBits;
+            const RGBQUAD *fixed = stripBits == 1   ? MonoPalette.data()
+                                   : stripBits == 4 ? Vga16Palette.data()
+                                   : (mode & DISP_CUBE_PALETTE) ? CubePalette.data()
+                                                                : Rgb332Palette.data();
+            std::memcpy(colors, fixed, sizeof(RGBQUAD) * colorCount);
+        } else if (rowMode == STRIP_GRAY || bpp > 8) {
+            colorCount = 256;
+            GrayRamp(b, colors);
+        } else {
+            colorCount = b->Palette && b->ColorCount > 0 ? std::min(b->ColorCount, 256) : 1 << bpp;
+            if (GetPaintColors(b, 0, colorCount, colors) <= 0)
+                GrayRamp(b, colors);
+        }
+    }
+    if (rowMode == STRIP_CONVERT) {
+        if (bpp <= 8)
+            K_GetBitmapColors(b, 0, 1 << bpp, sourceColors);
+        else
+            for (int i = 0; i < 256; ++i)
+                sourceColors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    }
+
+    // Geometry: n pixels per strip row, m strip rows in all.
+    const bool columns = degrees == 90 || degrees == 270;
+    const int n = columns ? paint.bottom - paint.top : paint.right - paint.left;
+    const int m = columns ? paint.right - paint.left : paint.bottom - paint.top;
+    const int stripRowBytes = DibRowBytes(n, stripBits);
+    int rowsPerStrip = std::min(m, std::max(1, kStripBytes / stripRowBytes));
+    if (job.unscaled && columns && rowsPerStrip > 8 && rowsPerStrip < m)
+        rowsPerStrip &= ~7;
+
+    // Interpolated rows come from the resized SrcRect: a stored image the
+    // size of DstRect, walked 1:1.
+    const RECT whole{0, 0, dw, dh};
+    const int resizedW = ExchangesAxes(b->Orientation) ? dh : dw;
+    const Walks walks = filter ? PlanWalks(degrees, whole, whole, RECT{paint.left - job.dst.left,
+                                           paint.top - job.dst.top, paint.right - job.dst.left,
+                                           paint.bottom - job.dst.top}, resizedW, dh, n)
+                               : PlanWalks(degrees, job.src, job.dst, paint, b->Width, DisplayHeight(b), n);
+    const int lineCount = filter ? (ExchangesAxes(b->Orientation) ? dw : dh) : b->Height;
+
+    const int aligned = AlignColumn(walks.first, bpp);
+    const int readOffset = int(int64_t(aligned) * bpp / 8);
+    const int readBytes = int(std::min<int64_t>(RowBytesOf(walks.last + 1 - aligned, bpp), b->BytesPerLine - readOffset));
+
+    // Buffers: every one now, none per row.
+    KPtr<BYTE> readBuf, stretched, strip, out, scratch;
+    KPtr<ErrorEntry> errors;
+    if (!filter) {
+        readBuf.reset(static_cast<BYTE *>(K_Alloc((size_t(readBytes) + 7) & ~size_t(3))));
+        if (!readBuf)
+            return RC_NO_MEMORY;
+        if (rowMode != STRIP_COPY) {
+            stretched.reset(static_cast<BYTE *>(K_Alloc(size_t(DibRowBytes(n, bpp)) + 8)));
+            if (!stretched)
+                return RC_NO_MEMORY;
+        }
+    }
+    strip.reset(static_cast<BYTE *>(K_Alloc(size_t(rowsPerStrip + 1) * stripRowBytes)));
+    if (!strip)
+        return RC_NO_MEMORY;
+    if (rowMode == STRIP_CONVERT && !(mode & DISP_ORDERED_DITHER)) {
+        errors.reset(static_cast<ErrorEntry *>(K_AllocZero(size_t(n), sizeof(ErrorEntry))));
+        if (!errors)
+            return RC_NO_MEMORY;
+    }
+    if (degrees != 0) {
+        const size_t bytes = columns ? size_t(DibRowBytes(rowsPerStrip, stripBits)) * n
+                                     : size_t(rowsPerStrip) * stripRowBytes;
+        out.reset(static_cast<BYTE *>(K_Alloc(bytes + 1)));
+        if (!out)
+            return RC_NO_MEMORY;
+    }
+
+    // The resize and its window of the bitmap.
+    KResize *resize = nullptr;
+    BitmapHandle window{};
+    WindowSource ws{b, job.rows, job.firstRow, job.rowCount, 0, 0, nullptr};
+    if (filter) {
+        RECT stored = job.src;
+        K_ConvertRectOrientation(ORIENT_TOP_LEFT, DisplayWidth(b), DisplayHeight(b), b->Orientation, &stored);
+        const BitmapHandle *source = b;
+        if (stored.left != 0 || stored.top != 0 || stored.right != b->Width || stored.bottom != b->Height) {
+            K_InitBitmapHandle(&window, b, stored.right - stored.left, stored.bottom - stored.top, bpp);
+            window.WindowLUT = b->WindowLUT;
+            window.WindowLUTLength = b->WindowLUTLength;
+            window.Flags |= b->Flags & BITMAP_WINDOW_LEVEL;
+            source = &window;
+        }
+        ws.offsetX = stored.left;
+        ws.offsetY = stored.top;
+        scratch.reset(static_cast<BYTE *>(K_Alloc(size_t(b->BytesPerLine) + 8)));
+        if (!scratch)
+            return RC_NO_MEMORY;
+        ws.scratch = scratch.get();
+        UINT flags = (mode & DISP_SCALE_FILTER_ALT) ? RESIZE_AREA : RESIZE_BILINEAR;
+        flags |= (mode & DISP_ORDERED_DITHER) ? RESIZE_DITHER_ORDERED : RESIZE_DITHER_DIFFUSE;
+        if (!(b->Order == ORDER_RGB && bpp > 8))
+            flags |= 4;
+        const int savedLow = b->WindowLowBit, savedHigh = b->WindowHighBit;
+        b->WindowLowBit = b->LowBit;
+        b->WindowHighBit = b->HighBit;
+        const int rc = K_ResizeStart(source, resizedW, lineCount, stripBits, colors, colorCount, flags, ReadWindowRow,
+                                     &ws, &resize);
+        b->WindowLowBit = savedLow;
+        b->WindowHighBit = savedHigh;
+        if (rc != RC_SUCCESS)
+            return rc;
+    }
+
+    PaintBitmapInfo *info = rowMode == STRIP_GRAY ? &settings->PaintInfo : ChoosePaintInfo(settings, job.hDC);
+    BITMAPINFOHEADER &h = info->bmiHeader;
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biPlanes = 1;
+    h.biCompression = BI_RGB;
+    h.biBitCount = WORD(stripBits);
+    h.biClrUsed = 0;
+    UINT usage = DIB_RGB_COLORS;
+    if (stripBits <= 8) {
+        if (mode & DISP_PALETTE_INDICES) {
+            WriteIdentityIndexTable(*info);
+            h.biClrUsed = 1u << stripBits;
+            usage = DIB_PAL_COLORS;
+        } else {
+            std::memcpy(info->bmiColors, colors, sizeof(RGBQUAD) * colorCount);
+            h.biClrUsed = colorCount;
+        }
+    }
+    const bool lut24 = stripBits == 24 && (b->Flags & BITMAP_PAINT_LUT) && b->PaintLUT;
+
+    // Sends the strip of count rows whose first walked line is firstLine.
+    auto flush = [&](int count, int firstLine) -> int {
+        BYTE *base = strip.get() + (degrees == 90 ? size_t(rowsPerStrip - count) * stripRowBytes : 0);
+        const BYTE *bits = base;
+        int x, y, w, hgt;
+        if (columns) {
+            K_RotateStrip(base, out.get(), n, count, stripBits, degrees == 90 ? 1 : 0);
+            bits = out.get();
+            x = paint.left + firstLine, y = paint.top, w = count, hgt = n;
+        } else {
+            if (degrees == 180) {
+                K_FlipStrip(base, out.get(), n, count, stripBits);
+                bits = out.get();
+            }
+            x = paint.left, y = paint.bottom - firstLine - count, w = n, hgt = count;
+        }
+        h.biWidth = w;
+        h.biHeight = hgt;
+        h.biSizeImage = DWORD(DibRowBytes(w, stripBits)) * hgt;
+        if (!StretchDIBits(job.hDC, x, y, w, hgt, 0, 0, w, hgt, bits, reinterpret_cast<BITMAPINFO *>(info), usage,
+                           job.rop))
+            return RC_NO_MEMORY;
+        return RC_SUCCESS;
+    };
+
+    // Destination position of a strip row's first pixel, relative to
+    // DstRect's top-left corner, for the ordered-dither matrices.
+    auto position = [&](int t, int *px, int *py) {
+        switch (degrees) {
+        case 0: *px = paint.left, *py = paint.bottom - 1 - t; break;
+        case 180: *px = paint.right - 1, *py = paint.bottom - 1 - t; break;
+        case 90: *px = paint.left + t, *py = paint.bottom - 1; break;
+        default: *px = paint.left + t, *py = paint.top; break;
+        }
+        *px -= job.dst.left;
+        *py -= job.dst.top;
+    };
+
+    const int invert = job.kind == 4 ? 1 : 0;
+    Walk line = walks.line;
+    int lastRow = -1, filled = 0, rc = RC_SUCCESS;
+    const BYTE *lastOut = nullptr;
+    bool primed = false;
+    for (int t = 0; t < m && rc == RC_SUCCESS; ++t, line.Step()) {
+        const int stored = std::min(std::max(StoredRow(line.pos, lineCount, degrees, flip), 0), lineCount - 1);
+        const int slot = degrees == 90 ? rowsPerStrip - 1 - filled : filled;
+        BYTE *dstRow = strip.get() + size_t(slot) * stripRowBytes;
+        if (filter) {
+            rc = K_ResizeRow(resize, stored, walks.first, n, dstRow);
+        } else if (stored == lastRow && rowMode != STRIP_CONVERT) {
+            std::memmove(dstRow, lastOut, stripRowBytes);
+        } else {
+            if (stored != lastRow) {
+                int got;
+                if (job.rows) {
+                    const int r = std::min(std::max(stored, job.firstRow), job.firstRow + job.rowCount - 1);
+                    std::memcpy(readBuf.get(), job.rows + size_t(r - job.firstRow) * b->BytesPerLine + readOffset,
+                                readBytes);
+                    got = readBytes;
+                } else {
+                    got = K_GetBitmapRow(b, readBuf.get(), stored, readOffset, readBytes);
+                }
+                if (got < 0) {
+                    rc = RC_ROW_READ;
+                    break;
+                }
+                BYTE *target = rowMode == STRIP_COPY ? dstRow : stretched.get();
+                K_StretchRow(bpp, readBuf.get(), walks.first - aligned, walks.fill.q, walks.fill.r, walks.fill.d,
+                             walks.fill.err, target, n);
+                if (b->Order == ORDER_BGR_CONVERT)
+                    K_ConvertColorOrder(target, n, bpp, ORDER_BGR_CONVERT, ORDER_BGR);
+                lastRow = stored;
+            }
+            switch (rowMode) {
+            case STRIP_COPY: break;
+            case STRIP_EXPAND: expander(dstRow, stretched.get(), b, 0, n); break;
+            case STRIP_GRAY: ExpandBitsToBytes(dstRow, stretched.get(), 0, n, invert); break;
+            case STRIP_CONVERT: {
+                int x, y;
+                position(t, &x, &y);
+                if (!primed && errors)
+                    converter(dstRow, stretched.get(), b, 0, n, x, y, errors.get(), sourceColors);
+                primed = true;
+                converter(dstRow, stretched.get(), b, 0, n, x, y, errors.get(), sourceColors);
+                break;
+            }
+            }
+            // 24-bit strips pass through the paint table byte by byte; a
+            // repeated row is copied after it.
+            if (lut24)
+                for (int i = 0, e = n * 3; i < e; ++i)
+                    dstRow[i] = b->PaintLUT[dstRow[i]];
+            lastOut = dstRow;
+        }
+        if (filter && lut24 && rc == RC_SUCCESS)
+            for (int i = 0, e = n * 3; i < e; ++i)
+                dstRow[i] = b->PaintLUT[dstRow[i]];
+        if (rc != RC_SUCCESS)
+            break;
+        if (++filled == rowsPerStrip || t == m - 1) {
+            rc = flush(filled, t + 1 - filled);
+            filled = 0;
+        }
+    }
+    if (resize)
+        K_ResizeEnd(resize);
+    if (window.BitsPerPixel) {
+        window.WindowLUT = nullptr;
+        window.WindowLUTLength = 0;
+        K_FreeBitmap(&window);
+    }
+    return rc;
+}
+
+}  // namespace zv
