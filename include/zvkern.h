@@ -206,6 +206,9 @@ int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDst
  * source's failure. */
 int __stdcall K_ResizeRow(KResize *pResize, int nRow, int nFirstColumn, int nCount, BYTE *pDst);
 int __stdcall K_ResizeEnd(KResize *pResize);
+/* Calls of K_GetBitmapRow in this process so far (accounting, as the
+ * live-block count: tests check how often painters read a row). */
+int __stdcall K_GetRowReadCount(void);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -2,9 +2,13 @@
 // the painters that scale black-and-white pages without expanding rows.
 #include "kernel/kernel_internal.h"
 
+#include <atomic>
+
 using namespace zv::kern;
 
 namespace {
+
+std::atomic<int> g_rowReads{0};
 
 // Appends a run, splitting lengths above 65535 with runs of length 0 of
 // the other value so that the alternation is kept.
@@ -23,7 +27,11 @@ struct RunWriter {
 
 }  // namespace
 
+void zv::kern::CountRowRead() { ++g_rowReads; }
+
 extern "C" {
+
+int __stdcall K_GetRowReadCount(void) { return g_rowReads.load(); }
 
 int __stdcall K_GetRunLengths(const BitmapHandle *pBitmap, int nRow, int nFirstColumn, int nWidth,
                               WORD *pRuns) {
