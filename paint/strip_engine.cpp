@@ -12,6 +12,12 @@
 
 namespace zv {
 
+namespace {
+// Bytes of a source row read at once (more only when eight destination
+// pixels need more).
+constexpr int kReadPiece = 16384;
+}  // namespace
+
 PaintBitmapInfo *ChoosePaintInfo(ThreadPaintSettings *settings, HDC hDC) {
     if (GetDeviceCaps(hDC, TECHNOLOGY) == DT_RASPRINTER) {
         settings->PrinterPaintInfo = settings->PaintInfo;
@@ -155,6 +161,44 @@ void GrayRamp(const BitmapHandle *b, RGBQUAD *table) {
     }
 }
 
+// Stored row `row` resampled into n pixels at target: read piece by piece
+// through the kernel (or from the caller's rows) and stretched by the
+// fill walk.  Pieces end on a multiple of 8 target pixels so that every
+// depth continues on a byte.
+bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, int cap, BYTE *target, int n) {
+    const BitmapHandle *b = job.bitmap;
+    const int bits = b->BitsPerPixel;
+    Walk w = walks.fill;
+    const int64_t s = int64_t(w.q) * w.d + w.r;
+    const int64_t capPixels = int64_t(cap - 8) * 8 / bits;
+    for (int k = 0; k < n;) {
+        const int aligned = AlignColumn(w.pos, bits);
+        const int64_t limit = std::min<int64_t>(aligned + capPixels - 1, b->Width - 1);
+        // Last step t with pos(t) <= limit: pos(t) = pos + floor((err + t s) / d).
+        int64_t count = std::min<int64_t>(n - k, ((limit - w.pos + 1) * w.d - w.err - 1) / s + 1);
+        if (count < n - k)
+            count &= ~int64_t(7);
+        if (count <= 0)
+            return false;  // cannot happen: the buffer holds eight steps
+        const int64_t e = w.err + (count - 1) * s;
+        const int lastColumn = int(w.pos + e / w.d);
+        const int offset = int(int64_t(aligned) * bits / 8);
+        const int bytes = int(std::min<int64_t>(RowBytesOf(lastColumn + 1 - aligned, bits), b->BytesPerLine - offset));
+        if (job.rows) {
+            const int r = std::min(std::max(row, job.firstRow), job.firstRow + job.rowCount - 1);
+            std::memcpy(buf, job.rows + size_t(r - job.firstRow) * b->BytesPerLine + offset, bytes);
+        } else if (K_GetBitmapRow(b, buf, row, offset, bytes) < 0) {
+            return false;
+        }
+        K_StretchRow(bits, buf, w.pos - aligned, w.q, w.r, w.d, w.err, target + RowBytesOf(k, bits), int(count));
+        const int64_t next = w.err + count * s;
+        w.pos += int(next / w.d);
+        w.err = int(next % w.d);
+        k += int(count);
+    }
+    return true;
+}
+
 }  // namespace
 
 int RunStrips(const StripJob &job) {
@@ -257,15 +301,18 @@ int RunStrips(const StripJob &job) {
                                : PlanWalks(degrees, job.src, job.dst, paint, b->Width, DisplayHeight(b), n);
     const int lineCount = filter ? (ExchangesAxes(b->Orientation) ? dw : dh) : b->Height;
 
+    // The read buffer holds the source window, or a piece of it when the
+    // window is long: it must not grow with the image.
     const int aligned = AlignColumn(walks.first, bpp);
-    const int readOffset = int(int64_t(aligned) * bpp / 8);
-    const int readBytes = int(std::min<int64_t>(RowBytesOf(walks.last + 1 - aligned, bpp), b->BytesPerLine - readOffset));
+    const int64_t eightSteps = int64_t(walks.fill.q) * 8 + (int64_t(walks.fill.r) * 8 + walks.fill.d - 1) / walks.fill.d + 16;
+    const int readCap = int(std::min<int64_t>(RowBytesOf(walks.last + 1 - aligned, bpp),
+                                              std::max<int64_t>(kReadPiece, RowBytesOf(eightSteps, bpp)))) + 8;
 
     // Buffers: every one now, none per row.
     KPtr<BYTE> readBuf, stretched, strip, out, scratch;
     KPtr<ErrorEntry> errors;
     if (!filter) {
-        readBuf.reset(static_cast<BYTE *>(K_Alloc((size_t(readBytes) + 7) & ~size_t(3))));
+        readBuf.reset(static_cast<BYTE *>(K_Alloc((size_t(readCap) + 3) & ~size_t(3))));
         if (!readBuf)
             return RC_NO_MEMORY;
         if (rowMode != STRIP_COPY) {
@@ -399,22 +446,11 @@ int RunStrips(const StripJob &job) {
             std::memmove(dstRow, lastOut, stripRowBytes);
         } else {
             if (stored != lastRow) {
-                int got;
-                if (job.rows) {
-                    const int r = std::min(std::max(stored, job.firstRow), job.firstRow + job.rowCount - 1);
-                    std::memcpy(readBuf.get(), job.rows + size_t(r - job.firstRow) * b->BytesPerLine + readOffset,
-                                readBytes);
-                    got = readBytes;
-                } else {
-                    got = K_GetBitmapRow(b, readBuf.get(), stored, readOffset, readBytes);
-                }
-                if (got < 0) {
+                BYTE *target = rowMode == STRIP_COPY ? dstRow : stretched.get();
+                if (!ReadStretched(job, stored, walks, readBuf.get(), readCap, target, n)) {
                     rc = RC_ROW_READ;
                     break;
                 }
-                BYTE *target = rowMode == STRIP_COPY ? dstRow : stretched.get();
-                K_StretchRow(bpp, readBuf.get(), walks.first - aligned, walks.fill.q, walks.fill.r, walks.fill.d,
-                             walks.fill.err, target, n);
                 if (b->Order == ORDER_BGR_CONVERT)
                     K_ConvertColorOrder(target, n, bpp, ORDER_BGR_CONVERT, ORDER_BGR);
                 lastRow = stored;
