@@ -39,6 +39,45 @@ UINT __stdcall Z_SetDisplayMode(UINT uFlagMask, UINT uFlagValues);
 UINT __stdcall Z_GetDisplayMode(void);
 
 /* ---------------------------------------------------------------------
+ * Paint intensity, contrast and gamma: per-bitmap settings from which the
+ * bitmap's 256-byte paint table (PaintLUT) is rebuilt.  Intensity and
+ * contrast -1000..1000 (0 neutral), gamma x 100 (100 neutral, never 0).
+ * The getters return the stored value itself, or RC_INVALID_PARAMETER
+ * for a null bitmap.
+ * ------------------------------------------------------------------- */
+int __stdcall Z_SetPaintIntensity(BitmapHandle *pBitmap, int nValue);
+int __stdcall Z_SetPaintContrast(BitmapHandle *pBitmap, int nValue);
+int __stdcall Z_SetPaintGamma(BitmapHandle *pBitmap, UINT uValue);
+int __stdcall Z_GetPaintIntensity(BitmapHandle *pBitmap);
+int __stdcall Z_GetPaintContrast(BitmapHandle *pBitmap);
+int __stdcall Z_GetPaintGamma(BitmapHandle *pBitmap);
+
+/* ---------------------------------------------------------------------
+ * Window level for gray data deeper than 8 bits: significant bits
+ * nLowBit..nHighBit (negative: 0 and BitsPerPixel - 1) and a colour table
+ * with one entry per value of those bits, copied into the bitmap (which
+ * owns the copy).  bApply 1 puts the table in force for painting.
+ * ------------------------------------------------------------------- */
+int __stdcall Z_WindowLevel(BitmapHandle *pBitmap, int nLowBit, int nHighBit, const RGBQUAD *pTable,
+                            UINT uTableLength, int bApply);
+/* Fill a caller's table: a linear ramp over the data values uLow..uHigh
+ * (clamped to uMinValue..uMaxValue, indexed by value >> uLowBit) and fixed
+ * colours outside it; see the two functions for which. */
+int __stdcall Z_WindowLevelFillLUT(RGBQUAD *pTable, UINT uTableLength, COLORREF crStart, COLORREF crEnd,
+                                   UINT uLow, UINT uHigh, UINT uLowBit, UINT uHighBit, UINT uMinValue,
+                                   UINT uMaxValue, int bRampColors);
+int __stdcall Z_WindowLevelFillLUT2(RGBQUAD *pTable, UINT uTableLength, COLORREF crStart, COLORREF crEnd,
+                                    UINT uLow, UINT uHigh, UINT uLowBit, UINT uHighBit, UINT uMinValue,
+                                    UINT uMaxValue, int bRampColors, int nReserved);
+
+/* ---------------------------------------------------------------------
+ * Paint palette: the logical palette that matches what the painters send
+ * for this bitmap to this device; null when none is needed.  The caller
+ * selects and realises it around the paint and deletes it.
+ * ------------------------------------------------------------------- */
+HPALETTE __stdcall Z_CreatePaintPalette(HDC hDC, BitmapHandle *pBitmap);
+
+/* ---------------------------------------------------------------------
  * Painting.  Source rectangles are in the bitmap's displayed coordinates
  * (as its Orientation shows it; null pSrc: the whole image), destination
  * rectangles in logical coordinates of hDC.  pClipSrc and pClipDst may be

@@ -112,7 +112,9 @@ int __stdcall K_GetBitmapColors(const BitmapHandle *pBitmap, int nFirst, int nCo
                                 RGBQUAD *pColors);
 int __stdcall K_PutBitmapColors(BitmapHandle *pBitmap, int nFirst, int nCount,
                                 const RGBQUAD *pColors);
-/* 0 not gray, 1 gray ramp ascending from black, 2 gray ramp from white. */
+/* 0 not gray, 1 gray ramp ascending from black, 2 gray ramp from white.
+ * 12- and 16-bit data of Order 2 is gray, unless BITMAP_WINDOW_LEVEL is
+ * set and its WindowLUT holds a colour (falling table: 2). */
 int __stdcall K_IsGrayScale(const BitmapHandle *pBitmap);
 /* Non-zero when the first nCount palette entries equal pColors. */
 int __stdcall K_ComparePalette(const BitmapHandle *pBitmap, const RGBQUAD *pColors, int nCount);
@@ -146,6 +148,16 @@ void __stdcall K_FreeRegion(ZoraRgn *pRgn);
 int __stdcall K_LoadBitmapFile(const char *pszFile, BitmapHandle *pBitmap);
 int __stdcall K_SaveBitmapFile(const char *pszFile, const BitmapHandle *pBitmap);
 
+/* ---- Significant bits of deep gray data -----------------------------
+ * For a reader that wants at most nWantedWidth bits of a pixel of
+ * nBitsPerPixel bits whose significant range is nLowBit..nHighBit:
+ * *pnCount = n (1 .. nWantedWidth), *puMask = 2^n - 1 and *pnShift = s,
+ * such that (raw >> s) & mask is the wanted part.  A range wider than the
+ * wanted width keeps its most significant bits; a range outside the pixel
+ * is clamped to it, an empty one means the whole pixel (at most 32 bits).
+ * RC_INVALID_PARAMETER for a null output or bits outside 1..64. */
+int __stdcall K_GetSignificantBits(int nBitsPerPixel, int nWantedWidth, int nLowBit, int nHighBit,
+                                   int *pnCount, UINT *puMask, int *pnShift);
 
 /* ---- Painting support ---------------------------------------------
  * Row and strip operations the display library's painters call.  Rows

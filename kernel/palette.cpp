@@ -53,6 +53,21 @@ HPALETTE PaletteFrom(const RGBQUAD *colors, int count) {
     return CreatePalette(reinterpret_cast<LOGPALETTE *>(&lp));
 }
 
+// Deep gray data is gray unless a window-level view is in force whose
+// table holds a colour; a table that falls from its first entry to its
+// last reads as a ramp from white.
+int IsGrayDeepData(const BitmapHandle *b) {
+    if (b->Order != ORDER_GRAY || (b->BitsPerPixel != 12 && b->BitsPerPixel != 16))
+        return 0;
+    if (!(b->Flags & BITMAP_WINDOW_LEVEL) || !b->WindowLUT || b->WindowLUTLength == 0)
+        return 1;
+    const RGBQUAD *t = b->WindowLUT;
+    for (uint32_t i = 0; i < b->WindowLUTLength; ++i)
+        if (t[i].rgbRed != t[i].rgbGreen || t[i].rgbGreen != t[i].rgbBlue)
+            return 0;
+    return t[0].rgbRed > t[b->WindowLUTLength - 1].rgbRed ? 2 : 1;
+}
+
 }  // namespace
 
 extern "C" {
@@ -85,7 +100,7 @@ int __stdcall K_IsGrayScale(const BitmapHandle *pBitmap) {
     if (!pBitmap)
         return 0;
     if (pBitmap->BitsPerPixel > 8)
-        return pBitmap->Order == ORDER_GRAY && (pBitmap->BitsPerPixel == 12 || pBitmap->BitsPerPixel == 16) ? 1 : 0;
+        return IsGrayDeepData(pBitmap);
     RGBQUAD colors[256];
     const int n = ColorsOf(pBitmap, colors);
     if (n < 2)
