@@ -291,18 +291,21 @@ int RunStrips(const StripJob &job) {
     if (job.unscaled && columns && rowsPerStrip > 8 && rowsPerStrip < m)
         rowsPerStrip &= ~7;
 
-    // Interpolated rows come from the resized SrcRect: a stored image the
-    // size of DstRect, walked 1:1.
-    const RECT whole{0, 0, dw, dh};
-    const int resizedW = ExchangesAxes(b->Orientation) ? dh : dw;
-    const Walks walks = filter ? PlanWalks(degrees, whole, whole, RECT{paint.left - job.dst.left,
-                                           paint.top - job.dst.top, paint.right - job.dst.left,
-                                           paint.bottom - job.dst.top}, resizedW, dh, n)
+    // Interpolated rows come from the resized source window (SrcRect
+    // within the image): a stored image the size of the window mapped to
+    // the destination, walked 1:1.
+    const RECT window = Intersect(job.src, RECT{0, 0, DisplayWidth(b), DisplayHeight(b)});
+    const RECT mapped = MapClipToDestination(job.src, window, job.dst);
+    const int mw = mapped.right - mapped.left, mh = mapped.bottom - mapped.top;
+    const RECT resized{0, 0, mw, mh};
+    const int resizedW = ExchangesAxes(b->Orientation) ? mh : mw;
+    const Walks walks = filter ? PlanWalks(degrees, resized, resized,
+                                           RECT{paint.left - mapped.left, paint.top - mapped.top,
+                                                paint.right - mapped.left, paint.bottom - mapped.top},
+                                           resizedW, mh, n)
                                : PlanWalks(degrees, job.src, job.dst, paint, b->Width, DisplayHeight(b), n);
-    const int lineCount = filter ? (ExchangesAxes(b->Orientation) ? dw : dh) : b->Height;
+    const int lineCount = filter ? (ExchangesAxes(b->Orientation) ? mw : mh) : b->Height;
 
-    // The read buffer holds the source window, or a piece of it when the
-    // window is long: it must not grow with the image.
     const int aligned = AlignColumn(walks.first, bpp);
     const int64_t eightSteps = int64_t(walks.fill.q) * 8 + (int64_t(walks.fill.r) * 8 + walks.fill.d - 1) / walks.fill.d + 16;
     const int readCap = int(std::min<int64_t>(RowBytesOf(walks.last + 1 - aligned, bpp),
@@ -339,18 +342,18 @@ int RunStrips(const StripJob &job) {
 
     // The resize and its window of the bitmap.
     KResize *resize = nullptr;
-    BitmapHandle window{};
+    BitmapHandle windowBitmap{};
     WindowSource ws{b, job.rows, job.firstRow, job.rowCount, 0, 0, nullptr};
     if (filter) {
-        RECT stored = job.src;
+        RECT stored = window;
         K_ConvertRectOrientation(ORIENT_TOP_LEFT, DisplayWidth(b), DisplayHeight(b), b->Orientation, &stored);
         const BitmapHandle *source = b;
         if (stored.left != 0 || stored.top != 0 || stored.right != b->Width || stored.bottom != b->Height) {
-            K_InitBitmapHandle(&window, b, stored.right - stored.left, stored.bottom - stored.top, bpp);
-            window.WindowLUT = b->WindowLUT;
-            window.WindowLUTLength = b->WindowLUTLength;
-            window.Flags |= b->Flags & BITMAP_WINDOW_LEVEL;
-            source = &window;
+            K_InitBitmapHandle(&windowBitmap, b, stored.right - stored.left, stored.bottom - stored.top, bpp);
+            windowBitmap.WindowLUT = b->WindowLUT;
+            windowBitmap.WindowLUTLength = b->WindowLUTLength;
+            windowBitmap.Flags |= b->Flags & BITMAP_WINDOW_LEVEL;
+            source = &windowBitmap;
         }
         ws.offsetX = stored.left;
         ws.offsetY = stored.top;
@@ -488,10 +491,10 @@ int RunStrips(const StripJob &job) {
     }
     if (resize)
         K_ResizeEnd(resize);
-    if (window.BitsPerPixel) {
-        window.WindowLUT = nullptr;
-        window.WindowLUTLength = 0;
-        K_FreeBitmap(&window);
+    if (windowBitmap.BitsPerPixel) {
+        windowBitmap.WindowLUT = nullptr;
+        windowBitmap.WindowLUTLength = 0;
+        K_FreeBitmap(&windowBitmap);
     }
     return rc;
 }

@@ -317,6 +317,8 @@ TEST(PaintDC, TwoThreadsPaintAtOnceWithTheirOwnModes) {
             dib.Fill(kBackground);
             *ok = Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY) == RC_SUCCESS &&
                   dib.Pixels() == Expected(dib, b, pc);
+            if (!*ok)
+                ADD_FAILURE() << "seed " << seed << " round " << round << ": " << Describe(b, pc);
             K_FreeBitmap(&b);
         }
         zv::LibraryEntry(nullptr, DLL_THREAD_DETACH);
