@@ -193,7 +193,7 @@ int __stdcall K_ConvertBand(const BYTE *pSrc, BYTE *pDst, int nRowBytes, int nCo
 int __stdcall K_GetRunLengths(const BitmapHandle *pBitmap, int nRow, int nFirstColumn, int nWidth,
                               WORD *pRuns);
 /* Black pixels from which a footprint of nPixels source pixels counts as
- * black when a 1-bit image is shrunk (about a third of it, at least 1). */
+ * black when a 1-bit image is shrunk (a quarter of it, at least 1). */
 int __stdcall K_GetFootprintThreshold(int nPixels);
 
 /* Resize with a row source.  The source is pSource (its size, bits,

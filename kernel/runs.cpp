@@ -72,7 +72,7 @@ int __stdcall K_GetRunLengths(const BitmapHandle *pBitmap, int nRow, int nFirstC
 int __stdcall K_GetFootprintThreshold(int nPixels) {
     if (nPixels <= 1)
         return 1;
-    return (nPixels + 2) / 3;
+    return (nPixels + 3) / 4;
 }
 
 }  // extern "C"

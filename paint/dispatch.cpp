@@ -58,6 +58,11 @@ int PaintDispatch(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *
                   const RECT *pClipDst, DWORD dwRop) {
     int deviceBits = 24, kind = 0;
     ChoosePainterKind(hDC, pBitmap, &deviceBits, &kind);
+    return PaintDispatchAs(hDC, pBitmap, pSrc, pClipSrc, pDst, pClipDst, dwRop, deviceBits, kind);
+}
+
+int PaintDispatchAs(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,
+                    const RECT *pClipDst, DWORD dwRop, int deviceBits, int kind) {
     const RECT image{0, 0, DisplayWidth(pBitmap), DisplayHeight(pBitmap)};
     const RECT src = pSrc ? *pSrc : image;
     RECT clipSrc = pClipSrc ? Intersect(src, *pClipSrc) : src;

@@ -20,6 +20,11 @@ namespace zv {
 
 int PaintDispatch(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,
                   const RECT *pClipDst, DWORD dwRop);
+// The dispatcher after its device decision: paints as for a device of
+// deviceBits with painter kind `kind` (the demo and the benchmarks show
+// 1-, 4- and 8-bit devices on a true-colour screen this way).
+int PaintDispatchAs(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,
+                    const RECT *pClipDst, DWORD dwRop, int deviceBits, int kind);
 
 // pRows, when not null, holds stored rows nFirstRow .. nFirstRow +
 // nRowCount - 1 of the bitmap, BytesPerLine bytes each; otherwise rows
