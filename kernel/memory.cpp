@@ -12,7 +12,8 @@
 namespace {
 
 struct alignas(16) BlockHeader {
-    size_t Size;
+    size_t Size;      // bytes asked for (what the accounting counts)
+    size_t Capacity;  // bytes usable (a reused scratch block may be larger)
     uint32_t Magic;
 };
 constexpr uint32_t kBlockMagic = 0x4B5A4D42;  // live block
@@ -42,6 +43,18 @@ void UncountBlock(size_t size) {
 
 BlockHeader *HeaderOf(void *p) { return static_cast<BlockHeader *>(p) - 1; }
 
+std::atomic<BlockHeader *> g_scratch[4] = {};
+
+// Keeps an uncounted scratch block for reuse, or frees it.
+void Release(BlockHeader *h) {
+    for (auto &slot : g_scratch) {
+        BlockHeader *expected = nullptr;
+        if (slot.compare_exchange_strong(expected, h))
+            return;
+    }
+    std::free(h);
+}
+
 void *NewBlock(size_t size, bool zero) {
     if (size > SIZE_MAX - sizeof(BlockHeader) || zv::kern::InjectedFailure())
         return nullptr;
@@ -50,6 +63,7 @@ void *NewBlock(size_t size, bool zero) {
         return nullptr;
     auto *h = static_cast<BlockHeader *>(raw);
     h->Size = size;
+    h->Capacity = size;
     h->Magic = kBlockMagic;
     CountBlock(size);
     return h + 1;
@@ -98,6 +112,7 @@ void *__stdcall K_Realloc(void *pBlock, size_t cbSize) {
     if (!h)
         return nullptr;
     h->Size = cbSize;
+    h->Capacity = cbSize;
     g_liveBytes -= oldSize;
     NotePeak(g_liveBytes += cbSize);
     return h + 1;
@@ -114,9 +129,40 @@ void __stdcall K_Free(void *pBlock) {
     std::free(h);
 }
 
-void *__stdcall K_AllocTemp(size_t cbSize) { return NewBlock(cbSize, false); }
+// Scratch blocks: the last four freed are kept (uncounted) and handed out
+// again, because the system's fresh pages are slow to touch (each 4 KiB
+// page faults on first use) and a paint's strip is the same size call
+// after call.  Accounting and fault injection treat them as new blocks.
+void *__stdcall K_AllocTemp(size_t cbSize) {
+    for (auto &slot : g_scratch) {
+        BlockHeader *h = slot.exchange(nullptr);
+        if (!h)
+            continue;
+        if (h->Capacity >= cbSize && h->Capacity / 2 <= cbSize + 4096) {
+            if (zv::kern::InjectedFailure()) {
+                Release(h);
+                return nullptr;
+            }
+            h->Size = cbSize;
+            h->Magic = kBlockMagic;
+            CountBlock(cbSize);
+            return h + 1;
+        }
+        std::free(h);
+    }
+    return NewBlock(cbSize, false);
+}
 
-void __stdcall K_FreeTemp(void *pBlock) { K_Free(pBlock); }
+void __stdcall K_FreeTemp(void *pBlock) {
+    if (!pBlock)
+        return;
+    BlockHeader *h = HeaderOf(pBlock);
+    if (h->Magic != kBlockMagic)
+        return;
+    h->Magic = kDeadMagic;
+    UncountBlock(h->Size);
+    Release(h);
+}
 
 HGLOBAL __stdcall K_GlobalAlloc(UINT uFlags, size_t cbSize) {
     if (zv::kern::InjectedFailure())

@@ -87,13 +87,13 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
 
     KPtr<int> lo(KAlloc<int>(size_t(n))), hi(KAlloc<int>(size_t(n))), area(KAlloc<int>(size_t(n)));
     KPtr<int32_t> counts(KAlloc<int32_t>(size_t(n)));
-    KPtr<BYTE> strip(KAlloc<BYTE>(size_t(rowsPerStrip + 1) * stripRowBytes));
-    KPtr<BYTE> out;
+    TempPtr<BYTE> strip(AllocTemp(size_t(rowsPerStrip + 1) * stripRowBytes));
+    TempPtr<BYTE> out;
     if (!lo || !hi || !area || !counts || !strip)
         return RC_NO_MEMORY;
     if (degrees != 0) {
-        out.reset(KAlloc<BYTE>((columns ? size_t(DibRowBytes(rowsPerStrip, stripBits)) * n
-                                        : size_t(rowsPerStrip) * stripRowBytes) + 1).release());
+        out.reset(AllocTemp((columns ? size_t(DibRowBytes(rowsPerStrip, stripBits)) * n
+                                     : size_t(rowsPerStrip) * stripRowBytes) + 1));
         if (!out)
             return RC_NO_MEMORY;
     }

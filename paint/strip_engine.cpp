@@ -171,6 +171,16 @@ bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, 
     Walk w = walks.fill;
     const int64_t s = int64_t(w.q) * w.d + w.r;
     const int64_t capPixels = int64_t(cap - 8) * 8 / bits;
+    // A 1:1 window that starts on a byte is read straight into place.
+    if (((w.q == 0 && w.r == w.d) || (w.q == 1 && w.r == 0)) && AlignColumn(w.pos, bits) == w.pos) {
+        const int offset = int(int64_t(w.pos) * bits / 8);
+        const int bytes = int(std::min<int64_t>(RowBytesOf(n, bits), b->BytesPerLine - offset));
+        if (!job.rows)
+            return K_GetBitmapRow(b, target, row, offset, bytes) >= 0;
+        const int r = std::min(std::max(row, job.firstRow), job.firstRow + job.rowCount - 1);
+        std::memcpy(target, job.rows + size_t(r - job.firstRow) * b->BytesPerLine + offset, bytes);
+        return true;
+    }
     for (int k = 0; k < n;) {
         const int aligned = AlignColumn(w.pos, bits);
         const int64_t limit = std::min<int64_t>(aligned + capPixels - 1, b->Width - 1);
@@ -312,19 +322,19 @@ int RunStrips(const StripJob &job) {
                                               std::max<int64_t>(kReadPiece, RowBytesOf(eightSteps, bpp)))) + 8;
 
     // Buffers: every one now, none per row.
-    KPtr<BYTE> readBuf, stretched, strip, out, scratch;
+    TempPtr<BYTE> readBuf, stretched, strip, out, scratch;
     KPtr<ErrorEntry> errors;
     if (!filter) {
-        readBuf.reset(static_cast<BYTE *>(K_Alloc((size_t(readCap) + 3) & ~size_t(3))));
+        readBuf.reset(static_cast<BYTE *>(K_AllocTemp((size_t(readCap) + 3) & ~size_t(3))));
         if (!readBuf)
             return RC_NO_MEMORY;
         if (rowMode != STRIP_COPY) {
-            stretched.reset(static_cast<BYTE *>(K_Alloc(size_t(DibRowBytes(n, bpp)) + 8)));
+            stretched.reset(static_cast<BYTE *>(K_AllocTemp(size_t(DibRowBytes(n, bpp)) + 8)));
             if (!stretched)
                 return RC_NO_MEMORY;
         }
     }
-    strip.reset(static_cast<BYTE *>(K_Alloc(size_t(rowsPerStrip + 1) * stripRowBytes)));
+    strip.reset(static_cast<BYTE *>(K_AllocTemp(size_t(rowsPerStrip + 1) * stripRowBytes)));
     if (!strip)
         return RC_NO_MEMORY;
     if (rowMode == STRIP_CONVERT && !(mode & DISP_ORDERED_DITHER)) {
@@ -335,7 +345,7 @@ int RunStrips(const StripJob &job) {
     if (degrees != 0) {
         const size_t bytes = columns ? size_t(DibRowBytes(rowsPerStrip, stripBits)) * n
                                      : size_t(rowsPerStrip) * stripRowBytes;
-        out.reset(static_cast<BYTE *>(K_Alloc(bytes + 1)));
+        out.reset(static_cast<BYTE *>(K_AllocTemp(bytes + 1)));
         if (!out)
             return RC_NO_MEMORY;
     }
@@ -357,7 +367,7 @@ int RunStrips(const StripJob &job) {
         }
         ws.offsetX = stored.left;
         ws.offsetY = stored.top;
-        scratch.reset(static_cast<BYTE *>(K_Alloc(size_t(b->BytesPerLine) + 8)));
+        scratch.reset(static_cast<BYTE *>(K_AllocTemp(size_t(b->BytesPerLine) + 8)));
         if (!scratch)
             return RC_NO_MEMORY;
         ws.scratch = scratch.get();

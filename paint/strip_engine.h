@@ -7,9 +7,20 @@
 #include "paint/geometry.h"
 #include "paint/painters.h"
 
+#include <memory>
+
 namespace zv {
 
 constexpr int kStripBytes = 0x40000;
+
+// Scratch buffers of one paint (strip, rows) come from the kernel's
+// scratch allocator, which reuses the pages of the last paint.
+struct TempFree {
+    void operator()(void *p) const { K_FreeTemp(p); }
+};
+template <class T>
+using TempPtr = std::unique_ptr<T, TempFree>;
+inline BYTE *AllocTemp(size_t bytes) { return static_cast<BYTE *>(K_AllocTemp(bytes)); }
 
 // How a stretched source row becomes a strip row.
 enum StripRowMode {
