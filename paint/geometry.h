@@ -71,12 +71,11 @@ struct Walk {
     }
 };
 
-// The walk of T(k) = a + floor((b + k) * s / d), k = 0, 1, ...
-inline Walk ForwardWalk(int64_t a, int64_t b, int s, int d) {
+// The walk whose position after k steps is base + floor((num + k s) / d).
+inline Walk WalkFrom(int64_t base, int64_t num, int s, int d) {
     Walk w;
-    const int64_t n = b * s;
-    w.pos = int(a + FloorDiv(n, d));
-    w.err = int(n - FloorDiv(n, d) * d);
+    w.pos = int(base + FloorDiv(num, d));
+    w.err = int(num - FloorDiv(num, d) * d);
     w.q = s / d;
     w.r = s % d;
     w.d = d;
@@ -85,20 +84,14 @@ inline Walk ForwardWalk(int64_t a, int64_t b, int s, int d) {
     return w;
 }
 
+// The walk of T(k) = a + floor((b + k) * s / d), k = 0, 1, ...
+inline Walk ForwardWalk(int64_t a, int64_t b, int s, int d) { return WalkFrom(a, b * s, s, d); }
+
 // The walk of N - 1 - T(k) with T(k) = a + floor((b - k) * s / d): the
 // same pixels as a forward walk seen from the other end, which is
 //   N - 1 - a + ceil((k - b) * s / d).
 inline Walk ReverseWalk(int64_t n, int64_t a, int64_t b, int s, int d) {
-    Walk w;
-    const int64_t num = -b * s + d - 1;
-    w.pos = int(n - 1 - a + FloorDiv(num, d));
-    w.err = int(num - FloorDiv(num, d) * d);
-    w.q = s / d;
-    w.r = s % d;
-    w.d = d;
-    if (s == d)
-        w.q = 0, w.r = d;
-    return w;
+    return WalkFrom(n - 1 - a, -b * s + d - 1, s, d);
 }
 
 // Pixels of a row at a depth: whole bytes, and 32-bit aligned DIB rows.

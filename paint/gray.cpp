@@ -140,6 +140,7 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
         usage = DIB_RGB_COLORS;
     }
 
+    const StripLayout layout{degrees, n, rowsPerStrip, stripRowBytes, stripBits, paint};
     const BYTE blackBit = invert ? 1 : 0;
     int filled = 0;
     for (int t = 0; t < m; ++t) {
@@ -159,8 +160,7 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
             AddCumulative(runs.get(), runCount, invert, lo.get(), n, firstColumn, -1, counts.get());
         }
         const int lines = l1 - l0;
-        const int slot = degrees == 90 ? rowsPerStrip - 1 - filled : filled;
-        BYTE *row = strip.get() + size_t(slot) * stripRowBytes;
+        BYTE *row = StripRow(layout, strip.get(), filled);
         if (output == MONO)
             std::memset(row, 0, stripRowBytes);
         for (int k = 0; k < n; ++k) {
@@ -182,28 +182,11 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
         }
         if (++filled < rowsPerStrip && t < m - 1)
             continue;
-        // Send the strip as the strip engine does.
-        const int count = filled, firstLine = t + 1 - filled;
+        const int count = filled;
         filled = 0;
-        BYTE *base = strip.get() + (degrees == 90 ? size_t(rowsPerStrip - count) * stripRowBytes : 0);
-        const BYTE *bits = base;
-        int x, y, w, hgt;
-        if (columns) {
-            K_RotateStrip(base, out.get(), n, count, stripBits, degrees == 90 ? 1 : 0);
-            bits = out.get();
-            x = paint.left + firstLine, y = paint.top, w = count, hgt = n;
-        } else {
-            if (degrees == 180) {
-                K_FlipStrip(base, out.get(), n, count, stripBits);
-                bits = out.get();
-            }
-            x = paint.left, y = paint.bottom - firstLine - count, w = n, hgt = count;
-        }
-        h.biWidth = w;
-        h.biHeight = hgt;
-        h.biSizeImage = DWORD(DibRowBytes(w, stripBits)) * hgt;
-        if (!StretchDIBits(hDC, x, y, w, hgt, 0, 0, w, hgt, bits, reinterpret_cast<BITMAPINFO *>(info), usage, rop))
-            return RC_NO_MEMORY;
+        if (int rc = SendStrip(hDC, layout, strip.get(), out.get(), count, t + 1 - count, info, usage, rop);
+            rc != RC_SUCCESS)
+            return rc;
     }
     return RC_SUCCESS;
 }

@@ -211,6 +211,31 @@ bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, 
 
 }  // namespace
 
+int SendStrip(HDC hDC, const StripLayout &l, BYTE *strip, BYTE *out, int count, int firstLine,
+              PaintBitmapInfo *info, UINT usage, DWORD rop) {
+    BYTE *base = strip + (l.degrees == 90 ? size_t(l.rowsPerStrip - count) * l.rowBytes : 0);
+    const BYTE *bits = base;
+    int x, y, w, h;
+    if (l.degrees == 90 || l.degrees == 270) {
+        K_RotateStrip(base, out, l.n, count, l.bits, l.degrees == 90 ? 1 : 0);
+        bits = out;
+        x = l.paint.left + firstLine, y = l.paint.top, w = count, h = l.n;
+    } else {
+        if (l.degrees == 180) {
+            K_FlipStrip(base, out, l.n, count, l.bits);
+            bits = out;
+        }
+        x = l.paint.left, y = l.paint.bottom - firstLine - count, w = l.n, h = count;
+    }
+    BITMAPINFOHEADER &hdr = info->bmiHeader;
+    hdr.biWidth = w;
+    hdr.biHeight = h;
+    hdr.biSizeImage = DWORD(DibRowBytes(w, l.bits)) * h;
+    if (!StretchDIBits(hDC, x, y, w, h, 0, 0, w, h, bits, reinterpret_cast<BITMAPINFO *>(info), usage, rop))
+        return RC_NO_MEMORY;
+    return RC_SUCCESS;
+}
+
 int RunStrips(const StripJob &job) {
     ThreadPaintSettings *settings = GetPaintSettings();
     const UINT mode = settings->DisplayMode;
@@ -406,30 +431,7 @@ int RunStrips(const StripJob &job) {
     }
     const bool lut24 = stripBits == 24 && (b->Flags & BITMAP_PAINT_LUT) && b->PaintLUT;
 
-    // Sends the strip of count rows whose first walked line is firstLine.
-    auto flush = [&](int count, int firstLine) -> int {
-        BYTE *base = strip.get() + (degrees == 90 ? size_t(rowsPerStrip - count) * stripRowBytes : 0);
-        const BYTE *bits = base;
-        int x, y, w, hgt;
-        if (columns) {
-            K_RotateStrip(base, out.get(), n, count, stripBits, degrees == 90 ? 1 : 0);
-            bits = out.get();
-            x = paint.left + firstLine, y = paint.top, w = count, hgt = n;
-        } else {
-            if (degrees == 180) {
-                K_FlipStrip(base, out.get(), n, count, stripBits);
-                bits = out.get();
-            }
-            x = paint.left, y = paint.bottom - firstLine - count, w = n, hgt = count;
-        }
-        h.biWidth = w;
-        h.biHeight = hgt;
-        h.biSizeImage = DWORD(DibRowBytes(w, stripBits)) * hgt;
-        if (!StretchDIBits(job.hDC, x, y, w, hgt, 0, 0, w, hgt, bits, reinterpret_cast<BITMAPINFO *>(info), usage,
-                           job.rop))
-            return RC_NO_MEMORY;
-        return RC_SUCCESS;
-    };
+    const StripLayout layout{degrees, n, rowsPerStrip, stripRowBytes, stripBits, paint};
 
     // Destination position of a strip row's first pixel, relative to
     // DstRect's top-left corner, for the ordered-dither matrices.
@@ -451,8 +453,7 @@ int RunStrips(const StripJob &job) {
     bool primed = false;
     for (int t = 0; t < m && rc == RC_SUCCESS; ++t, line.Step()) {
         const int stored = std::min(std::max(StoredRow(line.pos, lineCount, degrees, flip), 0), lineCount - 1);
-        const int slot = degrees == 90 ? rowsPerStrip - 1 - filled : filled;
-        BYTE *dstRow = strip.get() + size_t(slot) * stripRowBytes;
+        BYTE *dstRow = StripRow(layout, strip.get(), filled);
         if (filter) {
             rc = K_ResizeRow(resize, stored, walks.first, n, dstRow);
         } else if (stored == lastRow && rowMode != STRIP_CONVERT) {
@@ -495,7 +496,7 @@ int RunStrips(const StripJob &job) {
         if (rc != RC_SUCCESS)
             break;
         if (++filled == rowsPerStrip || t == m - 1) {
-            rc = flush(filled, t + 1 - filled);
+            rc = SendStrip(job.hDC, layout, strip.get(), out.get(), filled, t + 1 - filled, info, usage, job.rop);
             filled = 0;
         }
     }

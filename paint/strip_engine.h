@@ -44,6 +44,29 @@ struct StripJob {
 
 int RunStrips(const StripJob &job);
 
+// A strip: rows of n pixels at bits (destination rows for rotations 0 and
+// 180, destination columns for 90 and 270), rowsPerStrip of them, over the
+// painted rectangle.  For rotation 90 the rows fill from the strip's end,
+// so that the clockwise turn puts the first walked column on the left.
+struct StripLayout {
+    int degrees;
+    int n;
+    int rowsPerStrip;
+    int rowBytes;
+    int bits;
+    RECT paint;
+};
+
+inline BYTE *StripRow(const StripLayout &l, BYTE *strip, int filled) {
+    return strip + size_t(l.degrees == 90 ? l.rowsPerStrip - 1 - filled : filled) * l.rowBytes;
+}
+
+// Turns or mirrors the count rows of a strip whose first walked line is
+// firstLine into out as the rotation needs and paints them 1:1 at their
+// place; RC_NO_MEMORY when GDI refuses.
+int SendStrip(HDC hDC, const StripLayout &l, BYTE *strip, BYTE *out, int count, int firstLine,
+              PaintBitmapInfo *info, UINT usage, DWORD rop);
+
 // The thread's BITMAPINFO for a paint on hDC: PrinterPaintInfo, freshly
 // copied from PaintInfo, on a raster printer; PaintInfo otherwise.
 PaintBitmapInfo *ChoosePaintInfo(ThreadPaintSettings *settings, HDC hDC);

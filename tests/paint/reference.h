@@ -11,6 +11,7 @@
 #pragma once
 
 #include "support.h"
+#include "tools/common/dib_section.h"
 
 #include <cstdint>
 #include <functional>
@@ -19,34 +20,9 @@
 
 namespace zvtest {
 
-// A 32-bit top-down DIB section selected into a memory DC.
-struct Dib {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
-    uint32_t *bits = nullptr;
-    int w = 0, h = 0;
-
-    Dib(int width, int height) : w(width), h(height) {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void *p = nullptr;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
-        bits = static_cast<uint32_t *>(p);
-        old = SelectObject(dc, bitmap);
-    }
-    ~Dib() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    Dib(const Dib &) = delete;
-    Dib &operator=(const Dib &) = delete;
+// The paint target, with fill and read-back.
+struct Dib : zvtools::DibSection {
+    Dib(int width, int height) : DibSection(width, height) {}
 
     void Fill(uint32_t v) {
         GdiFlush();

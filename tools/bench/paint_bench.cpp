@@ -12,6 +12,7 @@
 // Xvfb depths.
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
+#include "tools/common/dib_section.h"
 #include "zvdisp.h"
 #include "zvkern.h"
 
@@ -48,29 +49,7 @@ double Best(double budget, const std::function<void()> &fn) {
     return best;
 }
 
-struct Target {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
-    int w, h;
-    Target(int width, int height) : w(width), h(height) {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void *bits = nullptr;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        old = SelectObject(dc, bitmap);
-    }
-    ~Target() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-};
+using Target = zvtools::DibSection;
 
 // The bitmap as GDI takes it: a bottom-up DIB header over the kernel's
 // rows (which run top-down, so the header says so with a negative height).

@@ -12,6 +12,7 @@
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
 #include "tools/demo/pictures.h"
+#include "tools/common/dib_section.h"
 #include "tools/demo/sheet_file.h"
 #include "zvdisp.h"
 #include "zvkern.h"
@@ -34,28 +35,16 @@ constexpr UINT D8 = DISP_DITHER_8BIT;
 constexpr UINT ORD = DISP_ORDERED_DITHER;
 
 struct Sheet {
-    HDC dc = nullptr;
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
-    uint32_t *pixels = nullptr;
+    zvtools::DibSection dib{kSheetWidth, kMaxHeight};
+    HDC dc = dib.dc;
+    uint32_t *pixels = dib.bits;
     HFONT label = nullptr, heading = nullptr;
     int x = kGap, y = kGap, rowHeight = 0;
     int failures = 0, tiles = 0;
 
     bool Create() {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = kSheetWidth;
-        bi.bmiHeader.biHeight = -kMaxHeight;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void *bits = nullptr;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (!bitmap)
+        if (!pixels)
             return false;
-        pixels = static_cast<uint32_t *>(bits);
-        old = SelectObject(dc, bitmap);
         for (size_t i = 0; i < size_t(kSheetWidth) * kMaxHeight; ++i)
             pixels[i] = kPaper;
         label = CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, ANTIALIASED_QUALITY, 0, "Arial");
@@ -65,13 +54,8 @@ struct Sheet {
         return true;
     }
     ~Sheet() {
-        if (dc) {
-            SelectObject(dc, old);
-            DeleteObject(bitmap);
-            DeleteObject(label);
-            DeleteObject(heading);
-            DeleteDC(dc);
-        }
+        DeleteObject(label);
+        DeleteObject(heading);
     }
 
     void Heading(const char *text) {
