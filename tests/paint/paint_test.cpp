@@ -67,17 +67,21 @@ struct Depth {
 const Depth kAsIsDepths[] = {{1, ORDER_BGR}, {4, ORDER_BGR},  {8, ORDER_BGR},  {16, ORDER_BGR},
                              {16, ORDER_BGR_CONVERT}, {24, ORDER_BGR}, {24, ORDER_BGR_CONVERT}, {32, ORDER_BGR}};
 
+// Round r's bitmap: depth and order by r, orientation by r / 8, size random.
+void RoundBitmap(BitmapHandle &b, std::mt19937 &rng, int round) {
+    const Depth d = kAsIsDepths[round % 8];
+    MakeRandomBitmap(b, rng, 1 + int(rng() % 37), 1 + int(rng() % 29), d.bits, d.order, kOrientations[(round / 8) % 8]);
+}
+
 TEST(PaintDC, MatchesTheReferenceForEveryDepthOrientationScaleAndClip) {
     ModeScope mode(0);
     LiveBlockCheck check;
     std::mt19937 rng(20261205);
     Dib dib(96, 80);
     for (int round = 0; round < 600; ++round) {
-        const Depth d = kAsIsDepths[round % 8];
         BitmapHandle b{};
-        MakeRandomBitmap(b, rng, 1 + int(rng() % 37), 1 + int(rng() % 29), d.bits, d.order,
-                         kOrientations[(round / 8) % 8]);
-        if (d.bits == 24 && rng() % 2) {  // a paint table in force
+        RoundBitmap(b, rng, round);
+        if (b.BitsPerPixel == 24 && rng() % 2) {  // a paint table in force
             for (int i = 0; i < 256; ++i)
                 b.PaintLUT[i] = BYTE(255 - i / 2);
             b.Flags |= BITMAP_PAINT_LUT;
@@ -206,10 +210,8 @@ TEST(PaintDCBuffer, PaintsOnlyTheBandAndLeavesTheBufferAsItWas) {
     std::mt19937 rng(8);
     Dib dib(96, 80);
     for (int round = 0; round < 300; ++round) {
-        const Depth d = kAsIsDepths[round % 8];
         BitmapHandle b{};
-        MakeRandomBitmap(b, rng, 1 + int(rng() % 37), 1 + int(rng() % 29), d.bits, d.order,
-                         kOrientations[(round / 8) % 8]);
+        RoundBitmap(b, rng, round);
         PaintCase pc = RandomCase(rng, b, dib.w, dib.h);
         const int row = int(rng() % b.Height), count = 1 + int(rng() % (b.Height - row));
         // The band in the caller's memory, last row first when count < 0.

@@ -253,6 +253,20 @@ void MakePage(BitmapHandle &b, std::mt19937 &rng, int w, int h, int orientation,
             std::memset(b.Data + size_t(y) * b.BytesPerLine, rng() % 2 ? 0xFF : 0x00, b.BytesPerLine / 2);
 }
 
+// Round r of a page test: a random page (index 0 white on odd rounds) and
+// a paint of it; every third round shrinks the whole page in both
+// directions by 2 .. 1 + divisors.
+PaintCase PageRound(std::mt19937 &rng, BitmapHandle &b, const Dib &dib, int round, int divisors) {
+    MakePage(b, rng, 1 + int(rng() % 90), 1 + int(rng() % 70), kOrientations[(round / 2) % 8], round % 2);
+    PaintCase pc = RandomScaled(rng, b, dib.w, dib.h);
+    if (round % 3 == 0) {
+        pc.src = RECT{0, 0, DisplayW(b), DisplayH(b)};
+        pc.dst.right = pc.dst.left + std::max(1, DisplayW(b) / int(2 + rng() % divisors));
+        pc.dst.bottom = pc.dst.top + std::max(1, DisplayH(b) / int(2 + rng() % divisors));
+    }
+    return pc;
+}
+
 TEST(PaintGray, ScaleToGrayMatchesTheFootprintCounts) {
     ModeScope mode(DISP_SCALE_TO_GRAY);
     LiveBlockCheck check;
@@ -261,13 +275,7 @@ TEST(PaintGray, ScaleToGrayMatchesTheFootprintCounts) {
     for (int round = 0; round < 240; ++round) {
         BitmapHandle b{};
         const bool whiteFirst = round % 2;
-        MakePage(b, rng, 1 + int(rng() % 90), 1 + int(rng() % 70), kOrientations[(round / 2) % 8], whiteFirst);
-        PaintCase pc = RandomScaled(rng, b, dib.w, dib.h);
-        if (round % 3 == 0) {  // shrinking in both directions
-            pc.src = RECT{0, 0, DisplayW(b), DisplayH(b)};
-            pc.dst.right = pc.dst.left + std::max(1, DisplayW(b) / int(2 + rng() % 4));
-            pc.dst.bottom = pc.dst.top + std::max(1, DisplayH(b) / int(2 + rng() % 4));
-        }
+        const PaintCase pc = PageRound(rng, b, dib, round, 4);
         dib.Fill(kBackground);
         ASSERT_EQ(Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
         const int sw = pc.src.right - pc.src.left, sh = pc.src.bottom - pc.src.top;
@@ -324,13 +332,7 @@ TEST(PaintGray, ScaleBitonalBlackFromTheThreshold) {
     for (int round = 0; round < 200; ++round) {
         BitmapHandle b{};
         const bool whiteFirst = round % 2;
-        MakePage(b, rng, 1 + int(rng() % 90), 1 + int(rng() % 70), kOrientations[(round / 2) % 8], whiteFirst);
-        PaintCase pc = RandomScaled(rng, b, dib.w, dib.h);
-        if (round % 3 == 0) {
-            pc.src = RECT{0, 0, DisplayW(b), DisplayH(b)};
-            pc.dst.right = pc.dst.left + std::max(1, DisplayW(b) / 3);
-            pc.dst.bottom = pc.dst.top + std::max(1, DisplayH(b) / 3);
-        }
+        const PaintCase pc = PageRound(rng, b, dib, round, 3);
         dib.Fill(kBackground);
         ASSERT_EQ(Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
         const int sw = pc.src.right - pc.src.left, sh = pc.src.bottom - pc.src.top;
