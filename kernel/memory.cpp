@@ -148,7 +148,10 @@ void *__stdcall K_AllocTemp(size_t cbSize) {
             CountBlock(cbSize);
             return h + 1;
         }
-        std::free(h);
+        // Not this size: leave it for the request it suits.
+        BlockHeader *expected = nullptr;
+        if (!slot.compare_exchange_strong(expected, h))
+            std::free(h);
     }
     return NewBlock(cbSize, false);
 }

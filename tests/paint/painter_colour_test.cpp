@@ -450,3 +450,43 @@ TEST(PaintIndices, WithThePaintPaletteGiveTheSameColoursAsRgb) {
 }
 
 }  // namespace
+
+namespace {
+
+// A band of caller rows paints what the whole bitmap paints with its
+// source clipped to the band, for every conversion that depends only on
+// the pixel and its position (expanders; ordered dithering on a palette
+// display).
+TEST(PaintDCBuffer, BandsPaintWhatTheBitmapPaintsInTheBand) {
+    const bool palette = ScreenDepth() == 8;
+    ModeScope mode(palette ? DISP_LIBRARY_DITHER | DISP_DITHER_8BIT | DISP_ORDERED_DITHER : 0);
+    LiveBlockCheck check;
+    std::mt19937 rng(40);
+    Dib byBand(80, 64), whole(80, 64);
+    const int depths[][2] = {{2, ORDER_BGR}, {5, ORDER_BGR}, {12, ORDER_GRAY}, {48, ORDER_BGR}, {24, ORDER_BGR}};
+    for (int round = 0; round < 150; ++round) {
+        const auto &d = depths[round % 5];
+        BitmapHandle b{};
+        MakeRandomBitmap(b, rng, 1 + int(rng() % 30), 2 + int(rng() % 25), d[0], d[1], kOrientations[(round / 5) % 8]);
+        const PaintCase pc = RandomScaled(rng, b, byBand.w, byBand.h);
+        const int row = int(rng() % b.Height), count = 1 + int(rng() % (b.Height - row));
+        RECT band{0, row, b.Width, row + count};
+        K_ConvertRectOrientation(b.Orientation, b.Width, b.Height, 0, &band);
+        const RECT clip{std::max(pc.clipSrc.left, band.left), std::max(pc.clipSrc.top, band.top),
+                        std::min(pc.clipSrc.right, band.right), std::min(pc.clipSrc.bottom, band.bottom)};
+        byBand.Fill(kBackground);
+        whole.Fill(kBackground);
+        ASSERT_EQ(Z_PaintDCBuffer(byBand.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY,
+                                  b.Data + size_t(row) * b.BytesPerLine, row, count),
+                  RC_SUCCESS);
+        if (clip.right > clip.left && clip.bottom > clip.top) {
+            ASSERT_EQ(Z_PaintDC(whole.dc, &b, &pc.src, &clip, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
+        }
+        const auto got = byBand.Pixels(), want = whole.Pixels();
+        ASSERT_TRUE(got == want) << "round " << round << " " << d[0] << " bits, orientation " << b.Orientation
+                                 << " band " << row << "+" << count << "\n" << FirstDifference(got, want, byBand.w);
+        K_FreeBitmap(&b);
+    }
+}
+
+}  // namespace
