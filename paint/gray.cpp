@@ -73,6 +73,10 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
     const int n = columns ? paint.bottom - paint.top : paint.right - paint.left;
     const int m = columns ? paint.right - paint.left : paint.bottom - paint.top;
     const int stripBits = output == MONO ? 1 : 8;
+    // A row longer than any buffer can be (a destination of a billion
+    // pixels unclipped) cannot be painted.
+    if (int64_t(n) * 32 > int64_t(0x7FFFFFFF) - 64)
+        return RC_NO_MEMORY;
     const int stripRowBytes = DibRowBytes(n, stripBits);
     const int rowsPerStrip = std::min(m, std::max(1, kStripBytes / stripRowBytes));
 

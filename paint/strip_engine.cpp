@@ -321,6 +321,10 @@ int RunStrips(const StripJob &job) {
     const bool columns = degrees == 90 || degrees == 270;
     const int n = columns ? paint.bottom - paint.top : paint.right - paint.left;
     const int m = columns ? paint.right - paint.left : paint.bottom - paint.top;
+    // A row longer than any buffer can be (a destination of a billion
+    // pixels unclipped) cannot be painted.
+    if (int64_t(n) * std::max(stripBits, bpp) > int64_t(0x7FFFFFFF) - 64)
+        return RC_NO_MEMORY;
     const int stripRowBytes = DibRowBytes(n, stripBits);
     int rowsPerStrip = std::min(m, std::max(1, kStripBytes / stripRowBytes));
     if (job.unscaled && columns && rowsPerStrip > 8 && rowsPerStrip < m)

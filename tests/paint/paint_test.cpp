@@ -137,6 +137,26 @@ TEST(PaintDC, ChecksArgumentsInOrderAndEmptyRectanglesPaintNothing) {
     K_FreeBitmap(&b);
 }
 
+// Destinations far larger than the device: clipped, they paint their
+// visible part exactly; unclipped beyond any buffer, they fail cleanly.
+TEST(PaintDC, HugeDestinationsPaintTheirClippedPartOrFailCleanly) {
+    ModeScope mode(0);
+    LiveBlockCheck check;
+    std::mt19937 rng(41);
+    Dib dib(64, 48);
+    BitmapHandle b{};
+    MakeRandomBitmap(b, rng, 37, 23, 24, ORDER_BGR, 4);
+    const PaintCase pc{{0, 0, DisplayW(b), DisplayH(b)}, {0, 0, 999, 999}, {-300000000, -7, 300000000, 40},
+                       {0, 0, 64, 48}};
+    dib.Fill(kBackground);
+    ASSERT_EQ(Z_PaintDC(dib.dc, &b, &pc.src, nullptr, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
+    EXPECT_TRUE(dib.Pixels() == Expected(dib, b, pc));
+    const RECT wide{0, 0, 200000000, 2};
+    b.Orientation = 0;  // rows, not columns, of 200 million pixels
+    EXPECT_EQ(Z_PaintDC(dib.dc, &b, nullptr, nullptr, &wide, nullptr, SRCCOPY), RC_NO_MEMORY);
+    K_FreeBitmap(&b);
+}
+
 TEST(PaintDC, EnlargingFourTimesReadsEachSourceRowOnce) {
     ModeScope mode(0);
     std::mt19937 rng(5);
