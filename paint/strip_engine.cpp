@@ -171,8 +171,9 @@ bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, 
     Walk w = walks.fill;
     const int64_t s = int64_t(w.q) * w.d + w.r;
     const int64_t capPixels = int64_t(cap - 8) * 8 / bits;
-    // A 1:1 window that starts on a byte is read straight into place.
-    if (((w.q == 0 && w.r == w.d) || (w.q == 1 && w.r == 0)) && AlignColumn(w.pos, bits) == w.pos) {
+    // A 1:1 window that starts on a byte is read straight into place (the
+    // caller then has no read buffer).
+    if (!buf) {
         const int offset = int(int64_t(w.pos) * bits / 8);
         const int bytes = int(std::min<int64_t>(RowBytesOf(n, bits), b->BytesPerLine - offset));
         if (!job.rows)
@@ -353,10 +354,14 @@ int RunStrips(const StripJob &job) {
     // Buffers: every one now, none per row.
     TempPtr<BYTE> readBuf, stretched, strip, out, scratch;
     KPtr<ErrorEntry> errors;
+    const Walk &f = walks.fill;
+    const bool readsInPlace = ((f.q == 0 && f.r == f.d) || (f.q == 1 && f.r == 0)) && AlignColumn(f.pos, bpp) == f.pos;
     if (!filter) {
-        readBuf.reset(static_cast<BYTE *>(K_AllocTemp((size_t(readCap) + 3) & ~size_t(3))));
-        if (!readBuf)
-            return RC_NO_MEMORY;
+        if (!readsInPlace) {
+            readBuf.reset(static_cast<BYTE *>(K_AllocTemp((size_t(readCap) + 3) & ~size_t(3))));
+            if (!readBuf)
+                return RC_NO_MEMORY;
+        }
         if (rowMode != STRIP_COPY) {
             stretched.reset(static_cast<BYTE *>(K_AllocTemp(size_t(DibRowBytes(n, bpp)) + 8)));
             if (!stretched)
