@@ -490,3 +490,44 @@ TEST(PaintDCBuffer, BandsPaintWhatTheBitmapPaintsInTheBand) {
 }
 
 }  // namespace
+
+namespace {
+
+// Interpolation reads caller rows through the window's row source: a flat
+// band stays flat and paints exactly the band's part of the destination.
+TEST(PaintFilter, CallerBandsThroughTheRowSource) {
+    std::mt19937 rng(42);
+    Dib dib(80, 64);
+    for (UINT filter : {DISP_SCALE_FILTER, DISP_SCALE_FILTER_ALT}) {
+        ModeScope mode(filter);
+        LiveBlockCheck check;
+        for (int round = 0; round < 40; ++round) {
+            BitmapHandle b{};
+            MakeRandomBitmap(b, rng, 2 + int(rng() % 30), 2 + int(rng() % 30), 24, ORDER_BGR, kOrientations[round % 8]);
+            const int row = int(rng() % b.Height), count = 1 + int(rng() % (b.Height - row));
+            std::vector<BYTE> band(size_t(b.BytesPerLine) * count);
+            for (int i = 0; i < count; ++i)
+                for (int x = 0; x < b.Width; ++x) {
+                    BYTE *p = &band[size_t(i) * b.BytesPerLine + 3 * x];
+                    p[0] = 200, p[1] = 40, p[2] = 90;
+                }
+            PaintCase pc = RandomScaled(rng, b, dib.w, dib.h);
+            dib.Fill(kBackground);
+            ASSERT_EQ(Z_PaintDCBuffer(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY, band.data(), row,
+                                      count),
+                      RC_SUCCESS);
+            RECT stored{0, row, b.Width, row + count};
+            K_ConvertRectOrientation(b.Orientation, b.Width, b.Height, 0, &stored);
+            pc.clipSrc = RECT{std::max(pc.clipSrc.left, stored.left), std::max(pc.clipSrc.top, stored.top),
+                              std::min(pc.clipSrc.right, stored.right), std::min(pc.clipSrc.bottom, stored.bottom)};
+            std::vector<uint32_t> want(size_t(dib.w) * dib.h, kBackground);
+            if (pc.clipSrc.right > pc.clipSrc.left && pc.clipSrc.bottom > pc.clipSrc.top)
+                ReferencePaint(want, dib.w, dib.h, b, pc, [](int, int, int, int) { return Rgb(90, 40, 200); });
+            const auto got = dib.Pixels();
+            ASSERT_TRUE(got == want) << "round " << round << "\n" << FirstDifference(got, want, dib.w);
+            K_FreeBitmap(&b);
+        }
+    }
+}
+
+}  // namespace
