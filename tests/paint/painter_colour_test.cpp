@@ -96,29 +96,52 @@ int Clamp(int v) { return std::min(std::max(v, 0), 255); }
 // with 8 device bits so that it runs on any screen.  Orientations 0 and
 // 2 fill strip rows left to right, so the converters' column runs with
 // the destination's.
-TEST(PaintColours, OrderedDitherTo332FollowsTheMatrixAlignedToTheDestination) {
-    ModeScope mode(DISP_LIBRARY_DITHER | DISP_DITHER_8BIT | DISP_ORDERED_DITHER);
+// Ordered dithering for every target, from the converters' rules: the
+// threshold t of the destination position relative to DstRect, then
+//   3-3-2: channels + (t >> 3) - 16;  cube: channels + floor(t / 6) - 21;
+//   16 colours: a bit per channel above t, + 8 when any;  1 bit: luminance
+//   above t (clustered or dispersed matrix).
+TEST(PaintColours, OrderedDitherFollowsTheMatrixAlignedToTheDestination) {
+    struct Target {
+        int bits;
+        UINT mode;
+    };
+    const Target targets[] = {{8, 0}, {8, DISP_CUBE_PALETTE}, {4, 0}, {1, 0}, {1, DISP_CLUSTERED_DITHER}};
     LiveBlockCheck check;
     std::mt19937 rng(32);
     Dib dib(80, 64);
-    for (int round = 0; round < 120; ++round) {
+    for (int round = 0; round < 200; ++round) {
+        const Target &tg = targets[round % 5];
+        ModeScope mode(DISP_LIBRARY_DITHER | DISP_DITHER_8BIT | DISP_ORDERED_DITHER | tg.mode);
         BitmapHandle b{};
-        MakeRandomBitmap(b, rng, 1 + int(rng() % 40), 1 + int(rng() % 30), round % 2 ? 24 : 8, ORDER_BGR,
+        MakeRandomBitmap(b, rng, 1 + int(rng() % 40), 1 + int(rng() % 30), (round / 5) % 2 ? 24 : 8, ORDER_BGR,
                          round % 4 < 2 ? 0 : 2);
         const PaintCase pc = RandomScaled(rng, b, dib.w, dib.h);
         dib.Fill(kBackground);
-        ASSERT_EQ(zv::PaintStrips(dib.dc, &b, nullptr, 0, 0, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, 8, 2, SRCCOPY),
+        ASSERT_EQ(zv::PaintStrips(dib.dc, &b, nullptr, 0, 0, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, tg.bits, 2,
+                                  SRCCOPY),
                   RC_SUCCESS);
         std::vector<uint32_t> want(size_t(dib.w) * dib.h, kBackground);
         ReferencePaint(want, dib.w, dib.h, b, pc, [&](int x, int y, int X, int Y) {
             int c[3];
             SourceRgb(b, X, Y, c);
-            const int t = zv::DispersedDitherMatrix[((y - pc.dst.top) & 7) * 8 + ((x - pc.dst.left) & 7)];
+            const int at = ((y - pc.dst.top) & 7) * 8 + ((x - pc.dst.left) & 7);
+            const int t = (tg.mode & DISP_CLUSTERED_DITHER) ? zv::ClusteredDitherMatrix[at] : zv::DispersedDitherMatrix[at];
+            if (tg.bits == 1)
+                return ((2 * c[0] + 5 * c[1] + c[2] + 4) >> 3) > t ? Rgb(255, 255, 255) : Rgb(0, 0, 0);
+            if (tg.bits == 4) {
+                const int i = (c[0] > t) + 2 * (c[1] > t) + 4 * (c[2] > t);
+                return Quad(zv::Vga16Palette[i ? i + 8 : 0]);
+            }
+            if (tg.mode & DISP_CUBE_PALETTE) {
+                const int o = t / 6 - 21;
+                return Quad(zv::CubePalette[Clamp(c[0] + o) / 51 * 36 + Clamp(c[1] + o) / 51 * 6 + Clamp(c[2] + o) / 51]);
+            }
             const int o = (t >> 3) - 16;
             return Quad(zv::Rgb332Palette[Index332(Clamp(c[0] + o), Clamp(c[1] + o), Clamp(c[2] + o))]);
         });
         const auto got = dib.Pixels();
-        ASSERT_TRUE(got == want) << "round " << round << "\n" << FirstDifference(got, want, dib.w);
+        ASSERT_TRUE(got == want) << "round " << round << " target " << tg.bits << "\n" << FirstDifference(got, want, dib.w);
         K_FreeBitmap(&b);
     }
 }
