@@ -209,6 +209,8 @@ typedef int(__stdcall *ResizeRowSource)(const BitmapHandle *pBitmap, BYTE *pBuff
 #define RESIZE_BILINEAR 0x20u
 #define RESIZE_DITHER_ORDERED 0x70000u
 #define RESIZE_DITHER_DIFFUSE 0x10000u
+#define RESIZE_BLUE_FIRST 0x4u  /* the caller's word that colour data is blue first;
+                                   this kernel reads the source's Order itself */
 typedef struct KResize KResize;
 int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDstHeight, int nBits,
                             const RGBQUAD *pColors, int nColors, UINT uFlags, ResizeRowSource pfnRows,

@@ -371,7 +371,7 @@ int RunStrips(const StripJob &job) {
     strip.reset(static_cast<BYTE *>(K_AllocTemp(size_t(rowsPerStrip + 1) * stripRowBytes)));
     if (!strip)
         return RC_NO_MEMORY;
-    if (rowMode == STRIP_CONVERT && !(mode & DISP_ORDERED_DITHER)) {
+    if (rowMode == STRIP_CONVERT && !filter && !(mode & DISP_ORDERED_DITHER)) {
         errors.reset(static_cast<ErrorEntry *>(K_AllocZero(size_t(n), sizeof(ErrorEntry))));
         if (!errors)
             return RC_NO_MEMORY;
@@ -408,7 +408,7 @@ int RunStrips(const StripJob &job) {
         UINT flags = (mode & DISP_SCALE_FILTER_ALT) ? RESIZE_AREA : RESIZE_BILINEAR;
         flags |= (mode & DISP_ORDERED_DITHER) ? RESIZE_DITHER_ORDERED : RESIZE_DITHER_DIFFUSE;
         if (!(b->Order == ORDER_RGB && bpp > 8))
-            flags |= 4;
+            flags |= RESIZE_BLUE_FIRST;
         const int savedLow = b->WindowLowBit, savedHigh = b->WindowHighBit;
         b->WindowLowBit = b->LowBit;
         b->WindowHighBit = b->HighBit;
