@@ -58,6 +58,26 @@ void SwapSamples(BYTE *p, int n, int pixelBytes, int sampleBytes) {
     }
 }
 
+// Whole-byte pixels of N bytes: a fixed-size move per pixel.
+template <int N>
+void RotateBytes(const BYTE *in, BYTE *out, int w, int h, int inStride, int outStride, int direction) {
+    for (int o = 0; o < w; ++o) {
+        BYTE *dst = out + size_t(o) * outStride;
+        const int c = direction ? o : w - 1 - o;
+        const BYTE *src = direction ? in + size_t(h - 1) * inStride + size_t(c) * N : in + size_t(c) * N;
+        const ptrdiff_t step = direction ? -ptrdiff_t(inStride) : ptrdiff_t(inStride);
+        for (int k = 0; k < h; ++k, dst += N, src += step)
+            std::memcpy(dst, src, N);
+    }
+}
+
+template <int N>
+void MirrorBytes(const BYTE *in, BYTE *out, int w) {
+    const BYTE *s = in + size_t(w - 1) * N;
+    for (int x = 0; x < w; ++x, s -= N, out += N)
+        std::memcpy(out, s, N);
+}
+
 bool IsStripDepth(int bits) { return bits == 1 || bits == 2 || bits == 4 || (bits % 8 == 0 && bits <= 32); }
 
 }  // namespace
@@ -111,8 +131,14 @@ int __stdcall K_RotateStrip(const BYTE *pStrip, BYTE *pOut, int nWidth, int nHei
     if (!pStrip || !pOut || nWidth < 0 || nHeight < 0 || !IsStripDepth(nBits))
         return RC_INVALID_PARAMETER;
     const int inStride = AlignedRowBytes(nWidth, nBits), outStride = AlignedRowBytes(nHeight, nBits);
-    if (nBits < 8)
-        std::memset(pOut, 0, size_t(outStride) * nWidth);
+    switch (nBits) {
+    case 8: RotateBytes<1>(pStrip, pOut, nWidth, nHeight, inStride, outStride, nDirection); return RC_SUCCESS;
+    case 16: RotateBytes<2>(pStrip, pOut, nWidth, nHeight, inStride, outStride, nDirection); return RC_SUCCESS;
+    case 24: RotateBytes<3>(pStrip, pOut, nWidth, nHeight, inStride, outStride, nDirection); return RC_SUCCESS;
+    case 32: RotateBytes<4>(pStrip, pOut, nWidth, nHeight, inStride, outStride, nDirection); return RC_SUCCESS;
+    default: break;
+    }
+    std::memset(pOut, 0, size_t(outStride) * nWidth);
     // Output pixel (row o, column k) comes from input row k' and column c:
     //   clockwise:         k' = h - 1 - k, c = o
     //   counter-clockwise: k' = k,         c = w - 1 - o
@@ -136,14 +162,12 @@ int __stdcall K_FlipStrip(const BYTE *pStrip, BYTE *pOut, int nWidth, int nHeigh
     for (int y = 0; y < nHeight; ++y) {
         const BYTE *in = pStrip + size_t(y) * stride;
         BYTE *out = pOut + size_t(y) * stride;
-        if (nBits == 24) {
-            const BYTE *s = in + size_t(nWidth - 1) * 3;
-            for (int x = 0; x < nWidth; ++x, s -= 3, out += 3) {
-                out[0] = s[0];
-                out[1] = s[1];
-                out[2] = s[2];
-            }
-            continue;
+        switch (nBits) {
+        case 8: MirrorBytes<1>(in, out, nWidth); continue;
+        case 16: MirrorBytes<2>(in, out, nWidth); continue;
+        case 24: MirrorBytes<3>(in, out, nWidth); continue;
+        case 32: MirrorBytes<4>(in, out, nWidth); continue;
+        default: break;
         }
         for (int x = 0; x < nWidth; ++x)
             CopyPixel(in, nWidth - 1 - x, out, x, nBits);

@@ -174,6 +174,9 @@ int main(int argc, char **argv) {
         Row(c.name, c.dw, c.dh, f, one, bands);
     };
     run({"24-bit 4000x3000 1:1", &photo, &photoRaw, 4000, 3000, 0, 0, nullptr});
+    photo.Orientation = 5;  // the same pixels shown turned: strips rotated by the kernel
+    run({"24-bit 3000x4000 turned (orientation 5)", &photo, &photoRaw, 3000, 4000, 0, 0, nullptr});
+    photo.Orientation = 0;
     run({"24-bit 4000x3000 to 8000x6000 (2x)", &photo, &photoRaw, 8000, 6000, 0, 0, nullptr});
     run({"24-bit 4000x3000 to 2000x1500 (0.5x)", &photo, &photoRaw, 2000, 1500, 0, 0, nullptr});
     run({"24-bit to 8-bit device, diffusion", &photo, &photoRaw, 4000, 3000, DISP_LIBRARY_DITHER | DISP_DITHER_8BIT,
