@@ -554,3 +554,48 @@ TEST(PaintFilter, CallerBandsThroughTheRowSource) {
 }
 
 }  // namespace
+
+namespace {
+
+// Gray data deeper than 8 bits through a window-level table: a gray table
+// paints 8-bit gray strips of the entries' first byte, a coloured one
+// 24-bit strips of the entries' colours.
+TEST(PaintColours, WindowLevelTablesChooseGrayOrColourStrips) {
+    ModeScope mode(0);
+    std::mt19937 rng(43);
+    Dib dib(80, 64);
+    for (int round = 0; round < 64; ++round) {
+        LiveBlockCheck check;
+        BitmapHandle b{};
+        const int bits = round % 2 ? 16 : 12;
+        MakeRandomBitmap(b, rng, 1 + int(rng() % 30), 1 + int(rng() % 25), bits, ORDER_GRAY, kOrientations[round % 8]);
+        const int low = int(rng() % 3), high = low + 5 + int(rng() % 4);
+        std::vector<RGBQUAD> table(size_t(1) << (high - low + 1));
+        const bool grayTable = round % 4 < 2;
+        for (size_t i = 0; i < table.size(); ++i) {
+            const BYTE v = BYTE(i * 255 / (table.size() - 1));
+            table[i] = grayTable ? RGBQUAD{v, v, v, 0} : RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
+        }
+        ASSERT_EQ(Z_WindowLevel(&b, low, high, table.data(), UINT(table.size()), 1), RC_SUCCESS);
+        const PaintCase pc = RandomScaled(rng, b, dib.w, dib.h);
+        dib.Fill(kBackground);
+        ASSERT_EQ(Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
+        int n, shift;
+        UINT m;
+        K_GetSignificantBits(bits, bits, b.LowBit, b.HighBit, &n, &m, &shift);
+        std::vector<uint32_t> want(size_t(dib.w) * dib.h, kBackground);
+        ReferencePaint(want, dib.w, dib.h, b, pc, [&](int, int, int X, int Y) {
+            int c, r;
+            DisplayToStored(b.Orientation, b.Width, b.Height, X, Y, &c, &r);
+            const size_t i = std::min<size_t>((RawPixel(b, c, r) >> shift) & m, table.size() - 1);
+            const RGBQUAD &q = table[i];
+            return grayTable ? Rgb(q.rgbBlue, q.rgbBlue, q.rgbBlue) : Quad(q);
+        });
+        const auto got = dib.Pixels();
+        ASSERT_TRUE(got == want) << "round " << round << " " << bits << " bits, " << (grayTable ? "gray" : "colour")
+                                 << " table\n" << FirstDifference(got, want, dib.w);
+        K_FreeBitmap(&b);
+    }
+}
+
+}  // namespace
