@@ -328,7 +328,9 @@ int RunStrips(const StripJob &job) {
         return RC_NO_MEMORY;
     const int stripRowBytes = DibRowBytes(n, stripBits);
     int rowsPerStrip = std::min(m, std::max(1, kStripBytes / stripRowBytes));
-    if (job.unscaled && columns && rowsPerStrip > 8 && rowsPerStrip < m)
+    if (rowMode == STRIP_GRAY && columns)  // the turned gray strip's rows stay within the budget too
+        rowsPerStrip = std::min(rowsPerStrip, std::max(1, kStripBytes / n - 3));
+    else if (job.unscaled && columns && rowsPerStrip > 8 && rowsPerStrip < m)
         rowsPerStrip &= ~7;
 
     // Interpolated rows come from the resized source window (SrcRect
