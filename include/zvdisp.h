@@ -78,6 +78,64 @@ int __stdcall Z_WindowLevelFillLUT2(RGBQUAD *pTable, UINT uTableLength, COLORREF
 HPALETTE __stdcall Z_CreatePaintPalette(HDC hDC, BitmapHandle *pBitmap);
 
 /* ---------------------------------------------------------------------
+ * Regions on bitmaps.  A bitmap's region (BitmapHandle.Region) is kept
+ * as runs in bitmap pixel coordinates; a bitmap without one answers every
+ * query as if its region were the whole bitmap.  Functions that set a
+ * region take an optional RgnTransform (null: bitmap coordinates) and end
+ * by combining the new region with the old one by uCombineMode
+ * (RGN_MODE_*).
+ * ------------------------------------------------------------------- */
+
+/* A curve for Z_CurveToBezier and Z_SetBitmapRgnCurve.  StructSize must be
+ * sizeof(RgnCurve): 36 on 32-bit Windows, 40 on 64-bit. */
+#pragma pack(push, 4)
+typedef struct RgnCurve {
+    UINT    StructSize;
+    INT32   Type;        /* 0 Bezier points, 1 knots with a tension, 2 interpolating spline */
+    INT32   PointCount;
+    POINT  *Points;
+    INT32   FillMode;    /* 0 winding, 1 alternate */
+    double  Tension;     /* type 1: 0.0 .. 1.0 */
+    INT32   Close;       /* type 1: 0 open, 1 closed, 2 open through every point;
+                            type 2: 0 natural, 1 periodic */
+    INT32   Reserved;
+} RgnCurve;
+#pragma pack(pop)
+
+#define RGN_FILL_WINDING   0
+#define RGN_FILL_ALTERNATE 1
+
+int __stdcall Z_CopyZoraRgn(ZoraRgn **ppDst, ZoraRgn *pSrc);
+int __stdcall Z_FreeBitmapRgn(BitmapHandle *pBitmap);
+/* 1 when the bitmap has a region, else 0 (also for null). */
+int __stdcall Z_BitmapHasRgn(BitmapHandle *pBitmap);
+int __stdcall Z_OffsetBitmapRgn(BitmapHandle *pBitmap, int nRowOffset, int nColumnOffset);
+
+/* Queries.  Z_IsPtInBitmapRgn returns 1 inside, 0 outside. */
+int __stdcall Z_IsPtInBitmapRgn(BitmapHandle *pBitmap, int nRow, int nCol);
+int __stdcall Z_GetBitmapRgnArea(BitmapHandle *pBitmap, UINT *puArea);
+int __stdcall Z_GetBitmapRgnBounds(BitmapHandle *pBitmap, RgnTransform *pTransform, RECT *pRect);
+int __stdcall Z_GetBitmapRgnBoundsClip(BitmapHandle *pBitmap, RgnTransform *pTransform, RECT *pRect);
+int __stdcall Z_GetBitmapClipSegmentsMax(BitmapHandle *pBitmap, UINT *puMax);
+int __stdcall Z_GetBitmapClipSegments(BitmapHandle *pBitmap, int nRow, INT32 *pSegments, UINT *puCount);
+
+/* Curves: the Bezier chain of a type 1 or 2 curve; with pOutPoints null
+ * only the count. */
+int __stdcall Z_CurveToBezier(RgnCurve *pCurve, UINT *puOutCount, POINT *pOutPoints);
+
+/* Shapes. */
+int __stdcall Z_SetBitmapRgnRect(BitmapHandle *pBitmap, RgnTransform *pTransform, RECT *pRect,
+                                 UINT uCombineMode);
+int __stdcall Z_SetBitmapRgnEllipse(BitmapHandle *pBitmap, RgnTransform *pTransform, RECT *pRect,
+                                    UINT uCombineMode);
+int __stdcall Z_SetBitmapRgnRoundRect(BitmapHandle *pBitmap, RgnTransform *pTransform, RECT *pRect,
+                                      int nWidthEllipse, int nHeightEllipse, UINT uCombineMode);
+int __stdcall Z_SetBitmapRgnPolygon(BitmapHandle *pBitmap, RgnTransform *pTransform, POINT *pPoints,
+                                    int nCount, int nFillMode, UINT uCombineMode);
+int __stdcall Z_SetBitmapRgnCurve(BitmapHandle *pBitmap, RgnTransform *pTransform, RgnCurve *pCurve,
+                                  UINT uCombineMode);
+
+/* ---------------------------------------------------------------------
  * Painting.  Source rectangles are in the bitmap's displayed coordinates
  * (as its Orientation shows it; null pSrc: the whole image), destination
  * rectangles in logical coordinates of hDC.  pClipSrc and pClipDst may be

@@ -159,6 +159,23 @@ int __stdcall K_SaveBitmapFile(const char *pszFile, const BitmapHandle *pBitmap)
 int __stdcall K_GetSignificantBits(int nBitsPerPixel, int nWantedWidth, int nLowBit, int nHighBit,
                                    int *pnCount, UINT *puMask, int *pnShift);
 
+/* ---- Geometry: trigonometry and bitmap transforms ------------------
+ * Fixed-point cosine and sine: nAngle in hundredths of a degree, the value
+ * x 16384; quarter turns are exact. */
+int __stdcall K_CosFixed(int nAngle);
+int __stdcall K_SinFixed(int nAngle);
+/* Bitmap transforms that carry the region along through the region
+ * service table.  Flip turns the stored rows upside down, mirror reverses
+ * each row.  Rotate turns the displayed image clockwise by nAngle
+ * hundredths of a degree (quarter turns exchange width and height, other
+ * angles take the bounding box; uncovered pixels are 0).  Resize scales
+ * to nNewWidth x nNewHeight by nearest neighbour.  Rotate and resize give
+ * the bitmap new kernel-owned pixels.  On failure nothing changes. */
+int __stdcall K_FlipBitmap(BitmapHandle *pBitmap);
+int __stdcall K_MirrorBitmap(BitmapHandle *pBitmap);
+int __stdcall K_RotateBitmap(BitmapHandle *pBitmap, int nAngle);
+int __stdcall K_ResizeBitmap(BitmapHandle *pBitmap, int nNewWidth, int nNewHeight);
+
 /* ---- Painting support ---------------------------------------------
  * Row and strip operations the display library's painters call.  Rows
  * and strips are packed most significant bits first below 8 bits; 12-bit

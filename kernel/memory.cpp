@@ -3,6 +3,13 @@
 // Every block carries a small header with its size so that the kernel can
 // keep live and peak byte counts.  Counters are process-wide and updated
 // with interlocked operations, so two threads may allocate at once.
+//
+// Large blocks (64 KB and more) are not returned to the system when freed
+// but kept in a small cache and handed out again: the platform maps large
+// blocks afresh for every allocation and each first touch of a page then
+// costs a fault, which dominated region operations on big regions.  A
+// block that is resized within its capacity (down to half of it) stays
+// where it is.
 #include "kernel/kernel_internal.h"
 
 #include <atomic>
@@ -12,8 +19,8 @@
 namespace {
 
 struct alignas(16) BlockHeader {
-    size_t Size;      // bytes asked for (what the accounting counts)
-    size_t Capacity;  // bytes usable (a reused scratch block may be larger)
+    size_t Size;      // bytes asked for
+    size_t Capacity;  // bytes behind the header
     uint32_t Magic;
 };
 constexpr uint32_t kBlockMagic = 0x4B5A4D42;  // live block
@@ -43,27 +50,89 @@ void UncountBlock(size_t size) {
 
 BlockHeader *HeaderOf(void *p) { return static_cast<BlockHeader *>(p) - 1; }
 
-std::atomic<BlockHeader *> g_scratch[4] = {};
+// ---- cache of freed large blocks --------------------------------------
+constexpr size_t kCacheMin = 64 * 1024;
+constexpr size_t kCacheMaxBytes = 64 * 1024 * 1024;
+constexpr int kCacheSlots = 8;
+BlockHeader *g_cache[kCacheSlots];
+size_t g_cacheBytes = 0;
+SRWLOCK g_cacheLock = SRWLOCK_INIT;
 
-// Keeps an uncounted scratch block for reuse, or frees it.
-void Release(BlockHeader *h) {
-    for (auto &slot : g_scratch) {
-        BlockHeader *expected = nullptr;
-        if (slot.compare_exchange_strong(expected, h))
-            return;
+// The cached block that fits size best without wasting more than half.
+BlockHeader *TakeCached(size_t size) {
+    AcquireSRWLockExclusive(&g_cacheLock);
+    int best = -1;
+    for (int i = 0; i < kCacheSlots; ++i) {
+        BlockHeader *h = g_cache[i];
+        if (h && h->Capacity >= size && h->Capacity / 2 <= size &&
+            (best < 0 || h->Capacity < g_cache[best]->Capacity))
+            best = i;
     }
-    std::free(h);
+    BlockHeader *h = nullptr;
+    if (best >= 0) {
+        h = g_cache[best];
+        g_cache[best] = nullptr;
+        g_cacheBytes -= h->Capacity;
+    }
+    ReleaseSRWLockExclusive(&g_cacheLock);
+    return h;
+}
+
+// Keeps a freed block for later, in place of the oldest one when the
+// cache is full (that one is then released).  False when the block alone
+// is more than the cache may hold.
+int g_cacheNext = 0;  // slot of the oldest block
+
+bool PutCached(BlockHeader *h) {
+    if (h->Capacity > kCacheMaxBytes)
+        return false;
+    BlockHeader *evicted[kCacheSlots] = {};
+    int nEvicted = 0;
+    AcquireSRWLockExclusive(&g_cacheLock);
+    int slot = -1;
+    for (int i = 0; i < kCacheSlots && slot < 0; ++i)
+        if (!g_cache[i])
+            slot = i;
+    if (slot < 0) {
+        slot = g_cacheNext;
+        g_cacheNext = (g_cacheNext + 1) % kCacheSlots;
+    }
+    if (g_cache[slot]) {
+        g_cacheBytes -= g_cache[slot]->Capacity;
+        evicted[nEvicted++] = g_cache[slot];
+        g_cache[slot] = nullptr;
+    }
+    // Stay within the byte limit by dropping other blocks too.
+    for (int i = 0; i < kCacheSlots && g_cacheBytes + h->Capacity > kCacheMaxBytes; ++i) {
+        if (g_cache[i]) {
+            g_cacheBytes -= g_cache[i]->Capacity;
+            evicted[nEvicted++] = g_cache[i];
+            g_cache[i] = nullptr;
+        }
+    }
+    g_cache[slot] = h;
+    g_cacheBytes += h->Capacity;
+    ReleaseSRWLockExclusive(&g_cacheLock);
+    for (int i = 0; i < nEvicted; ++i)
+        std::free(evicted[i]);
+    return true;
 }
 
 void *NewBlock(size_t size, bool zero) {
     if (size > SIZE_MAX - sizeof(BlockHeader) || zv::kern::InjectedFailure())
         return nullptr;
-    void *raw = zero ? std::calloc(1, sizeof(BlockHeader) + size) : std::malloc(sizeof(BlockHeader) + size);
-    if (!raw)
-        return nullptr;
-    auto *h = static_cast<BlockHeader *>(raw);
+    BlockHeader *h = size >= kCacheMin ? TakeCached(size) : nullptr;
+    if (h) {
+        if (zero)
+            std::memset(h + 1, 0, size);
+    } else {
+        void *raw = zero ? std::calloc(1, sizeof(BlockHeader) + size) : std::malloc(sizeof(BlockHeader) + size);
+        if (!raw)
+            return nullptr;
+        h = static_cast<BlockHeader *>(raw);
+        h->Capacity = size;
+    }
     h->Size = size;
-    h->Capacity = size;
     h->Magic = kBlockMagic;
     CountBlock(size);
     return h + 1;
@@ -108,6 +177,12 @@ void *__stdcall K_Realloc(void *pBlock, size_t cbSize) {
         return nullptr;
     BlockHeader *old = HeaderOf(pBlock);
     const size_t oldSize = old->Size;
+    if (cbSize <= old->Capacity && cbSize >= old->Capacity / 2) {
+        old->Size = cbSize;
+        g_liveBytes -= oldSize;
+        NotePeak(g_liveBytes += cbSize);
+        return pBlock;
+    }
     auto *h = static_cast<BlockHeader *>(std::realloc(old, sizeof(BlockHeader) + cbSize));
     if (!h)
         return nullptr;
@@ -126,46 +201,14 @@ void __stdcall K_Free(void *pBlock) {
         return;
     h->Magic = kDeadMagic;
     UncountBlock(h->Size);
+    if (h->Capacity >= kCacheMin && PutCached(h))
+        return;
     std::free(h);
 }
 
-// Scratch blocks: the last four freed are kept (uncounted) and handed out
-// again, because the system's fresh pages are slow to touch (each 4 KiB
-// page faults on first use) and a paint's strip is the same size call
-// after call.  Accounting and fault injection treat them as new blocks.
-void *__stdcall K_AllocTemp(size_t cbSize) {
-    for (auto &slot : g_scratch) {
-        BlockHeader *h = slot.exchange(nullptr);
-        if (!h)
-            continue;
-        if (h->Capacity >= cbSize && h->Capacity / 2 <= cbSize + 4096) {
-            if (zv::kern::InjectedFailure()) {
-                Release(h);
-                return nullptr;
-            }
-            h->Size = cbSize;
-            h->Magic = kBlockMagic;
-            CountBlock(cbSize);
-            return h + 1;
-        }
-        // Not this size: leave it for the request it suits.
-        BlockHeader *expected = nullptr;
-        if (!slot.compare_exchange_strong(expected, h))
-            std::free(h);
-    }
-    return NewBlock(cbSize, false);
-}
+void *__stdcall K_AllocTemp(size_t cbSize) { return NewBlock(cbSize, false); }
 
-void __stdcall K_FreeTemp(void *pBlock) {
-    if (!pBlock)
-        return;
-    BlockHeader *h = HeaderOf(pBlock);
-    if (h->Magic != kBlockMagic)
-        return;
-    h->Magic = kDeadMagic;
-    UncountBlock(h->Size);
-    Release(h);
-}
+void __stdcall K_FreeTemp(void *pBlock) { K_Free(pBlock); }
 
 HGLOBAL __stdcall K_GlobalAlloc(UINT uFlags, size_t cbSize) {
     if (zv::kern::InjectedFailure())

@@ -14,7 +14,7 @@ namespace zv {
 constexpr int kStripBytes = 0x40000;
 
 // Scratch buffers of one paint (strip, rows) come from the kernel's
-// scratch allocator, which reuses the pages of the last paint.
+// scratch allocator; its freed large blocks are reused by the next paint.
 struct TempFree {
     void operator()(void *p) const { K_FreeTemp(p); }
 };

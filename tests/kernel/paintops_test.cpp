@@ -273,29 +273,3 @@ TEST(Resize, PassesTheRowSourceFailureAndFreesOnEveryPath) {
 
 }  // namespace
 
-namespace {
-
-// Scratch blocks are reused but counted and failed like fresh ones.
-TEST(ScratchMemory, ReusedBlocksAreCountedAndStillFailOnDemand) {
-
-    zvtest::LiveBlockCheck check;
-    const size_t live = K_GetLiveBytes();
-    void *a = K_AllocTemp(100000);
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(K_GetLiveBytes(), live + 100000);
-    std::memset(a, 1, 100000);
-    K_FreeTemp(a);
-    EXPECT_EQ(K_GetLiveBytes(), live);
-    void *b = K_AllocTemp(99000);
-    EXPECT_EQ(b, a) << "the freed block comes back for a similar size";
-    EXPECT_EQ(K_GetLiveBytes(), live + 99000);
-    K_FreeTemp(b);
-    K_SetAllocationFailure(0, 0);
-    EXPECT_EQ(K_AllocTemp(99000), nullptr) << "fault injection applies to reused blocks";
-    K_SetAllocationFailure(-1, 0);
-    void *c = K_AllocTemp(16);
-    EXPECT_NE(c, nullptr);
-    K_Free(c);  // either release function takes a scratch block
-}
-
-}  // namespace

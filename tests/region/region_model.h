@@ -1,0 +1,304 @@
+// The slow model the region tests compare against: a region as a set of
+// pixels (a bit mask over a window that covers every coordinate the tests
+// use), plus an independent check of the invariants of a finished region
+// and a snapshot to prove that a failed call left a region as it was.
+#pragma once
+
+#include "region/region.h"
+#include "support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace rgntest {
+
+// Pixels (x, y) with kLo <= x, y < kHi.
+constexpr int kLo = -64, kHi = 192, kSpan = kHi - kLo;
+
+struct Mask {
+    std::vector<uint8_t> bit;
+    Mask() : bit(static_cast<size_t>(kSpan) * kSpan, 0) {}
+
+    bool Get(int x, int y) const {
+        return x >= kLo && x < kHi && y >= kLo && y < kHi && bit[Index(x, y)];
+    }
+    void Set(int x, int y, bool v = true) {
+        if (x >= kLo && x < kHi && y >= kLo && y < kHi)
+            bit[Index(x, y)] = v;
+    }
+    static size_t Index(int x, int y) { return static_cast<size_t>(y - kLo) * kSpan + (x - kLo); }
+
+    static Mask Rect(int l, int t, int r, int b) {
+        Mask m;
+        for (int y = t; y < b; ++y)
+            for (int x = l; x < r; ++x)
+                m.Set(x, y);
+        return m;
+    }
+    static Mask Of(const std::function<bool(int, int)> &inside) {
+        Mask m;
+        for (int y = kLo; y < kHi; ++y)
+            for (int x = kLo; x < kHi; ++x)
+                if (inside(x, y))
+                    m.Set(x, y);
+        return m;
+    }
+    template <class Op>
+    Mask Combine(const Mask &o, Op op) const {
+        Mask m;
+        for (size_t i = 0; i < bit.size(); ++i)
+            m.bit[i] = op(bit[i] != 0, o.bit[i] != 0) ? 1 : 0;
+        return m;
+    }
+    size_t Count() const {
+        size_t n = 0;
+        for (uint8_t b : bit)
+            n += b;
+        return n;
+    }
+    bool operator==(const Mask &o) const { return bit == o.bit; }
+    // Smallest rectangle of the set pixels; (0, 0, 0, 0) when none.
+    RECT Bounds() const {
+        RECT r{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+        for (int y = kLo; y < kHi; ++y)
+            for (int x = kLo; x < kHi; ++x)
+                if (bit[Index(x, y)]) {
+                    r.left = std::min<LONG>(r.left, x), r.right = std::max<LONG>(r.right, x + 1);
+                    r.top = std::min<LONG>(r.top, y), r.bottom = std::max<LONG>(r.bottom, y + 1);
+                }
+        return r.left > r.right ? RECT{0, 0, 0, 0} : r;
+    }
+};
+
+// The pixels GDI says are inside a GDI region (PtInRegion over its box).
+inline Mask PixelsOfGdi(HRGN h) {
+    RECT box;
+    GetRgnBox(h, &box);
+    Mask m;
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x)
+            if (PtInRegion(h, x, y))
+                m.Set(x, y);
+    return m;
+}
+
+// The pixels of a region read straight from its row table.
+inline Mask MaskOf(const ZoraRgn *r) {
+    Mask m;
+    if (!r)
+        return m;
+    const uint32_t rows = r->RowTableSize / 8;
+    for (uint32_t i = 0; i < rows; ++i) {
+        const RgnRow &row = r->RowTable[i];
+        const int32_t *v = r->SpanStore + row.Offset / 4;
+        for (uint32_t k = 0; k + 1 < row.Count; k += 2)
+            for (int32_t x = v[k]; x < v[k + 1]; ++x)
+                m.Set(x, r->Bounds.top + static_cast<int>(i));
+    }
+    return m;
+}
+
+// Invariants 1-4 of a finished region, checked from their wording; an
+// empty string when they hold.
+inline std::string InvariantFailure(const ZoraRgn *r) {
+    if (!r)
+        return "null region";
+    const RECT &b = r->Bounds;
+    if (r->RowTableSize == 0) {
+        if (b.left || b.top || b.right || b.bottom)
+            return "empty region with non-zero bounds";
+        if (r->SpanStoreSize || r->RowTable || r->SpanStore)
+            return "empty region with arrays";
+        return "";
+    }
+    if (r->RowTableSize != 8u * static_cast<uint32_t>(b.bottom - b.top))
+        return "RowTableSize is not 8 x bounds height";
+    const uint32_t rows = r->RowTableSize / 8;
+    LONG left = INT32_MAX, right = INT32_MIN;
+    uint32_t expectOffset = 0;
+    for (uint32_t i = 0; i < rows; ++i) {
+        const RgnRow &row = r->RowTable[i];
+        if (row.Count % 2)
+            return "odd value count in row " + std::to_string(i);
+        if (!row.Count && (i == 0 || i + 1 == rows))
+            return "first or last row empty";
+        if (!row.Count) {
+            if (row.Offset)
+                return "empty row with an offset";
+            continue;
+        }
+        // Rows need not be stored in order (a flip reverses the table only).
+        if (row.Offset % 4 || row.Offset + 4ull * row.Count > r->SpanStoreSize)
+            return "row values outside the span store";
+        expectOffset += 4 * row.Count;
+        const int32_t *v = r->SpanStore + row.Offset / 4;
+        for (uint32_t k = 0; k < row.Count; k += 2) {
+            if (v[k] >= v[k + 1])
+                return "empty or inverted run in row " + std::to_string(i);
+            if (k && v[k] < v[k - 1])
+                return "runs overlap or descend in row " + std::to_string(i);
+        }
+        left = std::min<LONG>(left, v[0]);
+        right = std::max<LONG>(right, v[row.Count - 1]);
+    }
+    if (expectOffset != r->SpanStoreSize)
+        return "SpanStoreSize is not the bytes of the rows";
+    if (left != b.left || right != b.right)
+        return "left/right bounds are not the extreme runs";
+    return "";
+}
+
+// True when no two runs of a row touch (results of union-type operations
+// merge them).
+inline bool RunsNeverTouch(const ZoraRgn *r) {
+    const uint32_t rows = r->RowTableSize / 8;
+    for (uint32_t i = 0; i < rows; ++i) {
+        const int32_t *v = r->SpanStore + r->RowTable[i].Offset / 4;
+        for (uint32_t k = 2; k < r->RowTable[i].Count; k += 2)
+            if (v[k] == v[k - 1])
+                return false;
+    }
+    return true;
+}
+
+// Everything of a region that an operation may change.
+struct Snapshot {
+    bool Has = false;
+    RECT Bounds{};
+    std::vector<RgnRow> Rows;
+    std::vector<int32_t> Spans;
+    bool operator==(const Snapshot &o) const {
+        return Has == o.Has && EqualRect(&Bounds, &o.Bounds) && Spans == o.Spans && Rows.size() == o.Rows.size() &&
+               std::equal(Rows.begin(), Rows.end(), o.Rows.begin(),
+                          [](const RgnRow &a, const RgnRow &b) { return a.Count == b.Count && a.Offset == b.Offset; });
+    }
+};
+
+inline Snapshot SnapshotOf(const ZoraRgn *r) {
+    Snapshot s;
+    if (!r)
+        return s;
+    s.Has = true;
+    s.Bounds = r->Bounds;
+    s.Rows.assign(r->RowTable, r->RowTable + r->RowTableSize / 8);
+    s.Spans.assign(r->SpanStore, r->SpanStore + r->SpanStoreSize / 4);
+    return s;
+}
+
+// Region checks as one assertion: invariants, pixels, bounds.
+inline testing::AssertionResult Matches(const ZoraRgn *r, const Mask &expected) {
+    const std::string bad = InvariantFailure(r);
+    if (!bad.empty())
+        return testing::AssertionFailure() << "invariant: " << bad;
+    const Mask got = MaskOf(r);
+    if (!(got == expected)) {
+        for (int y = kLo; y < kHi; ++y)
+            for (int x = kLo; x < kHi; ++x)
+                if (got.Get(x, y) != expected.Get(x, y))
+                    return testing::AssertionFailure()
+                           << "pixel (" << x << ", " << y << ") is " << got.Get(x, y) << ", model says "
+                           << expected.Get(x, y) << "; " << got.Count() << " pixels vs " << expected.Count();
+    }
+    const RECT want = expected.Bounds();
+    if (!EqualRect(&want, &r->Bounds))
+        return testing::AssertionFailure() << "bounds (" << r->Bounds.left << ", " << r->Bounds.top << ", "
+                                           << r->Bounds.right << ", " << r->Bounds.bottom << ") vs model ("
+                                           << want.left << ", " << want.top << ", " << want.right << ", "
+                                           << want.bottom << ")";
+    return testing::AssertionSuccess();
+}
+
+// A bitmap descriptor without pixels, enough for region work.
+inline BitmapHandle Frame(int width, int height, uint32_t flags = BITMAP_ALLOCATED, int orientation = 0) {
+    BitmapHandle b{};
+    b.Width = width;
+    b.Height = height;
+    b.BitsPerPixel = 8;
+    b.Flags = flags;
+    b.Orientation = orientation;
+    return b;
+}
+
+// A region built from a mask through the builder, row by row.
+inline ZoraRgn *RgnOfMask(const Mask &m) {
+    RECT all{kLo, kLo, kHi, kHi};
+    zv::RgnBuilder b;
+    if (zv::RgnBuilderBegin(b, all) != RC_SUCCESS)
+        return nullptr;
+    for (int y = kLo; y < kHi; ++y) {
+        for (int x = kLo; x < kHi;) {
+            if (!m.Get(x, y)) {
+                ++x;
+                continue;
+            }
+            int e = x;
+            while (e < kHi && m.Get(e, y))
+                ++e;
+            zv::RgnBuilderAddSpan(b, x, e);
+            x = e;
+        }
+        if (zv::RgnBuilderEndRow(b) != RC_SUCCESS)
+            return nullptr;
+    }
+    zv::RgnBuilderFinish(b);
+    return b.Region;
+}
+
+
+// Runs make() with allocation-failure injection held off, so that a test
+// can prepare the input of the operation under test inside the sweep.
+template <class Make>
+auto Uncounted(Make &&make) {
+    const int left = K_GetAllocationCountdown();
+    K_SetAllocationFailure(-1, 0);
+    auto made = make();
+    if (left >= 0)
+        K_SetAllocationFailure(left, 0);
+    return made;
+}
+
+// Runs op (which changes bm's region) under every allocation failure.
+// A failure must give RC_NO_MEMORY and leave the region as it was, or -
+// when only a final trim failed - succeed with the clean run's result.
+inline void SweepRegionOp(BitmapHandle &bm, const std::function<int()> &op, int failCode = RC_NO_MEMORY) {
+    ZoraRgn *master = bm.Region;
+    const Snapshot before = SnapshotOf(master);
+    auto restore = [&] {
+        K_FreeRegion(bm.Region);
+        bm.Region = nullptr;
+        if (master) {
+            ASSERT_EQ(Z_CopyZoraRgn(&bm.Region, master), RC_SUCCESS);
+        }
+    };
+    bm.Region = nullptr;
+    restore();
+    ASSERT_EQ(op(), RC_SUCCESS);
+    ASSERT_EQ(InvariantFailure(bm.Region), "");
+    const Snapshot expected = SnapshotOf(bm.Region);
+    restore();
+    zvtest::SweepAllocationFailures(
+        op,
+        [&](int rc) {
+            if (rc == RC_SUCCESS) {
+                EXPECT_TRUE(SnapshotOf(bm.Region) == expected);
+                restore();
+            } else {
+                EXPECT_EQ(rc, failCode);
+                EXPECT_TRUE(SnapshotOf(bm.Region) == before);
+            }
+        },
+        [&](int rc) {
+            EXPECT_EQ(rc, RC_SUCCESS);
+            EXPECT_TRUE(SnapshotOf(bm.Region) == expected);
+            restore();
+        });
+    K_FreeRegion(bm.Region);
+    bm.Region = master;
+}
+
+}  // namespace rgntest
