@@ -135,6 +135,21 @@ int __stdcall Z_SetBitmapRgnPolygon(BitmapHandle *pBitmap, RgnTransform *pTransf
 int __stdcall Z_SetBitmapRgnCurve(BitmapHandle *pBitmap, RgnTransform *pTransform, RgnCurve *pCurve,
                                   UINT uCombineMode);
 
+/* ---------------------------------------------------------------------
+ * Painting.  Source rectangles are in the bitmap's displayed coordinates
+ * (as its Orientation shows it; null pSrc: the whole image), destination
+ * rectangles in logical coordinates of hDC.  pClipSrc and pClipDst may be
+ * null.  dwRop reaches GDI unchanged (SRCCOPY for a plain paint).
+ * ------------------------------------------------------------------- */
+int __stdcall Z_PaintDC(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc,
+                        const RECT *pDst, const RECT *pClipDst, DWORD dwRop);
+/* Paints stored rows nRow .. nRow + |nCount| - 1 held at pBuffer in the
+ * bitmap's layout; nCount < 0: the rows are handed over last first.  The
+ * buffer is unchanged on return. */
+int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc,
+                              const RECT *pDst, const RECT *pClipDst, DWORD dwRop, BYTE *pBuffer, int nRow,
+                              int nCount);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

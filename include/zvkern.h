@@ -176,6 +176,71 @@ int __stdcall K_MirrorBitmap(BitmapHandle *pBitmap);
 int __stdcall K_RotateBitmap(BitmapHandle *pBitmap, int nAngle);
 int __stdcall K_ResizeBitmap(BitmapHandle *pBitmap, int nNewWidth, int nNewHeight);
 
+/* ---- Painting support ---------------------------------------------
+ * Row and strip operations the display library's painters call.  Rows
+ * and strips are packed most significant bits first below 8 bits; 12-bit
+ * pixels come in pairs of three bytes; strip rows are 32-bit aligned. */
+
+/* Resamples a row with a digital differential analyser: destination pixel
+ * i takes source pixel c(i), where c(0) = nFirstColumn and each step adds
+ * nQuot and nRem to an error that starts at nError (0 <= nError < nDen)
+ * and carries one column when it reaches nDen.  (0, nDen, nDen) copies. */
+int __stdcall K_StretchRow(int nBits, const BYTE *pSrc, int nFirstColumn, int nQuot, int nRem, int nDen,
+                           int nError, BYTE *pDst, int nDstWidth);
+/* Exchanges red and blue of nPixels pixels (16-bit 5-5-5, 24, 32, 48, 64
+ * bits) when exactly one of the orders keeps blue first in memory.  Only
+ * ORDER_BGR does: ORDER_BGR_CONVERT data is red first until converted.
+ * Gray and palette data are left alone. */
+int __stdcall K_ConvertColorOrder(BYTE *pRow, int nPixels, int nBits, int nFromOrder, int nToOrder);
+/* Turns a strip of nHeight rows of nWidth pixels (row 0 first in memory)
+ * into nWidth rows of nHeight pixels: nDirection 1 clockwise, 0 counter-
+ * clockwise, as seen with row 0 on top.  Bits 1, 2, 4, 8, 16, 24, 32. */
+int __stdcall K_RotateStrip(const BYTE *pStrip, BYTE *pOut, int nWidth, int nHeight, int nBits,
+                            int nDirection);
+/* Mirrors every row of a strip left to right into pOut (the horizontal
+ * half of a half turn; the painters walk the rows the other way). */
+int __stdcall K_FlipStrip(const BYTE *pStrip, BYTE *pOut, int nWidth, int nHeight, int nBits);
+/* Copies a band of nCount rows of nRowBytes bytes handed over last row
+ * first into pDst in storage order. */
+int __stdcall K_ConvertBand(const BYTE *pSrc, BYTE *pDst, int nRowBytes, int nCount);
+/* Row nRow of a 1-bit bitmap from nFirstColumn for nWidth pixels as
+ * alternating run lengths, the first of pixel value 0 (possibly 0 long);
+ * runs longer than 65535 continue after a run of length 0.  pRuns holds
+ * nWidth + 2 entries.  Returns the number of runs or a negative status. */
+int __stdcall K_GetRunLengths(const BitmapHandle *pBitmap, int nRow, int nFirstColumn, int nWidth,
+                              WORD *pRuns);
+/* Black pixels from which a footprint of nPixels source pixels counts as
+ * black when a 1-bit image is shrunk (a quarter of it, at least 1). */
+int __stdcall K_GetFootprintThreshold(int nPixels);
+
+/* Resize with a row source.  The source is pSource (its size, bits,
+ * Order, palette and gray settings); its rows come from pfnRows, asked
+ * for (row, first column, byte count) of the source.  Method (uFlags &
+ * 0xF0): 0x20 bilinear, 0x10 area average.  Output rows are nDstWidth
+ * pixels at nBits: 24 (blue, green, red) or, at 8 bits or fewer, indices
+ * into pColors (nColors entries) with ordered dithering when (uFlags &
+ * 0x70000) == 0x70000, else error diffusion. */
+typedef int(__stdcall *ResizeRowSource)(const BitmapHandle *pBitmap, BYTE *pBuffer, int nRow, int nColumn,
+                                         int nBytes, void *pContext);
+#define RESIZE_AREA     0x10u
+#define RESIZE_BILINEAR 0x20u
+#define RESIZE_DITHER_ORDERED 0x70000u
+#define RESIZE_DITHER_DIFFUSE 0x10000u
+#define RESIZE_BLUE_FIRST 0x4u  /* the caller's word that colour data is blue first;
+                                   this kernel reads the source's Order itself */
+typedef struct KResize KResize;
+int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDstHeight, int nBits,
+                            const RGBQUAD *pColors, int nColors, UINT uFlags, ResizeRowSource pfnRows,
+                            void *pContext, KResize **ppResize);
+/* Pixels [nFirstColumn, nFirstColumn + nCount) of output row nRow into
+ * pDst (from its first pixel position).  Returns RC_SUCCESS or the row
+ * source's failure. */
+int __stdcall K_ResizeRow(KResize *pResize, int nRow, int nFirstColumn, int nCount, BYTE *pDst);
+int __stdcall K_ResizeEnd(KResize *pResize);
+/* Calls of K_GetBitmapRow in this process so far (accounting, as the
+ * live-block count: tests check how often painters read a row). */
+int __stdcall K_GetRowReadCount(void);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

@@ -232,6 +232,7 @@ int __stdcall K_EndAccess(BitmapHandle *pBitmap, int nToken) {
 }
 
 int __stdcall K_GetBitmapRow(const BitmapHandle *pBitmap, void *pBuffer, int nRow, int nOffset, int nBytes) {
+    zv::kern::CountRowRead();
     if (!HasData(pBitmap))
         return RC_NO_BITMAP;
     if (!pBuffer || nRow < 0 || nRow >= pBitmap->Height || nOffset < 0 || nBytes < 0)

@@ -32,6 +32,9 @@ inline bool HasData(const BitmapHandle *b) {
     return b && (b->Flags & BITMAP_ALLOCATED) && b->Data;
 }
 
+// Counts a call of K_GetBitmapRow (K_GetRowReadCount).
+void CountRowRead();
+
 // Row stride for a width and depth, 32-bit aligned; 0 when it overflows.
 int64_t StrideOf(int width, int bits);
 

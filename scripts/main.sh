@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# The main job: sets up, builds and runs zvinfo under Wine (the library's
-# exports and the display mode of a fresh thread).  The paint demo takes its
-# place when it lands.
+# The main job: sets up, builds and runs the paint demo under Wine in an
+# Xvfb of depth 24.  It paints its built-in pictures (or the BMP file given
+# as the first argument) through the display library in a matrix of display
+# modes and devices and writes a labelled contact sheet to out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset x64 >/dev/null
-cmake --build --preset x64 --target zvinfo
+cmake --build --preset x64 --target zvdemo
 status=0
-scripts/winerun --depth 24 -- build/x64/bin/zvinfo.exe || status=$?
+scripts/winerun --depth 24 -- build/x64/bin/zvdemo.exe "$@" || status=$?
 scripts/winerun --stop-all
+if [[ $status -eq 0 ]]; then
+    echo "contact sheet: $(pwd)/out/zvdemo-sheet.png (and out/zvdemo-sheet.bmp)"
+fi
 exit $status

@@ -1,0 +1,140 @@
+// Painting rows that the caller holds: Z_PaintDCBuffer and its row reader.
+#include "kernel/kmem.h"
+#include "paint/paint_kind.h"
+#include "paint/paint_palette.h"
+#include "paint/strip_engine.h"
+
+#include <cstring>
+
+namespace zv {
+
+int ReadCallerRow(BitmapHandle *pBitmap, BYTE *pDst, int nRow, int nColumn, int nBytes, CallerRows *pRows) {
+    if (!pRows)
+        return RC_INVALID_PARAMETER;
+    const int row = std::min(std::max(nRow, pRows->First), pRows->First + pRows->Count - 1);
+    std::memcpy(pDst,
+                pRows->Buffer + size_t(row - pRows->First) * pBitmap->BytesPerLine +
+                    int64_t(pBitmap->BitsPerPixel) * nColumn / 8,
+                nBytes);
+    return RC_SUCCESS;
+}
+
+namespace {
+
+// Swaps row i with row count - 1 - i through one temporary row.
+void ReverseRows(BYTE *rows, int count, int rowBytes, BYTE *temp) {
+    for (int i = 0, j = count - 1; i < j; ++i, --j) {
+        BYTE *a = rows + size_t(i) * rowBytes, *b = rows + size_t(j) * rowBytes;
+        std::memcpy(temp, a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, temp, rowBytes);
+    }
+}
+
+// The band in one StretchDIBits: stored rows top-down (Orientation 0) or
+// bottom-up (2), 32-bit aligned, GDI's own depth, kind 0.  The band is
+// trimmed to the clipped rectangles rather than shifted.
+int PaintBandAtOnce(HDC hDC, BitmapHandle *b, BYTE *rows, int count, const RECT &src, const RECT &clipSrc,
+                    const RECT &dst, const RECT &clipDst, const RECT &band, DWORD rop) {
+    const int dx = dst.left - src.left, dy = dst.top - src.top;
+    const RECT paint = Intersect(RECT{clipSrc.left + dx, clipSrc.top + dy, clipSrc.right + dx, clipSrc.bottom + dy},
+                                 clipDst);
+    if (IsEmptyRect(paint))
+        return RC_SUCCESS;
+    ThreadPaintSettings *settings = GetPaintSettings();
+    PaintBitmapInfo *info = &settings->PaintInfo;
+    BITMAPINFOHEADER &h = info->bmiHeader;
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biPlanes = 1;
+    h.biCompression = BI_RGB;
+    h.biBitCount = WORD(b->BitsPerPixel);
+    h.biClrUsed = b->BitsPerPixel <= 8 ? b->ColorCount : 0;
+    h.biWidth = b->Width;
+    h.biHeight = count;
+    h.biSizeImage = DWORD(b->BytesPerLine) * count;
+    UINT usage = DIB_RGB_COLORS;
+    if (b->BitsPerPixel <= 8) {
+        if (settings->DisplayMode & DISP_PALETTE_INDICES) {
+            WriteIdentityIndexTable(*info);
+            usage = DIB_PAL_COLORS;
+        } else {
+            GetPaintColors(b, 0, b->ColorCount, info->bmiColors);
+        }
+    }
+    KPtr<BYTE> temp;
+    const bool reverse = count > 1 && b->Orientation == ORIENT_TOP_LEFT;
+    if (reverse) {
+        temp.reset(KAlloc<BYTE>(size_t(b->BytesPerLine)).release());
+        if (temp)
+            ReverseRows(rows, count, b->BytesPerLine, temp.get());
+    }
+    // The band's displayed rows land at dst from its top; DIB source
+    // coordinates run from the lower-left corner.
+    const int bandBottom = band.bottom + dy;
+    const int n = StretchDIBits(hDC, paint.left, paint.top, paint.right - paint.left, paint.bottom - paint.top,
+                                paint.left - dx, bandBottom - paint.bottom, paint.right - paint.left,
+                                paint.bottom - paint.top, rows, reinterpret_cast<BITMAPINFO *>(info), usage, rop);
+    if (temp)
+        ReverseRows(rows, count, b->BytesPerLine, temp.get());
+    return n ? RC_SUCCESS : RC_NO_MEMORY;
+}
+
+}  // namespace
+
+}  // namespace zv
+
+extern "C" int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc,
+                                         const RECT *pDst, const RECT *pClipDst, DWORD dwRop, BYTE *pBuffer,
+                                         int nRow, int nCount) {
+    using namespace zv;
+    if (!pBitmap || !pBuffer)
+        return RC_NO_BITMAP;
+    if (!pDst || !hDC)
+        return RC_INVALID_PARAMETER;
+    BitmapHandle *b = pBitmap;
+    const bool exchanged = ExchangesAxes(b->Orientation);
+    int deviceBits = 24, kind = 0;
+    ChoosePainterKind(hDC, b, &deviceBits, &kind);
+    const int count = nCount < 0 ? -nCount : nCount;
+    const RECT image{0, 0, DisplayWidth(b), DisplayHeight(b)};
+    const RECT src = pSrc ? *pSrc : image;
+    RECT clipSrc = pClipSrc ? Intersect(src, *pClipSrc) : src;
+    // The band is stored rows nRow .. nRow + count - 1; in displayed
+    // coordinates it may be a band of columns.
+    RECT band{0, nRow, b->Width, nRow + count};
+    if (K_ConvertRectOrientation(b->Orientation, b->Width, b->Height, ORIENT_TOP_LEFT, &band) != RC_SUCCESS)
+        return RC_INVALID_PARAMETER;
+    clipSrc = Intersect(Intersect(clipSrc, band), image);
+    if (IsEmptyRect(clipSrc))
+        return RC_SUCCESS;
+    const RECT clipDst = pClipDst ? Intersect(*pDst, *pClipDst) : *pDst;
+    if (IsEmptyRect(clipDst))
+        return RC_SUCCESS;
+    KPtr<BYTE> copy;
+    BYTE *rows = pBuffer;
+    if (nCount < 0) {
+        copy.reset(KAlloc<BYTE>(size_t(b->BytesPerLine) * count).release());
+        if (!copy)
+            return RC_NO_MEMORY;
+        K_ConvertBand(pBuffer, copy.get(), b->BytesPerLine, count);
+        rows = copy.get();
+    }
+    const int token = K_BeginAccess(b);  // the rows are the caller's: a bitmap without data is fine
+    const int dw = pDst->right - pDst->left, dh = abs(int(pDst->bottom - pDst->top));
+    const int sw = src.right - src.left, sh = abs(int(src.bottom - src.top));
+    const bool unscaled = dw == sw && dh == sh;
+    if (kind >= PAINT_GRAY)
+        kind = PAINT_AS_IS;
+    int rc;
+    if (!unscaled)
+        rc = PaintStrips(hDC, b, rows, nRow, count, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
+    else if (exchanged || kind != PAINT_AS_IS ||
+             (b->Orientation != ORIENT_TOP_LEFT && b->Orientation != ORIENT_BOTTOM_LEFT) ||
+             b->BytesPerLine != DibRowBytes(b->Width, b->BitsPerPixel))
+        rc = PaintUnscaled(hDC, b, rows, nRow, count, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
+    else
+        rc = PaintBandAtOnce(hDC, b, rows, count, src, clipSrc, *pDst, clipDst, band, dwRop);
+    if (token >= 1)
+        K_EndAccess(b, token);
+    return rc;
+}

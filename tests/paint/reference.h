@@ -1,0 +1,187 @@
+// Test support for the painters: 32-bit DIB section targets, random
+// bitmaps, and a deliberately simple reference painter.
+//
+// The reference works per destination pixel from the painters' documented
+// mapping (paint/painters.h): destination (x, y) shows displayed source
+// pixel X = Src.left + floor((x - Dst.left) * sw / dw), Y = Src.bottom - 1
+// - floor((Dst.bottom - 1 - y) * sh / dh) when (X, Y) lies in the clipped
+// source and (x, y) in the clipped destination; the displayed pixel is
+// found in storage through the orientation table of zvtypes.h.  No DDA,
+// no strips, no turns.
+#pragma once
+
+#include "support.h"
+#include "tools/common/dib_section.h"
+
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <vector>
+
+namespace zvtest {
+
+// The paint target, with fill and read-back.
+struct Dib : zvtools::DibSection {
+    Dib(int width, int height) : DibSection(width, height) {}
+
+    void Fill(uint32_t v) {
+        GdiFlush();
+        std::fill(bits, bits + size_t(w) * h, v);
+    }
+    std::vector<uint32_t> Pixels() const {
+        GdiFlush();
+        std::vector<uint32_t> v(bits, bits + size_t(w) * h);
+        for (auto &p : v)
+            p &= 0xFFFFFF;
+        return v;
+    }
+};
+
+inline uint32_t Rgb(int r, int g, int b) { return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b); }
+
+// Stored (column, row) of displayed pixel (x, y), from the table in
+// zvtypes.h read backwards.
+inline void DisplayToStored(int o, int w, int h, int x, int y, int *c, int *r) {
+    switch (o) {
+    case 0: *c = x, *r = y; break;
+    case 1: *c = w - 1 - x, *r = y; break;
+    case 2: *c = x, *r = h - 1 - y; break;
+    case 3: *c = w - 1 - x, *r = h - 1 - y; break;
+    case 4: *r = h - 1 - x, *c = y; break;
+    case 5: *r = x, *c = y; break;
+    case 7: *r = h - 1 - x, *c = w - 1 - y; break;
+    default: *r = x, *c = w - 1 - y; break;
+    }
+}
+
+inline int DisplayW(const BitmapHandle &b) { return b.Orientation >= 4 ? b.Height : b.Width; }
+inline int DisplayH(const BitmapHandle &b) { return b.Orientation >= 4 ? b.Width : b.Height; }
+
+// Raw stored pixel value, read bit by bit.
+inline uint64_t RawPixel(const BitmapHandle &b, int c, int r) {
+    const BYTE *row = b.Data + size_t(r) * b.BytesPerLine;
+    const int bits = b.BitsPerPixel;
+    if (bits == 12) {
+        const BYTE *q = row + (c / 2) * 3;
+        return c % 2 ? ((q[1] | (q[2] << 8)) >> 4) : ((q[0] | (q[1] << 8)) & 0xFFF);
+    }
+    if (bits >= 8) {
+        uint64_t v = 0;
+        for (int i = 0; i < bits / 8; ++i)
+            v |= uint64_t(row[size_t(c) * (bits / 8) + i]) << (8 * i);
+        return v;
+    }
+    uint64_t v = 0;
+    for (int i = 0; i < bits; ++i) {
+        const int bit = c * bits + i;
+        v = (v << 1) | ((row[bit / 8] >> (7 - bit % 8)) & 1);
+    }
+    return v;
+}
+
+// Colour GDI shows for a stored pixel painted as it is (kind 0) with RGB
+// colour tables: palette through the paint table, 5-5-5 widened as
+// (c << 3) | (c >> 2), 24/32 bits blue first (Order 5 rows are red first
+// until converted), 24-bit colours through the paint table.
+inline uint32_t AsIsColor(const BitmapHandle &b, int c, int r) {
+    const uint64_t v = RawPixel(b, c, r);
+    const bool lut = (b.Flags & BITMAP_PAINT_LUT) && b.PaintLUT;
+    auto L = [&](int x) { return lut ? b.PaintLUT[x] : x; };
+    switch (b.BitsPerPixel) {
+    case 16: {
+        auto w = [](int x) { return (x << 3) | (x >> 2); };
+        int lo = w(v & 31), mid = w((v >> 5) & 31), hi = w((v >> 10) & 31);
+        if (b.Order == ORDER_BGR_CONVERT)
+            std::swap(lo, hi);
+        return Rgb(hi, mid, lo);
+    }
+    case 24:
+    case 32: {
+        int b0 = v & 255, g = (v >> 8) & 255, r0 = (v >> 16) & 255;
+        if (b.Order == ORDER_BGR_CONVERT)
+            std::swap(b0, r0);
+        if (b.BitsPerPixel == 24)
+            return Rgb(L(r0), L(g), L(b0));
+        return Rgb(r0, g, b0);
+    }
+    default: {
+        RGBQUAD q{};
+        K_GetBitmapColors(&b, int(v), 1, &q);
+        return Rgb(L(q.rgbRed), L(q.rgbGreen), L(q.rgbBlue));
+    }
+    }
+}
+
+struct PaintCase {
+    RECT src, clipSrc, dst, clipDst;
+};
+
+// Calls pixel(X, Y) for the displayed source pixel of every destination
+// pixel the paint may touch, and stores its colour.
+inline void ReferencePaint(std::vector<uint32_t> &out, int outW, int outH, const BitmapHandle &b, const PaintCase &pc,
+                           const std::function<uint32_t(int x, int y, int X, int Y)> &color) {
+    const RECT &s = pc.src, &d = pc.dst;
+    const int64_t sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
+    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0)
+        return;
+    RECT cs{std::max({s.left, pc.clipSrc.left, 0L}), std::max({s.top, pc.clipSrc.top, 0L}),
+            std::min({s.right, pc.clipSrc.right, LONG(DisplayW(b))}),
+            std::min({s.bottom, pc.clipSrc.bottom, LONG(DisplayH(b))})};
+    for (int y = std::max(0L, std::max(d.top, pc.clipDst.top)); y < std::min(LONG(outH), std::min(d.bottom, pc.clipDst.bottom)); ++y)
+        for (int x = std::max(0L, std::max(d.left, pc.clipDst.left)); x < std::min(LONG(outW), std::min(d.right, pc.clipDst.right)); ++x) {
+            const int X = int(s.left + (x - d.left) * sw / dw);
+            const int Y = int(s.bottom - 1 - (d.bottom - 1 - y) * sh / dh);
+            if (X < cs.left || X >= cs.right || Y < cs.top || Y >= cs.bottom)
+                continue;
+            out[size_t(y) * outW + x] = color(x, y, X, Y);
+        }
+}
+
+// A kernel bitmap of random content (and a random palette at 8 bits or
+// fewer).
+inline void MakeRandomBitmap(BitmapHandle &b, std::mt19937 &rng, int w, int h, int bits, int order, int orientation) {
+    ASSERT_EQ(K_CreateBitmap(&b, w, h, bits, order, orientation), RC_SUCCESS);
+    for (int y = 0; y < h; ++y)
+        for (int i = 0; i < b.BytesPerLine; ++i)
+            b.Data[size_t(y) * b.BytesPerLine + i] = BYTE(rng());
+    if (bits <= 8) {
+        std::vector<RGBQUAD> pal(size_t(1) << bits);
+        for (auto &q : pal)
+            q = RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
+        K_PutBitmapColors(&b, 0, int(pal.size()), pal.data());
+    }
+}
+
+// A random rectangle roughly inside [0, w) x [0, h), sometimes reaching out.
+inline RECT RandomRect(std::mt19937 &rng, int w, int h) {
+    const int l = int(rng() % (w + 4)) - 2, t = int(rng() % (h + 4)) - 2;
+    return RECT{l, t, l + 1 + int(rng() % (w + 2)), t + 1 + int(rng() % (h + 2))};
+}
+
+// Sets the display mode for a scope and puts the old one back.
+struct ModeScope {
+    UINT old;
+    explicit ModeScope(UINT mode) : old(Z_SetDisplayMode(0xFFFFFFFFu, mode)) {}
+    ~ModeScope() { Z_SetDisplayMode(0xFFFFFFFFu, old); }
+};
+
+inline int ScreenDepth() {
+    HDC dc = GetDC(nullptr);
+    const int n = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
+    ReleaseDC(nullptr, dc);
+    return n;
+}
+
+// First differing pixel, for messages.
+inline std::string FirstDifference(const std::vector<uint32_t> &got, const std::vector<uint32_t> &want, int w) {
+    for (size_t i = 0; i < got.size(); ++i)
+        if (got[i] != want[i]) {
+            char buf[128];
+            snprintf(buf, sizeof buf, "first difference at (%d, %d): got %06X want %06X", int(i % w), int(i / w),
+                     unsigned(got[i]), unsigned(want[i]));
+            return buf;
+        }
+    return "identical";
+}
+
+}  // namespace zvtest
