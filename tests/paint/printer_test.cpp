@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 using namespace zvtest;
 
@@ -335,6 +336,35 @@ TEST_F(PrinterPaint, LeavesPaintInfoAsItWasAndWorksOnThePrinterCopy) {
         EXPECT_FALSE(SameBytes(before, settings->PaintInfo));
         K_FreeBitmap(&b);
     }
+}
+
+// A printer paint on another thread writes that thread's copy: neither of
+// this thread's BITMAPINFOs moves.
+TEST_F(PrinterPaint, AnotherThreadsPrinterPaintLeavesThisThreadsSettings) {
+    zv::ThreadPaintSettings *settings = zv::GetPaintSettings();
+    LiveBlockCheck check;
+    const InfoBytes paint = Snapshot(settings->PaintInfo), printer = Snapshot(settings->PrinterPaintInfo);
+    int rc = -1;
+    LONG width = 0;
+    std::thread other([&] {
+        {
+            ModeScope mode(0);
+            std::mt19937 rng(77);
+            BitmapHandle b{};
+            MakeRandomBitmap(b, rng, 23, 17, 8, ORDER_BGR, ORIENT_BOTTOM_LEFT);
+            PrinterDC dc;
+            const RECT dst{0, 0, 61, 45};
+            rc = Z_PaintDC(dc.dc, &b, nullptr, nullptr, &dst, nullptr, SRCCOPY);
+            width = zv::GetPaintSettings()->PrinterPaintInfo.bmiHeader.biWidth;
+            K_FreeBitmap(&b);
+        }
+        zv::LibraryEntry(nullptr, DLL_THREAD_DETACH);
+    });
+    other.join();
+    EXPECT_EQ(rc, RC_SUCCESS);
+    EXPECT_EQ(width, 61);
+    EXPECT_TRUE(SameBytes(paint, settings->PaintInfo));
+    EXPECT_TRUE(SameBytes(printer, settings->PrinterPaintInfo));
 }
 
 }  // namespace
