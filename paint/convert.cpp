@@ -47,6 +47,9 @@ constexpr int Bias = 256;
 constexpr int Wide = 768;
 
 struct Tables {
+    // 1 bit: white exactly when 2R + 5G + B >= WhiteFrom, if Threshold.
+    bool Threshold;
+    int WhiteFrom;
     int16_t Err[3][Wide];
     int16_t Err7[3][Wide];  // 7 x Err: the share of the next pixel
     uint8_t Part[3][Wide];
@@ -66,6 +69,14 @@ struct MonoTarget {
             t.Part[0][v] = lut[v] >= 128;
             t.Err7[0][v] = static_cast<int16_t>(lut[v] >= 128 ? 7 * 255 : 0);
         }
+        // Every monotone paint table turns white from one luminance T up
+        // (T = 256: never); L >= T is (2R + 5G + B + 4) >> 3 >= T, that is
+        // 2R + 5G + B >= 8 T - 4.  Other tables keep the lookup.
+        int from = 256;
+        while (from > 0 && lut[from - 1] >= 128)
+            --from;
+        t.Threshold = std::none_of(lut, lut + from, [](BYTE v) { return v >= 128; });
+        t.WhiteFrom = 8 * from - 4;
     }
     static int Diffuse(int r, int g, int b, const Tables &t, const int carry[3], int d[3], int next[3]) {
         r = Clamp255(r);
@@ -303,6 +314,72 @@ void DiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err,
     out.Finish();
 }
 
+// ---- 1-bit error diffusion on a threshold -----------------------------------
+//
+// The same diffusion as above, reshaped for the 1-bit target, whose chain
+// from one pixel to the next is the longest: all three channels meet in
+// the luminance before the decision that feeds back into each.  With the
+// decision a comparison of 2R + 5G + B against a bound (no table load) the
+// chain is: running error -> clamped channel -> weighted sum -> compare ->
+// running error.  The error row is handled in two passes so the chain loop
+// keeps only the running error in registers: the first writes d(k) over
+// entry k once its old value is spent (pixel k - 1 read it as its carry),
+// the second turns the differences into 1 x d(k-1) + 5 x d(k) + 3 x d(k+1).
+
+// clamp(c + e / 16, 0, 255) with the division truncating toward zero:
+// z = 16 c + e, plus 15 when e < 0 (so the shift's floor becomes a
+// truncation), clamped to 0..4095 and shifted by 4.  |e| <= 4080 (see
+// MaxEntry), so u is far inside 20 bits and the complement of u shifted
+// by 20 is 0 for negative u and 4095 for positive: the clamped z when z
+// is outside (z < 0 only when u < 0, z > 4095 only when u > 0).
+inline int ClampedChannel(int c, int e) {
+    const int u = e + 16 * c;
+    int z = e < 0 ? u + 15 : u;
+    const int outside = static_cast<int>(~static_cast<unsigned>(u) >> 20);
+    z = static_cast<unsigned>(z) > 4095u ? outside : z;
+    return z >> 4;
+}
+
+// One pixel: returns the bit, leaves d in entry and the next pixel's
+// running error (carry + 7 d) in e.
+inline int MonoStep(const Rgb &p, int e[3], const ErrorEntry &carry, ErrorEntry &entry, int whiteFrom) {
+    const int r = ClampedChannel(p.r, e[0]), g = ClampedChannel(p.g, e[1]), b = ClampedChannel(p.b, e[2]);
+    const int white = -static_cast<int>(2 * r + 5 * g + b >= whiteFrom);  // all ones or zero
+    const int level = white & 255, level7 = white & (7 * 255);
+    e[0] = carry.Red + 7 * r - level7;
+    e[1] = carry.Green + 7 * g - level7;
+    e[2] = carry.Blue + 7 * b - level7;
+    entry = ErrorEntry{r - level, g - level, b - level};
+    return white & 1;
+}
+
+// Entries 0..n-1 hold d(k); make them the next row's errors.
+void SpreadDifferences(ErrorEntry *err, int n) {
+    ErrorEntry prev{0, 0, 0};
+    for (int k = 0; k + 1 < n; ++k) {
+        const ErrorEntry d = err[k], next = err[k + 1];
+        err[k] = ErrorEntry{prev.Red + 5 * d.Red + 3 * next.Red, prev.Green + 5 * d.Green + 3 * next.Green,
+                            prev.Blue + 5 * d.Blue + 3 * next.Blue};
+        prev = d;
+    }
+    const ErrorEntry d = err[n - 1];
+    err[n - 1] = ErrorEntry{prev.Red + 5 * d.Red, prev.Green + 5 * d.Green, prev.Blue + 5 * d.Blue};
+}
+
+template <class Reader>
+void MonoDiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err, int whiteFrom,
+                    const RowContext &c) {
+    Packer<1> out{dst};
+    const int n = end - start;
+    LimitEntries(err, n);
+    int e[3] = {err[0].Red, err[0].Green, err[0].Blue};
+    for (int k = 0; k + 1 < n; ++k)
+        out.Put(MonoStep(Reader::Read(src, start + k, c), e, err[k + 1], err[k], whiteFrom));
+    out.Put(MonoStep(Reader::Read(src, end - 1, c), e, ErrorEntry{0, 0, 0}, err[n - 1], whiteFrom));
+    out.Finish();
+    SpreadDifferences(err, n);
+}
+
 // ---- ordered dithering -----------------------------------------------------
 
 template <class Target, class Reader>
@@ -355,6 +432,12 @@ void RunConverter(BYTE *dst, const BYTE *src, const BitmapHandle *b, int start, 
         // error in; it dithers in order rather than write through null.
         if constexpr (!Ordered) {
             if (errors) {
+                if constexpr (std::is_same_v<Target, MonoTarget>) {
+                    if (t.Threshold) {
+                        MonoDiffuseRow<Reader>(dst, src, start, end, errors, t.WhiteFrom, c);
+                        return;
+                    }
+                }
                 DiffuseRow<Target, Reader>(dst, src, start, end, errors, t, c);
                 return;
             }

@@ -767,3 +767,32 @@ TEST(ConverterThreads, EachThreadUsesItsOwnMode) {
 }
 
 }  // namespace
+
+// 1-bit diffusion decides white by comparing 2R + 5G + B with a bound when
+// the paint table turns white from one luminance up, and by the table
+// otherwise: step tables at every luminance, rising (a bound, including
+// never and always white) and falling (the table), over full-width rows
+// carrying their error from row to row.
+TEST(ConverterCases, OneBitDiffusionAtEveryPaintTableStep) {
+    Gray24 g;
+    const zv::RowConverter convert = zv::GetRowConverter(24, 1, false);
+    std::mt19937 rng(24001);
+    const int width = 301;
+    std::vector<BYTE> src(size_t(width) * 3);
+    for (int step = 0; step <= 256; ++step)
+        for (bool rising : {true, false}) {
+            for (int i = 0; i < 256; ++i)
+                g.bm.lut[i] = BYTE((i >= step) == rising ? 128 + rng() % 128 : rng() % 128);
+            std::vector<int> refErr(3 * width, 0);
+            std::vector<zv::ErrorEntry> err(width, zv::ErrorEntry{0, 0, 0});
+            for (int row = 0; row < 3; ++row) {
+                RandomBytes(rng, src);
+                std::vector<BYTE> dst((width + 7) / 8, BYTE(rng())), ref = dst;
+                convert(dst.data(), src.data(), &g.bm.b, 0, width, 0, row, err.data(), nullptr);
+                RefConvert(ref.data(), src.data(), g.bm.b, 0, width, 0, row, refErr, nullptr, 1, false, 0);
+                ASSERT_EQ(dst, ref) << "step " << step << (rising ? " rising" : " falling") << " row " << row;
+                ASSERT_EQ(0, std::memcmp(err.data(), refErr.data(), refErr.size() * sizeof(int)))
+                    << "step " << step << (rising ? " rising" : " falling") << " row " << row;
+            }
+        }
+}
