@@ -19,7 +19,7 @@ constexpr int kReadPiece = 16384;
 }  // namespace
 
 PaintBitmapInfo *ChoosePaintInfo(ThreadPaintSettings *settings, HDC hDC) {
-    if (GetDeviceCaps(hDC, TECHNOLOGY) == DT_RASPRINTER) {
+    if (DeviceTechnology(hDC) == DT_RASPRINTER) {
         settings->PrinterPaintInfo = settings->PaintInfo;
         return &settings->PrinterPaintInfo;
     }
