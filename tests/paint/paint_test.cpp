@@ -354,3 +354,34 @@ TEST(PaintDC, TwoThreadsPaintAtOnceWithTheirOwnModes) {
 }
 
 }  // namespace
+
+// Unscaled paints of whole-byte pixels large enough for several strips,
+// upright and upside-down rows, clipped on both sides: GDI reads the
+// bitmap's own rows band by band, with no strip to fill.
+TEST(PaintDC, UnscaledPaintsOverManyStripsMatchTheReferenceWithoutAStrip) {
+    ModeScope mode(0);
+    LiveBlockCheck check;
+    std::mt19937 rng(11);
+    Dib dib(640, 320);
+    for (int round = 0; round < 16; ++round) {
+        const int bits = round % 4 < 2 ? 8 : 24;
+        BitmapHandle b{};
+        MakeRandomBitmap(b, rng, 500 + int(rng() % 100), 200 + int(rng() % 100), bits, ORDER_BGR,
+                         round % 2 ? ORIENT_BOTTOM_LEFT : ORIENT_TOP_LEFT);
+        PaintCase pc;
+        pc.src = round < 4 ? RECT{0, 0, b.Width, b.Height} : RandomRect(rng, b.Width, b.Height);
+        const int x = int(rng() % 200) - 100, y = int(rng() % 100) - 50;
+        pc.dst = RECT{x, y, x + pc.src.right - pc.src.left, y + pc.src.bottom - pc.src.top};
+        pc.clipSrc = rng() % 2 ? RandomRect(rng, b.Width, b.Height) : RECT{-100000, -100000, 100000, 100000};
+        pc.clipDst = rng() % 2 ? RandomRect(rng, dib.w, dib.h) : RECT{-100000, -100000, 100000, 100000};
+        dib.Fill(kBackground);
+        K_ResetPeakBytes();
+        const size_t live = K_GetLiveBytes();
+        ASSERT_EQ(Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
+        EXPECT_EQ(K_GetPeakBytes() - live, size_t(0)) << "round " << round;
+        const auto got = dib.Pixels(), want = Expected(dib, b, pc);
+        ASSERT_TRUE(got == want) << "round " << round << ": " << Describe(b, pc) << "\n"
+                                 << FirstDifference(got, want, dib.w);
+        K_FreeBitmap(&b);
+    }
+}
