@@ -64,7 +64,7 @@ int PaintDispatch(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *
     settings->CallTechnology = GetDeviceCaps(hDC, TECHNOLOGY);
     settings->CallDC = hDC;
     int deviceBits = 24, kind = 0;
-    ChoosePainterKind(hDC, pBitmap, &deviceBits, &kind);
+    ChoosePaintJob(hDC, pBitmap, &deviceBits, &kind);
     const int rc = PaintDispatchAs(hDC, pBitmap, pSrc, pClipSrc, pDst, pClipDst, dwRop, deviceBits, kind);
     settings->CallDC = outerDC;
     settings->CallTechnology = outerTechnology;

@@ -22,6 +22,20 @@ int DeviceBitsOf(HDC hDC, int nTechnology) {
 
 int DeviceBitsOf(HDC hDC) { return DeviceBitsOf(hDC, DeviceTechnology(hDC)); }
 
+bool PaintKindNeedsDevice(const BitmapHandle *pBitmap, UINT uDisplayMode) {
+    return (uDisplayMode & DISP_LIBRARY_DITHER) || (pBitmap->BitsPerPixel == 1 && (uDisplayMode & DISP_SCALE_TO_GRAY));
+}
+
+void ChoosePaintJob(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind) {
+    const UINT mode = GetPaintSettings()->DisplayMode;
+    if (PaintKindNeedsDevice(pBitmap, mode)) {
+        ChoosePainterKind(hDC, pBitmap, pDeviceBits, pKind);
+        return;
+    }
+    *pDeviceBits = 0;
+    *pKind = ChoosePaintKind(pBitmap, 24, mode);
+}
+
 int DeviceTechnology(HDC hDC) {
     const ThreadPaintSettings *settings = GetPaintSettings();
     return hDC && settings->CallDC == hDC ? settings->CallTechnology : GetDeviceCaps(hDC, TECHNOLOGY);

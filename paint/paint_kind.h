@@ -39,6 +39,17 @@ PaintKind ChoosePaintKind(BitmapHandle *pBitmap, int nDeviceBits, UINT uDisplayM
 // thread's display mode; writes nothing when pBitmap or pDeviceBits is null.
 void ChoosePainterKind(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind);
 
+// Whether ChoosePaintKind's answer for this bitmap and mode depends on the
+// device class at all: only the library's own dithering and scale to gray
+// of 1-bit data look at it.
+bool PaintKindNeedsDevice(const BitmapHandle *pBitmap, UINT uDisplayMode);
+
+// As ChoosePainterKind for the painters, but *pDeviceBits is 0 when the
+// kind does not depend on the device: PLANES and BITSPIXEL cost tens of
+// microseconds under Wine, so the strip engine reads them only if it
+// needs them after all (DeviceBitsOf).
+void ChoosePaintJob(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind);
+
 // hDC's TECHNOLOGY: the current paint call's reading when it is on hDC,
 // otherwise asked of the device.
 int DeviceTechnology(HDC hDC);
