@@ -59,6 +59,18 @@ std::string Describe(const BitmapHandle &b, const PaintCase &pc) {
     return buf;
 }
 
+// Paints pc on a cleared dib and compares every pixel with the reference.
+::testing::AssertionResult PaintsAsReference(Dib &dib, BitmapHandle &b, const PaintCase &pc) {
+    dib.Fill(kBackground);
+    const int rc = Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY);
+    if (rc != RC_SUCCESS)
+        return ::testing::AssertionFailure() << "status " << rc << ": " << Describe(b, pc);
+    const auto got = dib.Pixels(), want = Expected(dib, b, pc);
+    if (got != want)
+        return ::testing::AssertionFailure() << Describe(b, pc) << "\n" << FirstDifference(got, want, dib.w);
+    return ::testing::AssertionSuccess();
+}
+
 struct Depth {
     int bits, order;
 };
@@ -87,11 +99,7 @@ TEST(PaintDC, MatchesTheReferenceForEveryDepthOrientationScaleAndClip) {
             b.Flags |= BITMAP_PAINT_LUT;
         }
         const PaintCase pc = RandomCase(rng, b, dib.w, dib.h);
-        dib.Fill(kBackground);
-        ASSERT_EQ(Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
-        const auto got = dib.Pixels(), want = Expected(dib, b, pc);
-        ASSERT_TRUE(got == want) << "round " << round << ": " << Describe(b, pc) << "\n"
-                                 << FirstDifference(got, want, dib.w);
+        ASSERT_TRUE(PaintsAsReference(dib, b, pc)) << "round " << round;
         K_FreeBitmap(&b);
     }
 }
@@ -374,14 +382,10 @@ TEST(PaintDC, UnscaledPaintsOverManyStripsMatchTheReferenceWithoutAStrip) {
         pc.dst = RECT{x, y, x + pc.src.right - pc.src.left, y + pc.src.bottom - pc.src.top};
         pc.clipSrc = rng() % 2 ? RandomRect(rng, b.Width, b.Height) : RECT{-100000, -100000, 100000, 100000};
         pc.clipDst = rng() % 2 ? RandomRect(rng, dib.w, dib.h) : RECT{-100000, -100000, 100000, 100000};
-        dib.Fill(kBackground);
         K_ResetPeakBytes();
         const size_t live = K_GetLiveBytes();
-        ASSERT_EQ(Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
+        ASSERT_TRUE(PaintsAsReference(dib, b, pc)) << "round " << round;
         EXPECT_EQ(K_GetPeakBytes() - live, size_t(0)) << "round " << round;
-        const auto got = dib.Pixels(), want = Expected(dib, b, pc);
-        ASSERT_TRUE(got == want) << "round " << round << ": " << Describe(b, pc) << "\n"
-                                 << FirstDifference(got, want, dib.w);
         K_FreeBitmap(&b);
     }
 }
