@@ -376,12 +376,7 @@ TEST(PaintDC, UnscaledPaintsOverManyStripsMatchTheReferenceWithoutAStrip) {
         BitmapHandle b{};
         MakeRandomBitmap(b, rng, 500 + int(rng() % 100), 200 + int(rng() % 100), bits, ORDER_BGR,
                          round % 2 ? ORIENT_BOTTOM_LEFT : ORIENT_TOP_LEFT);
-        PaintCase pc;
-        pc.src = round < 4 ? RECT{0, 0, b.Width, b.Height} : RandomRect(rng, b.Width, b.Height);
-        const int x = int(rng() % 200) - 100, y = int(rng() % 100) - 50;
-        pc.dst = RECT{x, y, x + pc.src.right - pc.src.left, y + pc.src.bottom - pc.src.top};
-        pc.clipSrc = rng() % 2 ? RandomRect(rng, b.Width, b.Height) : RECT{-100000, -100000, 100000, 100000};
-        pc.clipDst = rng() % 2 ? RandomRect(rng, dib.w, dib.h) : RECT{-100000, -100000, 100000, 100000};
+        const PaintCase pc = RandomUnscaledCase(rng, b, dib.w, dib.h, round < 4);
         K_ResetPeakBytes();
         const size_t live = K_GetLiveBytes();
         ASSERT_TRUE(PaintsAsReference(dib, b, pc)) << "round " << round;

@@ -164,12 +164,7 @@ TEST(PaintColours, UnscaledOrderedDitherMatchesTheReference) {
         BitmapHandle b{};
         MakeRandomBitmap(b, rng, 100 + int(rng() % 60), 80 + int(rng() % 40), round % 4 < 2 ? 24 : 8, ORDER_BGR,
                          round % 2 ? 0 : 2);
-        PaintCase pc;
-        pc.src = round < 4 ? RECT{0, 0, b.Width, b.Height} : RandomRect(rng, b.Width, b.Height);
-        const int x = int(rng() % 80) - 40, y = int(rng() % 60) - 30;
-        pc.dst = RECT{x, y, x + pc.src.right - pc.src.left, y + pc.src.bottom - pc.src.top};
-        pc.clipSrc = rng() % 2 ? RandomRect(rng, b.Width, b.Height) : RECT{-1000, -1000, 1000, 1000};
-        pc.clipDst = rng() % 2 ? RandomRect(rng, dib.w, dib.h) : RECT{-1000, -1000, 1000, 1000};
+        const PaintCase pc = RandomUnscaledCase(rng, b, dib.w, dib.h, round < 4);
         dib.Fill(kBackground);
         ASSERT_EQ(zv::PaintUnscaled(dib.dc, &b, nullptr, 0, 0, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, bits, 2,
                                     SRCCOPY),
