@@ -14,9 +14,31 @@ int DeviceBitsFromCaps(int nTechnology, int nPlanes, int nBitsPixel) {
     return n < 4 ? 1 : n < 8 ? 4 : n < 16 ? 8 : 24;
 }
 
-int DeviceBitsOf(HDC hDC) {
-    return DeviceBitsFromCaps(GetDeviceCaps(hDC, TECHNOLOGY), GetDeviceCaps(hDC, PLANES),
-                              GetDeviceCaps(hDC, BITSPIXEL));
+int DeviceBitsOf(HDC hDC, int nTechnology) {
+    if (nTechnology == DT_METAFILE)
+        return DeviceBitsFromCaps(nTechnology, 0, 0);
+    return DeviceBitsFromCaps(nTechnology, GetDeviceCaps(hDC, PLANES), GetDeviceCaps(hDC, BITSPIXEL));
+}
+
+int DeviceBitsOf(HDC hDC) { return DeviceBitsOf(hDC, DeviceTechnology(hDC)); }
+
+bool PaintKindNeedsDevice(const BitmapHandle *pBitmap, UINT uDisplayMode) {
+    return (uDisplayMode & DISP_LIBRARY_DITHER) || (pBitmap->BitsPerPixel == 1 && (uDisplayMode & DISP_SCALE_TO_GRAY));
+}
+
+void ChoosePaintJob(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind) {
+    const UINT mode = GetPaintSettings()->DisplayMode;
+    if (PaintKindNeedsDevice(pBitmap, mode)) {
+        ChoosePainterKind(hDC, pBitmap, pDeviceBits, pKind);
+        return;
+    }
+    *pDeviceBits = 0;
+    *pKind = ChoosePaintKind(pBitmap, 24, mode);
+}
+
+int DeviceTechnology(HDC hDC) {
+    const ThreadPaintSettings *settings = GetPaintSettings();
+    return hDC && settings->CallDC == hDC ? settings->CallTechnology : GetDeviceCaps(hDC, TECHNOLOGY);
 }
 
 bool IsGrayImage(BitmapHandle *pBitmap) {

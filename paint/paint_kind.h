@@ -21,6 +21,9 @@ enum PaintKind {
 // a metafile device (TECHNOLOGY DT_METAFILE), otherwise by PLANES x
 // BITSPIXEL: < 4 -> 1, < 8 -> 4, < 16 -> 8, else 24.
 int DeviceBitsFromCaps(int nTechnology, int nPlanes, int nBitsPixel);
+// The device class of hDC whose TECHNOLOGY is known: PLANES and BITSPIXEL
+// are read only when the technology does not decide.
+int DeviceBitsOf(HDC hDC, int nTechnology);
 int DeviceBitsOf(HDC hDC);
 
 // The gray test for data deeper than 8 bits: Order 2 and either no
@@ -35,5 +38,20 @@ PaintKind ChoosePaintKind(BitmapHandle *pBitmap, int nDeviceBits, UINT uDisplayM
 // Writes *pDeviceBits and *pKind (when pKind is not null) for the calling
 // thread's display mode; writes nothing when pBitmap or pDeviceBits is null.
 void ChoosePainterKind(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind);
+
+// Whether ChoosePaintKind's answer for this bitmap and mode depends on the
+// device class at all: only the library's own dithering and scale to gray
+// of 1-bit data look at it.
+bool PaintKindNeedsDevice(const BitmapHandle *pBitmap, UINT uDisplayMode);
+
+// As ChoosePainterKind for the painters, but *pDeviceBits is 0 when the
+// kind does not depend on the device: PLANES and BITSPIXEL cost tens of
+// microseconds under Wine, so the strip engine reads them only if it
+// needs them after all (DeviceBitsOf).
+void ChoosePaintJob(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind);
+
+// hDC's TECHNOLOGY: the current paint call's reading when it is on hDC,
+// otherwise asked of the device.
+int DeviceTechnology(HDC hDC);
 
 }  // namespace zv

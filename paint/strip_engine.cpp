@@ -19,7 +19,7 @@ constexpr int kReadPiece = 16384;
 }  // namespace
 
 PaintBitmapInfo *ChoosePaintInfo(ThreadPaintSettings *settings, HDC hDC) {
-    if (GetDeviceCaps(hDC, TECHNOLOGY) == DT_RASPRINTER) {
+    if (DeviceTechnology(hDC) == DT_RASPRINTER) {
         settings->PrinterPaintInfo = settings->PaintInfo;
         return &settings->PrinterPaintInfo;
     }
@@ -210,6 +210,48 @@ bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, 
     return true;
 }
 
+bool IsUnitWalk(const Walk &w) { return (w.q == 0 && w.r == w.d) || (w.q == 1 && w.r == 0); }
+
+// A 1:1 paint of whole-byte pixels that the strip would only copy can
+// hand GDI bands of the bitmap's own rows instead: the same bytes, one
+// copy fewer.  Needs the rows in memory, one after another at GDI's row
+// stride, and every walked row and column inside the bitmap.
+bool IsBandOfBitmap(const StripJob &job, StripRowMode rowMode, int degrees, int flip, const Walks &walks, int n,
+                    int m) {
+    const BitmapHandle *b = job.bitmap;
+    const int bpp = b->BitsPerPixel;
+    if (rowMode != STRIP_COPY || degrees != 0 || job.rows || b->Order == ORDER_BGR_CONVERT || !CanPaintDirect(b) ||
+        !(bpp == 8 || bpp == 24) || b->BytesPerLine != DibRowBytes(b->Width, bpp) ||
+        !IsUnitWalk(walks.line))
+        return false;
+    const int first = StoredRow(walks.line.pos, b->Height, degrees, flip);
+    const int last = StoredRow(WalkAt(walks.line, m - 1), b->Height, degrees, flip);
+    return walks.fill.pos >= 0 && int64_t(walks.fill.pos) + n <= b->Width && std::min(first, last) >= 0 &&
+           std::max(first, last) < b->Height;
+}
+
+// Paints the rows of IsBandOfBitmap's paint in bands of rowsPerStrip
+// straight from the bitmap: each band's header is bottom-up when the
+// stored rows run upwards on the device and top-down otherwise.
+int SendBands(const StripJob &job, const StripLayout &l, const Walks &walks, int flip, int m, PaintBitmapInfo *info,
+              UINT usage) {
+    const BitmapHandle *b = job.bitmap;
+    BITMAPINFOHEADER &hdr = info->bmiHeader;
+    hdr.biWidth = b->Width;
+    for (int t = 0; t < m; t += l.rowsPerStrip) {
+        const int count = std::min(l.rowsPerStrip, m - t);
+        const int s0 = StoredRow(WalkAt(walks.line, t), b->Height, 0, flip);
+        const int s1 = StoredRow(WalkAt(walks.line, t + count - 1), b->Height, 0, flip);
+        hdr.biHeight = s1 >= s0 ? count : -count;
+        hdr.biSizeImage = DWORD(b->BytesPerLine) * count;
+        const BYTE *rows = b->Data + size_t(std::min(s0, s1)) * b->BytesPerLine;
+        if (!StretchDIBits(job.hDC, l.paint.left, l.paint.bottom - t - count, l.n, count, walks.fill.pos, 0, l.n,
+                           count, rows, reinterpret_cast<BITMAPINFO *>(info), usage, job.rop))
+            return RC_NO_MEMORY;
+    }
+    return RC_SUCCESS;
+}
+
 }  // namespace
 
 int SendStrip(HDC hDC, const StripLayout &l, BYTE *strip, BYTE *out, int count, int firstLine,
@@ -257,6 +299,12 @@ int RunStrips(const StripJob &job) {
         return DirectPaint(job, settings, paint);
 
     // Strip format and row conversion.
+    int knownDeviceBits = job.deviceBits;
+    auto deviceBits = [&] {
+        if (!knownDeviceBits)
+            knownDeviceBits = DeviceBitsOf(job.hDC);
+        return knownDeviceBits;
+    };
     const bool gray = (bpp == 12 || bpp == 16) && IsGrayImage(b);
     int kind = job.kind;
     StripRowMode rowMode = STRIP_COPY;
@@ -270,7 +318,7 @@ int RunStrips(const StripJob &job) {
         if (kind == 1 && bpp == 24)
             kind = 0;  // the Order 5 swap below does the expander's work
         if (kind == 2) {
-            stripBits = std::min(job.deviceBits, 8);
+            stripBits = std::min(deviceBits(), 8);
             converter = SelectRowConverter(bpp, stripBits);
             if (!converter)
                 kind = GdiTakesDepth(bpp) ? 0 : 1;
@@ -285,7 +333,7 @@ int RunStrips(const StripJob &job) {
         }
     }
     const bool filter = !job.unscaled && (mode & (DISP_SCALE_FILTER | DISP_SCALE_FILTER_ALT));
-    if (filter && stripBits <= 8 && bpp <= 8 && job.deviceBits > 8 &&
+    if (filter && stripBits <= 8 && bpp <= 8 && deviceBits() > 8 &&
         !(K_IsGrayScale(b) == 1 && b->ColorCount == (1 << bpp)))
         stripBits = 24;
 
@@ -357,8 +405,9 @@ int RunStrips(const StripJob &job) {
     TempPtr<BYTE> readBuf, stretched, strip, out, scratch;
     KPtr<ErrorEntry> errors;
     const Walk &f = walks.fill;
-    const bool readsInPlace = ((f.q == 0 && f.r == f.d) || (f.q == 1 && f.r == 0)) && AlignColumn(f.pos, bpp) == f.pos;
-    if (!filter) {
+    const bool readsInPlace = IsUnitWalk(f) && AlignColumn(f.pos, bpp) == f.pos;
+    const bool fromBitmap = !filter && readsInPlace && IsBandOfBitmap(job, rowMode, degrees, flip, walks, n, m);
+    if (!filter && !fromBitmap) {
         if (!readsInPlace) {
             readBuf.reset(static_cast<BYTE *>(K_AllocTemp((size_t(readCap) + 3) & ~size_t(3))));
             if (!readBuf)
@@ -370,9 +419,11 @@ int RunStrips(const StripJob &job) {
                 return RC_NO_MEMORY;
         }
     }
-    strip.reset(static_cast<BYTE *>(K_AllocTemp(size_t(rowsPerStrip + 1) * stripRowBytes)));
-    if (!strip)
-        return RC_NO_MEMORY;
+    if (!fromBitmap) {
+        strip.reset(static_cast<BYTE *>(K_AllocTemp(size_t(rowsPerStrip + 1) * stripRowBytes)));
+        if (!strip)
+            return RC_NO_MEMORY;
+    }
     if (rowMode == STRIP_CONVERT && !filter && !(mode & DISP_ORDERED_DITHER)) {
         errors.reset(static_cast<ErrorEntry *>(K_AllocZero(size_t(n), sizeof(ErrorEntry))));
         if (!errors)
@@ -443,6 +494,8 @@ int RunStrips(const StripJob &job) {
     const bool lut24 = stripBits == 24 && (b->Flags & BITMAP_PAINT_LUT) && b->PaintLUT;
 
     const StripLayout layout{degrees, n, rowsPerStrip, stripRowBytes, stripBits, paint};
+    if (fromBitmap)
+        return SendBands(job, layout, walks, flip, m, info, usage);
 
     // Destination position of a strip row's first pixel, relative to
     // DstRect's top-left corner, for the ordered-dither matrices.

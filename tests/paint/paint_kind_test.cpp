@@ -185,6 +185,29 @@ TEST(PaintKind, WholeTable) {
     EXPECT_GT(checked, 2000);
 }
 
+// A paint reads the device class only when the kind depends on it: where
+// PaintKindNeedsDevice says no, the reference table must give one answer
+// for every device class.
+TEST(PaintKind, DeviceIndependentKindsAreTheSameOnEveryDevice) {
+    const UINT bits[] = {DISP_LIBRARY_DITHER, DISP_DITHER_8BIT, DISP_SCALE_TO_GRAY, DISP_SCALE_BITONAL};
+    int independent = 0;
+    for (const Sample &s : Samples())
+        for (UINT combo = 0; combo < 16; ++combo) {
+            UINT mode = 0;
+            for (int i = 0; i < 4; ++i)
+                if (combo >> i & 1)
+                    mode |= bits[i];
+            Made m(s);
+            if (zv::PaintKindNeedsDevice(&m.b, mode))
+                continue;
+            ++independent;
+            for (int dev : {1, 4, 8})
+                EXPECT_EQ(Expected(s, dev, mode), Expected(s, 24, mode))
+                    << s.name << " on " << dev << " bits, mode " << std::hex << mode;
+        }
+    EXPECT_GT(independent, 50);
+}
+
 TEST(PaintKind, IsGrayImageRestoresTheWindowView) {
     for (const Sample &s : Samples()) {
         if (s.bits != 12 && s.bits != 16)

@@ -59,6 +59,18 @@ std::string Describe(const BitmapHandle &b, const PaintCase &pc) {
     return buf;
 }
 
+// Paints pc on a cleared dib and compares every pixel with the reference.
+::testing::AssertionResult PaintsAsReference(Dib &dib, BitmapHandle &b, const PaintCase &pc) {
+    dib.Fill(kBackground);
+    const int rc = Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY);
+    if (rc != RC_SUCCESS)
+        return ::testing::AssertionFailure() << "status " << rc << ": " << Describe(b, pc);
+    const auto got = dib.Pixels(), want = Expected(dib, b, pc);
+    if (got != want)
+        return ::testing::AssertionFailure() << Describe(b, pc) << "\n" << FirstDifference(got, want, dib.w);
+    return ::testing::AssertionSuccess();
+}
+
 struct Depth {
     int bits, order;
 };
@@ -87,11 +99,7 @@ TEST(PaintDC, MatchesTheReferenceForEveryDepthOrientationScaleAndClip) {
             b.Flags |= BITMAP_PAINT_LUT;
         }
         const PaintCase pc = RandomCase(rng, b, dib.w, dib.h);
-        dib.Fill(kBackground);
-        ASSERT_EQ(Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
-        const auto got = dib.Pixels(), want = Expected(dib, b, pc);
-        ASSERT_TRUE(got == want) << "round " << round << ": " << Describe(b, pc) << "\n"
-                                 << FirstDifference(got, want, dib.w);
+        ASSERT_TRUE(PaintsAsReference(dib, b, pc)) << "round " << round;
         K_FreeBitmap(&b);
     }
 }
@@ -354,3 +362,25 @@ TEST(PaintDC, TwoThreadsPaintAtOnceWithTheirOwnModes) {
 }
 
 }  // namespace
+
+// Unscaled paints of whole-byte pixels large enough for several strips,
+// upright and upside-down rows, clipped on both sides: GDI reads the
+// bitmap's own rows band by band, with no strip to fill.
+TEST(PaintDC, UnscaledPaintsOverManyStripsMatchTheReferenceWithoutAStrip) {
+    ModeScope mode(0);
+    LiveBlockCheck check;
+    std::mt19937 rng(11);
+    Dib dib(640, 320);
+    for (int round = 0; round < 16; ++round) {
+        const int bits = round % 4 < 2 ? 8 : 24;
+        BitmapHandle b{};
+        MakeRandomBitmap(b, rng, 500 + int(rng() % 100), 200 + int(rng() % 100), bits, ORDER_BGR,
+                         round % 2 ? ORIENT_BOTTOM_LEFT : ORIENT_TOP_LEFT);
+        const PaintCase pc = RandomUnscaledCase(rng, b, dib.w, dib.h, round < 4);
+        K_ResetPeakBytes();
+        const size_t live = K_GetLiveBytes();
+        ASSERT_TRUE(PaintsAsReference(dib, b, pc)) << "round " << round;
+        EXPECT_EQ(K_GetPeakBytes() - live, size_t(0)) << "round " << round;
+        K_FreeBitmap(&b);
+    }
+}

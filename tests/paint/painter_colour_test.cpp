@@ -92,6 +92,30 @@ TEST(PaintColours, ExpandedDepthsMatchTheReference) {
 int Index332(int r, int g, int b) { return (r & 0xE0) | ((g & 0xE0) >> 3) | (b >> 6); }
 int Clamp(int v) { return std::min(std::max(v, 0), 255); }
 
+// The ordered-dither reference of a paint of b for a bits-deep device.
+std::vector<uint32_t> OrderedExpected(const Dib &dib, const BitmapHandle &b, const PaintCase &pc, int bits, UINT mode) {
+    std::vector<uint32_t> want(size_t(dib.w) * dib.h, kBackground);
+    ReferencePaint(want, dib.w, dib.h, b, pc, [&](int x, int y, int X, int Y) {
+        int c[3];
+        SourceRgb(b, X, Y, c);
+        const int at = ((y - pc.dst.top) & 7) * 8 + ((x - pc.dst.left) & 7);
+        const int t = (mode & DISP_CLUSTERED_DITHER) ? zv::ClusteredDitherMatrix[at] : zv::DispersedDitherMatrix[at];
+        if (bits == 1)
+            return ((2 * c[0] + 5 * c[1] + c[2] + 4) >> 3) > t ? Rgb(255, 255, 255) : Rgb(0, 0, 0);
+        if (bits == 4) {
+            const int i = (c[0] > t) + 2 * (c[1] > t) + 4 * (c[2] > t);
+            return Quad(zv::Vga16Palette[i ? i + 8 : 0]);
+        }
+        if (mode & DISP_CUBE_PALETTE) {
+            const int o = t / 6 - 21;
+            return Quad(zv::CubePalette[Clamp(c[0] + o) / 51 * 36 + Clamp(c[1] + o) / 51 * 6 + Clamp(c[2] + o) / 51]);
+        }
+        const int o = (t >> 3) - 16;
+        return Quad(zv::Rgb332Palette[Index332(Clamp(c[0] + o), Clamp(c[1] + o), Clamp(c[2] + o))]);
+    });
+    return want;
+}
+
 // Library dithering to an 8-bit display, painted through PaintStrips
 // with 8 device bits so that it runs on any screen.  Orientations 0 and
 // 2 fill strip rows left to right, so the converters' column runs with
@@ -121,27 +145,32 @@ TEST(PaintColours, OrderedDitherFollowsTheMatrixAlignedToTheDestination) {
         ASSERT_EQ(zv::PaintStrips(dib.dc, &b, nullptr, 0, 0, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, tg.bits, 2,
                                   SRCCOPY),
                   RC_SUCCESS);
-        std::vector<uint32_t> want(size_t(dib.w) * dib.h, kBackground);
-        ReferencePaint(want, dib.w, dib.h, b, pc, [&](int x, int y, int X, int Y) {
-            int c[3];
-            SourceRgb(b, X, Y, c);
-            const int at = ((y - pc.dst.top) & 7) * 8 + ((x - pc.dst.left) & 7);
-            const int t = (tg.mode & DISP_CLUSTERED_DITHER) ? zv::ClusteredDitherMatrix[at] : zv::DispersedDitherMatrix[at];
-            if (tg.bits == 1)
-                return ((2 * c[0] + 5 * c[1] + c[2] + 4) >> 3) > t ? Rgb(255, 255, 255) : Rgb(0, 0, 0);
-            if (tg.bits == 4) {
-                const int i = (c[0] > t) + 2 * (c[1] > t) + 4 * (c[2] > t);
-                return Quad(zv::Vga16Palette[i ? i + 8 : 0]);
-            }
-            if (tg.mode & DISP_CUBE_PALETTE) {
-                const int o = t / 6 - 21;
-                return Quad(zv::CubePalette[Clamp(c[0] + o) / 51 * 36 + Clamp(c[1] + o) / 51 * 6 + Clamp(c[2] + o) / 51]);
-            }
-            const int o = (t >> 3) - 16;
-            return Quad(zv::Rgb332Palette[Index332(Clamp(c[0] + o), Clamp(c[1] + o), Clamp(c[2] + o))]);
-        });
+        const auto want = OrderedExpected(dib, b, pc, tg.bits, tg.mode);
         const auto got = dib.Pixels();
         ASSERT_TRUE(got == want) << "round " << round << " target " << tg.bits << "\n" << FirstDifference(got, want, dib.w);
+        K_FreeBitmap(&b);
+    }
+}
+
+// 1:1 paints convert the bitmap's own rows where they lie: several
+// strips, both row directions, source and destination clipped.
+TEST(PaintColours, UnscaledOrderedDitherMatchesTheReference) {
+    LiveBlockCheck check;
+    std::mt19937 rng(35);
+    Dib dib(160, 120);
+    for (int round = 0; round < 24; ++round) {
+        const int bits = round % 3 == 0 ? 8 : round % 3 == 1 ? 4 : 1;
+        ModeScope mode(DISP_LIBRARY_DITHER | DISP_DITHER_8BIT | DISP_ORDERED_DITHER);
+        BitmapHandle b{};
+        MakeRandomBitmap(b, rng, 100 + int(rng() % 60), 80 + int(rng() % 40), round % 4 < 2 ? 24 : 8, ORDER_BGR,
+                         round % 2 ? 0 : 2);
+        const PaintCase pc = RandomUnscaledCase(rng, b, dib.w, dib.h, round < 4);
+        dib.Fill(kBackground);
+        ASSERT_EQ(zv::PaintUnscaled(dib.dc, &b, nullptr, 0, 0, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, bits, 2,
+                                    SRCCOPY),
+                  RC_SUCCESS);
+        const auto got = dib.Pixels(), want = OrderedExpected(dib, b, pc, bits, 0);
+        ASSERT_TRUE(got == want) << "round " << round << " target " << bits << "\n" << FirstDifference(got, want, dib.w);
         K_FreeBitmap(&b);
     }
 }
