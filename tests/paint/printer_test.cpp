@@ -299,11 +299,15 @@ TEST_F(PrinterPaint, LeavesPaintInfoAsItWasAndWorksOnThePrinterCopy) {
         const RECT src{0, 0, 40, 30};
         const RECT dst{10, 5, 10 + c.dstW, 5 + c.dstH};
 
-        // A one-pixel paint to the memory DC first, so that PaintInfo
-        // carries a width none of the cases paints.
-        const RECT one{0, 0, 1, 1};
-        ASSERT_EQ(Z_PaintDC(dib.dc, &b, &one, nullptr, &one, nullptr, SRCCOPY), RC_SUCCESS);
-        ASSERT_EQ(settings->PaintInfo.bmiHeader.biWidth, 1);
+        // One pixel enlarged to two on the memory DC first (scaled, so it
+        // goes through a strip; unscaled paints may hand over the bitmap's
+        // own rows), so that PaintInfo carries a width no case paints.
+        // The direct paint hands over the whole bitmap whatever the size.
+        const RECT one{0, 0, 1, 1}, two{0, 0, 2, 2};
+        Z_SetDisplayMode(DISP_DIRECT_PAINT, 0);
+        ASSERT_EQ(Z_PaintDC(dib.dc, &b, &one, nullptr, &two, nullptr, SRCCOPY), RC_SUCCESS);
+        Z_SetDisplayMode(DISP_DIRECT_PAINT, c.mode);
+        ASSERT_EQ(settings->PaintInfo.bmiHeader.biWidth, 2);
         if (c.mode & DISP_PALETTE_INDICES) {
             EXPECT_TRUE(HoldsIdentityIndexTable(settings->PaintInfo));
         }
