@@ -375,7 +375,16 @@ int RunStrips(const StripJob &job) {
     if (int64_t(n) * std::max(stripBits, bpp) > int64_t(0x7FFFFFFF) - 64)
         return RC_NO_MEMORY;
     const int stripRowBytes = DibRowBytes(n, stripBits);
-    int rowsPerStrip = std::min(m, std::max(1, kStripBytes / stripRowBytes));
+    // The strip and what goes with it share one strip's budget: a diffused
+    // paint's error row is taken off it, and a turned paint, which needs a
+    // second buffer of the strip's size, gives each half.
+    const bool diffused = rowMode == STRIP_CONVERT && !filter && !(mode & DISP_ORDERED_DITHER);
+    int64_t budget = kStripBytes;
+    if (diffused)
+        budget -= int64_t(n) * int64_t(sizeof(ErrorEntry));
+    if (degrees != 0)
+        budget /= 2;
+    int rowsPerStrip = int(std::min<int64_t>(m, std::max<int64_t>(1, budget / stripRowBytes)));
     if (rowMode == STRIP_GRAY && columns)  // the turned gray strip's rows stay within the budget too
         rowsPerStrip = std::min(rowsPerStrip, std::max(1, kStripBytes / n - 3));
     else if (job.unscaled && columns && rowsPerStrip > 8 && rowsPerStrip < m)
@@ -424,7 +433,7 @@ int RunStrips(const StripJob &job) {
         if (!strip)
             return RC_NO_MEMORY;
     }
-    if (rowMode == STRIP_CONVERT && !filter && !(mode & DISP_ORDERED_DITHER)) {
+    if (diffused) {
         errors.reset(static_cast<ErrorEntry *>(K_AllocZero(size_t(n), sizeof(ErrorEntry))));
         if (!errors)
             return RC_NO_MEMORY;
