@@ -4,6 +4,7 @@
 #include "paint/reference.h"
 
 #include "frame/library.h"
+#include "paint/paint_kind.h"
 #include "paint/painters.h"
 
 #include <cstring>
@@ -194,6 +195,29 @@ TEST(PaintDC, WidePaintsUseEightRowStripsAndLittleMemory) {
         EXPECT_LT(K_GetPeakBytes() - live, size_t(300 * 1024)) << "source width " << srcW;
         EXPECT_EQ(zv::GetPaintSettings()->PaintInfo.bmiHeader.biHeight, 8) << "262144 / 30000 rows a strip";
         K_FreeBitmap(&b);
+    }
+}
+
+// The strip shares its budget with a diffused paint's error row and with
+// the second buffer a turned paint needs, so neither passes 300 KB either.
+TEST(PaintDC, TurnedAndDiffusedWidePaintsStayWithinTheBudget) {
+    std::mt19937 rng(16);
+    Dib dib(10000, 16);
+    for (int orientation : {ORIENT_TOP_LEFT, ORIENT_LEFT_TOP}) {
+        for (UINT mode : {0u, UINT(DISP_ORDERED_DITHER)}) {
+            SCOPED_TRACE(testing::Message() << "orientation " << orientation << ", mode " << mode);
+            ModeScope scope(mode);
+            BitmapHandle b{};
+            const bool turned = orientation == ORIENT_LEFT_TOP;
+            MakeRandomBitmap(b, rng, turned ? 16 : 10000, turned ? 10000 : 16, 24, ORDER_BGR, orientation);
+            const RECT dst{0, 0, 10000, 16};
+            K_ResetPeakBytes();
+            const size_t live = K_GetLiveBytes();
+            ASSERT_EQ(zv::PaintDispatchAs(dib.dc, &b, nullptr, nullptr, &dst, nullptr, SRCCOPY, 8, zv::PAINT_DITHER),
+                      RC_SUCCESS);
+            EXPECT_LT(K_GetPeakBytes() - live, size_t(300 * 1024));
+            K_FreeBitmap(&b);
+        }
     }
 }
 
