@@ -22,11 +22,6 @@ struct ThreadPaintSettings {
     PaintBitmapInfo PaintInfo;         // scratch header and colour table of every strip
     PaintBitmapInfo PrinterPaintInfo;  // the copy painters work on for printer DCs
     UINT DisplayMode;
-    // The device technology of the DC that the current Z_PaintDC call
-    // paints on, read once per call (GetDeviceCaps is slow under Wine);
-    // CallDC is null outside a call, as DC handles are reused.
-    HDC CallDC;
-    int CallTechnology;
 };
 
 // Process-wide state.

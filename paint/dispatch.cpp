@@ -56,19 +56,9 @@ int PaintGrayUnscaled(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RE
 
 int PaintDispatch(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,
                   const RECT *pClipDst, DWORD dwRop) {
-    // The device's technology decides both the device class and the
-    // printer's copy of the strip header: read it once for the call.
-    ThreadPaintSettings *settings = GetPaintSettings();
-    const HDC outerDC = settings->CallDC;
-    const int outerTechnology = settings->CallTechnology;
-    settings->CallTechnology = GetDeviceCaps(hDC, TECHNOLOGY);
-    settings->CallDC = hDC;
     int deviceBits = 24, kind = 0;
     ChoosePaintJob(hDC, pBitmap, &deviceBits, &kind);
-    const int rc = PaintDispatchAs(hDC, pBitmap, pSrc, pClipSrc, pDst, pClipDst, dwRop, deviceBits, kind);
-    settings->CallDC = outerDC;
-    settings->CallTechnology = outerTechnology;
-    return rc;
+    return PaintDispatchAs(hDC, pBitmap, pSrc, pClipSrc, pDst, pClipDst, dwRop, deviceBits, kind);
 }
 
 int PaintDispatchAs(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,

@@ -36,10 +36,7 @@ void ChoosePaintJob(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind
     *pKind = ChoosePaintKind(pBitmap, 24, mode);
 }
 
-int DeviceTechnology(HDC hDC) {
-    const ThreadPaintSettings *settings = GetPaintSettings();
-    return hDC && settings->CallDC == hDC ? settings->CallTechnology : GetDeviceCaps(hDC, TECHNOLOGY);
-}
+int DeviceTechnology(HDC hDC) { return GetDeviceCaps(hDC, TECHNOLOGY); }
 
 bool IsGrayImage(BitmapHandle *pBitmap) {
     if (pBitmap->Order != ORDER_GRAY)

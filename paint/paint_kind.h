@@ -50,8 +50,7 @@ bool PaintKindNeedsDevice(const BitmapHandle *pBitmap, UINT uDisplayMode);
 // needs them after all (DeviceBitsOf).
 void ChoosePaintJob(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind);
 
-// hDC's TECHNOLOGY: the current paint call's reading when it is on hDC,
-// otherwise asked of the device.
+// hDC's TECHNOLOGY (cheap under Wine, unlike BITSPIXEL).
 int DeviceTechnology(HDC hDC);
 
 }  // namespace zv
