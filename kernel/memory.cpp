@@ -1,7 +1,8 @@
 // Kernel memory: counted blocks with fault injection.
 //
 // Every block carries a small header with its size so that the kernel can
-// keep live and peak byte counts.  Counters are process-wide and updated
+// keep live and peak byte counts (a block grown into spare room behind it
+// counts that room, see K_Realloc).  Counters are process-wide and updated
 // with interlocked operations, so two threads may allocate at once.
 //
 // Large blocks (64 KB and more) are not returned to the system when freed
@@ -21,6 +22,7 @@ namespace {
 struct alignas(16) BlockHeader {
     size_t Size;      // bytes asked for
     size_t Capacity;  // bytes behind the header
+    size_t Counted;   // bytes of this block in the live count
     uint32_t Magic;
 };
 constexpr uint32_t kBlockMagic = 0x4B5A4D42;  // live block
@@ -34,7 +36,7 @@ std::atomic<int> g_failRepeat{0};
 
 void NotePeak(size_t live) {
     size_t peak = g_peakBytes.load(std::memory_order_relaxed);
-    while (live > peak && !g_peakBytes.compare_exchange_weak(peak, live)) {
+    while (live > peak && !g_peakBytes.compare_exchange_weak(peak, live, std::memory_order_relaxed)) {
     }
 }
 
@@ -46,6 +48,15 @@ void CountBlock(size_t size) {
 void UncountBlock(size_t size) {
     --g_liveBlocks;
     g_liveBytes -= size;
+}
+
+// The live count of a block becomes `counted` bytes.
+void Recount(BlockHeader *h, size_t counted) {
+    if (counted >= h->Counted)
+        NotePeak(g_liveBytes += counted - h->Counted);
+    else
+        g_liveBytes -= h->Counted - counted;
+    h->Counted = counted;
 }
 
 BlockHeader *HeaderOf(void *p) { return static_cast<BlockHeader *>(p) - 1; }
@@ -132,7 +143,7 @@ void *NewBlock(size_t size, bool zero) {
         h = static_cast<BlockHeader *>(raw);
         h->Capacity = size;
     }
-    h->Size = size;
+    h->Size = h->Counted = size;
     h->Magic = kBlockMagic;
     CountBlock(size);
     return h + 1;
@@ -175,12 +186,15 @@ void *__stdcall K_Realloc(void *pBlock, size_t cbSize) {
         return K_Alloc(cbSize);
     if (cbSize > SIZE_MAX - sizeof(BlockHeader) || zv::kern::InjectedFailure())
         return nullptr;
+    // A block resized within its room stays where it is.  Once it grows
+    // into that room, the whole room counts as live (it is held for the
+    // block), so that further resizes within it change no count: the
+    // region builder resizes its store once per row of a wide region.
     BlockHeader *old = HeaderOf(pBlock);
-    const size_t oldSize = old->Size;
     if (cbSize <= old->Capacity && cbSize >= old->Capacity / 2) {
         old->Size = cbSize;
-        g_liveBytes -= oldSize;
-        NotePeak(g_liveBytes += cbSize);
+        if (cbSize > old->Counted)
+            Recount(old, old->Capacity);
         return pBlock;
     }
     // A block that grows keeps half as much again behind it, so that a
@@ -195,8 +209,7 @@ void *__stdcall K_Realloc(void *pBlock, size_t cbSize) {
         return nullptr;
     h->Size = cbSize;
     h->Capacity = cbSize + spare;
-    g_liveBytes -= oldSize;
-    NotePeak(g_liveBytes += cbSize);
+    Recount(h, h->Capacity);
     return h + 1;
 }
 
@@ -207,7 +220,7 @@ void __stdcall K_Free(void *pBlock) {
     if (h->Magic != kBlockMagic)  // not ours, or freed twice: leave it
         return;
     h->Magic = kDeadMagic;
-    UncountBlock(h->Size);
+    UncountBlock(h->Counted);
     if (h->Capacity >= kCacheMin && PutCached(h))
         return;
     std::free(h);

@@ -55,6 +55,29 @@ TEST(KernelMemoryCache, ResizeWithinCapacityKeepsTheBlockAndItsContents) {
     K_Free(t);
 }
 
+// A block grown into room behind it counts that room once; growing and
+// shrinking within it changes no count (the region builder resizes its
+// store once per row), and freeing it gives everything back.
+TEST(KernelMemoryCache, GrownBlockCountsItsRoomOnce) {
+    zvtest::LiveBlockCheck check;
+    const size_t base = K_GetLiveBytes();
+    void *p = K_Alloc(1000);
+    EXPECT_EQ(K_GetLiveBytes(), base + 1000);
+    p = K_Realloc(p, 2000);  // moves, with room for 3000
+    ASSERT_NE(p, nullptr);
+    const size_t grown = K_GetLiveBytes();
+    EXPECT_GE(grown, base + 2000);
+    for (size_t size = 2008; size <= 2400; size += 8) {
+        void *q = K_Realloc(p, size);
+        ASSERT_EQ(q, p) << size;
+        EXPECT_EQ(K_GetLiveBytes(), grown) << size;
+    }
+    p = K_Realloc(p, 1600);
+    EXPECT_EQ(K_GetLiveBytes(), grown);
+    K_Free(p);
+    EXPECT_EQ(K_GetLiveBytes(), base);
+}
+
 TEST(KernelMemoryCache, TwoThreadsAllocatingLargeBlocksAtOnce) {
     zvtest::LiveBlockCheck check;
     auto work = [](int seed) {
