@@ -151,6 +151,18 @@ int __stdcall RgnShearWithBitmap(BitmapHandle *pBitmap, int nAngle);
 int RgnTransformToBitmap(const BitmapHandle *pBitmap, const RgnTransform *pTransform, ZoraRgn *pRgn);
 int RgnTransformRectToCaller(const BitmapHandle *pBitmap, const RgnTransform *pTransform, RECT *pRect);
 
+// ---- GDI regions ------------------------------------------------------------
+// The runs as a GDI region in the caller's coordinates of pTransform (none:
+// bitmap coordinates; pBitmap is needed only with a transform), built in
+// pieces of at most kRgnGdiPiece rectangles.
+constexpr uint32_t kRgnGdiPiece = 4000;
+constexpr uint32_t kRgnGdiStackEntries = 32;
+int RgnToGdiRegion(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const RgnTransform *pTransform, HRGN *phRgn);
+// The same with the first piece limit and the stack size chosen (at least
+// 2 and 3), so that tests can reach the splits and the nested runs.
+int RgnToGdiRegionInPieces(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const RgnTransform *pTransform,
+                           HRGN *phRgn, uint32_t maxPiece, uint32_t stackEntries);
+
 // ---- shapes ---------------------------------------------------------------
 int RgnFromGdiRegion(HRGN hRgn, ZoraRgn **ppOut);
 int __stdcall RgnSetRectService(BitmapHandle *pBitmap, RgnTransform *pTransform, RECT *pRect, UINT uMode);
