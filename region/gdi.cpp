@@ -40,6 +40,7 @@ struct PieceRun {
     LONG BoundLeft, BoundRight;  // of the whole list, in every header
     uint32_t &MaxPiece;          // N, shared by nested runs
     uint32_t StackEntries;
+    HRGN (*Make)(const RGNDATA *, DWORD);
 };
 
 // One piece in one ExtCreateRegion call, its header written in front of it.
@@ -51,8 +52,7 @@ HRGN CreatePiece(const PieceRun &run, RECT *first, uint32_t count) {
     header->nRgnSize = count * sizeof(RECT);
     header->rcBound = count ? RECT{run.BoundLeft, first[0].top, run.BoundRight, first[count - 1].bottom}
                             : RECT{0, 0, 0, 0};
-    return ExtCreateRegion(nullptr, sizeof(RGNDATAHEADER) + count * sizeof(RECT),
-                           reinterpret_cast<const RGNDATA *>(header));
+    return run.Make(reinterpret_cast<const RGNDATA *>(header), sizeof(RGNDATAHEADER) + count * sizeof(RECT));
 }
 
 void DeletePending(Piece *stack, uint32_t depth) {
@@ -80,7 +80,7 @@ bool SplitOrNest(const PieceRun &run, Piece *stack, uint32_t &depth, HRGN &made)
 HRGN CreatePieces(const PieceRun &run, RECT *first, uint32_t count) {
     Piece stack[kRgnGdiStackEntries];
     const uint32_t entries = std::min(run.StackEntries, kRgnGdiStackEntries);
-    PieceRun own{run.BoundLeft, run.BoundRight, run.MaxPiece, entries};
+    PieceRun own{run.BoundLeft, run.BoundRight, run.MaxPiece, entries, run.Make};
     uint32_t depth = 0;
     stack[depth++] = Piece{first, count, nullptr};
     HRGN made = nullptr;  // the region of the piece just finished
@@ -131,15 +131,17 @@ HRGN CreatePieces(const PieceRun &run, RECT *first, uint32_t count) {
     return made;
 }
 
+HRGN MakeByGdi(const RGNDATA *pData, DWORD cbData) { return ExtCreateRegion(nullptr, cbData, pData); }
+
 bool SameRuns(const int32_t *a, const RgnRow &ra, const int32_t *b, const RgnRow &rb) {
     return ra.Count == rb.Count && std::equal(a, a + ra.Count, b);
 }
 
 }  // namespace
 
-int RgnToGdiRegionInPieces(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const RgnTransform *pTransform,
-                           HRGN *phRgn, uint32_t maxPiece, uint32_t stackEntries) {
-    if (!pRgn || !phRgn || stackEntries < 3 || maxPiece < 2)
+int RgnToGdiRegionWith(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const RgnTransform *pTransform,
+                       HRGN *phRgn, const RgnGdiPieces &pieces) {
+    if (!pRgn || !phRgn || pieces.StackEntries < 3 || pieces.MaxPiece < 2)
         return RC_INVALID_PARAMETER;
     const uint32_t rows = pRgn->RowTableSize / sizeof(RgnRow);
     size_t values = 0;
@@ -190,8 +192,9 @@ int RgnToGdiRegionInPieces(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, con
             return a.top < b.top || (a.top == b.top && a.left < b.left);
         });
 
-    uint32_t n = maxPiece;
-    const HRGN made = CreatePieces(PieceRun{bound.left, bound.right, n, stackEntries}, rects, count);
+    uint32_t n = pieces.MaxPiece;
+    const HRGN made = CreatePieces(
+        PieceRun{bound.left, bound.right, n, pieces.StackEntries, pieces.Make ? pieces.Make : MakeByGdi}, rects, count);
     K_FreeTemp(buffer);
     if (!made)
         return RC_NO_MEMORY;
@@ -200,7 +203,7 @@ int RgnToGdiRegionInPieces(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, con
 }
 
 int RgnToGdiRegion(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const RgnTransform *pTransform, HRGN *phRgn) {
-    return RgnToGdiRegionInPieces(pBitmap, pRgn, pTransform, phRgn, kRgnGdiPiece, kRgnGdiStackEntries);
+    return RgnToGdiRegionWith(pBitmap, pRgn, pTransform, phRgn, RgnGdiPieces{});
 }
 
 }  // namespace zv

@@ -158,10 +158,16 @@ int RgnTransformRectToCaller(const BitmapHandle *pBitmap, const RgnTransform *pT
 constexpr uint32_t kRgnGdiPiece = 4000;
 constexpr uint32_t kRgnGdiStackEntries = 32;
 int RgnToGdiRegion(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const RgnTransform *pTransform, HRGN *phRgn);
-// The same with the first piece limit and the stack size chosen (at least
-// 2 and 3), so that tests can reach the splits and the nested runs.
-int RgnToGdiRegionInPieces(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const RgnTransform *pTransform,
-                           HRGN *phRgn, uint32_t maxPiece, uint32_t stackEntries);
+// How the conversion makes its pieces.  Tests choose small limits and a
+// maker that refuses pieces, to reach the splits, the nested runs and the
+// failure paths.
+struct RgnGdiPieces {
+    uint32_t MaxPiece = kRgnGdiPiece;             // the first limit N (at least 2)
+    uint32_t StackEntries = kRgnGdiStackEntries;  // at least 3
+    HRGN(*Make)(const RGNDATA *pData, DWORD cbData) = nullptr;  // null: ExtCreateRegion
+};
+int RgnToGdiRegionWith(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const RgnTransform *pTransform,
+                       HRGN *phRgn, const RgnGdiPieces &pieces);
 
 // ---- shapes ---------------------------------------------------------------
 int RgnFromGdiRegion(HRGN hRgn, ZoraRgn **ppOut);

@@ -53,7 +53,10 @@ TEST(RgnToGdi, PixelsMatchTheRunsForEveryPieceLimitAndStackSize) {
             ZoraRgn *r = RgnOfMask(m);
             ASSERT_NE(r, nullptr);
             GdiHandle h;
-            ASSERT_EQ(zv::RgnToGdiRegionInPieces(nullptr, r, nullptr, &h.Handle, lim.piece, lim.stack), RC_SUCCESS);
+            zv::RgnGdiPieces pieces;
+            pieces.MaxPiece = lim.piece;
+            pieces.StackEntries = lim.stack;
+            ASSERT_EQ(zv::RgnToGdiRegionWith(nullptr, r, nullptr, &h.Handle, pieces), RC_SUCCESS);
             EXPECT_TRUE(PixelsOfGdi(h.Handle) == m);
             RECT box;
             GetRgnBox(h.Handle, &box);
@@ -61,6 +64,69 @@ TEST(RgnToGdi, PixelsMatchTheRunsForEveryPieceLimitAndStackSize) {
             K_FreeRegion(r);
         }
     }
+}
+
+// A stand-in for ExtCreateRegion that refuses pieces of more than
+// g_refuseAbove rectangles, and every piece after g_madeLimit made ones;
+// it remembers what it made.
+DWORD g_refuseAbove;
+size_t g_madeLimit;
+std::vector<HRGN> g_made;
+std::vector<DWORD> g_madeCounts;
+
+HRGN PickyMaker(const RGNDATA *data, DWORD size) {
+    if (data->rdh.nCount > g_refuseAbove || g_made.size() >= g_madeLimit)
+        return nullptr;
+    HRGN h = ExtCreateRegion(nullptr, size, data);
+    g_made.push_back(h);
+    g_madeCounts.push_back(data->rdh.nCount);
+    return h;
+}
+
+TEST(RgnToGdi, RefusedPiecesAreSplitUntilTheSystemTakesThem) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(11);
+    for (DWORD limit : {2u, 7u, 100u}) {
+        const Mask m = RandomBandedMask(rng, 12);
+        ZoraRgn *r = RgnOfMask(m);
+        g_refuseAbove = limit;
+        g_madeLimit = SIZE_MAX;
+        g_made.clear();
+        g_madeCounts.clear();
+        zv::RgnGdiPieces pieces;
+        pieces.Make = PickyMaker;
+        GdiHandle h;
+        ASSERT_EQ(zv::RgnToGdiRegionWith(nullptr, r, nullptr, &h.Handle, pieces), RC_SUCCESS) << limit;
+        EXPECT_TRUE(PixelsOfGdi(h.Handle) == m) << limit;
+        EXPECT_GT(g_made.size(), 1u);
+        for (DWORD n : g_madeCounts)
+            EXPECT_LE(n, limit);
+        K_FreeRegion(r);
+    }
+}
+
+TEST(RgnToGdi, WhenNoPieceCanBeMadeEveryRegionMadeSoFarIsDeleted) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(12);
+    const Mask m = RandomBandedMask(rng, 12);
+    ZoraRgn *r = RgnOfMask(m);
+    for (size_t madeLimit : {size_t{0}, size_t{1}, size_t{5}, size_t{20}}) {
+        g_refuseAbove = 8;
+        g_madeLimit = madeLimit;
+        g_made.clear();
+        g_madeCounts.clear();
+        zv::RgnGdiPieces pieces;
+        pieces.Make = PickyMaker;
+        pieces.StackEntries = 4;  // nested runs fail too
+        HRGN h = nullptr;
+        EXPECT_EQ(zv::RgnToGdiRegionWith(nullptr, r, nullptr, &h, pieces), RC_NO_MEMORY) << madeLimit;
+        EXPECT_EQ(h, nullptr);
+        EXPECT_EQ(g_made.size(), madeLimit);
+        RECT box;
+        for (HRGN made : g_made)
+            EXPECT_EQ(GetRgnBox(made, &box), ERROR) << "a piece's region was left behind";
+    }
+    K_FreeRegion(r);
 }
 
 // Identical rows become one band of rectangles: the region data GDI gives
