@@ -387,31 +387,36 @@ void MonoDiffuseRowScalar(BYTE *dst, const BYTE *src, int start, int end, ErrorE
 #if defined(__x86_64__)
 // ---- 1-bit error diffusion of 24-bit rows on x86-64 -------------------------
 //
-// The loop above runs at about 22 cycles a pixel, bound by the number of
-// instructions as much as by its chain (the machines here retire about 4
-// a cycle).  This one takes about 15:
+// The loop above takes about 22 cycles a pixel: its chain is long and it
+// runs many instructions (the machines here retire about 4 a cycle, so the
+// count matters as much as the chain).  This one takes about 11:
 //
 // - The clamped channel comes from a table, as 7 z (the share the next
-//   pixel needs), indexed by 16 c + e with the sign of e folded into the
-//   index: e & 16383 puts negative errors (-4080..-1) at 12304..16383,
-//   beyond every non-negative one (16 c + e <= 8160), so one lookup gives
-//   the truncating division and both clamps.  The row of channel value c
+//   pixel needs), indexed by 16 c + (e & 16383): the mask maps negative
+//   errors (-4080..-1) to 12304..16383, so their indices lie beyond every
+//   non-negative error's (16 c + e <= 8160) and one lookup gives the
+//   truncating division and both clamps.  The row of channel value c
 //   is a pointer from a 256-entry table.
 // - The chain does not wait for the decision: for pixel k + 1 it looks up
 //   the value for both outcomes of pixel k (running error carry + 7 z and
-//   carry + 7 z - 1785) and the comparison of 2R + 5G + B (as sevenths,
+//   carry + 7 z - 1785), and the comparison of 2R + 5G + B (in sevenths,
 //   from the 7 z values) only picks one of the two loaded values.  The
-//   chain is then table load -> add -> mask -> table load, with the
-//   decision beside it.
+//   chain is table load -> add -> subtract -> mask -> table load -> select,
+//   with the decision beside it.
 // - The error row is finished in the same loop in vector registers, in
 //   sevenths (7 d is what the chain has), divided by 7 exactly (multiply by
 //   the inverse of 7 modulo 2^16: every sum is a multiple of 7 within
 //   int16).  Entry k - 1 is stored as 16 bytes once pixel k is decided; the
 //   4 bytes beyond it are entry k's red, already read as pixel k's carry.
-// - Eight pixels a round, so their bits make one output byte.
+// - Eight pixels a round, so their bits make one output byte; the few
+//   pixels before the first round and after the last take MonoPixel, which
+//   keeps the same state.
 //
-// Every entry must be within +-MaxEntry (the index range relies on it): a
-// vectorised read-only check, and the limit pass only when it fails.
+// Every entry must be within +-MaxEntry before it is read (the index range
+// relies on it): a vectorised read-only check a batch of rounds ahead, and
+// the limit pass only where it fails.  Tried and not kept: pairing pixels
+// in the vector part, finishing the entries eight pixels at a time in int16
+// lanes, the loop inside the assembly (none measurably faster).
 
 // 7 x clamp(c + e / 16) at [16 c + (e & 16383)], e in -4080..4080.
 constexpr int MonoIndexMask = 16383;
@@ -522,10 +527,8 @@ inline void MonoPixel(MonoState &st, const BYTE *src, int x, ErrorEntry *err, in
 // green and blue, ERR* of entry k + 1's, OUT of entry k - 1.
 #define ZV_MONO_PIXEL(SRCR, SRCG, SRCB, ERRR, ERRG, ERRB, OUT)                                                \
     "movd %k[pr], %[t0]\n\t"                                                                                  \
-    "movd %k[pg], %[t1]\n\t"                                                                                  \
-    "punpckldq %[t1], %[t0]\n\t"                                                                              \
-    "movd %k[pb], %[t1]\n\t"                                                                                  \
-    "punpcklqdq %[t1], %[t0]\n\t"                                                                             \
+    "pinsrw $2, %k[pg], %[t0]\n\t"                                                                            \
+    "pinsrw $4, %k[pb], %[t0]\n\t"                                                                            \
     "leal (%q[pg],%q[pg],4), %k[s]\n\t"                                                                       \
     "leal (%q[s],%q[pr],2), %k[s]\n\t"                                                                        \
     "addl %k[pb], %k[s]\n\t"                                                                                  \
@@ -537,11 +540,10 @@ inline void MonoPixel(MonoState &st, const BYTE *src, int x, ErrorEntry *err, in
     "cmovbq %[yg], %[pg]\n\t"                                                                                 \
     "cmovbq %[yb], %[pb]\n\t"                                                                                 \
     "adcl %[black], %[black]\n\t"                                                                             \
-    "movd %[black], %[t1]\n\t"                                                                                \
-    "pslld $31, %[t1]\n\t"                                                                                    \
-    "psrad $31, %[t1]\n\t"                                                                                    \
+    "movd %k[s], %[t1]\n\t"                                                                                   \
     "pshufd $0, %[t1], %[t1]\n\t"                                                                             \
-    "pandn %[level7], %[t1]\n\t"                                                                              \
+    "pcmpgtd %[below7], %[t1]\n\t"                                                                            \
+    "pand %[level7], %[t1]\n\t"                                                                               \
     "psubd %[t1], %[t0]\n\t"                                                                                  \
     "movdqa %[t0], %[t1]\n\t"                                                                                 \
     "paddd %[t0], %[t1]\n\t"                                                                                  \
@@ -576,7 +578,8 @@ inline void MonoPixel(MonoState &st, const BYTE *src, int x, ErrorEntry *err, in
                  : [pr] "+r"(pr), [pg] "+r"(pg), [pb] "+r"(pb), [yr] "=&r"(yr), [yg] "=&r"(yg), [yb] "=&r"(yb), \
                    [s] "=&r"(s), [q] "=&r"(q), [e] "=&r"(e), [x] "=&r"(x), [black] "+r"(black), [src] "+r"(px), \
                    [err] "+r"(entry), [b] "+x"(below), [bl] "+x"(belowLeft), [t0] "=&x"(t0), [t1] "=&x"(t1)     \
-                 : [rows] "r"(rows), [white7] "m"(white7), [level7] "m"(level7), [inverse7] "m"(inverse7)        \
+                 : [rows] "r"(rows), [white7] "m"(white7), [below7] "m"(below7), [level7] "m"(level7),            \
+                   [inverse7] "m"(inverse7)                                                                     \
                  : "cc", "memory")
 
 // Pixels k0 .. k0 + 8 rounds - 1 (k0 > 0, a multiple of 8, and pixel
@@ -591,6 +594,7 @@ void MonoRounds(MonoState &st, const BYTE *src, ErrorEntry *err, int k0, int rou
     __m128i belowLeft = _mm_setr_epi32(st.belowLeft[0], st.belowLeft[1], st.belowLeft[2], 0);
     __m128i t0, t1;
     const __m128i level7 = _mm_set1_epi32(7 * 255), inverse7 = _mm_set1_epi16(0x6DB7);  // 7 x 0x6DB7 = 3 x 2^16 + 1
+    const __m128i below7 = _mm_set1_epi32(st.white7 - 1);  // white: 7 (2R + 5G + B) > below7
     const BYTE *px = src + static_cast<ptrdiff_t>(k0) * 3;
     ErrorEntry *entry = err + k0;
     const int16_t *const *rows = MonoRows.data();
@@ -623,8 +627,17 @@ void MonoDiffuseRow24(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry
                       const RowContext &c) {
     using Reader = conv::Reader24<BlueFirstOrder>;
     const int n = end - start;
-    if (!EntriesInRange(err, n))
-        LimitEntries(err, n);
+    // Entries are checked (and limited if need be) a batch ahead of the
+    // pixels that read them, while the batch is still in the cache; each
+    // is read once, so limiting it just before is limiting the row.
+    int checked = 0;
+    auto limit = [&](int upTo) {
+        upTo = std::min(upTo, n);
+        if (upTo > checked && !EntriesInRange(err + checked, upTo - checked))
+            LimitEntries(err + checked, upTo - checked);
+        checked = std::max(checked, upTo);
+    };
+    limit(16);
     src += static_cast<ptrdiff_t>(start) * 3;
     MonoState st{};
     st.white7 = 7 * std::min(std::max(whiteFrom, 0), 2048);  // 2R + 5G + B is 0..2040
@@ -640,11 +653,14 @@ void MonoDiffuseRow24(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry
     int k = 0;
     for (; k < n - 1 && k < 8; ++k)
         scalar(k);
-    const int rounds = k == 8 ? (n - 1 - k) / 8 : 0;
-    if (rounds > 0) {
-        MonoRounds<BlueFirstOrder>(st, src, err, k, rounds, dst + 1);
-        k += 8 * rounds;
+    for (int rounds = k == 8 ? (n - 1 - k) / 8 : 0; rounds > 0;) {
+        const int batch = std::min(rounds, 32);
+        limit(k + 8 * batch + 1);
+        MonoRounds<BlueFirstOrder>(st, src, err, k, batch, dst + k / 8);
+        k += 8 * batch;
+        rounds -= batch;
     }
+    limit(n);
     for (; k < n; ++k)
         scalar(k);
     err[n - 1] = ErrorEntry{st.belowLeft[0] / 7, st.belowLeft[1] / 7, st.belowLeft[2] / 7};
