@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <type_traits>
 
 #if defined(__x86_64__)
@@ -389,20 +390,20 @@ void MonoDiffuseRowScalar(BYTE *dst, const BYTE *src, int start, int end, ErrorE
 //
 // The loop above takes about 22 cycles a pixel: its chain is long and it
 // runs many instructions (the machines here retire about 4 a cycle, so the
-// count matters as much as the chain).  This one takes about 11:
+// count matters as much as the chain).  This one takes about 10:
 //
 // - The clamped channel comes from a table, as 7 z (the share the next
-//   pixel needs), indexed by 16 c + (e & 16383): the mask maps negative
-//   errors (-4080..-1) to 12304..16383, so their indices lie beyond every
-//   non-negative error's (16 c + e <= 8160) and one lookup gives the
-//   truncating division and both clamps.  The row of channel value c
-//   is a pointer from a 256-entry table.
+//   pixel needs), indexed by 16 c + e with e formed as a 16-bit sum: a
+//   negative error (-4080..-1) becomes 61456..65535, so its index lies
+//   beyond every non-negative error's (16 c + e <= 8160) and one lookup
+//   gives the truncating division and both clamps.  The row of channel
+//   value c is a pointer from a 256-entry table.
 // - The chain does not wait for the decision: for pixel k + 1 it looks up
 //   the value for both outcomes of pixel k (running error carry + 7 z and
 //   carry + 7 z - 1785), and the comparison of 2R + 5G + B (in sevenths,
 //   from the 7 z values) only picks one of the two loaded values.  The
-//   chain is table load -> add -> subtract -> mask -> table load -> select,
-//   with the decision beside it.
+//   chain is table load -> 16-bit add (-> subtract) -> table load ->
+//   select, with the decision beside it.
 // - The error row is finished in the same loop in vector registers, in
 //   sevenths (7 d is what the chain has), divided by 7 exactly (multiply by
 //   the inverse of 7 modulo 2^16: every sum is a multiple of 7 within
@@ -416,43 +417,42 @@ void MonoDiffuseRowScalar(BYTE *dst, const BYTE *src, int start, int end, ErrorE
 // relies on it): a vectorised read-only check a batch of rounds ahead, and
 // the limit pass only where it fails.  Tried and not kept: pairing pixels
 // in the vector part, finishing the entries eight pixels at a time in int16
-// lanes, the loop inside the assembly (none measurably faster).
+// lanes, the loop inside the assembly (none measurably faster); masking a
+// 32-bit sum with 16383 instead of the 16-bit sum (a 40 KB table, but two
+// more instructions a channel: 9 % slower).
 
-// 7 x clamp(c + e / 16) at [16 c + (e & 16383)], e in -4080..4080.
-constexpr int MonoIndexMask = 16383;
-constexpr int MonoTableSize = 16 * 255 + MonoIndexMask + 1;
+// 7 x clamp(c + e / 16) at [16 c + (e mod 65536)], e in -4080..4080: the
+// loop forms e as a 16-bit sum.  Non-negative errors index 0..8160,
+// negative ones 61456..69615; the entries between are never read, and as
+// the table is filled on first use (zero-initialised storage), their
+// pages are never touched either.
+constexpr int MonoWrap = 65536;
+constexpr int MonoTableSize = 16 * 255 + MonoWrap;
 
 struct MonoSevenths {
-    int16_t Value[MonoTableSize];
+    alignas(64) int16_t Value[MonoTableSize];
+    const int16_t *Rows[256];  // &Value[16 c]
 };
 
-constexpr MonoSevenths MakeMonoSevenths() {
-    MonoSevenths t{};
-    for (int j = 0; j < MonoTableSize; ++j) {
-        int z = 0;  // 8161..12303 is never indexed
-        if (j <= 16 * 255 + 4080) {
-            z = j >> 4;  // e >= 0: the floor is the truncation
-        } else if (j >= MonoIndexMask + 1 - 4080) {
-            const int u = j - (MonoIndexMask + 1);  // 16 c + e with e < 0: round toward 16 c
-            z = u < 0 ? -(-u >> 4) : (u + 15) >> 4;
+const MonoSevenths &MonoTable() {
+    static MonoSevenths t;
+    static const bool filled = [] {
+        auto put = [](int j, int z) { t.Value[j] = static_cast<int16_t>(7 * std::min(std::max(z, 0), 255)); };
+        for (int j = 0; j <= 16 * 255 + 4080; ++j)
+            put(j, j >> 4);  // e >= 0: the floor is the truncation
+        for (int j = MonoWrap - 4080; j < MonoTableSize; ++j) {
+            const int u = j - MonoWrap;  // 16 c + e with e < 0: round toward 16 c
+            put(j, u < 0 ? -(-u >> 4) : (u + 15) >> 4);
         }
-        t.Value[j] = static_cast<int16_t>(7 * std::min(std::max(z, 0), 255));
-    }
+        for (int c = 0; c < 256; ++c)
+            t.Rows[c] = t.Value + 16 * c;
+        return true;
+    }();
+    (void)filled;
     return t;
 }
 
-alignas(64) constexpr MonoSevenths MonoTable = MakeMonoSevenths();
-
-constexpr std::array<const int16_t *, 256> MakeMonoRows() {
-    std::array<const int16_t *, 256> rows{};
-    for (int c = 0; c < 256; ++c)
-        rows[c] = MonoTable.Value + 16 * c;
-    return rows;
-}
-
-constexpr std::array<const int16_t *, 256> MonoRows = MakeMonoRows();
-
-inline int MonoSeventh(int c, int e) { return MonoTable.Value[16 * c + (e & MonoIndexMask)]; }
+inline int MonoSeventh(const MonoSevenths &t, int c, int e) { return t.Value[16 * c + (e & (MonoWrap - 1))]; }
 
 // True when every entry of the span is within +-MaxEntry.
 bool EntriesInRange(const ErrorEntry *err, int n) {
@@ -484,6 +484,7 @@ struct MonoState {
     int below[3], belowLeft[3];
     unsigned black;  // one bit a pixel, the latest lowest
     int white7;      // 7 x the bound on 2R + 5G + B, 0..14336
+    const MonoSevenths *table;
 };
 
 // Pixel k: decide it, write entry k - 1 (k > 0), and unless it is the
@@ -504,22 +505,33 @@ inline void MonoPixel(MonoState &st, const BYTE *src, int x, ErrorEntry *err, in
         err[k - 1] = ErrorEntry{entry[0], entry[1], entry[2]};
     if (!last) {
         const Rgb p = Reader::Read(src, x + 1, c);
-        st.p[0] = MonoSeventh(p.r, err[k + 1].Red + d7[0]);
-        st.p[1] = MonoSeventh(p.g, err[k + 1].Green + d7[1]);
-        st.p[2] = MonoSeventh(p.b, err[k + 1].Blue + d7[2]);
+        st.p[0] = MonoSeventh(*st.table, p.r, err[k + 1].Red + d7[0]);
+        st.p[1] = MonoSeventh(*st.table, p.g, err[k + 1].Green + d7[1]);
+        st.p[2] = MonoSeventh(*st.table, p.b, err[k + 1].Blue + d7[2]);
     }
 }
 
+// Operands of the loop at fixed offsets (one asm operand).
+struct MonoConstants {
+    __m128i level7;    // 0: 7 x 255 in each int32
+    __m128i inverse7;  // 16: 0x6DB7 in each int16, 7 x 0x6DB7 = 3 x 2^16 + 1
+    __m128i below7;    // 32: white7 - 1 in each int32: white when 7 (2R + 5G + B) > below7
+    int white7;        // 48
+    int16_t level7w;   // 52: 7 x 255
+};
+static_assert(offsetof(MonoConstants, inverse7) == 16 && offsetof(MonoConstants, below7) == 32 &&
+              offsetof(MonoConstants, white7) == 48 && offsetof(MonoConstants, level7w) == 52);
+
 // One channel of one pixel: q = row of the next pixel's channel value,
-// e = carry + 7 z; Y = value if this pixel is black, P = if white.
+// e = carry + 7 z and x = e - 1785 as 16-bit sums (the upper bits stay
+// zero from movzwl); Y = value if this pixel is black, P = if white.
 #define ZV_MONO_CHANNEL(P, Y, SRC, ERR)                                                                       \
     "movzbl " SRC "(%[src]), %k[q]\n\t"                                                                       \
     "movq (%[rows],%[q],8), %[q]\n\t"                                                                         \
-    "movl " ERR "(%[err]), %k[e]\n\t"                                                                         \
-    "addl %k[" P "], %k[e]\n\t"                                                                               \
-    "leal -1785(%q[e]), %k[x]\n\t"                                                                            \
-    "andl $16383, %k[e]\n\t"                                                                                  \
-    "andl $16383, %k[x]\n\t"                                                                                  \
+    "movzwl " ERR "(%[err]), %k[e]\n\t"                                                                       \
+    "addw %w[" P "], %w[e]\n\t"                                                                               \
+    "movl %k[e], %k[x]\n\t"                                                                                   \
+    "subw 52+%[k], %w[x]\n\t"                                                                                 \
     "movswq (%[q],%[e],2), %[" Y "]\n\t"                                                                      \
     "movswq (%[q],%[x],2), %[" P "]\n\t"
 
@@ -535,22 +547,22 @@ inline void MonoPixel(MonoState &st, const BYTE *src, int x, ErrorEntry *err, in
     ZV_MONO_CHANNEL("pr", "yr", SRCR, ERRR)                                                                   \
     ZV_MONO_CHANNEL("pg", "yg", SRCG, ERRG)                                                                   \
     ZV_MONO_CHANNEL("pb", "yb", SRCB, ERRB)                                                                   \
-    "cmpl %[white7], %k[s]\n\t"                                                                               \
+    "cmpl 48+%[k], %k[s]\n\t"                                                                               \
     "cmovbq %[yr], %[pr]\n\t"                                                                                 \
     "cmovbq %[yg], %[pg]\n\t"                                                                                 \
     "cmovbq %[yb], %[pb]\n\t"                                                                                 \
     "adcl %[black], %[black]\n\t"                                                                             \
     "movd %k[s], %[t1]\n\t"                                                                                   \
     "pshufd $0, %[t1], %[t1]\n\t"                                                                             \
-    "pcmpgtd %[below7], %[t1]\n\t"                                                                            \
-    "pand %[level7], %[t1]\n\t"                                                                               \
+    "pcmpgtd 32+%[k], %[t1]\n\t"                                                                            \
+    "pand 0+%[k], %[t1]\n\t"                                                                               \
     "psubd %[t1], %[t0]\n\t"                                                                                  \
     "movdqa %[t0], %[t1]\n\t"                                                                                 \
     "paddd %[t0], %[t1]\n\t"                                                                                  \
     "paddd %[t0], %[t1]\n\t"                                                                                  \
     "paddd %[bl], %[t1]\n\t"                                                                                  \
     "packssdw %[t1], %[t1]\n\t"                                                                               \
-    "pmullw %[inverse7], %[t1]\n\t"                                                                           \
+    "pmullw 16+%[k], %[t1]\n\t"                                                                           \
     "punpcklwd %[t1], %[t1]\n\t"                                                                              \
     "psrad $16, %[t1]\n\t"                                                                                    \
     "movdqu %[t1], " OUT "(%[err])\n\t"                                                                       \
@@ -578,8 +590,7 @@ inline void MonoPixel(MonoState &st, const BYTE *src, int x, ErrorEntry *err, in
                  : [pr] "+r"(pr), [pg] "+r"(pg), [pb] "+r"(pb), [yr] "=&r"(yr), [yg] "=&r"(yg), [yb] "=&r"(yb), \
                    [s] "=&r"(s), [q] "=&r"(q), [e] "=&r"(e), [x] "=&r"(x), [black] "+r"(black), [src] "+r"(px), \
                    [err] "+r"(entry), [b] "+x"(below), [bl] "+x"(belowLeft), [t0] "=&x"(t0), [t1] "=&x"(t1)     \
-                 : [rows] "r"(rows), [white7] "m"(white7), [below7] "m"(below7), [level7] "m"(level7),            \
-                   [inverse7] "m"(inverse7)                                                                     \
+                 : [rows] "r"(rows), [k] "m"(constants)                                                        \
                  : "cc", "memory")
 
 // Pixels k0 .. k0 + 8 rounds - 1 (k0 > 0, a multiple of 8, and pixel
@@ -593,12 +604,11 @@ void MonoRounds(MonoState &st, const BYTE *src, ErrorEntry *err, int k0, int rou
     __m128i below = _mm_setr_epi32(st.below[0], st.below[1], st.below[2], 0);
     __m128i belowLeft = _mm_setr_epi32(st.belowLeft[0], st.belowLeft[1], st.belowLeft[2], 0);
     __m128i t0, t1;
-    const __m128i level7 = _mm_set1_epi32(7 * 255), inverse7 = _mm_set1_epi16(0x6DB7);  // 7 x 0x6DB7 = 3 x 2^16 + 1
-    const __m128i below7 = _mm_set1_epi32(st.white7 - 1);  // white: 7 (2R + 5G + B) > below7
+    const MonoConstants constants{_mm_set1_epi32(7 * 255), _mm_set1_epi16(0x6DB7), _mm_set1_epi32(st.white7 - 1),
+                                  st.white7, 7 * 255};
     const BYTE *px = src + static_cast<ptrdiff_t>(k0) * 3;
     ErrorEntry *entry = err + k0;
-    const int16_t *const *rows = MonoRows.data();
-    const int white7 = st.white7;
+    const int16_t *const *rows = st.table->Rows;
     for (int i = 0; i < rounds; ++i) {
         if constexpr (BlueFirstOrder)
             ZV_MONO_ASM(2, 0);
@@ -642,9 +652,10 @@ void MonoDiffuseRow24(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry
     MonoState st{};
     st.white7 = 7 * std::min(std::max(whiteFrom, 0), 2048);  // 2R + 5G + B is 0..2040
     const Rgb p = Reader::Read(src, 0, c);
-    st.p[0] = MonoSeventh(p.r, err[0].Red);
-    st.p[1] = MonoSeventh(p.g, err[0].Green);
-    st.p[2] = MonoSeventh(p.b, err[0].Blue);
+    st.table = &MonoTable();
+    st.p[0] = MonoSeventh(*st.table, p.r, err[0].Red);
+    st.p[1] = MonoSeventh(*st.table, p.g, err[0].Green);
+    st.p[2] = MonoSeventh(*st.table, p.b, err[0].Blue);
     auto scalar = [&](int k) {
         MonoPixel<Reader>(st, src, k, err, k, k == n - 1, c);
         if ((k & 7) == 7)
