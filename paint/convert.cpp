@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <type_traits>
 
@@ -434,9 +435,16 @@ struct MonoSevenths {
     const int16_t *Rows[256];  // &Value[16 c]
 };
 
+// Filled by the first caller; others wait for it (a plain atomic rather
+// than a guarded static, which would pull the runtime's lock machinery
+// into the library).
 const MonoSevenths &MonoTable() {
     static MonoSevenths t;
-    static const bool filled = [] {
+    static std::atomic<int> state{0};  // 0 empty, 1 being filled, 2 ready
+    if (state.load(std::memory_order_acquire) == 2)
+        return t;
+    int expected = 0;
+    if (state.compare_exchange_strong(expected, 1, std::memory_order_acquire)) {
         auto put = [](int j, int z) { t.Value[j] = static_cast<int16_t>(7 * std::min(std::max(z, 0), 255)); };
         for (int j = 0; j <= 16 * 255 + 4080; ++j)
             put(j, j >> 4);  // e >= 0: the floor is the truncation
@@ -446,9 +454,11 @@ const MonoSevenths &MonoTable() {
         }
         for (int c = 0; c < 256; ++c)
             t.Rows[c] = t.Value + 16 * c;
-        return true;
-    }();
-    (void)filled;
+        state.store(2, std::memory_order_release);
+    } else {
+        while (state.load(std::memory_order_acquire) != 2)
+            SwitchToThread();
+    }
     return t;
 }
 
