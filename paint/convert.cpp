@@ -414,9 +414,11 @@ void MonoDiffuseRowScalar(BYTE *dst, const BYTE *src, int start, int end, ErrorE
 //   pixels before the first round and after the last take MonoPixel, which
 //   keeps the same state.
 //
-// Every entry must be within +-MaxEntry before it is read (the index range
-// relies on it): a vectorised read-only check a batch of rounds ahead, and
-// the limit pass only where it fails.  Tried and not kept: pairing pixels
+// Every entry must be within +-MaxEntry before it is read, so that the
+// 16-bit sum stays within -4080..4080 (any value at all indexes inside the
+// table, but only those give the limited entry's result): a vectorised
+// read-only check a batch of rounds ahead, and the limit pass only where
+// it fails.  Tried and not kept: pairing pixels
 // in the vector part, finishing the entries eight pixels at a time in int16
 // lanes, the loop inside the assembly (none measurably faster); masking a
 // 32-bit sum with 16383 instead of the 16-bit sum (a 40 KB table, but two
