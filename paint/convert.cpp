@@ -9,7 +9,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstddef>
 #include <type_traits>
+
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
 
 namespace zv {
 
@@ -367,8 +373,8 @@ void SpreadDifferences(ErrorEntry *err, int n) {
 }
 
 template <class Reader>
-void MonoDiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err, int whiteFrom,
-                    const RowContext &c) {
+void MonoDiffuseRowScalar(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err, int whiteFrom,
+                          const RowContext &c) {
     Packer<1> out{dst};
     const int n = end - start;
     LimitEntries(err, n);
@@ -378,6 +384,331 @@ void MonoDiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *
     out.Put(MonoStep(Reader::Read(src, end - 1, c), e, ErrorEntry{0, 0, 0}, err[n - 1], whiteFrom));
     out.Finish();
     SpreadDifferences(err, n);
+}
+
+#if defined(__x86_64__)
+// ---- 1-bit error diffusion of 24-bit rows on x86-64 -------------------------
+//
+// The loop above takes about 22 cycles a pixel: its chain is long and it
+// runs many instructions (the machines here retire about 4 a cycle, so the
+// count matters as much as the chain).  This one takes about 10:
+//
+// - The clamped channel comes from a table, as 7 z (the share the next
+//   pixel needs), indexed by 16 c + e with e formed as a 16-bit sum: a
+//   negative error (-4080..-1) becomes 61456..65535, so its index lies
+//   beyond every non-negative error's (16 c + e <= 8160) and one lookup
+//   gives the truncating division and both clamps.  The row of channel
+//   value c is a pointer from a 256-entry table.
+// - The chain does not wait for the decision: for pixel k + 1 it looks up
+//   the value for both outcomes of pixel k (running error carry + 7 z and
+//   carry + 7 z - 1785), and the comparison of 2R + 5G + B (in sevenths,
+//   from the 7 z values) only picks one of the two loaded values.  The
+//   chain is table load -> 16-bit add (-> subtract) -> table load ->
+//   select, with the decision beside it.
+// - The error row is finished in the same loop in vector registers, in
+//   sevenths (7 d is what the chain has), divided by 7 exactly (multiply by
+//   the inverse of 7 modulo 2^16: every sum is a multiple of 7 within
+//   int16).  Entry k - 1 is stored as 16 bytes once pixel k is decided; the
+//   4 bytes beyond it are entry k's red, already read as pixel k's carry.
+// - Eight pixels a round, so their bits make one output byte; the few
+//   pixels before the first round and after the last take MonoPixel, which
+//   keeps the same state.
+//
+// Every entry must be within +-MaxEntry before it is read, so that the
+// 16-bit sum stays within -4080..4080 (any value at all indexes inside the
+// table, but only those give the limited entry's result): a vectorised
+// read-only check a batch of rounds ahead, and the limit pass only where
+// it fails.  Tried and not kept: pairing pixels
+// in the vector part, finishing the entries eight pixels at a time in int16
+// lanes, the loop inside the assembly (none measurably faster); masking a
+// 32-bit sum with 16383 instead of the 16-bit sum (a 40 KB table, but two
+// more instructions a channel: 9 % slower).
+
+// 7 x clamp(c + e / 16) at [16 c + (e mod 65536)], e in -4080..4080: the
+// loop forms e as a 16-bit sum.  Non-negative errors index 0..8160,
+// negative ones 61456..69615; the entries between are never read, and as
+// the table is filled on first use (zero-initialised storage), their
+// pages are never touched either.
+constexpr int MonoWrap = 65536;
+constexpr int MonoTableSize = 16 * 255 + MonoWrap;
+
+struct MonoSevenths {
+    alignas(64) int16_t Value[MonoTableSize];
+    const int16_t *Rows[256];  // &Value[16 c]
+};
+
+// Filled by the first caller; others wait for it (a plain atomic rather
+// than a guarded static, which would pull the runtime's lock machinery
+// into the library).
+const MonoSevenths &MonoTable() {
+    static MonoSevenths t;
+    static std::atomic<int> state{0};  // 0 empty, 1 being filled, 2 ready
+    if (state.load(std::memory_order_acquire) == 2)
+        return t;
+    int expected = 0;
+    if (state.compare_exchange_strong(expected, 1, std::memory_order_acquire)) {
+        auto put = [](int j, int z) { t.Value[j] = static_cast<int16_t>(7 * std::min(std::max(z, 0), 255)); };
+        for (int j = 0; j <= 16 * 255 + 4080; ++j)
+            put(j, j >> 4);  // e >= 0: the floor is the truncation
+        for (int j = MonoWrap - 4080; j < MonoTableSize; ++j) {
+            const int u = j - MonoWrap;  // 16 c + e with e < 0: round toward 16 c
+            put(j, u < 0 ? -(-u >> 4) : (u + 15) >> 4);
+        }
+        for (int c = 0; c < 256; ++c)
+            t.Rows[c] = t.Value + 16 * c;
+        state.store(2, std::memory_order_release);
+    } else {
+        while (state.load(std::memory_order_acquire) != 2)
+            SwitchToThread();
+    }
+    return t;
+}
+
+inline int MonoSeventh(const MonoSevenths &t, int c, int e) { return t.Value[16 * c + (e & (MonoWrap - 1))]; }
+
+// True when every entry of the span is within +-MaxEntry.
+bool EntriesInRange(const ErrorEntry *err, int n) {
+    const int32_t *p = &err[0].Red;
+    const int m = 3 * n;
+    int i = 0;
+    __m128i hi = _mm_set1_epi16(-MaxEntry), lo = _mm_set1_epi16(MaxEntry);
+    for (; i + 8 <= m; i += 8) {
+        // saturating to int16 keeps anything beyond +-32767 out of range
+        const __m128i v = _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i)),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i + 4)));
+        hi = _mm_max_epi16(hi, v);
+        lo = _mm_min_epi16(lo, v);
+    }
+    const __m128i bad = _mm_or_si128(_mm_cmpgt_epi16(hi, _mm_set1_epi16(MaxEntry)),
+                                     _mm_cmplt_epi16(lo, _mm_set1_epi16(-MaxEntry)));
+    if (_mm_movemask_epi8(bad))
+        return false;
+    for (; i < m; ++i)
+        if (p[i] > MaxEntry || p[i] < -MaxEntry)
+            return false;
+    return true;
+}
+
+// The state between pixels, in sevenths: p = 7 z of the pixel to decide,
+// below = 7 d(k-1), belowLeft = 7 (d(k-2) + 5 d(k-1)) (entry k - 1 so far).
+struct MonoState {
+    int p[3];
+    int below[3], belowLeft[3];
+    unsigned black;  // one bit a pixel, the latest lowest
+    int white7;      // 7 x the bound on 2R + 5G + B, 0..14336
+    const MonoSevenths *table;
+};
+
+// Pixel k: decide it, write entry k - 1 (k > 0), and unless it is the
+// last, leave pixel k + 1's 7 z in st.p.
+template <class Reader>
+inline void MonoPixel(MonoState &st, const BYTE *src, int x, ErrorEntry *err, int k, bool last,
+                      const RowContext &c) {
+    const bool white = 2 * st.p[0] + 5 * st.p[1] + st.p[2] >= st.white7;
+    st.black = st.black << 1 | !white;
+    int d7[3], entry[3];
+    for (int i = 0; i < 3; ++i) {
+        d7[i] = st.p[i] - (white ? 7 * 255 : 0);
+        entry[i] = (st.belowLeft[i] + 3 * d7[i]) / 7;
+        st.belowLeft[i] = st.below[i] + 5 * d7[i];
+        st.below[i] = d7[i];
+    }
+    if (k > 0)
+        err[k - 1] = ErrorEntry{entry[0], entry[1], entry[2]};
+    if (!last) {
+        const Rgb p = Reader::Read(src, x + 1, c);
+        st.p[0] = MonoSeventh(*st.table, p.r, err[k + 1].Red + d7[0]);
+        st.p[1] = MonoSeventh(*st.table, p.g, err[k + 1].Green + d7[1]);
+        st.p[2] = MonoSeventh(*st.table, p.b, err[k + 1].Blue + d7[2]);
+    }
+}
+
+// Operands of the loop at fixed offsets (one asm operand).
+struct MonoConstants {
+    __m128i level7;    // 0: 7 x 255 in each int32
+    __m128i inverse7;  // 16: 0x6DB7 in each int16, 7 x 0x6DB7 = 3 x 2^16 + 1
+    __m128i below7;    // 32: white7 - 1 in each int32: white when 7 (2R + 5G + B) > below7
+    int white7;        // 48
+    int16_t level7w;   // 52: 7 x 255
+};
+static_assert(offsetof(MonoConstants, inverse7) == 16 && offsetof(MonoConstants, below7) == 32 &&
+              offsetof(MonoConstants, white7) == 48 && offsetof(MonoConstants, level7w) == 52);
+
+// One channel of one pixel: q = row of the next pixel's channel value,
+// e = carry + 7 z and x = e - 1785 as 16-bit sums (the upper bits stay
+// zero from movzwl); Y = value if this pixel is black, P = if white.
+#define ZV_MONO_CHANNEL(P, Y, SRC, ERR)                                                                       \
+    "movzbl " SRC "(%[src]), %k[q]\n\t"                                                                       \
+    "movq (%[rows],%[q],8), %[q]\n\t"                                                                         \
+    "movzwl " ERR "(%[err]), %k[e]\n\t"                                                                       \
+    "addw %w[" P "], %w[e]\n\t"                                                                               \
+    "movl %k[e], %k[x]\n\t"                                                                                   \
+    "subw 52+%[k], %w[x]\n\t"                                                                                 \
+    "movswq (%[q],%[e],2), %[" Y "]\n\t"                                                                      \
+    "movswq (%[q],%[x],2), %[" P "]\n\t"
+
+// Pixel k of the round: SRC* are the byte offsets of pixel k + 1's red,
+// green and blue, ERR* of entry k + 1's, OUT of entry k - 1.
+#define ZV_MONO_PIXEL(SRCR, SRCG, SRCB, ERRR, ERRG, ERRB, OUT)                                                \
+    "movd %k[pr], %[t0]\n\t"                                                                                  \
+    "pinsrw $2, %k[pg], %[t0]\n\t"                                                                            \
+    "pinsrw $4, %k[pb], %[t0]\n\t"                                                                            \
+    "leal (%q[pg],%q[pg],4), %k[s]\n\t"                                                                       \
+    "leal (%q[s],%q[pr],2), %k[s]\n\t"                                                                        \
+    "addl %k[pb], %k[s]\n\t"                                                                                  \
+    ZV_MONO_CHANNEL("pr", "yr", SRCR, ERRR)                                                                   \
+    ZV_MONO_CHANNEL("pg", "yg", SRCG, ERRG)                                                                   \
+    ZV_MONO_CHANNEL("pb", "yb", SRCB, ERRB)                                                                   \
+    "cmpl 48+%[k], %k[s]\n\t"                                                                               \
+    "cmovbq %[yr], %[pr]\n\t"                                                                                 \
+    "cmovbq %[yg], %[pg]\n\t"                                                                                 \
+    "cmovbq %[yb], %[pb]\n\t"                                                                                 \
+    "adcl %[black], %[black]\n\t"                                                                             \
+    "movd %k[s], %[t1]\n\t"                                                                                   \
+    "pshufd $0, %[t1], %[t1]\n\t"                                                                             \
+    "pcmpgtd 32+%[k], %[t1]\n\t"                                                                            \
+    "pand 0+%[k], %[t1]\n\t"                                                                               \
+    "psubd %[t1], %[t0]\n\t"                                                                                  \
+    "movdqa %[t0], %[t1]\n\t"                                                                                 \
+    "paddd %[t0], %[t1]\n\t"                                                                                  \
+    "paddd %[t0], %[t1]\n\t"                                                                                  \
+    "paddd %[bl], %[t1]\n\t"                                                                                  \
+    "packssdw %[t1], %[t1]\n\t"                                                                               \
+    "pmullw 16+%[k], %[t1]\n\t"                                                                           \
+    "punpcklwd %[t1], %[t1]\n\t"                                                                              \
+    "psrad $16, %[t1]\n\t"                                                                                    \
+    "movdqu %[t1], " OUT "(%[err])\n\t"                                                                       \
+    "movdqa %[t0], %[bl]\n\t"                                                                                 \
+    "pslld $2, %[bl]\n\t"                                                                                     \
+    "paddd %[t0], %[bl]\n\t"                                                                                  \
+    "paddd %[b], %[bl]\n\t"                                                                                   \
+    "movdqa %[t0], %[b]\n\t"
+
+// Eight pixels; R and B: byte offsets of red and blue in a pixel.
+#define ZV_MONO_ROUND(R, B)                                                                                   \
+    ZV_MONO_PIXEL(#R "+3", "4", #B "+3", "12", "16", "20", "-12")                                             \
+    ZV_MONO_PIXEL(#R "+6", "7", #B "+6", "24", "28", "32", "0")                                               \
+    ZV_MONO_PIXEL(#R "+9", "10", #B "+9", "36", "40", "44", "12")                                             \
+    ZV_MONO_PIXEL(#R "+12", "13", #B "+12", "48", "52", "56", "24")                                           \
+    ZV_MONO_PIXEL(#R "+15", "16", #B "+15", "60", "64", "68", "36")                                           \
+    ZV_MONO_PIXEL(#R "+18", "19", #B "+18", "72", "76", "80", "48")                                           \
+    ZV_MONO_PIXEL(#R "+21", "22", #B "+21", "84", "88", "92", "60")                                           \
+    ZV_MONO_PIXEL(#R "+24", "25", #B "+24", "96", "100", "104", "72")                                         \
+    "addq $24, %[src]\n\t"                                                                                    \
+    "addq $96, %[err]\n\t"
+
+#define ZV_MONO_ASM(R, B)                                                                                     \
+    asm volatile(ZV_MONO_ROUND(R, B)                                                                          \
+                 : [pr] "+r"(pr), [pg] "+r"(pg), [pb] "+r"(pb), [yr] "=&r"(yr), [yg] "=&r"(yg), [yb] "=&r"(yb), \
+                   [s] "=&r"(s), [q] "=&r"(q), [e] "=&r"(e), [x] "=&r"(x), [black] "+r"(black), [src] "+r"(px), \
+                   [err] "+r"(entry), [b] "+x"(below), [bl] "+x"(belowLeft), [t0] "=&x"(t0), [t1] "=&x"(t1)     \
+                 : [rows] "r"(rows), [k] "m"(constants)                                                        \
+                 : "cc", "memory")
+
+// Pixels k0 .. k0 + 8 rounds - 1 (k0 > 0, a multiple of 8, and pixel
+// k0 + 8 rounds within the span); dst: their output bytes.
+template <bool BlueFirstOrder>
+void MonoRounds(MonoState &st, const BYTE *src, ErrorEntry *err, int k0, int rounds, BYTE *dst) {
+    uint64_t pr = static_cast<uint32_t>(st.p[0]), pg = static_cast<uint32_t>(st.p[1]),
+             pb = static_cast<uint32_t>(st.p[2]);
+    uint64_t yr, yg, yb, s, q, e, x;
+    unsigned black = st.black;
+    __m128i below = _mm_setr_epi32(st.below[0], st.below[1], st.below[2], 0);
+    __m128i belowLeft = _mm_setr_epi32(st.belowLeft[0], st.belowLeft[1], st.belowLeft[2], 0);
+    __m128i t0, t1;
+    const MonoConstants constants{_mm_set1_epi32(7 * 255), _mm_set1_epi16(0x6DB7), _mm_set1_epi32(st.white7 - 1),
+                                  st.white7, 7 * 255};
+    const BYTE *px = src + static_cast<ptrdiff_t>(k0) * 3;
+    ErrorEntry *entry = err + k0;
+    const int16_t *const *rows = st.table->Rows;
+    for (int i = 0; i < rounds; ++i) {
+        if constexpr (BlueFirstOrder)
+            ZV_MONO_ASM(2, 0);
+        else
+            ZV_MONO_ASM(0, 2);
+        dst[i] = static_cast<BYTE>(~black);
+    }
+    st.p[0] = static_cast<int>(pr);
+    st.p[1] = static_cast<int>(pg);
+    st.p[2] = static_cast<int>(pb);
+    st.black = black;
+    alignas(16) int32_t v[4];
+    _mm_store_si128(reinterpret_cast<__m128i *>(v), below);
+    std::copy(v, v + 3, st.below);
+    _mm_store_si128(reinterpret_cast<__m128i *>(v), belowLeft);
+    std::copy(v, v + 3, st.belowLeft);
+}
+
+#undef ZV_MONO_ASM
+#undef ZV_MONO_ROUND
+#undef ZV_MONO_PIXEL
+#undef ZV_MONO_CHANNEL
+
+template <bool BlueFirstOrder>
+void MonoDiffuseRow24(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err, int whiteFrom,
+                      const RowContext &c) {
+    using Reader = conv::Reader24<BlueFirstOrder>;
+    const int n = end - start;
+    // Entries are checked (and limited if need be) a batch ahead of the
+    // pixels that read them, while the batch is still in the cache; each
+    // is read once, so limiting it just before is limiting the row.
+    int checked = 0;
+    auto limit = [&](int upTo) {
+        upTo = std::min(upTo, n);
+        if (upTo > checked && !EntriesInRange(err + checked, upTo - checked))
+            LimitEntries(err + checked, upTo - checked);
+        checked = std::max(checked, upTo);
+    };
+    limit(16);
+    src += static_cast<ptrdiff_t>(start) * 3;
+    MonoState st{};
+    st.white7 = 7 * std::min(std::max(whiteFrom, 0), 2048);  // 2R + 5G + B is 0..2040
+    const Rgb p = Reader::Read(src, 0, c);
+    st.table = &MonoTable();
+    st.p[0] = MonoSeventh(*st.table, p.r, err[0].Red);
+    st.p[1] = MonoSeventh(*st.table, p.g, err[0].Green);
+    st.p[2] = MonoSeventh(*st.table, p.b, err[0].Blue);
+    auto scalar = [&](int k) {
+        MonoPixel<Reader>(st, src, k, err, k, k == n - 1, c);
+        if ((k & 7) == 7)
+            dst[k >> 3] = static_cast<BYTE>(~st.black);
+    };
+    int k = 0;
+    for (; k < n - 1 && k < 8; ++k)
+        scalar(k);
+    for (int rounds = k == 8 ? (n - 1 - k) / 8 : 0; rounds > 0;) {
+        const int batch = std::min(rounds, 32);
+        limit(k + 8 * batch + 1);
+        MonoRounds<BlueFirstOrder>(st, src, err, k, batch, dst + k / 8);
+        k += 8 * batch;
+        rounds -= batch;
+    }
+    limit(n);
+    for (; k < n; ++k)
+        scalar(k);
+    err[n - 1] = ErrorEntry{st.belowLeft[0] / 7, st.belowLeft[1] / 7, st.belowLeft[2] / 7};
+    if (const int used = n & 7) {
+        BYTE &last = dst[n >> 3];
+        last = static_cast<BYTE>((~st.black << (8 - used) & 0xFFu) | (last & (0xFFu >> used)));
+    }
+}
+#endif
+
+template <class Reader>
+struct IsBytes24 : std::false_type {};
+template <bool B>
+struct IsBytes24<conv::Reader24<B>> : std::true_type {};
+
+template <class Reader>
+void MonoDiffuseRow(BYTE *dst, const BYTE *src, int start, int end, ErrorEntry *err, int whiteFrom,
+                    const RowContext &c) {
+#if defined(__x86_64__)
+    if constexpr (IsBytes24<Reader>::value) {
+        MonoDiffuseRow24<std::is_same_v<Reader, conv::Reader24<true>>>(dst, src, start, end, err, whiteFrom, c);
+        return;
+    }
+#endif
+    MonoDiffuseRowScalar<Reader>(dst, src, start, end, err, whiteFrom, c);
 }
 
 // ---- ordered dithering -----------------------------------------------------

@@ -11,6 +11,8 @@
 #include "paint/paint_lut.h"
 
 #include <algorithm>
+#include <climits>
+#include <iterator>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -525,6 +527,40 @@ TEST(ConverterCases, ErrorEntriesBeyondTheReachableRangeAreLimited) {
         zv::GetRowConverter(24, target, false)(b, src, &g.bm.b, 0, 2, 0, 0, sane, nullptr);
         EXPECT_EQ(a[0], b[0]);
         EXPECT_EQ(0, memcmp(wild, sane, sizeof wild));
+    }
+}
+
+// The same over wide rows, whose converters may check and limit the
+// entries a stretch at a time: wild entries anywhere in the row, in both
+// pixel orders, give what the row with those entries limited gives.
+TEST(ConverterCases, WideRowsLimitEntriesBeyondTheReachableRange) {
+    Gray24 g;
+    std::mt19937 rng(2295);
+    const int width = 403;
+    std::vector<BYTE> src(size_t(width) * 3);
+    const int32_t wildValues[] = {INT32_MAX, INT32_MIN, 2296, -2296, 32767, -32768, 40000, -100000};
+    for (int trial = 0; trial < 24; ++trial) {
+        g.bm.b.Order = trial % 2 ? ORDER_BGR : ORDER_RGB;
+        RandomBytes(rng, src);
+        std::vector<zv::ErrorEntry> wild(width), sane;
+        for (zv::ErrorEntry &e : wild)
+            e = zv::ErrorEntry{int(rng() % 4591) - 2295, int(rng() % 4591) - 2295, int(rng() % 4591) - 2295};
+        for (int i = 0; i < 1 + trial % 5; ++i) {
+            int32_t *channel = &wild[rng() % width].Red + rng() % 3;
+            *channel = wildValues[rng() % std::size(wildValues)];
+        }
+        sane = wild;
+        for (zv::ErrorEntry &e : sane)
+            for (int32_t *v : {&e.Red, &e.Green, &e.Blue})
+                *v = std::clamp(*v, -2295, 2295);
+        const int target = trial % 3 == 2 ? 4 : 1;
+        const BYTE fill = BYTE(rng());
+        std::vector<BYTE> a(size_t(width), fill), b = a;
+        const zv::RowConverter convert = zv::GetRowConverter(24, target, false);
+        convert(a.data(), src.data(), &g.bm.b, 0, width, 0, 0, wild.data(), nullptr);
+        convert(b.data(), src.data(), &g.bm.b, 0, width, 0, 0, sane.data(), nullptr);
+        ASSERT_EQ(a, b) << "trial " << trial;
+        ASSERT_EQ(0, memcmp(wild.data(), sane.data(), wild.size() * sizeof(zv::ErrorEntry))) << "trial " << trial;
     }
 }
 
