@@ -32,25 +32,104 @@ RECT IntersectionOf(const RECT &a, const RECT &b) {
 
 // ---- per-row merges -------------------------------------------------------
 // Each takes the two rows' runs (na and nb values) and writes the result's.
+//
+// Two forms of each.  The fast ones below write straight into memory and
+// pick their next step by comparison instead of by branch: on fragmented
+// rows the edges of the two inputs interleave at random, and a branch per
+// edge is mispredicted about every other time.  Each step writes its
+// candidate run unconditionally and moves the output on by 0 or 2 values,
+// so a fast row writes at most na + nb values (one slot per input run
+// consumed; the last candidate may be one that is not kept).  The careful
+// forms (RgnBuilderAddSpan per run) take rows the builder has no room for:
+// only rows of touching runs can outgrow the room kept for one row.
 
-void IntersectRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb, int32_t) {
+// c ? x : y, computed: GCC turns a ?: on data-dependent conditions into
+// jumps (min and max it leaves as conditional moves).  Steps are added as
+// 2 * condition for the same reason.
+inline int32_t Pick(bool c, int32_t x, int32_t y) { return y ^ ((x ^ y) & -static_cast<int32_t>(c)); }
+
+// Intersection: the overlap of the two current runs, when non-empty; then
+// the run that ends first is done, both when they end together.  Touching
+// runs stay apart: (0, 5), (5, 9) with (0, 9) gives (0, 5), (5, 9).
+int32_t *IntersectRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
+    size_t i = 0, j = 0;
+    while (i < na && j < nb) {
+        const int32_t as = a[i], ae = a[i + 1], bs = b[j], be = b[j + 1];
+        const int32_t s = as > bs ? as : bs, e = ae < be ? ae : be;
+        w[0] = s;
+        w[1] = e;
+        w += 2 * static_cast<size_t>(s < e);
+        i += 2 * static_cast<size_t>(ae <= be);
+        j += 2 * static_cast<size_t>(be <= ae);
+    }
+    return w;
+}
+
+void IntersectRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb) {
     uint32_t i = 0, j = 0;
     while (i < na && j < nb) {
         const int32_t ae = a[i + 1], be = b[j + 1];
-        const int32_t s = std::max(a[i], b[j]), e = std::min(ae, be);
-        if (s < e)
-            RgnBuilderAddSpan(out, s, e);
-        // The run that ends first is done; both when they end together.
+        RgnBuilderAddSpan(out, std::max(a[i], b[j]), std::min(ae, be));
         i += ae <= be ? 2 : 0;
         j += be <= ae ? 2 : 0;
     }
 }
 
-// Runs that overlap or touch are merged into one.  The current run starts
-// empty at the left edge; a run of either input that starts inside it or at
-// its end extends it, otherwise it is emitted and the run with the smaller
-// start (the second input's on a tie) becomes current.
-void UnionRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb, int32_t left) {
+// Union: runs that overlap or touch, in either input or within one, become
+// one run.  The runs of both rows are taken in order of their starts; a run
+// that starts after the end of the current one closes it, any other extends
+// it.  (Which input goes first on equal starts does not change the result.)
+int32_t *UnionRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
+    if (!na) {
+        a = b, na = nb;
+        nb = 0;
+        if (!na)
+            return w;
+    }
+    size_t i = 0, j = 0;
+    int32_t cs, ce;  // the current run
+    if (nb && b[0] < a[0]) {
+        cs = b[0], ce = b[1];
+        j = 2;
+    } else {
+        cs = a[0], ce = a[1];
+        i = 2;
+    }
+    while (i < na && j < nb) {
+        const int32_t as = a[i], bs = b[j];
+        const bool takeA = as < bs;
+        const int32_t s = as < bs ? as : bs, e = Pick(takeA, a[i + 1], b[j + 1]);
+        i += 2 * static_cast<size_t>(takeA);
+        j += 2 - 2 * static_cast<size_t>(takeA);
+        const bool apart = s > ce;
+        w[0] = cs;
+        w[1] = ce;
+        w += 2 * static_cast<size_t>(apart);
+        cs = Pick(apart, s, cs);
+        ce = Pick(apart, e, ce > e ? ce : e);
+    }
+    // One row is left; its runs do not overlap, but may touch.
+    const int32_t *r = i < na ? a + i : b + j;
+    const size_t n = i < na ? na - i : nb - j;
+    for (size_t k = 0; k < n; k += 2) {
+        const int32_t s = r[k], e = r[k + 1];
+        const bool apart = s > ce;
+        w[0] = cs;
+        w[1] = ce;
+        w += 2 * static_cast<size_t>(apart);
+        cs = Pick(apart, s, cs);
+        ce = Pick(apart, e, ce > e ? ce : e);
+    }
+    w[0] = cs;
+    w[1] = ce;
+    return w + 2;
+}
+
+// The form that follows the definition step by step: the current run
+// starts empty at the left edge; a run of either input that starts inside
+// it or at its end extends it, otherwise it is emitted and the run with the
+// smaller start (the second input's on a tie) becomes current.
+void UnionRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb, int32_t left) {
     int32_t cs = left, ce = left;
     uint32_t i = 0, j = 0;
     for (;;) {
@@ -76,8 +155,36 @@ void UnionRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, 
 }
 
 // a - b: each run of a is cut into its parts inside the gaps between b's
-// runs (the gap before b's first run and after its last reach as far as a
-// itself does).
+// runs (a gap between touching runs of b is empty and leaves nothing).
+// lo is the end of the last run of b passed: nothing of a before it is
+// left.  A run of b is passed only when it ends inside the current run of
+// a, so lo never reaches past the next run of a's start.
+int32_t *SubtractRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
+    size_t i = 0, j = 0;
+    int32_t lo = INT32_MIN;
+    while (i < na && j < nb) {
+        const int32_t as = a[i], ae = a[i + 1], bs = b[j], be = b[j + 1];
+        const int32_t s = as > lo ? as : lo, e = bs < ae ? bs : ae;
+        w[0] = s;
+        w[1] = e;
+        w += 2 * static_cast<size_t>(s < e);
+        const bool aDone = be >= ae;
+        i += 2 * static_cast<size_t>(aDone);
+        j += 2 - 2 * static_cast<size_t>(aDone);
+        lo = Pick(aDone, lo, be);
+    }
+    if (i < na) {
+        // b is used up: the rest of the current run, then a's runs as they are.
+        w[0] = a[i] > lo ? a[i] : lo;
+        w[1] = a[i + 1];
+        w += 2;
+        // Rows are short as a rule: a loop beats the call to memcpy.
+        for (i += 2; i < na; i += 2, w += 2)
+            w[0] = a[i], w[1] = a[i + 1];
+    }
+    return w;
+}
+
 template <class Emit>
 void SubtractRowInto(Emit &&emit, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb) {
     uint32_t j = 0;
@@ -102,8 +209,61 @@ void SubtractRowInto(Emit &&emit, const int32_t *a, uint32_t na, const int32_t *
     }
 }
 
+// Values the current row can still take without the store growing.
+size_t RowRoom(const RgnBuilder &out) {
+    return (out.Capacity - static_cast<size_t>(reinterpret_cast<const char *>(out.WritePos) -
+                                               reinterpret_cast<const char *>(out.Region->SpanStore))) /
+           sizeof(int32_t);
+}
+
+// Rows with fewer values than this (both inputs together) take the careful
+// forms.  A computed step costs more than a predicted branch, and short
+// rows are where branches predict: an outline's rows repeat the pattern of
+// the row above.  Measured (ellipse and star, random rows of 4 to 50
+// runs): the fast forms lose below about 10 runs and win from 12 on.
+constexpr size_t kFastRowValues = 24;
+
+// The fast form when the row is long enough and the builder has room for
+// everything it may write (na + nb values).
+bool TakeFast(const RgnBuilder &out, uint32_t na, uint32_t nb) {
+    const size_t n = static_cast<size_t>(na) + nb;
+    return n >= kFastRowValues && RowRoom(out) >= n;
+}
+
+// The current row's values end at w (written by a fast row function).
+void RowWrittenTo(RgnBuilder &out, int32_t *w) {
+    out.RowValues += static_cast<uint32_t>(w - out.WritePos);
+    out.WritePos = w;
+}
+
+void IntersectRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb, int32_t) {
+    if (TakeFast(out, na, nb))
+        RowWrittenTo(out, IntersectRuns(out.WritePos, a, na, b, nb));
+    else
+        IntersectRowCareful(out, a, na, b, nb);
+}
+
+void UnionRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb, int32_t left) {
+    if (TakeFast(out, na, nb))
+        RowWrittenTo(out, UnionRuns(out.WritePos, a, na, b, nb));
+    else
+        UnionRowCareful(out, a, na, b, nb, left);
+}
+
 void SubtractRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb, int32_t) {
-    SubtractRowInto([&](int32_t s, int32_t e) { RgnBuilderAddSpan(out, s, e); }, a, na, b, nb);
+    if (TakeFast(out, na, nb))
+        RowWrittenTo(out, SubtractRuns(out.WritePos, a, na, b, nb));
+    else
+        SubtractRowInto([&](int32_t s, int32_t e) { RgnBuilderAddSpan(out, s, e); }, a, na, b, nb);
+}
+
+// a - b into a scratch row of at least na + nb values; the values written.
+uint32_t SubtractRowTo(int32_t *w, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb) {
+    if (static_cast<size_t>(na) + nb >= kFastRowValues)
+        return static_cast<uint32_t>(SubtractRuns(w, a, na, b, nb) - w);
+    uint32_t n = 0;
+    SubtractRowInto([&](int32_t s, int32_t e) { w[n++] = s, w[n++] = e; }, a, na, b, nb);
+    return n;
 }
 
 // Walks the rows of rect, handing each row function the inputs' runs.
@@ -255,7 +415,7 @@ int RgnSubtract(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
 int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    // A difference row holds at most one run per run of both inputs.
+    // A fast difference row writes at most one run per run of both inputs.
     const size_t scratchValues = static_cast<size_t>(LongestRow(a)) + LongestRow(b) + 2;
     auto *scratch = static_cast<int32_t *>(K_AllocTemp(2 * scratchValues * sizeof(int32_t)));
     if (!scratch)
@@ -264,11 +424,8 @@ int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     const int rc = WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b,
                             [&](RgnBuilder &out, const int32_t *ra, uint32_t na, const int32_t *rb, uint32_t nb,
                                 int32_t left) {
-                                uint32_t nab = 0, nba = 0;
-                                SubtractRowInto([&](int32_t s, int32_t e) { ab[nab++] = s, ab[nab++] = e; }, ra,
-                                                na, rb, nb);
-                                SubtractRowInto([&](int32_t s, int32_t e) { ba[nba++] = s, ba[nba++] = e; }, rb,
-                                                nb, ra, na);
+                                const uint32_t nab = SubtractRowTo(ab, ra, na, rb, nb);
+                                const uint32_t nba = SubtractRowTo(ba, rb, nb, ra, na);
                                 UnionRow(out, ab, nab, ba, nba, left);
                             });
     K_FreeTemp(scratch);
