@@ -33,34 +33,45 @@ RECT IntersectionOf(const RECT &a, const RECT &b) {
 // ---- per-row merges -------------------------------------------------------
 // Each takes the two rows' runs (na and nb values) and writes the result's.
 //
-// Two forms of each.  The fast ones below write straight into memory and
-// pick their next step by comparison instead of by branch: on fragmented
-// rows the edges of the two inputs interleave at random, and a branch per
-// edge is mispredicted about every other time.  Each step writes its
-// candidate run unconditionally and moves the output on by 0 or 2 values,
-// so a fast row writes at most na + nb values (one slot per input run
-// consumed; the last candidate may be one that is not kept).  The careful
-// forms (RgnBuilderAddSpan per run) take rows the builder has no room for:
-// only rows of touching runs can outgrow the room kept for one row.
+// Two forms of each.  The fast ones (...Runs) write straight into memory
+// and pick their next step by comparison instead of by branch: on
+// fragmented rows the edges of the two inputs interleave at random, and a
+// branch per edge is mispredicted about every other time.  Each step
+// writes its candidate run unconditionally and moves the output on by 0
+// or 2 values, so a fast row writes at most na + nb values (one slot per
+// input run consumed; the last candidate may be one that is not kept).
+// The careful forms (branches, RgnBuilderAddSpan per run) take short rows,
+// where branches predict well and win, and rows the builder has no room
+// for (only rows of touching runs can outgrow the room kept for one row).
+// Both give the same runs for every valid input.  The fast forms stay out
+// of line so that the walk around the careful ones compiles as before.
 
-// c ? x : y, computed: GCC turns a ?: on data-dependent conditions into
-// jumps (min and max it leaves as conditional moves).  Steps are added as
-// 2 * condition for the same reason.
-inline int32_t Pick(bool c, int32_t x, int32_t y) { return y ^ ((x ^ y) & -static_cast<int32_t>(c)); }
+// A condition as a 0/1 value that the optimiser cannot trace back: GCC
+// turns steps such as i += 2 * (x <= y), and ?: on data-dependent
+// conditions, back into jumps, which is what the fast row functions must
+// avoid.  (min and max it leaves as conditional moves.)
+inline size_t Step(bool c) {
+    size_t v = c;
+    asm("" : "+r"(v));
+    return v;
+}
+
+// c ? x : y without a jump.
+inline int32_t Pick(size_t c, int32_t x, int32_t y) { return y ^ ((x ^ y) & -static_cast<int32_t>(c)); }
 
 // Intersection: the overlap of the two current runs, when non-empty; then
 // the run that ends first is done, both when they end together.  Touching
 // runs stay apart: (0, 5), (5, 9) with (0, 9) gives (0, 5), (5, 9).
-int32_t *IntersectRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
+__attribute__((noinline)) int32_t *IntersectRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
     size_t i = 0, j = 0;
     while (i < na && j < nb) {
         const int32_t as = a[i], ae = a[i + 1], bs = b[j], be = b[j + 1];
         const int32_t s = as > bs ? as : bs, e = ae < be ? ae : be;
         w[0] = s;
         w[1] = e;
-        w += 2 * static_cast<size_t>(s < e);
-        i += 2 * static_cast<size_t>(ae <= be);
-        j += 2 * static_cast<size_t>(be <= ae);
+        w += 2 * Step(s < e);
+        i += 2 * Step(ae <= be);
+        j += 2 * Step(be <= ae);
     }
     return w;
 }
@@ -69,7 +80,9 @@ void IntersectRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const i
     uint32_t i = 0, j = 0;
     while (i < na && j < nb) {
         const int32_t ae = a[i + 1], be = b[j + 1];
-        RgnBuilderAddSpan(out, std::max(a[i], b[j]), std::min(ae, be));
+        const int32_t s = std::max(a[i], b[j]), e = std::min(ae, be);
+        if (s < e)
+            RgnBuilderAddSpan(out, s, e);
         i += ae <= be ? 2 : 0;
         j += be <= ae ? 2 : 0;
     }
@@ -79,7 +92,7 @@ void IntersectRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const i
 // one run.  The runs of both rows are taken in order of their starts; a run
 // that starts after the end of the current one closes it, any other extends
 // it.  (Which input goes first on equal starts does not change the result.)
-int32_t *UnionRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
+__attribute__((noinline)) int32_t *UnionRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
     if (!na) {
         a = b, na = nb;
         nb = 0;
@@ -97,14 +110,14 @@ int32_t *UnionRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, si
     }
     while (i < na && j < nb) {
         const int32_t as = a[i], bs = b[j];
-        const bool takeA = as < bs;
+        const size_t takeA = Step(as < bs);
         const int32_t s = as < bs ? as : bs, e = Pick(takeA, a[i + 1], b[j + 1]);
-        i += 2 * static_cast<size_t>(takeA);
-        j += 2 - 2 * static_cast<size_t>(takeA);
-        const bool apart = s > ce;
+        i += 2 * takeA;
+        j += 2 - 2 * takeA;
+        const size_t apart = Step(s > ce);
         w[0] = cs;
         w[1] = ce;
-        w += 2 * static_cast<size_t>(apart);
+        w += 2 * apart;
         cs = Pick(apart, s, cs);
         ce = Pick(apart, e, ce > e ? ce : e);
     }
@@ -113,10 +126,10 @@ int32_t *UnionRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, si
     const size_t n = i < na ? na - i : nb - j;
     for (size_t k = 0; k < n; k += 2) {
         const int32_t s = r[k], e = r[k + 1];
-        const bool apart = s > ce;
+        const size_t apart = Step(s > ce);
         w[0] = cs;
         w[1] = ce;
-        w += 2 * static_cast<size_t>(apart);
+        w += 2 * apart;
         cs = Pick(apart, s, cs);
         ce = Pick(apart, e, ce > e ? ce : e);
     }
@@ -159,7 +172,7 @@ void UnionRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const int32
 // lo is the end of the last run of b passed: nothing of a before it is
 // left.  A run of b is passed only when it ends inside the current run of
 // a, so lo never reaches past the next run of a's start.
-int32_t *SubtractRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
+__attribute__((noinline)) int32_t *SubtractRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
     size_t i = 0, j = 0;
     int32_t lo = INT32_MIN;
     while (i < na && j < nb) {
@@ -167,10 +180,10 @@ int32_t *SubtractRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b,
         const int32_t s = as > lo ? as : lo, e = bs < ae ? bs : ae;
         w[0] = s;
         w[1] = e;
-        w += 2 * static_cast<size_t>(s < e);
-        const bool aDone = be >= ae;
-        i += 2 * static_cast<size_t>(aDone);
-        j += 2 - 2 * static_cast<size_t>(aDone);
+        w += 2 * Step(s < e);
+        const size_t aDone = Step(be >= ae);
+        i += 2 * aDone;
+        j += 2 - 2 * aDone;
         lo = Pick(aDone, lo, be);
     }
     if (i < na) {
@@ -178,13 +191,15 @@ int32_t *SubtractRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b,
         w[0] = a[i] > lo ? a[i] : lo;
         w[1] = a[i + 1];
         w += 2;
-        // Rows are short as a rule: a loop beats the call to memcpy.
+        // What is left of a is short as a rule: no call to memcpy.
         for (i += 2; i < na; i += 2, w += 2)
             w[0] = a[i], w[1] = a[i + 1];
     }
     return w;
 }
 
+// a - b, run by run of a: the parts of the run between the runs of b that
+// overlap it.
 template <class Emit>
 void SubtractRowInto(Emit &&emit, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb) {
     uint32_t j = 0;
@@ -255,15 +270,6 @@ void SubtractRow(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *
         RowWrittenTo(out, SubtractRuns(out.WritePos, a, na, b, nb));
     else
         SubtractRowInto([&](int32_t s, int32_t e) { RgnBuilderAddSpan(out, s, e); }, a, na, b, nb);
-}
-
-// a - b into a scratch row of at least na + nb values; the values written.
-uint32_t SubtractRowTo(int32_t *w, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb) {
-    if (static_cast<size_t>(na) + nb >= kFastRowValues)
-        return static_cast<uint32_t>(SubtractRuns(w, a, na, b, nb) - w);
-    uint32_t n = 0;
-    SubtractRowInto([&](int32_t s, int32_t e) { w[n++] = s, w[n++] = e; }, a, na, b, nb);
-    return n;
 }
 
 // Walks the rows of rect, handing each row function the inputs' runs.
@@ -424,8 +430,16 @@ int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     const int rc = WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b,
                             [&](RgnBuilder &out, const int32_t *ra, uint32_t na, const int32_t *rb, uint32_t nb,
                                 int32_t left) {
-                                const uint32_t nab = SubtractRowTo(ab, ra, na, rb, nb);
-                                const uint32_t nba = SubtractRowTo(ba, rb, nb, ra, na);
+                                uint32_t nab = 0, nba = 0;
+                                if (static_cast<size_t>(na) + nb >= kFastRowValues) {
+                                    nab = static_cast<uint32_t>(SubtractRuns(ab, ra, na, rb, nb) - ab);
+                                    nba = static_cast<uint32_t>(SubtractRuns(ba, rb, nb, ra, na) - ba);
+                                } else {
+                                    SubtractRowInto([&](int32_t s, int32_t e) { ab[nab++] = s, ab[nab++] = e; },
+                                                    ra, na, rb, nb);
+                                    SubtractRowInto([&](int32_t s, int32_t e) { ba[nba++] = s, ba[nba++] = e; },
+                                                    rb, nb, ra, na);
+                                }
                                 UnionRow(out, ab, nab, ba, nba, left);
                             });
     K_FreeTemp(scratch);
