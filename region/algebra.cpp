@@ -38,8 +38,9 @@ RECT IntersectionOf(const RECT &a, const RECT &b) {
 // fragmented rows the edges of the two inputs interleave at random, and a
 // branch per edge is mispredicted about every other time.  Each step
 // writes its candidate run unconditionally and moves the output on by 0
-// or 2 values, so a fast row writes at most na + nb values (one slot per
-// input run consumed; the last candidate may be one that is not kept).
+// or 2 values, so a fast merge writes at most na + nb values (one slot per
+// input run consumed; the last candidate may be one that is not kept), a
+// split row (below) 2 more.
 // The careful forms (branches, RgnBuilderAddSpan per run) take short rows,
 // where branches predict well and win, and rows the builder has no room
 // for (only rows of touching runs can outgrow the room kept for one row).
@@ -59,21 +60,73 @@ inline size_t Step(bool c) {
 // c ? x : y without a jump.
 inline int32_t Pick(size_t c, int32_t x, int32_t y) { return y ^ ((x ^ y) & -static_cast<int32_t>(c)); }
 
+// Rows of at least this many values (both inputs) are cut in two at a run
+// of a, and the halves are merged side by side in one loop: each merge
+// waits on its own loads and compares, and two independent ones keep the
+// processor busy in each other's gaps.  The left half writes at its place,
+// the right half behind the room the left half may need; the right half's
+// runs are moved down when both are done.
+constexpr size_t kSplitRowValues = 64;
+
+// The first run of r (n values) that starts at or after x.
+const int32_t *FirstRunFrom(const int32_t *r, size_t n, int32_t x) {
+    size_t lo = 0, hi = n / 2;
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (r[2 * mid] < x)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return r + 2 * lo;
+}
+
+// Copies [from, end) down to w; the end of the copy.
+int32_t *MoveDown(int32_t *w, const int32_t *from, const int32_t *end) {
+    while (from < end)
+        *w++ = *from++;
+    return w;
+}
+
 // Intersection: the overlap of the two current runs, when non-empty; then
 // the run that ends first is done, both when they end together.  Touching
 // runs stay apart: (0, 5), (5, 9) with (0, 9) gives (0, 5), (5, 9).
-__attribute__((noinline)) int32_t *IntersectRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
-    size_t i = 0, j = 0;
-    while (i < na && j < nb) {
-        const int32_t as = a[i], ae = a[i + 1], bs = b[j], be = b[j + 1];
-        const int32_t s = as > bs ? as : bs, e = ae < be ? ae : be;
-        w[0] = s;
-        w[1] = e;
-        w += 2 * Step(s < e);
-        i += 2 * Step(ae <= be);
-        j += 2 * Step(be <= ae);
-    }
+inline void IntersectStep(int32_t *&w, const int32_t *&a, const int32_t *&b) {
+    const int32_t as = a[0], ae = a[1], bs = b[0], be = b[1];
+    const int32_t s = as > bs ? as : bs, e = ae < be ? ae : be;
+    w[0] = s;
+    w[1] = e;
+    w += 2 * Step(s < e);
+    a += 2 * Step(ae <= be);
+    b += 2 * Step(be <= ae);
+}
+
+inline int32_t *IntersectMerge(int32_t *w, const int32_t *a, const int32_t *aEnd, const int32_t *b,
+                               const int32_t *bEnd) {
+    while (a < aEnd && b < bEnd)
+        IntersectStep(w, a, b);
     return w;
+}
+
+// A split row: the runs of a before the cut meet the runs of b that start
+// before it; the runs of a from the cut on meet those that end after it
+// (a run of b across the cut goes to both halves, and gives each the same
+// overlaps as the whole row would).
+__attribute__((noinline)) int32_t *IntersectRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
+    const int32_t *const aEnd = a + na, *const bEnd = b + nb;
+    if (na + nb < kSplitRowValues || na < 4)
+        return IntersectMerge(w, a, aEnd, b, bEnd);
+    const int32_t *const aCut = a + na / 4 * 2;
+    const int32_t *const bCut = FirstRunFrom(b, nb, aCut[0]);
+    const int32_t *a1 = a, *b1 = b, *a2 = aCut, *b2 = bCut > b && bCut[-1] > aCut[0] ? bCut - 2 : bCut;
+    int32_t *w1 = w, *const right = w + (aCut - a) + (bCut - b), *w2 = right;
+    while (a1 < aCut && b1 < bCut && a2 < aEnd && b2 < bEnd) {
+        IntersectStep(w1, a1, b1);
+        IntersectStep(w2, a2, b2);
+    }
+    w1 = IntersectMerge(w1, a1, aCut, b1, bCut);
+    w2 = IntersectMerge(w2, a2, aEnd, b2, bEnd);
+    return MoveDown(w1, right, w2);
 }
 
 void IntersectRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb) {
@@ -90,42 +143,44 @@ void IntersectRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const i
 
 // Union: runs that overlap or touch, in either input or within one, become
 // one run.  The runs of both rows are taken in order of their starts; a run
-// that starts after the end of the current one closes it, any other extends
-// it.  (Which input goes first on equal starts does not change the result.)
-__attribute__((noinline)) int32_t *UnionRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
-    if (!na) {
-        a = b, na = nb;
-        nb = 0;
-        if (!na)
-            return w;
-    }
-    size_t i = 0, j = 0;
-    int32_t cs, ce;  // the current run
-    if (nb && b[0] < a[0]) {
+// that starts after the end of the current one (cs, ce) closes it, any
+// other extends it.  (Which input goes first on equal starts does not
+// change the result.)
+inline void UnionStep(int32_t *&w, const int32_t *&a, const int32_t *&b, int32_t &cs, int32_t &ce) {
+    const int32_t as = a[0], bs = b[0];
+    const size_t takeA = Step(as < bs);
+    const int32_t s = as < bs ? as : bs, e = Pick(takeA, a[1], b[1]);
+    a += 2 * takeA;
+    b += 2 - 2 * takeA;
+    const size_t apart = Step(s > ce);
+    w[0] = cs;
+    w[1] = ce;
+    w += 2 * apart;
+    cs = Pick(apart, s, cs);
+    ce = Pick(apart, e, ce > e ? ce : e);
+}
+
+// The first run of the two rows (not both empty) becomes current.
+inline void UnionStart(const int32_t *&a, const int32_t *aEnd, const int32_t *&b, const int32_t *bEnd, int32_t &cs,
+                       int32_t &ce) {
+    if (a == aEnd || (b < bEnd && b[0] < a[0])) {
         cs = b[0], ce = b[1];
-        j = 2;
+        b += 2;
     } else {
         cs = a[0], ce = a[1];
-        i = 2;
+        a += 2;
     }
-    while (i < na && j < nb) {
-        const int32_t as = a[i], bs = b[j];
-        const size_t takeA = Step(as < bs);
-        const int32_t s = as < bs ? as : bs, e = Pick(takeA, a[i + 1], b[j + 1]);
-        i += 2 * takeA;
-        j += 2 - 2 * takeA;
-        const size_t apart = Step(s > ce);
-        w[0] = cs;
-        w[1] = ce;
-        w += 2 * apart;
-        cs = Pick(apart, s, cs);
-        ce = Pick(apart, e, ce > e ? ce : e);
-    }
+}
+
+// The rest of a union from the current run on; the end of the runs written.
+inline int32_t *UnionMerge(int32_t *w, const int32_t *a, const int32_t *aEnd, const int32_t *b, const int32_t *bEnd,
+                           int32_t cs, int32_t ce) {
+    while (a < aEnd && b < bEnd)
+        UnionStep(w, a, b, cs, ce);
     // One row is left; its runs do not overlap, but may touch.
-    const int32_t *r = i < na ? a + i : b + j;
-    const size_t n = i < na ? na - i : nb - j;
-    for (size_t k = 0; k < n; k += 2) {
-        const int32_t s = r[k], e = r[k + 1];
+    const int32_t *r = a < aEnd ? a : b, *const rEnd = a < aEnd ? aEnd : bEnd;
+    for (; r < rEnd; r += 2) {
+        const int32_t s = r[0], e = r[1];
         const size_t apart = Step(s > ce);
         w[0] = cs;
         w[1] = ce;
@@ -136,6 +191,39 @@ __attribute__((noinline)) int32_t *UnionRuns(int32_t *w, const int32_t *a, size_
     w[0] = cs;
     w[1] = ce;
     return w + 2;
+}
+
+// A split row: the runs (of either row) that start before the cut, and
+// those from it on, are two unions of their own; the first run of the
+// second may join the last of the first, and swallow more of its runs.
+__attribute__((noinline)) int32_t *UnionRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
+    if (!na && !nb)
+        return w;
+    const int32_t *const aEnd = a + na, *const bEnd = b + nb;
+    int32_t cs1, ce1;
+    if (na + nb < kSplitRowValues || na < 4) {
+        UnionStart(a, aEnd, b, bEnd, cs1, ce1);
+        return UnionMerge(w, a, aEnd, b, bEnd, cs1, ce1);
+    }
+    const int32_t *const aCut = a + na / 4 * 2;
+    const int32_t *const bCut = FirstRunFrom(b, nb, aCut[0]);
+    const int32_t *a1 = a, *b1 = b, *a2 = aCut, *b2 = bCut;
+    int32_t cs2, ce2;
+    UnionStart(a1, aCut, b1, bCut, cs1, ce1);
+    UnionStart(a2, aEnd, b2, bEnd, cs2, ce2);
+    int32_t *w1 = w, *const right = w + (aCut - a) + (bCut - b), *w2 = right;
+    while (a1 < aCut && b1 < bCut && a2 < aEnd && b2 < bEnd) {
+        UnionStep(w1, a1, b1, cs1, ce1);
+        UnionStep(w2, a2, b2, cs2, ce2);
+    }
+    w1 = UnionMerge(w1, a1, aCut, b1, bCut, cs1, ce1);
+    w2 = UnionMerge(w2, a2, aEnd, b2, bEnd, cs2, ce2);
+    const int32_t *r = right;
+    int32_t end = w1[-1];
+    for (; r < w2 && r[0] <= end; r += 2)
+        end = end > r[1] ? end : r[1];
+    w1[-1] = end;
+    return MoveDown(w1, r, w2);
 }
 
 // The form that follows the definition step by step: the current run
@@ -172,30 +260,50 @@ void UnionRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const int32
 // lo is the end of the last run of b passed: nothing of a before it is
 // left.  A run of b is passed only when it ends inside the current run of
 // a, so lo never reaches past the next run of a's start.
-__attribute__((noinline)) int32_t *SubtractRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
-    size_t i = 0, j = 0;
-    int32_t lo = INT32_MIN;
-    while (i < na && j < nb) {
-        const int32_t as = a[i], ae = a[i + 1], bs = b[j], be = b[j + 1];
-        const int32_t s = as > lo ? as : lo, e = bs < ae ? bs : ae;
-        w[0] = s;
-        w[1] = e;
-        w += 2 * Step(s < e);
-        const size_t aDone = Step(be >= ae);
-        i += 2 * aDone;
-        j += 2 - 2 * aDone;
-        lo = Pick(aDone, lo, be);
-    }
-    if (i < na) {
+inline void SubtractStep(int32_t *&w, const int32_t *&a, const int32_t *&b, int32_t &lo) {
+    const int32_t as = a[0], ae = a[1], bs = b[0], be = b[1];
+    const int32_t s = as > lo ? as : lo, e = bs < ae ? bs : ae;
+    w[0] = s;
+    w[1] = e;
+    w += 2 * Step(s < e);
+    const size_t aDone = Step(be >= ae);
+    a += 2 * aDone;
+    b += 2 - 2 * aDone;
+    lo = Pick(aDone, lo, be);
+}
+
+inline int32_t *SubtractMerge(int32_t *w, const int32_t *a, const int32_t *aEnd, const int32_t *b,
+                              const int32_t *bEnd, int32_t lo) {
+    while (a < aEnd && b < bEnd)
+        SubtractStep(w, a, b, lo);
+    if (a < aEnd) {
         // b is used up: the rest of the current run, then a's runs as they are.
-        w[0] = a[i] > lo ? a[i] : lo;
-        w[1] = a[i + 1];
+        w[0] = a[0] > lo ? a[0] : lo;
+        w[1] = a[1];
         w += 2;
-        // What is left of a is short as a rule: no call to memcpy.
-        for (i += 2; i < na; i += 2, w += 2)
-            w[0] = a[i], w[1] = a[i + 1];
+        w = MoveDown(w, a + 2, aEnd);
     }
     return w;
+}
+
+// A split row, cut as the intersection's: the runs of b that a half does
+// not get lie beyond its runs of a and would cut nothing.
+__attribute__((noinline)) int32_t *SubtractRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
+    const int32_t *const aEnd = a + na, *const bEnd = b + nb;
+    if (na + nb < kSplitRowValues || na < 4)
+        return SubtractMerge(w, a, aEnd, b, bEnd, INT32_MIN);
+    const int32_t *const aCut = a + na / 4 * 2;
+    const int32_t *const bCut = FirstRunFrom(b, nb, aCut[0]);
+    const int32_t *a1 = a, *b1 = b, *a2 = aCut, *b2 = bCut > b && bCut[-1] > aCut[0] ? bCut - 2 : bCut;
+    int32_t *w1 = w, *const right = w + (aCut - a) + (bCut - b), *w2 = right;
+    int32_t lo1 = INT32_MIN, lo2 = INT32_MIN;
+    while (a1 < aCut && b1 < bCut && a2 < aEnd && b2 < bEnd) {
+        SubtractStep(w1, a1, b1, lo1);
+        SubtractStep(w2, a2, b2, lo2);
+    }
+    w1 = SubtractMerge(w1, a1, aCut, b1, bCut, lo1);
+    w2 = SubtractMerge(w2, a2, aEnd, b2, bEnd, lo2);
+    return MoveDown(w1, right, w2);
 }
 
 // a - b, run by run of a: the parts of the run between the runs of b that
@@ -239,10 +347,10 @@ size_t RowRoom(const RgnBuilder &out) {
 constexpr size_t kFastRowValues = 24;
 
 // The fast form when the row is long enough and the builder has room for
-// everything it may write (na + nb values).
+// everything it may write: na + nb values, 2 more in a split row.
 bool TakeFast(const RgnBuilder &out, uint32_t na, uint32_t nb) {
     const size_t n = static_cast<size_t>(na) + nb;
-    return n >= kFastRowValues && RowRoom(out) >= n;
+    return n >= kFastRowValues && RowRoom(out) >= n + 2;
 }
 
 // The current row's values end at w (written by a fast row function).
