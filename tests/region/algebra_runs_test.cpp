@@ -114,14 +114,16 @@ Runs RefSubtract(const Runs &a, const Runs &b, int32_t aLeft, int32_t aRight) {
 // ---- inputs ---------------------------------------------------------------
 
 // One row of runs: 0 to 60 of them, edges on a small range, with touching
-// runs frequent in some rows and the rule in others.
-Runs RandomRow(std::mt19937 &rng) {
+// runs frequent in some rows and the rule in others.  A dense row is 30 to
+// 60 touching runs of one pixel: more values than the row's width, more
+// than the builder keeps room for.
+Runs RandomRow(std::mt19937 &rng, bool dense = false) {
     Runs row;
-    if (rng() % 6 == 0)
+    if (!dense && rng() % 6 == 0)
         return row;
-    const int count = static_cast<int>(rng() % 61);
-    const int maxGap = static_cast<int>(rng() % 4);      // 0: all runs touch
-    const int maxLen = 1 + static_cast<int>(rng() % 4);
+    const int count = dense ? 30 + static_cast<int>(rng() % 31) : static_cast<int>(rng() % 61);
+    const int maxGap = dense ? 0 : static_cast<int>(rng() % 4);  // 0: all runs touch
+    const int maxLen = dense ? 1 : 1 + static_cast<int>(rng() % 4);
     int32_t x = static_cast<int32_t>(rng() % 8) - 4;
     for (int k = 0; k < count; ++k) {
         x += static_cast<int32_t>(rng() % (maxGap + 1));
@@ -219,12 +221,15 @@ TEST(RgnAlgebraRuns, RandomRowsAgainstTheRowAlgorithms) {
         Rows ra, rb;
         ra.top = static_cast<int32_t>(rng() % 6);
         rb.top = static_cast<int32_t>(rng() % 6);
-        ra.rows.resize(1 + rng() % 8);
-        rb.rows.resize(1 + rng() % 8);
+        // Dense regions fill the span store's growth step with rows of more
+        // values than their width, so that rows meet a store without room.
+        const bool dense = iter % 7 == 3;
+        ra.rows.resize(dense ? 40 + rng() % 80 : 1 + rng() % 8);
+        rb.rows.resize(dense ? 40 + rng() % 80 : 1 + rng() % 8);
         for (Runs &r : ra.rows)
-            r = RandomRow(rng);
+            r = RandomRow(rng, dense);
         for (Runs &r : rb.rows)
-            r = RandomRow(rng);
+            r = RandomRow(rng, dense);
         if (iter % 5 == 0)
             rb = ra;  // every edge equal
         ZoraRgn *a = Build(ra), *b = Build(rb);
