@@ -226,33 +226,40 @@ __attribute__((noinline)) int32_t *UnionRuns(int32_t *w, const int32_t *a, size_
     return MoveDown(w1, r, w2);
 }
 
-// The form that follows the definition step by step: the current run
-// starts empty at the left edge; a run of either input that starts inside
-// it or at its end extends it, otherwise it is emitted and the run with the
-// smaller start (the second input's on a tie) becomes current.
-void UnionRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb, int32_t left) {
-    int32_t cs = left, ce = left;
+// The careful form: runs in order of their starts (the second row's first
+// on equal starts), each extending the current run or, when it starts
+// beyond its end, closing it.
+void UnionRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const int32_t *b, uint32_t nb, int32_t) {
+    if (!na && !nb)
+        return;
     uint32_t i = 0, j = 0;
+    int32_t cs, ce;
+    if (i == na || (j < nb && b[j] <= a[i])) {
+        cs = b[j], ce = b[j + 1];
+        j += 2;
+    } else {
+        cs = a[i], ce = a[i + 1];
+        i += 2;
+    }
     for (;;) {
-        if (i < na && a[i] >= cs && a[i] <= ce) {
-            ce = std::max(ce, a[i + 1]);
-            i += 2;
-        } else if (j < nb && b[j] >= cs && b[j] <= ce) {
-            ce = std::max(ce, b[j + 1]);
+        int32_t s, e;
+        if (j < nb && (i == na || b[j] <= a[i])) {
+            s = b[j], e = b[j + 1];
             j += 2;
+        } else if (i < na) {
+            s = a[i], e = a[i + 1];
+            i += 2;
         } else {
+            break;
+        }
+        if (s > ce) {
             RgnBuilderAddSpan(out, cs, ce);
-            if (i >= na && j >= nb)
-                return;
-            if (j < nb && (i >= na || b[j] <= a[i])) {
-                cs = b[j], ce = b[j + 1];
-                j += 2;
-            } else {
-                cs = a[i], ce = a[i + 1];
-                i += 2;
-            }
+            cs = s, ce = e;
+        } else if (e > ce) {
+            ce = e;
         }
     }
+    RgnBuilderAddSpan(out, cs, ce);
 }
 
 // a - b: each run of a is cut into its parts inside the gaps between b's
