@@ -114,6 +114,8 @@ inline int32_t *IntersectMerge(int32_t *w, const int32_t *a, const int32_t *aEnd
 // overlaps as the whole row would).
 __attribute__((noinline)) int32_t *IntersectRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
     const int32_t *const aEnd = a + na, *const bEnd = b + nb;
+    if (!na || !nb || aEnd[-1] <= b[0] || bEnd[-1] <= a[0])
+        return w;  // the rows do not overlap
     if (na + nb < kSplitRowValues || na < 4)
         return IntersectMerge(w, a, aEnd, b, bEnd);
     const int32_t *const aCut = a + na / 4 * 2;
@@ -297,6 +299,8 @@ inline int32_t *SubtractMerge(int32_t *w, const int32_t *a, const int32_t *aEnd,
 // not get lie beyond its runs of a and would cut nothing.
 __attribute__((noinline)) int32_t *SubtractRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
     const int32_t *const aEnd = a + na, *const bEnd = b + nb;
+    if (!na || !nb || aEnd[-1] <= b[0] || bEnd[-1] <= a[0])
+        return MoveDown(w, a, aEnd);  // nothing of b meets a
     if (na + nb < kSplitRowValues || na < 4)
         return SubtractMerge(w, a, aEnd, b, bEnd, INT32_MIN);
     const int32_t *const aCut = a + na / 4 * 2;

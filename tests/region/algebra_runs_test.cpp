@@ -125,6 +125,8 @@ Runs RandomRow(std::mt19937 &rng, bool dense = false) {
     const int maxGap = dense ? 0 : static_cast<int>(rng() % 4);  // 0: all runs touch
     const int maxLen = dense ? 1 : 1 + static_cast<int>(rng() % 4);
     int32_t x = static_cast<int32_t>(rng() % 8) - 4;
+    if (!dense && rng() % 8 == 0)
+        x += 300;  // beside the other input's row, not over it
     for (int k = 0; k < count; ++k) {
         x += static_cast<int32_t>(rng() % (maxGap + 1));
         const int32_t e = x + 1 + static_cast<int32_t>(rng() % maxLen);
