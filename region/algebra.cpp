@@ -147,19 +147,24 @@ void IntersectRowCareful(RgnBuilder &out, const int32_t *a, uint32_t na, const i
 // one run.  The runs of both rows are taken in order of their starts; a run
 // that starts after the end of the current one (cs, ce) closes it, any
 // other extends it.  (Which input goes first on equal starts does not
-// change the result.)
-inline void UnionStep(int32_t *&w, const int32_t *&a, const int32_t *&b, int32_t &cs, int32_t &ce) {
-    const int32_t as = a[0], bs = b[0];
-    const size_t takeA = Step(as < bs);
-    const int32_t s = as < bs ? as : bs, e = Pick(takeA, a[1], b[1]);
-    a += 2 * takeA;
-    b += 2 - 2 * takeA;
+// change the result.)  The current run is written every time and kept
+// (the output moves on) only when it closes.
+inline void UnionTake(int32_t *&w, int32_t s, int32_t e, int32_t &cs, int32_t &ce) {
     const size_t apart = Step(s > ce);
     w[0] = cs;
     w[1] = ce;
     w += 2 * apart;
     cs = Pick(apart, s, cs);
     ce = Pick(apart, e, ce > e ? ce : e);
+}
+
+inline void UnionStep(int32_t *&w, const int32_t *&a, const int32_t *&b, int32_t &cs, int32_t &ce) {
+    const int32_t as = a[0], bs = b[0];
+    const size_t takeA = Step(as < bs);
+    const int32_t s = as < bs ? as : bs, e = Pick(takeA, a[1], b[1]);
+    a += 2 * takeA;
+    b += 2 - 2 * takeA;
+    UnionTake(w, s, e, cs, ce);
 }
 
 // The first run of the two rows (not both empty) becomes current.
@@ -181,15 +186,8 @@ inline int32_t *UnionMerge(int32_t *w, const int32_t *a, const int32_t *aEnd, co
         UnionStep(w, a, b, cs, ce);
     // One row is left; its runs do not overlap, but may touch.
     const int32_t *r = a < aEnd ? a : b, *const rEnd = a < aEnd ? aEnd : bEnd;
-    for (; r < rEnd; r += 2) {
-        const int32_t s = r[0], e = r[1];
-        const size_t apart = Step(s > ce);
-        w[0] = cs;
-        w[1] = ce;
-        w += 2 * apart;
-        cs = Pick(apart, s, cs);
-        ce = Pick(apart, e, ce > e ? ce : e);
-    }
+    for (; r < rEnd; r += 2)
+        UnionTake(w, r[0], r[1], cs, ce);
     w[0] = cs;
     w[1] = ce;
     return w + 2;
