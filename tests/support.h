@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <intrin.h>
+
 #include <functional>
 
 namespace zvtest {
@@ -21,6 +23,70 @@ public:
 
 private:
     int start_;
+};
+
+// Live GDI objects of this process, stock objects left out.  Under Wine
+// GetGuiResources is a stub; the process's GDI handle table (PEB + 0xF8 on
+// x86_64, 65536 entries of 24 bytes) tells instead: an entry is live while
+// its type byte (offset 14) is non-zero, and a stock object has bit 0x80 of
+// byte 12 set.  The first DC a process makes creates about ten objects
+// lazily and GetDC(0) keeps three: warm up (WarmUpGdi) before counting.
+inline int GdiObjectCount() {
+#ifdef _WIN64
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll && GetProcAddress(ntdll, "wine_get_version")) {
+        const BYTE *peb = reinterpret_cast<const BYTE *>(__readgsqword(0x60));
+        const BYTE *table = *reinterpret_cast<const BYTE *const *>(peb + 0xF8);
+        if (table) {
+            int live = 0;
+            for (int i = 0; i < 65536; ++i) {
+                const BYTE *entry = table + 24 * i;
+                live += entry[14] != 0 && (entry[12] & 0x80) == 0;
+            }
+            return live;
+        }
+    }
+#endif
+    return static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
+}
+
+inline void WarmUpGdi() {
+    DeleteDC(CreateCompatibleDC(nullptr));
+    ReleaseDC(nullptr, GetDC(nullptr));
+}
+
+// Windows that belong to the calling thread (top-level and children).
+inline int ThreadWindowCount() {
+    int count = 0;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            int &n = *reinterpret_cast<int *>(lParam);
+            ++n;
+            EnumChildWindows(
+                hWnd, [](HWND, LPARAM p) -> BOOL { return ++*reinterpret_cast<int *>(p), TRUE; }, lParam);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+// Fails the test when the scope ends with live kernel blocks, GDI objects
+// or windows of this thread other than at its start.
+class ResourceCheck {
+public:
+    ResourceCheck()
+        : blocks_((WarmUpGdi(), K_GetLiveBlockCount())), gdi_(GdiObjectCount()), windows_(ThreadWindowCount()) {}
+    ~ResourceCheck() {
+        EXPECT_EQ(K_GetLiveBlockCount(), blocks_) << "kernel blocks leaked or freed twice";
+        EXPECT_EQ(GdiObjectCount(), gdi_) << "GDI objects leaked or deleted twice";
+        EXPECT_EQ(ThreadWindowCount(), windows_) << "windows left behind";
+    }
+    ResourceCheck(const ResourceCheck &) = delete;
+    ResourceCheck &operator=(const ResourceCheck &) = delete;
+
+private:
+    int blocks_, gdi_, windows_;
 };
 
 // Runs op once with the n-th allocation failing, for n = 0, 1, 2, ...,

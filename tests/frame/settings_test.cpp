@@ -141,3 +141,18 @@ TEST(RegionTable, ListsTheSlotsStillEmpty) {
 }
 
 }  // namespace
+
+// The resource counters the other suites rely on see objects and windows
+// come and go.
+TEST(TestSupport, CountsGdiObjectsAndWindows) {
+    zvtest::WarmUpGdi();
+    const int gdi = zvtest::GdiObjectCount(), windows = zvtest::ThreadWindowCount();
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    HWND hWnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(zvtest::GdiObjectCount(), gdi + 1);
+    EXPECT_EQ(zvtest::ThreadWindowCount(), windows + 1);
+    DeleteObject(brush);
+    DestroyWindow(hWnd);
+    EXPECT_EQ(zvtest::GdiObjectCount(), gdi);
+    EXPECT_EQ(zvtest::ThreadWindowCount(), windows);
+}
