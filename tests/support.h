@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <intrin.h>
-
 #include <functional>
 
 namespace zvtest {
@@ -30,12 +28,13 @@ private:
 // x86_64, 65536 entries of 24 bytes) tells instead: an entry is live while
 // its type byte (offset 14) is non-zero, and a stock object has bit 0x80 of
 // byte 12 set.  The first DC a process makes creates about ten objects
-// lazily and GetDC(0) keeps three: warm up (WarmUpGdi) before counting.
+// lazily and GetDC(0) keeps three: warm up (WarmUp) before counting.
 inline int GdiObjectCount() {
 #ifdef _WIN64
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     if (ntdll && GetProcAddress(ntdll, "wine_get_version")) {
-        const BYTE *peb = reinterpret_cast<const BYTE *>(__readgsqword(0x60));
+        const BYTE *peb;
+        asm("movq %%gs:0x60, %0" : "=r"(peb));
         const BYTE *table = *reinterpret_cast<const BYTE *const *>(peb + 0xF8);
         if (table) {
             int live = 0;
@@ -50,24 +49,30 @@ inline int GdiObjectCount() {
     return static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
 }
 
-inline void WarmUpGdi() {
+inline void WarmUp() {
     DeleteDC(CreateCompatibleDC(nullptr));
     ReleaseDC(nullptr, GetDC(nullptr));
 }
 
-// Windows that belong to the calling thread (top-level and children).
+// Windows that belong to the calling thread (top-level and children),
+// leaving out the IME window the system gives each top-level window.
 inline int ThreadWindowCount() {
-    int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            int &n = *reinterpret_cast<int *>(lParam);
-            ++n;
-            EnumChildWindows(
-                hWnd, [](HWND, LPARAM p) -> BOOL { return ++*reinterpret_cast<int *>(p), TRUE; }, lParam);
+    struct Counter {
+        static BOOL CALLBACK Count(HWND hWnd, LPARAM lParam) {
+            char name[8] = {};
+            GetClassNameA(hWnd, name, sizeof name);
+            if (lstrcmpiA(name, "IME") != 0)
+                ++*reinterpret_cast<int *>(lParam);
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+        }
+        static BOOL CALLBACK CountTree(HWND hWnd, LPARAM lParam) {
+            Count(hWnd, lParam);
+            EnumChildWindows(hWnd, Count, lParam);
+            return TRUE;
+        }
+    };
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), Counter::CountTree, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
@@ -76,7 +81,7 @@ inline int ThreadWindowCount() {
 class ResourceCheck {
 public:
     ResourceCheck()
-        : blocks_((WarmUpGdi(), K_GetLiveBlockCount())), gdi_(GdiObjectCount()), windows_(ThreadWindowCount()) {}
+        : blocks_((WarmUp(), K_GetLiveBlockCount())), gdi_(GdiObjectCount()), windows_(ThreadWindowCount()) {}
     ~ResourceCheck() {
         EXPECT_EQ(K_GetLiveBlockCount(), blocks_) << "kernel blocks leaked or freed twice";
         EXPECT_EQ(GdiObjectCount(), gdi_) << "GDI objects leaked or deleted twice";

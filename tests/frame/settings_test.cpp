@@ -145,7 +145,7 @@ TEST(RegionTable, ListsTheSlotsStillEmpty) {
 // The resource counters the other suites rely on see objects and windows
 // come and go.
 TEST(TestSupport, CountsGdiObjectsAndWindows) {
-    zvtest::WarmUpGdi();
+    zvtest::WarmUp();
     const int gdi = zvtest::GdiObjectCount(), windows = zvtest::ThreadWindowCount();
     HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
     HWND hWnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
