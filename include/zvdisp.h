@@ -150,6 +150,21 @@ int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, 
                               const RECT *pDst, const RECT *pClipDst, DWORD dwRop, BYTE *pBuffer, int nRow,
                               int nCount);
 
+/* ---------------------------------------------------------------------
+ * Colour utilities.
+ * ------------------------------------------------------------------- */
+
+/* Hue in bits 0-7 (0..255 round the circle: 0 red, 85 green, 171 blue),
+ * saturation in bits 8-15, value in bits 16-23. */
+typedef DWORD HsvColor;
+
+/* Converts a colour to hue, saturation and value, 8 bits each; bits 24-31
+ * of the result are those of crColor.  Accepts every value. */
+HsvColor __stdcall Z_RGBtoHSV(COLORREF crColor);
+/* Converts hue, saturation and value (bits 24-31 ignored) to a colour whose
+ * bits 24-31 are zero.  Accepts every value. */
+COLORREF __stdcall Z_HSVtoRGB(HsvColor hsv);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
