@@ -6,10 +6,12 @@
 // of that axis: when shrinking these partition the source, when enlarging
 // each covers the one source pixel the DDA picks.  A destination pixel's
 // footprint is the product of its two axis intervals.  The black pixels
-// of a footprint are counted from run lists: with B(x) the black pixels
-// of a row left of column x, the footprint [lo, hi) holds B(hi) - B(lo),
-// and since both ends grow with the strip position, one walk over the
-// runs finds B at every end.  No row is ever expanded to bytes.
+// of a footprint are counted from run lists: every black run [a, b) of the
+// source lines of a strip row adds 1 at a and takes 1 at b of a table over
+// the source columns; two running sums over that table then give S(x),
+// the black pixels of those lines left of column x, and the footprint
+// [lo, hi) holds S(hi) - S(lo).  A run costs two additions whatever its
+// length and no row is ever expanded to bytes.
 #include "kernel/kmem.h"
 #include "paint/paint_kind.h"
 #include "paint/paint_palette.h"
@@ -31,20 +33,96 @@ void AxisInterval(int64_t a, int64_t i, int s, int d, int limit, int *lo, int *h
     *hi = int(std::min<int64_t>(std::max<int64_t>(a + f1, 0), limit));
 }
 
-// Adds sign x B(p) for every p of the ascending points to counts; runs
-// alternate from value 0, black is value 0 (1 with invert).
-void AddCumulative(const WORD *runs, int runCount, int invert, const int *points, int n, int base, int sign,
-                   int32_t *counts) {
-    int r = 0, pos = 0, black = 0;
-    for (int k = 0; k < n; ++k) {
-        const int p = points[k] - base;
-        while (r < runCount && pos + runs[r] <= p) {
-            if ((r & 1) == invert)
-                black += runs[r];
-            pos += runs[r++];
+// Adds the black runs of a run list (value 0 black, 1 with invert) to
+// the column table: +1 where a run starts, -1 where it ends.
+void AddBlackRuns(const WORD *runs, int runCount, int invert, int32_t *table) {
+    int pos = 0, i = 0;
+    if (invert) {
+        pos = runs[0];
+        i = 1;
+    }
+    for (; i < runCount; i += 2) {
+        ++table[pos];
+        pos += runs[i];
+        --table[pos];
+        if (i + 1 < runCount)
+            pos += runs[i + 1];
+    }
+}
+
+// Turns the column table of width columns into S(x), x = 0 .. width, in
+// place: two running sums.
+void SumBlackColumns(int32_t *table, int width) {
+    int32_t column = 0, left = 0;
+    for (int x = 0; x <= width; ++x) {
+        column += table[x];
+        table[x] = left;
+        left += column;
+    }
+}
+
+// floor(x / d) for x < 2^24 and 0 < d <= 65535 as a multiplication:
+// with m = floor(2^40 / d) + 1 the error x (m - 2^40 / d) / 2^40 stays
+// below 2^-16 < 1 / d, too little to reach the next integer.
+struct Divisor {
+    uint64_t m;
+    explicit Divisor(uint32_t d) : m((uint64_t(1) << 40) / d + 1) {}
+    uint32_t Of(uint32_t x) const { return uint32_t((x * m) >> 40); }
+};
+
+// How a strip row's pixels follow from the black counts of their
+// footprints (columns relative to the first source column read).
+struct FootprintRow {
+    FootprintOutput output;
+    const int *lo, *hi, *area;
+    const Divisor *areaDivisors;  // by strip position
+    int n, threshold;
+    BYTE blackBit;
+    int maxArea;
+};
+
+// Writes the strip row of footprints over `lines` source lines whose
+// black pixels left of each column are blackLeft.  With the footprints
+// small enough the divisions by an area of width x lines are two
+// multiplications: floor(x / (w l)) = floor(floor(x / l) / w).
+void WriteFootprintRow(const FootprintRow &f, const int32_t *blackLeft, int lines, BYTE *row, int rowBytes) {
+    const int n = f.n;
+    if (lines == 0) {  // footprints outside the image show white
+        std::memset(row, f.output == MONO ? (f.blackBit ? 0x00 : 0xFF) : 0xFF, rowBytes);
+        return;
+    }
+    if (f.output == MONO) {
+        std::memset(row, 0, rowBytes);
+        for (int k = 0; k < n; ++k) {
+            const int black = blackLeft[f.hi[k]] - blackLeft[f.lo[k]];
+            // A footprint outside the image (no area) shows white.
+            const bool isBlack = f.area[k] != 0 && black >= f.threshold;
+            const BYTE bit = isBlack ? f.blackBit : BYTE(1 - f.blackBit);
+            row[k >> 3] |= BYTE(bit << (7 - (k & 7)));
         }
-        const int partial = r < runCount && (r & 1) == invert ? p - pos : 0;
-        counts[k] += sign * (black + partial);
+        return;
+    }
+    const bool shrink = f.output == GRAY_SHRINK;
+    if (int64_t(f.maxArea) * lines <= 0xFFFF) {
+        const Divisor byLines{uint32_t(lines)};
+        for (int k = 0; k < n; ++k) {
+            const int a = f.area[k] * lines, black = blackLeft[f.hi[k]] - blackLeft[f.lo[k]];
+            const int counted = shrink ? black : a - black;  // white ones when enlarging
+            const int share = int(f.areaDivisors[k].Of(byLines.Of(uint32_t(255 * counted))));
+            row[k] = BYTE(a == 0 ? 255 : shrink ? (black < a ? 255 - share : 0) : share);
+        }
+        return;
+    }
+    for (int k = 0; k < n; ++k) {
+        const int a = f.area[k] * lines, black = blackLeft[f.hi[k]] - blackLeft[f.lo[k]];
+        if (a == 0) {
+            row[k] = 255;
+        } else if (shrink) {
+            row[k] = BYTE(black < a ? 255 - int(int64_t(255) * black / a) : 0);
+        } else {
+            const int white = a - black;
+            row[k] = BYTE(white == 0 ? 0 : white > 0x808080 ? MulDiv(white, 255, a) : 255 * white / a);
+        }
     }
 }
 
@@ -90,10 +168,9 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
     }
 
     KPtr<int> lo(KAlloc<int>(size_t(n))), hi(KAlloc<int>(size_t(n))), area(KAlloc<int>(size_t(n)));
-    KPtr<int32_t> counts(KAlloc<int32_t>(size_t(n)));
     TempPtr<BYTE> strip(AllocTemp(size_t(rowsPerStrip + 1) * stripRowBytes));
     TempPtr<BYTE> out;
-    if (!lo || !hi || !area || !counts || !strip)
+    if (!lo || !hi || !area || !strip)
         return RC_NO_MEMORY;
     if (degrees != 0) {
         out.reset(AllocTemp((columns ? size_t(DibRowBytes(rowsPerStrip, stripBits)) * n
@@ -118,8 +195,17 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
     const int firstColumn = lo.get()[0], endColumn = hi.get()[n - 1];
     const int runWidth = endColumn - firstColumn;
     KPtr<WORD> runs(KAlloc<WORD>(size_t(runWidth) + 2));
-    if (!runs)
+    KPtr<int32_t> blackLeft(KAllocZero<int32_t>(size_t(runWidth) + 1));
+    KPtr<Divisor> areaDivisors(KAlloc<Divisor>(size_t(n)));
+    if (!runs || !blackLeft || !areaDivisors)
         return RC_NO_MEMORY;
+    FootprintRow fr{output, lo.get(), hi.get(), area.get(), areaDivisors.get(), n, threshold, BYTE(invert ? 1 : 0), 0};
+    for (int k = 0; k < n; ++k) {
+        lo.get()[k] -= firstColumn;
+        hi.get()[k] -= firstColumn;
+        fr.maxArea = std::max(fr.maxArea, area.get()[k]);
+        areaDivisors.get()[k] = Divisor(uint32_t(std::max(area.get()[k], 1)));
+    }
 
     PaintBitmapInfo *info = &settings->PaintInfo;
     BITMAPINFOHEADER &h = info->bmiHeader;
@@ -145,8 +231,8 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
     }
 
     const StripLayout layout{degrees, n, rowsPerStrip, stripRowBytes, stripBits, paint};
-    const BYTE blackBit = invert ? 1 : 0;
-    int filled = 0;
+    int filled = 0, lastL0 = -1, lastL1 = -1;
+    const BYTE *lastRow = nullptr;
     for (int t = 0; t < m; ++t) {
         // Source lines (walked coordinate) of this strip row.
         int l0, l1;
@@ -154,36 +240,23 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
             AxisInterval(src.left, paint.left - dst.left + t, sw, dw, dispW, &l0, &l1);
         else
             AxisInterval(dispH - src.bottom, dst.bottom - paint.bottom + t, sh, dh, dispH, &l0, &l1);
-        std::memset(counts.get(), 0, sizeof(int32_t) * n);
-        for (int l = l0; l < l1; ++l) {
-            const int row = StoredRow(l, b->Height, degrees, flip);
-            const int runCount = K_GetRunLengths(b, row, firstColumn, runWidth, runs.get());
-            if (runCount < 0)
-                return RC_ROW_READ;
-            AddCumulative(runs.get(), runCount, invert, hi.get(), n, firstColumn, 1, counts.get());
-            AddCumulative(runs.get(), runCount, invert, lo.get(), n, firstColumn, -1, counts.get());
-        }
-        const int lines = l1 - l0;
         BYTE *row = StripRow(layout, strip.get(), filled);
-        if (output == MONO)
-            std::memset(row, 0, stripRowBytes);
-        for (int k = 0; k < n; ++k) {
-            const int a = area.get()[k] * lines, black = counts.get()[k];
-            if (a == 0) {  // a footprint outside the image shows white
-                if (output != MONO)
-                    row[k] = 255;
-                else
-                    row[k >> 3] |= BYTE((1 - blackBit) << (7 - (k & 7)));
-            } else if (output == GRAY_SHRINK) {
-                row[k] = BYTE(black < a ? 255 - int(int64_t(255) * black / a) : 0);
-            } else if (output == GRAY_SCALED) {
-                const int white = a - black;
-                row[k] = BYTE(white == 0 ? 0 : white > 0x808080 ? MulDiv(white, 255, a) : 255 * white / a);
-            } else {
-                const BYTE bit = black >= threshold ? blackBit : BYTE(1 - blackBit);
-                row[k >> 3] |= BYTE(bit << (7 - (k & 7)));
+        if (l0 == lastL0 && l1 == lastL1) {  // enlarging: the same lines again
+            std::memmove(row, lastRow, stripRowBytes);
+        } else {
+            for (int l = l0; l < l1; ++l) {
+                const int runCount = K_GetRunLengths(b, StoredRow(l, b->Height, degrees, flip), firstColumn,
+                                                     runWidth, runs.get());
+                if (runCount < 0)
+                    return RC_ROW_READ;
+                AddBlackRuns(runs.get(), runCount, invert, blackLeft.get());
             }
+            SumBlackColumns(blackLeft.get(), runWidth);
+            WriteFootprintRow(fr, blackLeft.get(), l1 - l0, row, stripRowBytes);
+            std::memset(blackLeft.get(), 0, sizeof(int32_t) * (size_t(runWidth) + 1));
+            lastL0 = l0, lastL1 = l1;
         }
+        lastRow = row;
         if (++filled < rowsPerStrip && t < m - 1)
             continue;
         const int count = filled;

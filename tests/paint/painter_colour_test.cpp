@@ -324,10 +324,21 @@ TEST(PaintGray, ScaleToGrayMatchesTheFootprintCounts) {
     LiveBlockCheck check;
     std::mt19937 rng(35);
     Dib dib(80, 64);
-    for (int round = 0; round < 240; ++round) {
+    for (int round = 0; round < 246; ++round) {
         BitmapHandle b{};
         const bool whiteFirst = round % 2;
-        const PaintCase pc = PageRound(rng, b, dib, round, 4);
+        PaintCase pc = PageRound(rng, b, dib, round, 4);
+        if (round >= 240) {
+            // Footprints of more than 65535 pixels (the painter divides
+            // instead of multiplying) and just below.
+            K_FreeBitmap(&b);
+            MakePage(b, rng, 250 + int(rng() % 600), 250 + int(rng() % 500), kOrientations[round % 8], whiteFirst);
+            const bool huge = round < 243;
+            const int dw = huge ? 1 + int(rng() % 3) : DisplayW(b) / 255;
+            const int dh = huge ? 1 + int(rng() % 3) : DisplayH(b) / 257;
+            pc = PaintCase{{0, 0, DisplayW(b), DisplayH(b)}, {-1, -1, 9999, 9999}, {3, 2, 3 + dw, 2 + dh},
+                           {0, 0, 80, 64}};
+        }
         dib.Fill(kBackground);
         ASSERT_EQ(Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
         const int sw = pc.src.right - pc.src.left, sh = pc.src.bottom - pc.src.top;
