@@ -94,7 +94,7 @@ extern "C" int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const R
     BitmapHandle *b = pBitmap;
     const bool exchanged = ExchangesAxes(b->Orientation);
     int deviceBits = 24, kind = 0;
-    ChoosePaintJob(hDC, b, &deviceBits, &kind);
+    ChoosePainterKind(hDC, b, &deviceBits, &kind);
     const int count = nCount < 0 ? -nCount : nCount;
     const RECT image{0, 0, DisplayWidth(b), DisplayHeight(b)};
     const RECT src = pSrc ? *pSrc : image;

@@ -57,7 +57,7 @@ int PaintGrayUnscaled(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RE
 int PaintDispatch(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,
                   const RECT *pClipDst, DWORD dwRop) {
     int deviceBits = 24, kind = 0;
-    ChoosePaintJob(hDC, pBitmap, &deviceBits, &kind);
+    ChoosePainterKind(hDC, pBitmap, &deviceBits, &kind);
     return PaintDispatchAs(hDC, pBitmap, pSrc, pClipSrc, pDst, pClipDst, dwRop, deviceBits, kind);
 }
 

@@ -229,7 +229,7 @@ int PaintMonoScaled(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT
         return RC_SUCCESS;
     if (0x7FFFFFFF / sw < dw || 0x7FFFFFFF / sh < dh) {
         int deviceBits = 24, kind = 0;
-        ChoosePaintJob(hDC, pBitmap, &deviceBits, &kind);
+        ChoosePainterKind(hDC, pBitmap, &deviceBits, &kind);
         return PaintStrips(hDC, pBitmap, nullptr, 0, 0, pSrc, pClipSrc, pDst, pClipDst, deviceBits, kind, dwRop);
     }
     return PaintFootprints(hDC, pBitmap, pSrc, pClipSrc, pDst, pClipDst, bInvert ? 1 : 0, dwRop, MONO);

@@ -14,26 +14,21 @@ int DeviceBitsFromCaps(int nTechnology, int nPlanes, int nBitsPixel) {
     return n < 4 ? 1 : n < 8 ? 4 : n < 16 ? 8 : 24;
 }
 
-int DeviceBitsOf(HDC hDC, int nTechnology) {
-    if (nTechnology == DT_METAFILE)
-        return DeviceBitsFromCaps(nTechnology, 0, 0);
-    return DeviceBitsFromCaps(nTechnology, GetDeviceCaps(hDC, PLANES), GetDeviceCaps(hDC, BITSPIXEL));
-}
-
-int DeviceBitsOf(HDC hDC) { return DeviceBitsOf(hDC, DeviceTechnology(hDC)); }
-
-bool PaintKindNeedsDevice(const BitmapHandle *pBitmap, UINT uDisplayMode) {
-    return (uDisplayMode & DISP_LIBRARY_DITHER) || (pBitmap->BitsPerPixel == 1 && (uDisplayMode & DISP_SCALE_TO_GRAY));
-}
-
-void ChoosePaintJob(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind) {
-    const UINT mode = GetPaintSettings()->DisplayMode;
-    if (PaintKindNeedsDevice(pBitmap, mode)) {
-        ChoosePainterKind(hDC, pBitmap, pDeviceBits, pKind);
-        return;
+int DeviceBitsOf(HDC hDC) {
+    const int technology = GetDeviceCaps(hDC, TECHNOLOGY);
+    if (technology == DT_METAFILE)
+        return DeviceBitsFromCaps(technology, 0, 0);
+    const int planes = GetDeviceCaps(hDC, PLANES);
+    const DWORD type = GetObjectType(hDC);
+    // An enhanced-metafile DC reports DT_RASDISPLAY too, but answers from
+    // its reference device's recorded capabilities (cheaply).
+    if (technology == DT_RASDISPLAY && planes == 1 && (type == OBJ_DC || type == OBJ_MEMDC)) {
+        if (!(GetDeviceCaps(hDC, RASTERCAPS) & RC_PALETTE))
+            return 24;
+        if (GetDeviceCaps(hDC, SIZEPALETTE) == 256)
+            return 8;
     }
-    *pDeviceBits = 0;
-    *pKind = ChoosePaintKind(pBitmap, 24, mode);
+    return DeviceBitsFromCaps(technology, planes, GetDeviceCaps(hDC, BITSPIXEL));
 }
 
 int DeviceTechnology(HDC hDC) { return GetDeviceCaps(hDC, TECHNOLOGY); }

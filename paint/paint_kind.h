@@ -21,9 +21,16 @@ enum PaintKind {
 // a metafile device (TECHNOLOGY DT_METAFILE), otherwise by PLANES x
 // BITSPIXEL: < 4 -> 1, < 8 -> 4, < 16 -> 8, else 24.
 int DeviceBitsFromCaps(int nTechnology, int nPlanes, int nBitsPixel);
-// The device class of hDC whose TECHNOLOGY is known: PLANES and BITSPIXEL
-// are read only when the technology does not decide.
-int DeviceBitsOf(HDC hDC, int nTechnology);
+// The device class of hDC.  The defined question is PLANES x BITSPIXEL,
+// but under Wine BITSPIXEL of a display DC asks the display settings
+// (wineserver round trips: 75 microseconds on a quiet machine, several
+// hundred under load).  Display DCs (window, screen and memory DCs of
+// DT_RASDISPLAY) are therefore asked whether they have a palette: a
+// one-plane palette device of 256 entries is 8 bits, one without a
+// palette is true colour; every other device is asked as defined.  The
+// answer is read afresh on every call, so it follows the selected bitmap
+// and the display mode; docs/DESIGN.md "Painter speed" says where the two
+// questions could differ.
 int DeviceBitsOf(HDC hDC);
 
 // The gray test for data deeper than 8 bits: Order 2 and either no
@@ -38,17 +45,6 @@ PaintKind ChoosePaintKind(BitmapHandle *pBitmap, int nDeviceBits, UINT uDisplayM
 // Writes *pDeviceBits and *pKind (when pKind is not null) for the calling
 // thread's display mode; writes nothing when pBitmap or pDeviceBits is null.
 void ChoosePainterKind(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind);
-
-// Whether ChoosePaintKind's answer for this bitmap and mode depends on the
-// device class at all: only the library's own dithering and scale to gray
-// of 1-bit data look at it.
-bool PaintKindNeedsDevice(const BitmapHandle *pBitmap, UINT uDisplayMode);
-
-// As ChoosePainterKind for the painters, but *pDeviceBits is 0 when the
-// kind does not depend on the device: PLANES and BITSPIXEL cost tens of
-// microseconds under Wine, so the strip engine reads them only if it
-// needs them after all (DeviceBitsOf).
-void ChoosePaintJob(HDC hDC, BitmapHandle *pBitmap, int *pDeviceBits, int *pKind);
 
 // hDC's TECHNOLOGY (cheap under Wine, unlike BITSPIXEL).
 int DeviceTechnology(HDC hDC);

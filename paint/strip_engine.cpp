@@ -299,12 +299,6 @@ int RunStrips(const StripJob &job) {
         return DirectPaint(job, settings, paint);
 
     // Strip format and row conversion.
-    int knownDeviceBits = job.deviceBits;
-    auto deviceBits = [&] {
-        if (!knownDeviceBits)
-            knownDeviceBits = DeviceBitsOf(job.hDC);
-        return knownDeviceBits;
-    };
     const bool gray = (bpp == 12 || bpp == 16) && IsGrayImage(b);
     int kind = job.kind;
     StripRowMode rowMode = STRIP_COPY;
@@ -318,7 +312,7 @@ int RunStrips(const StripJob &job) {
         if (kind == 1 && bpp == 24)
             kind = 0;  // the Order 5 swap below does the expander's work
         if (kind == 2) {
-            stripBits = std::min(deviceBits(), 8);
+            stripBits = std::min(job.deviceBits, 8);
             converter = SelectRowConverter(bpp, stripBits);
             if (!converter)
                 kind = GdiTakesDepth(bpp) ? 0 : 1;
@@ -333,7 +327,7 @@ int RunStrips(const StripJob &job) {
         }
     }
     const bool filter = !job.unscaled && (mode & (DISP_SCALE_FILTER | DISP_SCALE_FILTER_ALT));
-    if (filter && stripBits <= 8 && bpp <= 8 && deviceBits() > 8 &&
+    if (filter && stripBits <= 8 && bpp <= 8 && job.deviceBits > 8 &&
         !(K_IsGrayScale(b) == 1 && b->ColorCount == (1 << bpp)))
         stripBits = 24;
 

@@ -36,7 +36,7 @@ struct StripJob {
     const BYTE *rows;  // caller rows or null
     int firstRow, rowCount;
     RECT src, clipSrc, dst, clipDst;  // clipSrc inside src and the image
-    int deviceBits;  // 0: not read yet (the kind did not need it)
+    int deviceBits;  // DeviceBits: 1, 4, 8 or 24
     int kind;        // PaintKind 0, 1, 2, or 3/4 for STRIP_GRAY
     DWORD rop;
     bool unscaled;   // no direct paint, no interpolation; rotated strips in multiples of 8

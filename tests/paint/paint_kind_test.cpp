@@ -185,27 +185,91 @@ TEST(PaintKind, WholeTable) {
     EXPECT_GT(checked, 2000);
 }
 
-// A paint reads the device class only when the kind depends on it: where
-// PaintKindNeedsDevice says no, the reference table must give one answer
-// for every device class.
-TEST(PaintKind, DeviceIndependentKindsAreTheSameOnEveryDevice) {
-    const UINT bits[] = {DISP_LIBRARY_DITHER, DISP_DITHER_8BIT, DISP_SCALE_TO_GRAY, DISP_SCALE_BITONAL};
-    int independent = 0;
-    for (const Sample &s : Samples())
-        for (UINT combo = 0; combo < 16; ++combo) {
-            UINT mode = 0;
-            for (int i = 0; i < 4; ++i)
-                if (combo >> i & 1)
-                    mode |= bits[i];
+// The device class as defined: PLANES x BITSPIXEL (slow on display DCs
+// under Wine, which is why the painters ask otherwise).
+int DefinedDeviceBits(HDC dc) {
+    return zv::DeviceBitsFromCaps(GetDeviceCaps(dc, TECHNOLOGY), GetDeviceCaps(dc, PLANES),
+                                  GetDeviceCaps(dc, BITSPIXEL));
+}
+
+// The class and every sample's kind under the mode bits that look at the
+// device, against the defined question asked of the same DC.
+void ExpectDefinedClassAndKinds(HDC dc, const std::string &what) {
+    const int defined = DefinedDeviceBits(dc);
+    EXPECT_EQ(zv::DeviceBitsOf(dc), defined) << what;
+    const UINT saved = Z_SetDisplayMode(0xFFFFFFFF, 0);
+    for (UINT mode : {DISP_LIBRARY_DITHER, DISP_LIBRARY_DITHER | DISP_DITHER_8BIT, DISP_SCALE_TO_GRAY,
+                      DISP_SCALE_TO_GRAY | DISP_LIBRARY_DITHER | DISP_DITHER_8BIT})
+        for (const Sample &s : Samples()) {
             Made m(s);
-            if (zv::PaintKindNeedsDevice(&m.b, mode))
-                continue;
-            ++independent;
-            for (int dev : {1, 4, 8})
-                EXPECT_EQ(Expected(s, dev, mode), Expected(s, 24, mode))
-                    << s.name << " on " << dev << " bits, mode " << std::hex << mode;
+            Z_SetDisplayMode(0xFFFFFFFF, mode);
+            int bits = -1, kind = -1;
+            zv::ChoosePainterKind(dc, &m.b, &bits, &kind);
+            EXPECT_EQ(bits, defined) << what;
+            EXPECT_EQ(kind, zv::ChoosePaintKind(&m.b, defined, mode)) << what << ", " << s.name;
         }
-    EXPECT_GT(independent, 50);
+    Z_SetDisplayMode(0xFFFFFFFF, saved);
+}
+
+HBITMAP DibSection(HDC dc, int bits) {
+    struct {
+        BITMAPINFOHEADER h;
+        RGBQUAD c[256];
+    } bi{};
+    bi.h = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 8, 8, 1, WORD(bits), BI_RGB, 0, 0, 0, 0, 0};
+    for (int i = 0; i < 256; ++i)
+        bi.c[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+    void *p = nullptr;
+    return CreateDIBSection(dc, reinterpret_cast<BITMAPINFO *>(&bi), DIB_RGB_COLORS, &p, nullptr, 0);
+}
+
+// Display DCs are asked whether they have a palette instead of their bits
+// per pixel; on every kind of DC both questions must agree, read afresh on
+// every call: a memory DC reports the screen's class whatever bitmap it
+// holds, also when the bitmap changes depth between two paints.  (Printer
+// DCs: PrinterPaint.TheDeviceIsARasterPrinter.)
+TEST(PaintKind, DeviceClassOfEveryKindOfDC) {
+    HDC screen = GetDC(nullptr);
+    ExpectDefinedClassAndKinds(screen, "screen");
+    HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 40, 40, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    HDC windowDC = GetDC(window);
+    ExpectDefinedClassAndKinds(windowDC, "window");
+    ReleaseDC(window, windowDC);
+    DestroyWindow(window);
+
+    HDC memory = CreateCompatibleDC(screen);
+    ExpectDefinedClassAndKinds(memory, "memory DC with its own bitmap");
+    BitmapHandle picture{};
+    ASSERT_EQ(K_CreateBitmap(&picture, 8, 8, 24, ORDER_BGR, 0), RC_SUCCESS);
+    const RECT dst{0, 0, 8, 8};
+    HGDIOBJ original = nullptr;
+    for (int bits : {32, 1, 8, 16, 24, 4}) {
+        HBITMAP dib = DibSection(memory, bits);
+        ASSERT_NE(dib, nullptr);
+        HGDIOBJ old = SelectObject(memory, dib);
+        if (!original)
+            original = old;
+        else
+            DeleteObject(old);
+        EXPECT_EQ(Z_PaintDC(memory, &picture, nullptr, nullptr, &dst, nullptr, SRCCOPY), RC_SUCCESS);
+        ExpectDefinedClassAndKinds(memory, "memory DC with a " + std::to_string(bits) + "-bit DIB section");
+    }
+    HBITMAP ddb = CreateCompatibleBitmap(screen, 8, 8);
+    DeleteObject(SelectObject(memory, ddb));
+    ExpectDefinedClassAndKinds(memory, "memory DC with a device-dependent bitmap");
+    SelectObject(memory, original);
+    DeleteObject(ddb);
+    DeleteDC(memory);
+    K_FreeBitmap(&picture);
+    ReleaseDC(nullptr, screen);
+
+    HDC emf = CreateEnhMetaFileA(nullptr, nullptr, nullptr, nullptr);
+    ExpectDefinedClassAndKinds(emf, "enhanced metafile");
+    DeleteEnhMetaFile(CloseEnhMetaFile(emf));
+    HDC wmf = CreateMetaFileA(nullptr);
+    ExpectDefinedClassAndKinds(wmf, "metafile");
+    DeleteMetaFile(CloseMetaFile(wmf));
 }
 
 TEST(PaintKind, IsGrayImageRestoresTheWindowView) {

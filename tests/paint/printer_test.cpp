@@ -6,6 +6,7 @@
 #include "paint/reference.h"
 
 #include "frame/library.h"
+#include "paint/paint_kind.h"
 
 #include <winspool.h>
 
@@ -254,6 +255,9 @@ TEST_F(PrinterPaint, TheDeviceIsARasterPrinter) {
     ASSERT_NE(printer.dc, nullptr) << "CreateDCA error " << GetLastError();
     EXPECT_TRUE(printer.started);
     EXPECT_EQ(GetDeviceCaps(printer.dc, TECHNOLOGY), DT_RASPRINTER);
+    EXPECT_EQ(zv::DeviceBitsOf(printer.dc),
+              zv::DeviceBitsFromCaps(DT_RASPRINTER, GetDeviceCaps(printer.dc, PLANES),
+                                     GetDeviceCaps(printer.dc, BITSPIXEL)));
 }
 
 struct Case {

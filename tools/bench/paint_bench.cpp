@@ -5,8 +5,9 @@
 // issued in bands of at most 256 KB of source rows.  Also the kernel
 // memory high-water mark of one paint and its number of allocations.
 //
-//   zvpaintbench.exe [seconds per figure, default 0.5]
+//   zvpaintbench.exe [seconds per figure, default 0.5] [cases]
 //
+// `cases` keeps only the cases whose name contains it ("magnifier").
 // Cases that dither for an 8-bit device paint as for one (the library's
 // own reduction) whatever the screen, so that the figures exist at both
 // Xvfb depths.
@@ -138,6 +139,7 @@ void MakeBitmap(BitmapHandle *b, int w, int h, int bits, int order, std::mt19937
 
 int main(int argc, char **argv) {
     const double budget = argc > 1 ? std::atof(argv[1]) : 0.5;
+    const char *only = argc > 2 ? argv[2] : "";
     std::mt19937 rng(7);
     HDC screen = GetDC(nullptr);
     const int screenBits = GetDeviceCaps(screen, BITSPIXEL);
@@ -160,6 +162,8 @@ int main(int argc, char **argv) {
         const RECT *src;
     };
     auto run = [&](const Case &c) {
+        if (!std::strstr(c.name, only))
+            return;
         Target t(c.dw, c.dh);
         Z_SetDisplayMode(0xFFFFFFFFu, c.mode);
         const RECT dst{0, 0, c.dw, c.dh};
@@ -194,6 +198,8 @@ int main(int argc, char **argv) {
                         photo.Data + size_t(1000 + y) * photo.BytesPerLine + 3000, 192);
         const RawDib partRaw(&part, 24);
         run({"magnifier 64x64 to 256x256", &photo, &partRaw, 256, 256, 0, 0, &magnified});
+        // The default mode asks the device's class on every paint.
+        run({"magnifier, default mode", &photo, &partRaw, 256, 256, DISP_DEFAULT_MODE, 0, &magnified});
         K_FreeBitmap(&part);
     }
     K_FreeBitmap(&photo);
