@@ -167,6 +167,49 @@ int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, 
                               const RECT *pDst, const RECT *pClipDst, DWORD dwRop, BYTE *pBuffer, int nRow,
                               int nCount);
 
+/* ---------------------------------------------------------------------
+ * Colour utilities.
+ * ------------------------------------------------------------------- */
+
+/* Hue in bits 0-7 (0..255 round the circle: 0 red, 85 green, 171 blue),
+ * saturation in bits 8-15, value in bits 16-23. */
+typedef DWORD HsvColor;
+
+/* Converts a colour to hue, saturation and value, 8 bits each; bits 24-31
+ * of the result are those of crColor.  Accepts every value. */
+HsvColor __stdcall Z_RGBtoHSV(COLORREF crColor);
+/* Converts hue, saturation and value (bits 24-31 ignored) to a colour whose
+ * bits 24-31 are zero.  Accepts every value. */
+COLORREF __stdcall Z_HSVtoRGB(HsvColor hsv);
+
+/* Colour-space formats of Z_ConvertColorSpace, in two families that never
+ * mix: codes with bits 4-7 zero hold 8-bit components, the others 16-bit
+ * ones.  Pixel layouts in memory order.  YUV and YIQ components are signed
+ * 16-bit fixed point in both families, 16384 standing for full intensity. */
+#define CS_RGB     0x00  /* 3 bytes: blue, green, red */
+#define CS_YUV     0x01  /* 3 x int16: Y, B - Y, R - Y */
+#define CS_CMYK    0x02  /* 4 bytes: C, M, Y, K */
+#define CS_HSV     0x03  /* 3 bytes: hue, saturation, value (as Z_RGBtoHSV) */
+#define CS_HLS     0x04  /* 3 bytes: hue, lightness, saturation */
+#define CS_YIQ     0x05  /* 3 x int16: Y, I, Q */
+#define CS_CMY     0x06  /* 3 bytes: C, M, Y */
+#define CS_RGB16   0x10  /* 3 x uint16: blue, green, red */
+#define CS_YUV16   0x20  /* 3 x int16: Y, B - Y, R - Y */
+#define CS_YIQ16   0x30  /* 3 x int16: Y, I, Q */
+#define CS_HSV16   0x40  /* 3 x uint16: hue, saturation, value */
+#define CS_HLS16   0x50  /* 3 x uint16: hue, lightness, saturation */
+#define CS_CMY16   0x60  /* 3 x uint16: C, M, Y */
+#define CS_CMYK16  0x70  /* 4 x uint16: C, M, Y, K */
+
+/* Converts nCount pixels at pSrc in format nSrcFormat into pDst in format
+ * nDstFormat, through RGB of the family (a scratch run unless the source
+ * is RGB).  The two may be the same buffer unless the source is RGB and
+ * the destination is not (the destination must then not overlap it).
+ * A count below 1 converts nothing.  RC_INVALID_PARAMETER: a null
+ * pointer, a code not listed or codes of different families (nothing is
+ * written); RC_NO_MEMORY: no scratch run. */
+int __stdcall Z_ConvertColorSpace(const void *pSrc, void *pDst, int nCount, int nSrcFormat, int nDstFormat);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

@@ -1,16 +1,18 @@
-// Row converter and expander throughput, in destination Mpixel/s for
-// 4000-pixel rows on one thread, each printed beside a baseline measured
-// in the same process: a plain loop that reads the same 24-bit pixels and
-// writes 32-bit ones, the cheapest real conversion.  Buffers are made once
-// and reused, so no allocation falls inside a measured loop.
+// Row converter, expander and colour-space throughput, in destination
+// Mpixel/s for 4000-pixel rows on one thread, each printed beside a
+// baseline measured in the same process: a plain loop that reads the same
+// 24-bit pixels and writes 32-bit ones, the cheapest real conversion.
+// Buffers are made once and reused; only Z_ConvertColorSpace allocates in
+// a measured loop (its scratch run, once per call, as in an application).
 //
-//   bench.exe [seconds per figure, default 0.3]
+//   bench.exe [seconds per figure, default 0.3] [colour: colour spaces only]
 #include "paint/convert.h"
 #include "zvdisp.h"
 #include "zvkern.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -74,6 +76,43 @@ struct Source {
     const BYTE *Row(int y) const { return rows.data() + size_t(y % kRows) * stride; }
 };
 
+// Z_ConvertColorSpace from RGB of the family into every format and back,
+// whole calls of kWidth pixels (the scratch run and its copy included).
+// The formats' pixels come from converting random RGB, so that they hold
+// values the conversion back meets in practice.
+template <class Report>
+void ColourSpaces(double seconds, std::mt19937 &rng, const Report &report) {
+    struct Format {
+        const char *name;
+        int code;
+    } const formats[] = {
+        {"RGB", CS_RGB},     {"YUV", CS_YUV},     {"YIQ", CS_YIQ},     {"CMY", CS_CMY},     {"CMYK", CS_CMYK},
+        {"HSV", CS_HSV},     {"HLS", CS_HLS},     {"RGB16", CS_RGB16}, {"YUV16", CS_YUV16}, {"YIQ16", CS_YIQ16},
+        {"CMY16", CS_CMY16}, {"CMYK16", CS_CMYK16}, {"HSV16", CS_HSV16}, {"HLS16", CS_HLS16},
+    };
+    const size_t rowBytes = size_t(kWidth) * 8;  // the widest pixel, 4 x 16 bits
+    std::vector<BYTE> rgb(rowBytes * kRows), other(rowBytes * kRows), out(rowBytes);
+    for (BYTE &v : rgb)
+        v = BYTE(rng());
+    std::printf("\nZ_ConvertColorSpace, %d-pixel calls\n", kWidth);
+    for (const Format &f : formats) {
+        const int family = f.code & 0xF0 ? CS_RGB16 : CS_RGB;
+        for (int y = 0; y < kRows; ++y)
+            Z_ConvertColorSpace(&rgb[y * rowBytes], &other[y * rowBytes], kWidth, family, f.code);
+        char name[64];
+        std::snprintf(name, sizeof name, "%s -> %s", family ? "RGB16" : "RGB", f.name);
+        report(name, Measure(seconds, [&](int y) {
+                   Z_ConvertColorSpace(&rgb[y * rowBytes], out.data(), kWidth, family, f.code);
+               }));
+        if (f.code == family)
+            continue;
+        std::snprintf(name, sizeof name, "%s -> %s", f.name, family ? "RGB16" : "RGB");
+        report(name, Measure(seconds, [&](int y) {
+                   Z_ConvertColorSpace(&other[y * rowBytes], out.data(), kWidth, f.code, family);
+               }));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -101,6 +140,10 @@ int main(int argc, char **argv) {
         std::printf("%-36s %9.0f %9.0f %8.3f %9.0f\n", name, v.best, base.best, v.best / base.best, v.mean);
         std::fflush(stdout);
     };
+    if (argc > 2 && std::strcmp(argv[2], "colour") == 0) {
+        ColourSpaces(seconds, rng, report);
+        return 0;
+    }
     auto converter = [&](const char *name, int bits, int order, int target, bool ordered, UINT mode) {
         Source src(bits, rng);
         bitmap.BitsPerPixel = bits;
@@ -143,5 +186,6 @@ int main(int argc, char **argv) {
     expander("32 -> 24 expander", 32, ORDER_BGR, 24);
     expander("16 gray -> 8 expander", 16, ORDER_GRAY, 8);
     expander("12 gray -> 24 expander", 12, ORDER_GRAY, 24);
+    ColourSpaces(seconds, rng, report);
     return 0;
 }

@@ -1,0 +1,350 @@
+// Z_ConvertColorSpace: the worked values, every pair of formats of both
+// families against a slow per-pixel reference over random pixels, the
+// driver's checks and its one allocation.
+#include "support.h"
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+enum Space { kRgb, kYuv, kYiq, kHsv, kHls, kCmy, kCmyk };
+
+struct Format {
+    int code;
+    Space space;
+    int channels, bytes;  // bytes per component
+    bool isSigned;
+};
+
+const Format kFormats[] = {
+    {0, kRgb, 3, 1, false},      {1, kYuv, 3, 2, true},       {2, kCmyk, 4, 1, false},
+    {3, kHsv, 3, 1, false},      {4, kHls, 3, 1, false},      {5, kYiq, 3, 2, true},
+    {6, kCmy, 3, 1, false},      {0x10, kRgb, 3, 2, false},   {0x20, kYuv, 3, 2, true},
+    {0x30, kYiq, 3, 2, true},    {0x40, kHsv, 3, 2, false},   {0x50, kHls, 3, 2, false},
+    {0x60, kCmy, 3, 2, false},   {0x70, kCmyk, 4, 2, false},
+};
+
+// ---- The reference: one pixel at a time, as the rules read -------------
+
+struct Pixel {
+    long long c[4];
+};
+
+long long Full(bool wide) { return wide ? 65535 : 255; }
+long long To14(long long c, bool wide) { return c * 16384 / Full(wide); }
+long long From14(long long x, bool wide) { return x * Full(wide) / 16384; }
+
+Pixel RefHls8From(long long R, long long G, long long B) {
+    const long long mx = std::max({R, G, B}), mn = std::min({R, G, B}), L = (mx + mn) >> 1;
+    long long H = 0, S = 0;
+    if (mx != mn) {
+        S = mx + mn < 256 ? (mx - mn) * 255 / (mx + mn) : (mx - mn) * 255 / (510 - mx - mn);
+        if (S != 0) {
+            const long long d6 = 6 * (mx - mn);
+            if (mx == R)
+                H = (G - B) * 255 / d6;
+            else if (mx == G)
+                H = (B - R) * 255 / d6 + 85;
+            else
+                H = (R - G) * 255 / d6 + 170;
+            if (H < 0)
+                H += 255;
+        }
+    }
+    return {{H, L, S}};
+}
+
+long long RefHls8Hue(long long h, long long m1, long long m2) {
+    if (h >= 256)
+        h -= 255;
+    if (h < 0)
+        h += 255;
+    const long long d = m2 - m1;
+    if (h < 43)
+        return m1 + d * h * 6 / 255;
+    if (h < 128)
+        return m2;
+    if (h > 170)
+        return m1;
+    return m1 + d * 6 * (170 - h) / 255;
+}
+
+Pixel RefHsv16From(long long R, long long G, long long B) {
+    const long long mx = std::max({R, G, B}), mn = std::min({R, G, B});
+    if (mx == mn)
+        return {{0, 0, mx}};
+    double t;
+    if (mn == B)
+        t = (G - mn) * 7895040.0 / double(R + G - 2 * mn) + 46260;
+    else if (mn == R)
+        t = (B - mn) * 7895040.0 / double(G + B - 2 * mn) + 7941300;
+    else
+        t = (R - mn) * 7895040.0 / double(B + R - 2 * mn) + 15836340;
+    return {{(long long)(t * (1 / 360.0)) & 0xFFFF, (long long)((mx - mn) * 65535.0 / double(mx)), mx}};
+}
+
+Pixel RefHsv16To(long long hue, long long sat, long long v) {  // returns R, G, B
+    const long long h = (hue * 45) >> 5;
+    if (sat == 0)
+        return {{v, v, v}};
+    const long long p = (long long)((v * 65535.0 - double(sat * v)) * (1 / 65535.0)), d = v - p;
+    if (h < 15421)
+        return {{v, p + d * h / (30840 - h), p}};
+    if (h <= 30840)
+        return {{p + d * (30840 - h) / h, v, p}};
+    if (h <= 46260)
+        return {{p, v, p + d * (h - 30840) / (61680 - h)}};
+    if (h <= 61680)
+        return {{p, p + d * (61680 - h) / (h - 30840), v}};
+    if (h <= 77100)
+        return {{p + d * (h - 61680) / (92520 - h), p, v}};
+    return {{v, p, p + d * (92520 - h) / (h - 61680)}};
+}
+
+Pixel RefHls16From(long long R, long long G, long long B) {
+    const long long mx = std::max({R, G, B}), mn = std::min({R, G, B}), L = (mx + mn) >> 1;
+    long long H = 0, S = 0;
+    if (mx != mn) {
+        S = (long long)((mx - mn) * 65535.0 / double(mx + mn < 65536 ? mx + mn : 131070 - mx - mn));
+        if (S != 0) {
+            const double d6 = double(6 * (mx - mn));
+            if (mx == R)
+                H = (long long)((G - B) * 65535.0 / d6);
+            else if (mx == G)
+                H = (long long)((B - R) * 65535.0 / d6 + 21845.0);
+            else
+                H = (long long)((R - G) * 65535.0 / d6 + 43690.0);
+            if (H < 0)
+                H += 65535;
+        }
+    }
+    return {{H, L, S}};
+}
+
+long long RefHls16Hue(long long h, long long m1, long long m2) {
+    if (h < 0)
+        h += 65535;
+    if (h > 65535)
+        h -= 65535;
+    const double d = double(m2 - m1), k = 9.155413138017853e-5;
+    if (h <= 10922)
+        return std::min<long long>((long long)(d * h * k + m1), 65535);
+    if (h < 32768)
+        return m2;
+    if (h < 43691)
+        return std::min<long long>((long long)(d * (43690 - h) * k + m1), 65535);
+    return m1;
+}
+
+// R, G, B of the family into the space's components.
+Pixel RefFromRgb(Space s, bool wide, long long R, long long G, long long B) {
+    const long long F = Full(wide), r = To14(R, wide), g = To14(G, wide), b = To14(B, wide);
+    const long long Y = (587 * g + 299 * r + 114 * b) / 1000;
+    switch (s) {
+    case kRgb: return {{B, G, R}};
+    case kYuv: return {{Y, b - Y, r - Y}};
+    case kYiq: return {{Y, (596 * r - 321 * b - 275 * g) / 1000, (311 * b - 528 * g + 212 * r) / 1000}};
+    case kCmy: return {{F - R, F - G, F - B}};
+    case kCmyk: {
+        const long long k = std::min({F - R, F - G, F - B});
+        return {{F - R - k, F - G - k, F - B - k, k}};
+    }
+    case kHsv:
+        if (wide)
+            return RefHsv16From(R, G, B);
+        else {
+            const DWORD hsv = Z_RGBtoHSV(RGB(R, G, B));
+            return {{hsv & 0xFF, (hsv >> 8) & 0xFF, (hsv >> 16) & 0xFF}};
+        }
+    case kHls: return wide ? RefHls16From(R, G, B) : RefHls8From(R, G, B);
+    }
+    return {};
+}
+
+// The space's components into R, G, B (before they are kept to their
+// low 8 or 16 bits).
+Pixel RefToRgb(Space s, bool wide, const Pixel &p) {
+    const long long F = Full(wide), *c = p.c;
+    switch (s) {
+    case kRgb: return {{c[2], c[1], c[0]}};
+    case kYuv: {
+        const long long R = c[2] + c[0], B = c[1] + c[0], G = (1000 * c[0] - 299 * R - 114 * B) / 587;
+        return {{From14(R, wide), From14(G, wide), From14(B, wide)}};
+    }
+    case kYiq:
+        return {{From14((1003 * c[0] + 955 * c[1] + 618 * c[2]) / 1000, wide),
+                 From14((997 * c[0] - 271 * c[1] - 645 * c[2]) / 1000, wide),
+                 From14((1008 * c[0] - 1110 * c[1] + 1700 * c[2]) / 1000, wide)}};
+    case kCmy: return {{F - c[0], F - c[1], F - c[2]}};
+    case kCmyk:
+        return {{std::clamp(F - c[3] - c[0], 0LL, F), std::clamp(F - c[3] - c[1], 0LL, F),
+                 std::clamp(F - c[3] - c[2], 0LL, F)}};
+    case kHsv:
+        if (wide)
+            return RefHsv16To(c[0], c[1], c[2]);
+        else {
+            const COLORREF rgb = Z_HSVtoRGB(DWORD(c[0] | c[1] << 8 | c[2] << 16));
+            return {{GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)}};
+        }
+    case kHls: {
+        const long long H = c[0], L = c[1], S = c[2];
+        if (S == 0)
+            return {{L, L, L}};
+        if (wide) {
+            const long long m2 = L < 32768 ? (long long)(double((S + 65535) * L) * (1 / 65535.0))
+                                           : (long long)(double(S + L) - double(S * L) * (1 / 65535.0));
+            const long long m1 = 2 * L - m2;
+            return {{RefHls16Hue(H + 21845, m1, m2), RefHls16Hue(H, m1, m2), RefHls16Hue(H - 21845, m1, m2)}};
+        }
+        const long long m2 = L < 128 ? (S + 255) * L / 255 : L - L * S / 255 + S, m1 = 2 * L - m2;
+        return {{RefHls8Hue(H + 85, m1, m2), RefHls8Hue(H, m1, m2), RefHls8Hue(H - 85, m1, m2)}};
+    }
+    }
+    return {};
+}
+
+long long ReadComponent(const BYTE *p, const Format &f) {
+    if (f.bytes == 1)
+        return p[0];
+    const int v = p[0] | p[1] << 8;
+    return f.isSigned ? int16_t(v) : v;
+}
+
+void WriteComponent(BYTE *p, const Format &f, long long v) {
+    p[0] = BYTE(v);
+    if (f.bytes == 2)
+        p[1] = BYTE(v >> 8);
+}
+
+int PixelBytes(const Format &f) { return f.channels * f.bytes; }
+
+// The whole run through the reference.
+std::vector<BYTE> Reference(const std::vector<BYTE> &src, int count, const Format &from, const Format &to) {
+    const bool wide = from.code >= 0x10;
+    std::vector<BYTE> out(size_t(count) * PixelBytes(to));
+    for (int i = 0; i < count; ++i) {
+        Pixel in{};
+        for (int c = 0; c < from.channels; ++c)
+            in.c[c] = ReadComponent(&src[size_t(i) * PixelBytes(from) + c * from.bytes], from);
+        const Pixel rgb = RefToRgb(from.space, wide, in);  // R, G, B
+        long long bgr[3];
+        for (int c = 0; c < 3; ++c)  // the RGB run keeps the low bits
+            bgr[c] = wide ? rgb.c[2 - c] & 0xFFFF : rgb.c[2 - c] & 0xFF;
+        const Pixel o = RefFromRgb(to.space, wide, bgr[2], bgr[1], bgr[0]);
+        for (int c = 0; c < to.channels; ++c)
+            WriteComponent(&out[size_t(i) * PixelBytes(to) + c * to.bytes], to, o.c[c]);
+    }
+    return out;
+}
+
+// Random pixels with many ties (grays, zeros, full values) among them.
+std::vector<BYTE> RandomPixels(std::mt19937 &rng, int count, const Format &f) {
+    std::vector<BYTE> v(size_t(count) * PixelBytes(f));
+    const long long top = f.bytes == 1 ? 255 : 65535;
+    for (int i = 0; i < count; ++i) {
+        long long prev = 0;
+        for (int c = 0; c < f.channels; ++c) {
+            const unsigned pick = rng() % 8;
+            const long long x = pick == 0 ? 0 : pick == 1 ? top : pick == 2 ? prev : (long long)(rng() & top);
+            WriteComponent(&v[size_t(i) * PixelBytes(f) + c * f.bytes], f, x);
+            prev = x;
+        }
+    }
+    return v;
+}
+
+TEST(ColourSpace, EveryPairMatchesTheReference) {
+    std::mt19937 rng(71);
+    const int count = 3000;
+    for (const Format &from : kFormats)
+        for (const Format &to : kFormats) {
+            if ((from.code >= 0x10) != (to.code >= 0x10))
+                continue;
+            SCOPED_TRACE(testing::Message() << std::hex << "from 0x" << from.code << " to 0x" << to.code);
+            const std::vector<BYTE> src = RandomPixels(rng, count, from);
+            const std::vector<BYTE> want = Reference(src, count, from, to);
+            std::vector<BYTE> got(want.size() + 8, 0xA5);
+            ASSERT_EQ(Z_ConvertColorSpace(src.data(), got.data(), count, from.code, to.code), RC_SUCCESS);
+            for (size_t i = 0; i < want.size(); ++i)
+                ASSERT_EQ(got[i], want[i]) << "pixel " << i / PixelBytes(to) << ", byte " << i % PixelBytes(to);
+            for (size_t i = want.size(); i < got.size(); ++i)
+                ASSERT_EQ(got[i], 0xA5) << "written past the run";
+            if (from.space != kRgb) {  // through the scratch run, the buffer may be both
+                std::vector<BYTE> inPlace(src);
+                inPlace.resize(std::max(src.size(), want.size()));
+                ASSERT_EQ(Z_ConvertColorSpace(inPlace.data(), inPlace.data(), count, from.code, to.code), RC_SUCCESS);
+                ASSERT_EQ(0, std::memcmp(inPlace.data(), want.data(), want.size())) << "in place";
+            }
+        }
+}
+
+// Components as the run stores them.
+template <class Out, class In>
+std::vector<Out> Convert(const std::vector<In> &src, int pixels, int from, int to, int outChannels) {
+    std::vector<Out> out(size_t(pixels) * outChannels);
+    EXPECT_EQ(Z_ConvertColorSpace(src.data(), out.data(), pixels, from, to), RC_SUCCESS);
+    return out;
+}
+
+TEST(ColourSpace, WorkedValues) {
+    using V8 = std::vector<BYTE>;
+    using V16 = std::vector<int16_t>;
+    using W = std::vector<WORD>;
+    // White, red, blue; blue, green, red in memory.
+    const V16 yuv = Convert<int16_t>(V8{255, 255, 255, 0, 0, 255, 255, 0, 0}, 3, CS_RGB, CS_YUV, 3);
+    EXPECT_EQ(yuv, (V16{16384, 0, 0, 4898, -4898, 11486, 1867, 14517, -1867}));
+    EXPECT_EQ(Convert<BYTE>(yuv, 3, CS_YUV, CS_RGB, 3), (V8{255, 255, 255, 0, 0, 255, 255, 0, 0}));
+    EXPECT_EQ(Convert<BYTE>(Convert<int16_t>(V8{10, 20, 30}, 1, CS_RGB, CS_YUV, 3), 1, CS_YUV, CS_RGB, 3),
+              (V8{9, 19, 29}));
+    EXPECT_EQ(Convert<WORD>(Convert<int16_t>(W{0, 0, 65535}, 1, CS_RGB16, CS_YUV16, 3), 1, CS_YUV16, CS_RGB16, 3),
+              (W{0, 65533, 65535}))
+        << "a small negative green wraps: nothing is clamped";
+    EXPECT_EQ(Convert<WORD>(W{0, 0, 65535, 0, 65535, 0, 65535, 0, 0}, 3, CS_RGB16, CS_HSV16, 3),
+              (W{128, 65535, 65535, 22059, 65535, 65535, 43989, 65535, 65535}));
+    EXPECT_EQ(Convert<WORD>(W{128, 65535, 65535}, 1, CS_HSV16, CS_RGB16, 3), (W{0, 384, 65535}));
+    EXPECT_EQ(Convert<BYTE>(V8{128, 128, 128}, 1, CS_RGB, CS_CMYK, 4), (V8{0, 0, 0, 127}));
+}
+
+TEST(ColourSpace, DriverChecks) {
+    zvtest::LiveBlockCheck blocks;
+    BYTE src[24] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, dst[24];
+    std::memset(dst, 0x5A, sizeof dst);
+    const struct {
+        const void *src;
+        void *dst;
+        int from, to;
+    } refused[] = {
+        {src, dst, CS_RGB, CS_YUV16}, {src, dst, CS_YIQ16, CS_HLS},  // families mixed
+        {src, dst, 7, CS_RGB},        {src, dst, CS_RGB, 7},         // not in the table
+        {src, dst, 0x11, CS_RGB16},   {src, dst, CS_RGB16, 0x80},    {src, dst, -1, CS_RGB},
+        {src, dst, CS_RGB, 0x100},    {nullptr, dst, CS_RGB, CS_RGB}, {src, nullptr, CS_HSV, CS_RGB},
+    };
+    for (const auto &r : refused) {
+        SCOPED_TRACE(testing::Message() << std::hex << r.from << " to " << r.to);
+        EXPECT_EQ(Z_ConvertColorSpace(r.src, r.dst, 4, r.from, r.to), RC_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(Z_ConvertColorSpace(src, dst, 0, CS_HSV, CS_YUV), RC_SUCCESS);
+    EXPECT_EQ(Z_ConvertColorSpace(src, dst, -5, CS_HSV16, CS_YUV16), RC_SUCCESS);
+    for (BYTE b : dst)
+        EXPECT_EQ(b, 0x5A) << "nothing written";
+
+    // RGB to RGB is a copy and needs no scratch run; anything else makes one.
+    K_SetAllocationFailure(0, 1);
+    EXPECT_EQ(Z_ConvertColorSpace(src, dst, 4, CS_RGB16, CS_RGB16), RC_SUCCESS);
+    EXPECT_EQ(Z_ConvertColorSpace(src, dst + 12, 4, CS_RGB, CS_CMYK), RC_SUCCESS) << "from RGB: no scratch";
+    K_SetAllocationFailure(-1, 0);
+    EXPECT_EQ(0, std::memcmp(src, dst, 12));
+    std::vector<BYTE> before(dst, dst + sizeof dst);
+    zvtest::SweepAllocationFailures(
+        [&] { return Z_ConvertColorSpace(src, dst, 3, CS_HLS, CS_YIQ); },
+        [&](int rc) {
+            EXPECT_EQ(rc, RC_NO_MEMORY);
+            EXPECT_EQ(0, std::memcmp(dst, before.data(), sizeof dst));
+        },
+        [&](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
+}
+
+}  // namespace
