@@ -5,6 +5,9 @@
 // destination.  The rules of each space are in spaces.h; here each space
 // gets one run loop per direction, looked up by format code.
 #include "color/spaces.h"
+#ifdef __SSE2__
+#include "color/yuv_sse2.h"
+#endif
 
 #include "zvkern.h"
 
@@ -18,12 +21,31 @@ namespace {
 
 using RunFn = void (*)(const void *src, void *dst, int count);
 
+// How many pixels of a run a vector loop converts before the scalar rule
+// takes over: none, except where one exists.
+template <class Space>
+int FastToRgb(const typename Space::Stored *, typename Space::Family::Comp *, int) {
+    return 0;
+}
+#ifdef __SSE2__
+template <>
+int FastToRgb<cs::Yuv<cs::Family8>>(const int16_t *s, uint8_t *d, int count) {
+    return cs::YuvToRgb8Fast(s, d, count);
+}
+template <>
+int FastToRgb<cs::Yiq<cs::Family8>>(const int16_t *s, uint8_t *d, int count) {
+    return cs::YiqToRgb8Fast(s, d, count);
+}
+#endif
+
 template <class Space>
 void RunToRgb(const void *src, void *rgb, int count) {
     using Comp = typename Space::Family::Comp;
     const auto *__restrict s = static_cast<const typename Space::Stored *>(src);
     auto *__restrict d = static_cast<Comp *>(rgb);
-    for (int i = 0; i < count; ++i, s += Space::kChannels, d += 3) {
+    const int fast = FastToRgb<Space>(s, d, count);
+    s += fast * Space::kChannels, d += fast * 3;
+    for (int i = fast; i < count; ++i, s += Space::kChannels, d += 3) {
         int b, g, r;
         Space::ToRgb(s, b, g, r);
         d[0] = static_cast<Comp>(b), d[1] = static_cast<Comp>(g), d[2] = static_cast<Comp>(r);

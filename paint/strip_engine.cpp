@@ -6,6 +6,7 @@
 #include "paint/fixed_palettes.h"
 #include "paint/paint_kind.h"
 #include "paint/paint_palette.h"
+#include "paint/wide_rows.h"
 #include "paint/window_level.h"
 
 #include <cstring>
@@ -161,11 +162,21 @@ void GrayRamp(const BitmapHandle *b, RGBQUAD *table) {
     }
 }
 
+// A 24-bit row made into wide pixels while it is stretched: each piece of
+// the source is colour-swapped (Order 5) and put through the paint table
+// first, which shows the same pixels as doing so after the stretch.
+struct WidePieces {
+    bool swap;
+    const BYTE *lut;  // null: none
+};
+
 // Stored row `row` resampled into n pixels at target: read piece by piece
 // through the kernel (or from the caller's rows) and stretched by the
-// fill walk.  Pieces end on a multiple of 8 target pixels so that every
+// fill walk, by the kernel's row stretch or, given wide, into 32-bit
+// pixels.  Pieces end on a multiple of 8 target pixels so that every
 // depth continues on a byte.
-bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, int cap, BYTE *target, int n) {
+bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, int cap, BYTE *target, int n,
+                   const WidePieces *wide) {
     const BitmapHandle *b = job.bitmap;
     const int bits = b->BitsPerPixel;
     Walk w = walks.fill;
@@ -201,7 +212,19 @@ bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, 
         } else if (K_GetBitmapRow(b, buf, row, offset, bytes) < 0) {
             return false;
         }
-        K_StretchRow(bits, buf, w.pos - aligned, w.q, w.r, w.d, w.err, target + RowBytesOf(k, bits), int(count));
+        if (wide) {
+            const int pixels = lastColumn + 1 - w.pos;  // 24 bits: the piece starts at w.pos
+            if (wide->swap)
+                K_ConvertColorOrder(buf, pixels, 24, ORDER_BGR_CONVERT, ORDER_BGR);
+            if (wide->lut)
+                for (int i = 0; i < pixels * 3; ++i)
+                    buf[i] = wide->lut[buf[i]];
+            Walk piece = w;
+            piece.pos = 0;
+            StretchWiden24(buf, piece, reinterpret_cast<uint32_t *>(target) + k, int(count));
+        } else {
+            K_StretchRow(bits, buf, w.pos - aligned, w.q, w.r, w.d, w.err, target + RowBytesOf(k, bits), int(count));
+        }
         const int64_t next = w.err + count * s;
         w.pos += int(next / w.d);
         w.err = int(next % w.d);
@@ -211,6 +234,21 @@ bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, 
 }
 
 bool IsUnitWalk(const Walk &w) { return (w.q == 0 && w.r == w.d) || (w.q == 1 && w.r == 0); }
+
+// An expander's row at bits made into wide pixels: 24-bit rows through the
+// paint table (when given) byte by byte, indices through their table.
+void WidenExpanded(BYTE *row, int bits, const BYTE *lut, const uint32_t *table, BYTE *dst, int n) {
+    if (bits != 24) {
+        WidenIndices(bits, row, table, reinterpret_cast<uint32_t *>(dst), n);
+        return;
+    }
+    if (lut)
+        for (int i = 0; i < n * 3; ++i)
+            row[i] = lut[row[i]];
+    Walk unit;
+    unit.q = 1;
+    StretchWiden24(row, unit, reinterpret_cast<uint32_t *>(dst), n);
+}
 
 // A 1:1 paint of whole-byte pixels that the strip would only copy can
 // hand GDI bands of the bitmap's own rows instead: the same bytes, one
@@ -368,21 +406,6 @@ int RunStrips(const StripJob &job) {
     // pixels unclipped) cannot be painted.
     if (int64_t(n) * std::max(stripBits, bpp) > int64_t(0x7FFFFFFF) - 64)
         return RC_NO_MEMORY;
-    const int stripRowBytes = DibRowBytes(n, stripBits);
-    // The strip and what goes with it share one strip's budget: a diffused
-    // paint's error row is taken off it, and a turned paint, which needs a
-    // second buffer of the strip's size, gives each half.
-    const bool diffused = rowMode == STRIP_CONVERT && !filter && !(mode & DISP_ORDERED_DITHER);
-    int64_t budget = kStripBytes;
-    if (diffused)
-        budget -= int64_t(n) * int64_t(sizeof(ErrorEntry));
-    if (degrees != 0)
-        budget /= 2;
-    int rowsPerStrip = int(std::min<int64_t>(m, std::max<int64_t>(1, budget / stripRowBytes)));
-    if (rowMode == STRIP_GRAY && columns)  // the turned gray strip's rows stay within the budget too
-        rowsPerStrip = std::min(rowsPerStrip, std::max(1, kStripBytes / n - 3));
-    else if (job.unscaled && columns && rowsPerStrip > 8 && rowsPerStrip < m)
-        rowsPerStrip &= ~7;
 
     // Interpolated rows come from the resized source window (SrcRect
     // within the image): a stored image the size of the window mapped to
@@ -404,26 +427,61 @@ int RunStrips(const StripJob &job) {
     const int readCap = int(std::min<int64_t>(RowBytesOf(walks.last + 1 - aligned, bpp),
                                               std::max<int64_t>(kReadPiece, RowBytesOf(eightSteps, bpp)))) + 8;
 
-    // Buffers: every one now, none per row.
-    TempPtr<BYTE> readBuf, stretched, strip, out, scratch;
-    KPtr<ErrorEntry> errors;
     const Walk &f = walks.fill;
-    const bool readsInPlace = IsUnitWalk(f) && AlignColumn(f.pos, bpp) == f.pos;
-    const bool fromBitmap = !filter && readsInPlace && IsBandOfBitmap(job, rowMode, degrees, flip, walks, n, m);
+    const bool unitRead = IsUnitWalk(f) && AlignColumn(f.pos, bpp) == f.pos;
+    const bool fromBitmap = !filter && unitRead && IsBandOfBitmap(job, rowMode, degrees, flip, walks, n, m);
+
+    // The strip and what goes with it share one strip's budget: a diffused
+    // paint's error row is taken off it, and a turned paint, which needs a
+    // second buffer of the strip's size, gives each half.
+    const bool diffused = rowMode == STRIP_CONVERT && !filter && !(mode & DISP_ORDERED_DITHER);
+    int64_t budget = kStripBytes;
+    if (diffused)
+        budget -= int64_t(n) * int64_t(sizeof(ErrorEntry));
+    if (degrees != 0)
+        budget /= 2;
+    // Wide strips (wide_rows.h) of copied or expanded rows whose colours
+    // GDI would map through a full RGB table or from 24 bits; the narrow
+    // rows they are made from come off their budget, and at least four
+    // rows must fit.  A 24-bit copy is stretched straight into them.
+    const bool wide24 = rowMode == STRIP_COPY && stripBits == 24;
+    const bool fullTable = (stripBits == 1 || stripBits == 4 || stripBits == 8) && colorCount == 1 << stripBits &&
+                           !(mode & DISP_PALETTE_INDICES);
+    const int64_t narrowBytes = wide24 ? 0
+                                       : int64_t(DibRowBytes(n, bpp)) + (rowMode == STRIP_EXPAND ? DibRowBytes(n, stripBits) : 0);
+    const bool wide = !filter && !fromBitmap && (rowMode == STRIP_COPY || rowMode == STRIP_EXPAND) && (stripBits == 24 || fullTable) &&
+                      (budget - narrowBytes) / (int64_t(n) * 4) >= std::min(m, 4) && TakesWidePixels(job.hDC, job.deviceBits);
+    const int stripRowBytes = wide ? n * 4 : DibRowBytes(n, stripBits);
+    int rowsPerStrip = int(std::min<int64_t>(m, std::max<int64_t>(1, (wide ? budget - narrowBytes : budget) / stripRowBytes)));
+    if (rowMode == STRIP_GRAY && columns)  // the turned gray strip's rows stay within the budget too
+        rowsPerStrip = std::min(rowsPerStrip, std::max(1, kStripBytes / n - 3));
+    else if (job.unscaled && columns && rowsPerStrip > 8 && rowsPerStrip < m)
+        rowsPerStrip &= ~7;
+
+    // Buffers: every one now, none per row.
+    TempPtr<BYTE> readBuf, stretched, narrow, strip, out, scratch;
+    KPtr<ErrorEntry> errors;
+    const bool readsInPlace = unitRead && !(wide && wide24);
     if (!filter && !fromBitmap) {
         if (!readsInPlace) {
             readBuf.reset(static_cast<BYTE *>(K_AllocTemp((size_t(readCap) + 3) & ~size_t(3))));
             if (!readBuf)
                 return RC_NO_MEMORY;
         }
-        if (rowMode != STRIP_COPY) {
+        if (rowMode != STRIP_COPY || (wide && !wide24)) {
             stretched.reset(static_cast<BYTE *>(K_AllocTemp(size_t(DibRowBytes(n, bpp)) + 8)));
             if (!stretched)
                 return RC_NO_MEMORY;
         }
+        if (wide && rowMode == STRIP_EXPAND) {
+            narrow.reset(static_cast<BYTE *>(K_AllocTemp(size_t(DibRowBytes(n, stripBits)) + 8)));
+            if (!narrow)
+                return RC_NO_MEMORY;
+        }
     }
     if (!fromBitmap) {
-        strip.reset(static_cast<BYTE *>(K_AllocTemp(size_t(rowsPerStrip + 1) * stripRowBytes)));
+        // Wide rows are written by this engine alone, which needs no spare row.
+        strip.reset(static_cast<BYTE *>(K_AllocTemp(size_t(rowsPerStrip + (wide ? 0 : 1)) * stripRowBytes + 8)));
         if (!strip)
             return RC_NO_MEMORY;
     }
@@ -432,8 +490,9 @@ int RunStrips(const StripJob &job) {
         if (!errors)
             return RC_NO_MEMORY;
     }
+    const int layoutBits = wide ? 32 : stripBits;
     if (degrees != 0) {
-        const size_t bytes = columns ? size_t(DibRowBytes(rowsPerStrip, stripBits)) * n
+        const size_t bytes = columns ? size_t(DibRowBytes(rowsPerStrip, layoutBits)) * n
                                      : size_t(rowsPerStrip) * stripRowBytes;
         out.reset(static_cast<BYTE *>(K_AllocTemp(bytes + 1)));
         if (!out)
@@ -481,10 +540,10 @@ int RunStrips(const StripJob &job) {
     h.biSize = sizeof(BITMAPINFOHEADER);
     h.biPlanes = 1;
     h.biCompression = BI_RGB;
-    h.biBitCount = WORD(stripBits);
+    h.biBitCount = WORD(layoutBits);
     h.biClrUsed = 0;
     UINT usage = DIB_RGB_COLORS;
-    if (stripBits <= 8) {
+    if (layoutBits <= 8) {
         if (mode & DISP_PALETTE_INDICES) {
             WriteIdentityIndexTable(*info);
             h.biClrUsed = 1u << stripBits;
@@ -496,7 +555,11 @@ int RunStrips(const StripJob &job) {
     }
     const bool lut24 = stripBits == 24 && (b->Flags & BITMAP_PAINT_LUT) && b->PaintLUT;
 
-    const StripLayout layout{degrees, n, rowsPerStrip, stripRowBytes, stripBits, paint};
+    const StripLayout layout{degrees, n, rowsPerStrip, stripRowBytes, layoutBits, paint};
+    uint32_t wideTable[256];
+    if (wide && !wide24)
+        WideColorTable(colors, colorCount, wideTable);
+    const WidePieces widePieces{b->Order == ORDER_BGR_CONVERT, lut24 ? b->PaintLUT : nullptr};
     if (fromBitmap)
         return SendBands(job, layout, walks, flip, m, info, usage);
 
@@ -527,18 +590,29 @@ int RunStrips(const StripJob &job) {
             std::memmove(dstRow, lastOut, stripRowBytes);
         } else {
             if (stored != lastRow) {
-                BYTE *target = rowMode == STRIP_COPY ? dstRow : stretched.get();
-                if (!ReadStretched(job, stored, walks, readBuf.get(), readCap, target, n)) {
+                BYTE *target = rowMode == STRIP_COPY && (!wide || wide24) ? dstRow : stretched.get();
+                if (!ReadStretched(job, stored, walks, readBuf.get(), readCap, target, n,
+                                   wide && wide24 ? &widePieces : nullptr)) {
                     rc = RC_ROW_READ;
                     break;
                 }
-                if (b->Order == ORDER_BGR_CONVERT)
+                if (b->Order == ORDER_BGR_CONVERT && !(wide && wide24))
                     K_ConvertColorOrder(target, n, bpp, ORDER_BGR_CONVERT, ORDER_BGR);
                 lastRow = stored;
             }
             switch (rowMode) {
-            case STRIP_COPY: break;
-            case STRIP_EXPAND: expander(dstRow, stretched.get(), b, 0, n); break;
+            case STRIP_COPY:
+                if (wide && !wide24)
+                    WidenIndices(bpp, stretched.get(), wideTable, reinterpret_cast<uint32_t *>(dstRow), n);
+                break;
+            case STRIP_EXPAND:
+                if (wide) {
+                    expander(narrow.get(), stretched.get(), b, 0, n);
+                    WidenExpanded(narrow.get(), stripBits, lut24 ? b->PaintLUT : nullptr, wideTable, dstRow, n);
+                } else {
+                    expander(dstRow, stretched.get(), b, 0, n);
+                }
+                break;
             case STRIP_GRAY: ExpandBitsToBytes(dstRow, stretched.get(), 0, n, invert); break;
             case STRIP_CONVERT: {
                 int x, y;
@@ -552,7 +626,7 @@ int RunStrips(const StripJob &job) {
             }
             // 24-bit strips pass through the paint table byte by byte; a
             // repeated row is copied after it.
-            if (lut24)
+            if (lut24 && !wide)
                 for (int i = 0, e = n * 3; i < e; ++i)
                     dstRow[i] = b->PaintLUT[dstRow[i]];
             lastOut = dstRow;

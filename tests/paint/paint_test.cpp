@@ -105,6 +105,60 @@ TEST(PaintDC, MatchesTheReferenceForEveryDepthOrientationScaleAndClip) {
     }
 }
 
+// Wide strips go to surfaces that take 32-bit pixels as they are (the
+// 32-bit DIB section above, a device-dependent bitmap and a window of a
+// true-colour screen), narrow ones to the others (a 24-bit DIB section;
+// every surface at depth 8): each shows the reference's pixels.  The DDB
+// and the window are read back through the 32-bit DIB section, exactly
+// only at depth 24.
+TEST(PaintDC, EverySurfaceShowsTheReferencePixels) {
+    ModeScope mode(0);
+    std::mt19937 rng(20261206);
+    Dib dib(96, 80);
+    Dib24 narrow(96, 80);
+    const bool exactReadBack = ScreenDepth() >= 24;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP ddb = CreateCompatibleBitmap(screen, dib.w, dib.h);
+    HGDIOBJ old = SelectObject(memory, ddb);
+    ReleaseDC(nullptr, screen);
+    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, dib.w, dib.h, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    HDC windowDC = GetDC(window);
+    HBRUSH background = CreateSolidBrush(RGB(0x12, 0x34, 0x56));
+    const RECT all{0, 0, dib.w, dib.h};
+    for (int round = 0; round < 160; ++round) {
+        BitmapHandle b{};
+        RoundBitmap(b, rng, round);
+        if (b.BitsPerPixel == 24 && rng() % 2) {
+            for (int i = 0; i < 256; ++i)
+                b.PaintLUT[i] = BYTE(i * 7 / 3);
+            b.Flags |= BITMAP_PAINT_LUT;
+        }
+        const PaintCase pc = RandomCase(rng, b, dib.w, dib.h);
+        const auto want = Expected(dib, b, pc);
+        narrow.Fill(kBackground);
+        ASSERT_EQ(Z_PaintDC(narrow.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
+        EXPECT_EQ(narrow.Pixels(), want) << "24-bit DIB section: " << Describe(b, pc);
+        for (HDC dc : {memory, windowDC}) {
+            FillRect(dc, &all, background);
+            ASSERT_EQ(Z_PaintDC(dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
+            BitBlt(dib.dc, 0, 0, dib.w, dib.h, dc, 0, 0, SRCCOPY);
+            if (exactReadBack) {
+                EXPECT_EQ(dib.Pixels(), want) << (dc == memory ? "DDB: " : "window: ") << Describe(b, pc);
+            }
+        }
+        K_FreeBitmap(&b);
+    }
+    DeleteObject(background);
+    ReleaseDC(window, windowDC);
+    DestroyWindow(window);
+    SelectObject(memory, old);
+    DeleteObject(ddb);
+    DeleteDC(memory);
+}
+
 TEST(PaintDC, NullRectanglesPaintTheWholeImageUnscaled) {
     ModeScope mode(0);
     std::mt19937 rng(3);
@@ -181,25 +235,34 @@ TEST(PaintDC, EnlargingFourTimesReadsEachSourceRowOnce) {
     }
 }
 
+// A 10000-pixel-wide 24-bit destination: strips of 262144 / 30000 = 8
+// rows where the surface does not take 32-bit pixels as they are (a 24-bit
+// DIB section; at depth 8 every surface), wide ones of 262144 / 40000 = 6
+// rows where it does; either way the peak stays under 300 KB.
 TEST(PaintDC, WidePaintsUseEightRowStripsAndLittleMemory) {
     ModeScope mode(0);
     std::mt19937 rng(6);
     Dib dib(10000, 16);
+    Dib24 narrow(10000, 16);
+    const bool wideSurface = ScreenDepth() >= 16;
     for (int srcW : {5000, 10000, 20000}) {
         BitmapHandle b{};
         MakeRandomBitmap(b, rng, srcW, 8, 24, ORDER_BGR, 0);
         const RECT dst{0, 0, 10000, 16};
-        K_ResetPeakBytes();
-        const size_t live = K_GetLiveBytes();
-        ASSERT_EQ(Z_PaintDC(dib.dc, &b, nullptr, nullptr, &dst, nullptr, SRCCOPY), RC_SUCCESS);
-        EXPECT_LT(K_GetPeakBytes() - live, size_t(300 * 1024)) << "source width " << srcW;
-        EXPECT_EQ(zv::GetPaintSettings()->PaintInfo.bmiHeader.biHeight, 8) << "262144 / 30000 rows a strip";
+        for (HDC dc : {narrow.dc, dib.dc}) {
+            K_ResetPeakBytes();
+            const size_t live = K_GetLiveBytes();
+            ASSERT_EQ(Z_PaintDC(dc, &b, nullptr, nullptr, &dst, nullptr, SRCCOPY), RC_SUCCESS);
+            EXPECT_LT(K_GetPeakBytes() - live, size_t(300 * 1024)) << "source width " << srcW;
+            const BITMAPINFOHEADER &h = zv::GetPaintSettings()->PaintInfo.bmiHeader;
+            const bool wide = dc == dib.dc && wideSurface;
+            EXPECT_EQ(h.biBitCount, wide ? 32 : 24);
+            EXPECT_EQ(h.biHeight, wide ? 16 - 6 - 6 : 16 - 8) << "the last strip's rows";
+        }
         K_FreeBitmap(&b);
     }
 }
 
-// The strip shares its budget with a diffused paint's error row and with
-// the second buffer a turned paint needs, so neither passes 300 KB either.
 TEST(PaintDC, TurnedAndDiffusedWidePaintsStayWithinTheBudget) {
     std::mt19937 rng(16);
     Dib dib(10000, 16);

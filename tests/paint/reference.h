@@ -14,6 +14,7 @@
 #include "tools/common/dib_section.h"
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <vector>
@@ -33,6 +34,49 @@ struct Dib : zvtools::DibSection {
         std::vector<uint32_t> v(bits, bits + size_t(w) * h);
         for (auto &p : v)
             p &= 0xFFFFFF;
+        return v;
+    }
+};
+
+// A 24-bit DIB section target, which takes the painters' narrow strips
+// (a 32-bit one takes wide strips where the screen is true colour).
+struct Dib24 {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ old = nullptr;
+    BYTE *bits = nullptr;
+    int w, h, stride;
+    Dib24(int width, int height) : w(width), h(height), stride((width * 3 + 3) & ~3) {
+        BITMAPINFO bi{};
+        bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+        void *p = nullptr;
+        dc = CreateCompatibleDC(nullptr);
+        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
+        bits = static_cast<BYTE *>(p);
+        old = SelectObject(dc, bitmap);
+    }
+    ~Dib24() {
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+    }
+    Dib24(const Dib24 &) = delete;
+    Dib24 &operator=(const Dib24 &) = delete;
+    void Fill(uint32_t v) {
+        GdiFlush();
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                std::memcpy(bits + size_t(y) * stride + x * 3, &v, 3);
+    }
+    // Pixels as the 32-bit target reads them: 0x00RRGGBB.
+    std::vector<uint32_t> Pixels() const {
+        GdiFlush();
+        std::vector<uint32_t> v(size_t(w) * h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const BYTE *p = bits + size_t(y) * stride + x * 3;
+                v[size_t(y) * w + x] = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+            }
         return v;
     }
 };

@@ -1,0 +1,119 @@
+// Wide strip rows: see wide_rows.h.
+#include "paint/wide_rows.h"
+
+#include <cstring>
+
+namespace zv {
+
+namespace {
+
+// A 24-bit pixel from one unaligned 32-bit load (the byte after it is
+// read and dropped).
+inline uint32_t Load24(const BYTE *p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v & 0xFFFFFF;
+}
+
+// Enlarging by a whole factor K: after the first source pixel, which the
+// walk's error may shorten, every source pixel fills K destination pixels.
+template <int K>
+void Repeat24(const BYTE *p, int first, uint32_t *dst, int n, int k) {
+    if constexpr (K > 0)
+        k = K;
+    int i = 0;
+    const uint32_t v0 = Load24(p);
+    for (const int e = std::min(n, first); i < e; ++i)
+        dst[i] = v0;
+    for (p += 3; i + k <= n; i += k, p += 3) {
+        const uint32_t v = Load24(p);
+        for (int j = 0; j < k; ++j)
+            dst[i + j] = v;
+    }
+    if (i < n) {
+        const uint32_t v = Load24(p);
+        for (; i < n; ++i)
+            dst[i] = v;
+    }
+}
+
+}  // namespace
+
+bool TakesWidePixels(HDC hDC, int deviceBits) {
+    if (deviceBits != 24 || GetDeviceCaps(hDC, TECHNOLOGY) != DT_RASDISPLAY)
+        return false;
+    switch (GetObjectType(hDC)) {
+    case OBJ_DC:
+        return true;
+    case OBJ_MEMDC: {
+        DIBSECTION ds{};
+        const int got = GetObjectW(GetCurrentObject(hDC, OBJ_BITMAP), sizeof ds, &ds);
+        if (got < int(sizeof(BITMAP)) || ds.dsBm.bmBitsPixel != 32 || ds.dsBm.bmPlanes != 1)
+            return false;
+        if (got < int(sizeof ds))
+            return true;  // a device-dependent bitmap of the display's form
+        const BITMAPINFOHEADER &h = ds.dsBmih;
+        return h.biCompression == BI_RGB || (h.biCompression == BI_BITFIELDS && ds.dsBitfields[0] == 0xFF0000 &&
+                                             ds.dsBitfields[1] == 0xFF00 && ds.dsBitfields[2] == 0xFF);
+    }
+    default:
+        return false;
+    }
+}
+
+void WideColorTable(const RGBQUAD *colors, int count, uint32_t *table) {
+    for (int i = 0; i < 256; ++i)
+        table[i] = i < count ? uint32_t(colors[i].rgbBlue) | uint32_t(colors[i].rgbGreen) << 8 |
+                                   uint32_t(colors[i].rgbRed) << 16
+                             : 0;
+}
+
+void StretchWiden24(const BYTE *src, const Walk &w, uint32_t *dst, int n) {
+    if (n <= 0)
+        return;
+    const BYTE *p = src + size_t(w.pos) * 3;
+    const int q = w.q, r = w.r, d = w.d;
+    if ((q == 1 && r == 0) || (q == 0 && r == d)) {
+        for (int i = 0; i < n; ++i, p += 3)
+            dst[i] = Load24(p);
+        return;
+    }
+    if (q == 0 && d % r == 0) {
+        // Pixel 0 lasts until the error reaches d: k - floor(err / r) steps.
+        const int k = d / r, first = k - w.err / r;
+        switch (k) {
+        case 2: Repeat24<2>(p, first, dst, n, k); return;
+        case 3: Repeat24<3>(p, first, dst, n, k); return;
+        case 4: Repeat24<4>(p, first, dst, n, k); return;
+        default: Repeat24<0>(p, first, dst, n, k); return;
+        }
+    }
+    const ptrdiff_t step = ptrdiff_t(q) * 3;
+    int err = w.err;
+    for (int i = 0; i < n; ++i) {
+        dst[i] = Load24(p);
+        err += r;
+        const bool carry = err >= d;
+        err -= carry ? d : 0;
+        p += step + (carry ? 3 : 0);
+    }
+}
+
+void WidenIndices(int bits, const BYTE *src, const uint32_t *table, uint32_t *dst, int n) {
+    switch (bits) {
+    case 8:
+        for (int i = 0; i < n; ++i)
+            dst[i] = table[src[i]];
+        return;
+    case 4:
+        for (int i = 0; i < n; ++i)
+            dst[i] = table[(src[i >> 1] >> (i & 1 ? 0 : 4)) & 15];
+        return;
+    default:
+        for (int i = 0; i < n; ++i)
+            dst[i] = table[(src[i >> 3] >> (7 - (i & 7))) & 1];
+        return;
+    }
+}
+
+}  // namespace zv
