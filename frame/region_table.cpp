@@ -2,6 +2,7 @@
 // with its own bitmap operations.  Slots whose operation the library does
 // not provide yet stay null; the kernel skips null entries.
 #include "frame/library.h"
+#include "region/colour.h"
 #include "region/region.h"
 
 namespace zv {
@@ -21,7 +22,7 @@ const RegionServiceTable RegionServices = {
     RgnShearWithBitmap,          // 12 shear with bitmap
     RgnRotateWithBitmap,         // 13 rotate with bitmap
     nullptr,                     // 14 GDI region, possibly the cache
-    nullptr,                     // 15 exact-colour region
+    RgnExactColorService,        // 15 exact-colour region
     RgnSetRectService,           // 16 rectangle region
     Z_IsPtInBitmapRgn,           // 17 point in region
     nullptr,                     // 18 mask from region

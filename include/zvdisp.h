@@ -135,6 +135,23 @@ int __stdcall Z_SetBitmapRgnPolygon(BitmapHandle *pBitmap, RgnTransform *pTransf
 int __stdcall Z_SetBitmapRgnCurve(BitmapHandle *pBitmap, RgnTransform *pTransform, RgnCurve *pCurve,
                                   UINT uCombineMode);
 
+/* Colour regions: the pixels of the whole bitmap whose colour passes a
+ * test, combined with the bitmap's region by uCombineMode.  Colours have
+ * red in bits 0-7, green 8-15, blue 16-23; pixels are compared as 8-bit
+ * red, green, blue (palette depths by their palette entry, deeper data as
+ * the kernel converts it to 24 bits).  Results: RC_SUCCESS; RC_NO_BITMAP
+ * for a null or unallocated bitmap; RC_INVALID_FORMAT for a depth without
+ * pixels; RC_NO_MEMORY; RC_INVALID_PARAMETER for a combine mode outside
+ * 0..6.  A colour that no pixel has gives an empty new region. */
+/* Pixels of exactly crColor; with bits 24-31 of crColor 0x01, palette
+ * bitmaps select the index in bits 0-7 (masked to the depth; an index
+ * beyond the palette selects nothing), otherwise the first palette entry
+ * of that colour. */
+int __stdcall Z_SetBitmapRgnColor(BitmapHandle *pBitmap, COLORREF crColor, UINT uCombineMode);
+/* Pixels with crLower <= channel <= crUpper in red, green and blue. */
+int __stdcall Z_SetBitmapRgnColorRGBRange(BitmapHandle *pBitmap, COLORREF crLower, COLORREF crUpper,
+                                          UINT uCombineMode);
+
 /* ---------------------------------------------------------------------
  * Painting.  Source rectangles are in the bitmap's displayed coordinates
  * (as its Orientation shows it; null pSrc: the whole image), destination

@@ -105,6 +105,48 @@ int __stdcall K_GetBitmapRow(const BitmapHandle *pBitmap, void *pBuffer, int nRo
 int __stdcall K_PutBitmapRow(BitmapHandle *pBitmap, const void *pBuffer, int nRow, int nOffset,
                              int nBytes);
 
+/* ---- Pixels by column, and conversion to and from 24 bits ----------
+ * Pixel colours, by BitsPerPixel and Order: 1..8 the palette entry (the
+ * gray ramp without a palette; black beyond the entries); 12 bits, and
+ * 16 bits of Order 2, gray data whose significant bits are
+ * WindowLowBit..WindowHighBit while BITMAP_WINDOW_LEVEL is set, else
+ * LowBit..HighBit, shown through WindowLUT when BITMAP_WINDOW_LEVEL is set
+ * and the table has entries; 16 bits otherwise 5-5-5 with red in bits
+ * 10-14 for Order 1 and blue there for any other Order; 24 and 32 bits
+ * blue, green, red bytes for Order 1 and red first otherwise; 48 and 64
+ * bits the high bytes of the 16-bit samples in the same orders. */
+
+/* Copies up to nBytes of stored row nRow from the byte where pixel
+ * nColumn starts: below 8 bits the byte of its first bit (pixels of 3, 5,
+ * 6 and 7 bits may straddle two), at 12 bits byte 3 * (nColumn / 2) +
+ * nColumn % 2 (the little-endian word there holds the pixel in its low 12
+ * bits for an even column, in its high 12 for an odd one).  Clamped to
+ * BytesPerLine; returns the count copied, RC_NO_BITMAP for a bitmap
+ * without data, RC_INVALID_PARAMETER for a point outside it. */
+int __stdcall K_GetPixelBytes(const BitmapHandle *pBitmap, void *pBuffer, int nRow, int nColumn, int nBytes);
+
+/* The colour of one pixel as red bits 0-7, green 8-15, blue 16-23, by the
+ * rules above, except gray data without its table: the significant value
+ * (at most 16 bits) scaled to 0..65535, red its low byte, green its high
+ * byte, blue 0.  K_NO_PIXEL for a point outside the bitmap or a bitmap
+ * without data. */
+#define K_NO_PIXEL 0x80000000u
+UINT __stdcall K_GetPixelValue(const BitmapHandle *pBitmap, int nRow, int nColumn);
+
+/* nPixels pixels in pFormat's format (its BitsPerPixel, Order, palette,
+ * gray bits and window-level table; no data needed) at pSrc, starting on
+ * a byte (a column that is a multiple of 8), to 24-bit blue, green, red
+ * at pDst; gray data without its table becomes gray levels from the top
+ * 8 significant bits.  pSrc may be pDst when the buffer holds the larger
+ * of the two rows.  RC_INVALID_FORMAT for a depth not listed above. */
+int __stdcall K_ConvertToBGR(const BitmapHandle *pFormat, const void *pSrc, BYTE *pDst, int nPixels);
+/* The reverse: palette depths take the nearest entry (squared distance,
+ * the first of equals), gray data the luminance (77 red, 151 green, 28
+ * blue, /256) spread over the significant bits with the other bits 0,
+ * 5-5-5 the top 5 bits of each byte, 16-bit samples the byte times 257; a
+ * fourth sample (32 and 64 bits) is 0. */
+int __stdcall K_ConvertFromBGR(const BitmapHandle *pFormat, const BYTE *pSrc, void *pDst, int nPixels);
+
 /* ---- Palettes ------------------------------------------------------ */
 /* Entries nFirst.. of the palette (a gray ramp for a gray bitmap without
  * one); returns the number written. */
