@@ -210,6 +210,85 @@ COLORREF __stdcall Z_HSVtoRGB(HsvColor hsv);
  * written); RC_NO_MEMORY: no scratch run. */
 int __stdcall Z_ConvertColorSpace(const void *pSrc, void *pDst, int nCount, int nSrcFormat, int nDstFormat);
 
+/* ---------------------------------------------------------------------
+ * Metafiles.  Bitmaps become WMF or EMF metafiles by being painted into a
+ * metafile DC (EMFs carry the description "ZORAVISTA Metafile v1.0"), and
+ * metafiles become 24-bit bitmaps by being played into a DC on a new
+ * bitmap.  A MetaBitmap describes a metafile and owns its handle.
+ * ------------------------------------------------------------------- */
+typedef struct MetaBitmap {
+    HANDLE  Handle;        /* HMETAFILE or HENHMETAFILE, owned by the record */
+    INT32   IsEnhanced;    /* non-zero for an EMF */
+    INT32   WindowOrgX;    /* window origin used to play a WMF */
+    INT32   WindowOrgY;
+    INT32   WindowExtX;    /* window extent used to play a WMF (logical size) */
+    INT32   WindowExtY;
+    INT32   PixelWidth;    /* preferred size in pixels, 0 when unknown */
+    INT32   PixelHeight;
+    INT32   ResolutionX;   /* dots per inch */
+    INT32   ResolutionY;
+} MetaBitmap;
+
+/* A new metafile (bEnhanced non-zero: EMF) showing the bitmap as
+ * displayed, one logical unit a pixel; 0 for a null or unallocated bitmap
+ * or when GDI fails.  The caller deletes it. */
+HANDLE __stdcall Z_ConvertToMetafile(BitmapHandle *pBitmap, int bEnhanced);
+/* The same; when a metafile was made the bitmap is freed (K_FreeBitmap). */
+HANDLE __stdcall Z_ChangeToMetafile(BitmapHandle *pBitmap, int bEnhanced);
+HANDLE __stdcall Z_ConvertToWMF(BitmapHandle *pBitmap);
+HANDLE __stdcall Z_ConvertToEMF(BitmapHandle *pBitmap);
+HANDLE __stdcall Z_ChangeToWMF(BitmapHandle *pBitmap);
+HANDLE __stdcall Z_ChangeToEMF(BitmapHandle *pBitmap);
+
+/* Plays a WMF or EMF (the kind is found from the handle) into a new
+ * 24-bit, blue-first, top-down kernel bitmap written to *pBitmap.  Size:
+ * nWidth x nHeight; both 0 the metafile's natural size (its pixel size,
+ * else its window extent); one 0 follows from the other by the natural
+ * aspect ratio.  RC_INVALID_PARAMETER (null bitmap), the codes of
+ * Z_GetMetafileInfo and K_CreateBitmap, RC_NO_MEMORY (no DC on the
+ * bitmap).  On failure *pBitmap is unchanged.  The Change forms delete
+ * the metafile on success; the WMF/EMF names are the same functions. */
+int __stdcall Z_ConvertFromMetafile(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+int __stdcall Z_ChangeFromMetafile(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+int __stdcall Z_ConvertFromWMF(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+int __stdcall Z_ConvertFromEMF(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+int __stdcall Z_ChangeFromWMF(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+int __stdcall Z_ChangeFromEMF(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+
+/* Describes a metafile (the handle is not copied: pInfo->Handle is
+ * hMetafile itself).  An EMF: pixel size and resolutions from its header,
+ * window fields 0.  A WMF: as Z_ParseMetaBits of its bits.
+ * RC_INVALID_PARAMETER (null info, or no bits), RC_NO_MEMORY,
+ * RC_INVALID_FORMAT. */
+int __stdcall Z_GetMetafileInfo(HANDLE hMetafile, MetaBitmap *pInfo);
+
+/* Describes metafile bytes: an optional 22-byte placeable header (key
+ * 0x9AC6CDD7) and a standard WMF header, or an EMF.  Reads the first ten
+ * WMF records for the window extent (SETWINDOWEXT), the pixel size
+ * (SETVIEWPORTEXT) and the mapping mode (SETMAPMODE; MM_TEXT is rewritten
+ * in place to MM_ANISOTROPIC, so bytes holding such a record must be
+ * writable).  With bCreate non-zero pMeta->Handle gets a
+ * new metafile made from the bytes.  RC_INVALID_PARAMETER (null pointer),
+ * RC_INVALID_FORMAT (neither WMF nor EMF, truncated records, GDI refused
+ * the bytes; EMF bytes with bCreate 0). */
+int __stdcall Z_ParseMetaBits(const void *pBits, UINT uSize, MetaBitmap *pMeta, int bCreate);
+/* Z_ParseMetaBits (creating) over a whole file.  RC_FILE_OPEN,
+ * RC_FILE_SEEK, RC_NO_MEMORY, RC_ROW_READ (short read), its codes. */
+int __stdcall Z_LoadMetaBitmap(const char *pszFileName, MetaBitmap *pMeta);
+/* The metafile's bytes: *puSize always; with ppBits not null a new kernel
+ * block holding them (free with K_Free).  RC_INVALID_PARAMETER (null meta
+ * or size, or the bytes could not be fetched), RC_NO_MEMORY. */
+int __stdcall Z_AllocateMetaBitmapBits(const MetaBitmap *pMeta, void **ppBits, UINT *puSize);
+/* *pDst = *pSrc with a copy of the metafile (in memory).  A copy that GDI
+ * refuses leaves pDst->Handle 0. */
+int __stdcall Z_CopyMetaBitmap(MetaBitmap *pDst, const MetaBitmap *pSrc);
+/* Plays the metafile into pDest (a WMF through the record's window origin
+ * and extent); the play function's result, 0 for a null record, handle or
+ * rectangle. */
+int __stdcall Z_PaintMetaBitmap(HDC hDC, const MetaBitmap *pMeta, const RECT *pDest);
+/* Deletes the metafile and sets Handle to 0; null record or handle: nothing. */
+void __stdcall Z_DeleteMetaBitmap(MetaBitmap *pMeta);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

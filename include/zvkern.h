@@ -283,6 +283,36 @@ int __stdcall K_ResizeEnd(KResize *pResize);
  * live-block count: tests check how often painters read a row). */
 int __stdcall K_GetRowReadCount(void);
 
+/* ---- Binary files ------------------------------------------------- */
+#define K_FILE_READ  0u   /* open an existing file for reading */
+#define K_FILE_WRITE 1u   /* create or truncate a file for writing */
+/* The file's handle, or null when it cannot be opened (or pszName is null). */
+HANDLE   __stdcall K_FileOpen(const char *pszName, UINT uMode);
+/* Moves to llOffset from nOrigin (FILE_BEGIN, FILE_CURRENT, FILE_END);
+ * returns the new position, -1 on failure. */
+LONGLONG __stdcall K_FileSeek(HANDLE hFile, LONGLONG llOffset, int nOrigin);
+/* Bytes read (fewer at the end of the file), RC_ROW_READ when the read
+ * fails, RC_INVALID_PARAMETER for a null handle or buffer. */
+int      __stdcall K_FileRead(HANDLE hFile, void *pBuffer, UINT uBytes);
+/* Bytes written, RC_FAILURE when the write fails. */
+int      __stdcall K_FileWrite(HANDLE hFile, const void *pBuffer, UINT uBytes);
+int      __stdcall K_FileClose(HANDLE hFile);
+
+/* ---- Device contexts on bitmaps ------------------------------------
+ * A memory DC whose selected DIB section holds a copy of the bitmap's
+ * stored rows (row 0 on top; palette depths with the bitmap's colours).
+ * GDI drawing goes to the copy; K_DeleteBitmapDC puts its pixels back
+ * into the bitmap and deletes the DC and the section.  Depths 1, 4, 8,
+ * and 16 (5-5-5), 24 and 32 of ORDER_BGR; null for others, for a bitmap
+ * without data, and when GDI fails.  The section counts as an allocation
+ * for fault injection.  Between the two calls the bitmap's own pixels
+ * are not read or written. */
+HDC __stdcall K_CreateBitmapDC(BitmapHandle *pBitmap);
+/* RC_NO_BITMAP (DC still deleted) when pBitmap has no data,
+ * RC_INVALID_PARAMETER for a null DC or one whose section does not
+ * match the bitmap. */
+int __stdcall K_DeleteBitmapDC(BitmapHandle *pBitmap, HDC hDC);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
