@@ -127,6 +127,75 @@ bool PanDrag() {
     return moved && Shot("2-pan-drag", "the text page at 1:1, scrolled by dragging the pan rectangle");
 }
 
+// Client point of picture pixel (x, y) as the view shows it now.
+POINT ClientOfPicture(int x, int y) {
+    const RECT d = DisplayRect();
+    const SIZE image = ImageSize();
+    return POINT{d.left + MulDiv(x, d.right - d.left, image.cx), d.top + MulDiv(y, d.bottom - d.top, image.cy)};
+}
+
+// The magnifier held down over the fitted scene: the glass set up from
+// the Glass menu, the left button pressed with real input at picture
+// point at and moved a little, the screenshot taken while it is held.
+bool GlassShot(const char *name, const char *what, UINT shape, int zoomIndex, int crosshair, POINT at) {
+    Show(0);
+    Command(CMD_FIT);
+    if (app.selecting)
+        Command(CMD_SELECT);
+    if (!app.glass)
+        Command(CMD_GLASS);
+    Command(shape);
+    Command(CMD_ZOOM_FIRST + zoomIndex);
+    Command(CMD_CROSSHAIR_FIRST + crosshair);
+    if (!app.glass)
+        return false;
+    const POINT c = ClientOfPicture(at.x, at.y), p = ScreenPoint(app.wnd, c.x, c.y);
+    SetCursorPos(p.x - 40, p.y - 30);
+    PumpUntil([] { return false; }, 50);
+    Button(MOUSEEVENTF_LEFTDOWN);
+    const bool held = PumpUntil([] { return GetCapture() == app.wnd; }, 3000);
+    DragTo(POINT{p.x - 40, p.y - 30}, p);
+    const bool ok = held && Shot(name, what);
+    Button(MOUSEEVENTF_LEFTUP);
+    PumpUntil([] { return GetCapture() != app.wnd; }, 3000);
+    if (!held)
+        printf("the magnifier did not take the mouse\n");
+    return ok;
+}
+
+// A magic-wand click on the sun of the fitted scene; the outline marches.
+bool SelectionShot() {
+    Show(0);
+    Command(CMD_FIT);
+    if (app.glass)
+        Command(CMD_GLASS);
+    if (!app.selecting)
+        Command(CMD_SELECT);
+    const POINT c = ClientOfPicture(361, 73), p = ScreenPoint(app.wnd, c.x, c.y);
+    SetCursorPos(p.x, p.y);
+    PumpUntil([] { return false; }, 50);
+    Button(MOUSEEVENTF_LEFTDOWN);
+    Button(MOUSEEVENTF_LEFTUP);
+    if (!PumpUntil([] { return Z_BitmapHasRgn(&app.bitmap) == 1; }, 3000)) {
+        printf("the click made no selection\n");
+        return false;
+    }
+    const int phase = app.outlinePhase;
+    PumpUntil([&] { return (app.outlinePhase - phase + 8) % 8 >= 3; }, 3000);
+    SetCursorPos(p.x + 600, p.y);
+    bool ok = Shot("5-selection", "a magic-wand selection of the sun with its marching outline");
+#if ZV_HAVE_CLIPBOARD
+    Command(CMD_COPY);
+    const bool copied = IsClipboardFormatAvailable(CF_DIB) != 0;
+    printf("selection copied to the clipboard: %s\n", copied ? "yes" : "NO");
+    ok = ok && copied;
+#else
+    printf("clipboard: not in this library yet, the selection is not copied\n");
+#endif
+    Command(CMD_SELECT_NONE);
+    return ok;
+}
+
 }  // namespace
 
 int RunTour(const char *dir) {
@@ -134,9 +203,17 @@ int RunTour(const char *dir) {
     CreateDirectoryA(dir, nullptr);
     bool ok = FittedWithPan();
     ok = PanDrag() && ok;
-    if (!HaveGlass())
+    if (HaveGlass()) {
+        ok = GlassShot("3-glass-rect", "the rectangular magnifier at 400% with a crosshair over the colour wheel",
+                       CMD_GLASS_RECT, 2, 1, POINT{110, 113}) && ok;
+        ok = GlassShot("4-glass-ellipse", "the round magnifier at 200% with the inverted crosshair over the rings",
+                       CMD_GLASS_ELLIPSE, 1, 2, POINT{432, 272}) && ok;
+    } else {
         printf("magnifier: not in this library yet, no screenshots\n");
-    if (!HaveSelection())
+    }
+    if (HaveSelection())
+        ok = SelectionShot() && ok;
+    else
         printf("selection: not in this library yet, no screenshot\n");
     DestroyWindow(app.wnd);
     PumpUntil([] { return false; }, 100);

@@ -11,6 +11,7 @@
 #include "tools/demo/pictures.h"
 
 #include <commdlg.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -98,6 +99,7 @@ void ViewChanged() {
     UpdateScrollBars();
     InvalidateRect(app.wnd, nullptr, FALSE);
     UpdatePan();
+    GlassViewChanged();
     HMENU menu = GetMenu(app.wnd);
     CheckMenuRadioItem(menu, CMD_FIT, CMD_ACTUAL, app.fit ? CMD_FIT : CMD_ACTUAL, MF_BYCOMMAND);
 }
@@ -132,6 +134,7 @@ void Paint() {
             SelectPalette(dc, old, TRUE);
             DeleteObject(palette);
         }
+        DrawSelection(dc);
         ExcludeClipRect(dc, display.left, display.top, display.right, display.bottom);
     }
     HBRUSH back = CreateSolidBrush(kBackground);
@@ -214,12 +217,20 @@ LRESULT CALLBACK ViewerProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) 
     case WM_COMMAND:
         Command(LOWORD(wParam));
         return 0;
+    case WM_LBUTTONDOWN:
+        if (SelectAt(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), (wParam & MK_SHIFT) != 0))
+            return 0;
+        break;
+    case WM_TIMER:
+        SelectionTimer();
+        return 0;
     case WM_QUERYNEWPALETTE:
     case WM_PALETTECHANGED:
         if (uMsg == WM_QUERYNEWPALETTE || reinterpret_cast<HWND>(wParam) != hWnd)
             InvalidateRect(hWnd, nullptr, FALSE);
         return 0;
     case WM_DESTROY:
+        StopGlass();
         ShowPan(false);
         PostQuitMessage(0);
         return 0;
@@ -238,12 +249,14 @@ bool MakePicture(int index, BitmapHandle *b) {
 
 // Takes a freshly loaded picture as the viewer's.
 bool UsePicture(BitmapHandle &loaded, const std::string &title) {
+    StopGlass();  // it holds a descriptor of the old picture
     K_FreeBitmap(&app.bitmap);
     app.bitmap = loaded;
     app.title = title;
     app.scrollX = app.scrollY = 0;
     SetWindowTextA(app.wnd, ("zvview - " + title).c_str());
     ViewChanged();
+    StartGlass();
     return true;
 }
 
@@ -312,12 +325,11 @@ void Command(UINT id) {
     default:
         if (id >= CMD_PICTURE_FIRST && id < CMD_PICTURE_FIRST + kPictureCount)
             LoadPicture(int(id - CMD_PICTURE_FIRST));
+        else if (!GlassCommand(id))
+            SelectCommand(id);
         break;
     }
 }
-
-bool HaveGlass() { return false; }
-bool HaveSelection() { return false; }
 
 }  // namespace view
 

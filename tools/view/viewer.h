@@ -61,9 +61,23 @@ bool LoadFile(const char *path);
 void Command(UINT id);
 // Scrolls the 1:1 view so that bitmap pixel (x, y) is at the top left.
 void ScrollTo(int x, int y);
-// Whether the magnifier and the selection are built into this library.
+// The magnifier (view_glass.cpp): whether the library has it, (re)start
+// with the current settings (stops it when off), stop, follow the view,
+// and the Glass menu's commands.
 bool HaveGlass();
+void StartGlass();
+void StopGlass();
+void GlassViewChanged();
+bool GlassCommand(UINT id);
+
+// The selection (view_select.cpp): whether the library has the magic
+// wand, the outline on a DC, the marching timer, a click, the Select
+// menu's commands.
 bool HaveSelection();
+void DrawSelection(HDC dc);
+void SelectionTimer();
+bool SelectAt(int x, int y, bool add);
+bool SelectCommand(UINT id);
 
 // The scripted tour: drives the viewer with real input and writes
 // screenshots to dir; returns the process exit code.
