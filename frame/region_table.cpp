@@ -21,13 +21,13 @@ const RegionServiceTable RegionServices = {
     RgnFlip,                     // 11 flip
     RgnShearWithBitmap,          // 12 shear with bitmap
     RgnRotateWithBitmap,         // 13 rotate with bitmap
-    nullptr,                     // 14 GDI region, possibly the cache
+    Z_IntGetBitmapRgnHandle,     // 14 GDI region, possibly the cache
     RgnExactColorService,        // 15 exact-colour region
     RgnSetRectService,           // 16 rectangle region
     Z_IsPtInBitmapRgn,           // 17 point in region
     nullptr,                     // 18 mask from region
     RgnFlipWithBitmap,           // 19 flip with bitmap
-    nullptr,                     // 20 GDI region
+    Z_GetBitmapRgnHandle,        // 20 GDI region
 };
 
 }  // namespace zv

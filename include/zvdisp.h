@@ -141,6 +141,51 @@ int __stdcall Z_SetBitmapRgnPolygon(BitmapHandle *pBitmap, RgnTransform *pTransf
 int __stdcall Z_SetBitmapRgnCurve(BitmapHandle *pBitmap, RgnTransform *pTransform, RgnCurve *pCurve,
                                   UINT uCombineMode);
 
+/* GDI regions, stored region data and the clip switch.  GDI regions and
+ * region data are in the caller's coordinates of pTransform (null: bitmap
+ * coordinates).  A bitmap without a region shows as its whole rectangle. */
+/* A GDI region of the bitmap's region; *pbMustDelete 1: the caller owns
+ * it; 0: it is the region's cache, which the caller must neither delete
+ * nor keep (it is moved or replaced by the next request).  RC_NO_BITMAP;
+ * RC_INVALID_PARAMETER for a null output or a bad transform;
+ * RC_NO_MEMORY. */
+int __stdcall Z_IntGetBitmapRgnHandle(BitmapHandle *pBitmap, RgnTransform *pTransform, HRGN *phRgn,
+                                      int *pbMustDelete);
+/* A GDI region the caller always owns (deletes).  RC_SUCCESS; 0 when no
+ * region could be had (*phRgn untouched); RC_INVALID_PARAMETER for a null
+ * phRgn; RC_NO_MEMORY when the copy of the cache fails. */
+int __stdcall Z_GetBitmapRgnHandle(BitmapHandle *pBitmap, RgnTransform *pTransform, HRGN *phRgn);
+/* The region as it shows when part pSrc of the bitmap (null: all of it, in
+ * displayed coordinates) is painted into pDst; *pbMustDelete as with
+ * Z_IntGetBitmapRgnHandle (always 1 with pSrc).  RC_INVALID_PARAMETER for a
+ * null bitmap or pDst. */
+int __stdcall Z_GetResizedRgnHandle(BitmapHandle *pBitmap, RECT *pSrc, RECT *pDst, HRGN *phRgn,
+                                    int *pbMustDelete);
+/* Sets the region from a GDI region (which the caller keeps); a null hRgn
+ * removes the bitmap's region.  RC_INVALID_PARAMETER for a null bitmap or
+ * an unreadable GDI region. */
+int __stdcall Z_SetBitmapRgnHandle(BitmapHandle *pBitmap, RgnTransform *pTransform, HRGN hRgn,
+                                   UINT uCombineMode);
+/* The region as an RGNDATA block (32-byte header, then 16 bytes per
+ * rectangle in banded order).  Returns the bytes written, or the bytes
+ * needed when nSize is 0; 0 for a null bitmap or one without a region;
+ * RC_INVALID_PARAMETER for a negative nSize; RC_NO_MEMORY, also for a
+ * block too small. */
+int __stdcall Z_GetBitmapRgnData(BitmapHandle *pBitmap, RgnTransform *pTransform, int nSize, void *pData);
+/* Sets the region from an RGNDATA block of nSize bytes; nSize 0 removes
+ * the bitmap's region.  RC_INVALID_PARAMETER for a negative size or a null
+ * bitmap; RC_NO_MEMORY for a block that is truncated, has a wrong header
+ * or count, or whose rectangles are not in banded order (nothing
+ * changed). */
+int __stdcall Z_SetBitmapRgnData(BitmapHandle *pBitmap, RgnTransform *pTransform, int nSize, void *pData,
+                                 UINT uCombineMode);
+/* bClip non-zero: regions are clipped to the bitmap (clears
+ * BITMAP_RGN_UNCLIPPED); zero: they may reach outside.  RC_SUCCESS;
+ * RC_INVALID_PARAMETER for a null bitmap. */
+int __stdcall Z_SetBitmapRgnClip(BitmapHandle *pBitmap, int bClip);
+/* *pbClip = 1 when the bitmap's regions are clipped to it, else 0.
+ * RC_SUCCESS; RC_INVALID_PARAMETER for null pointers. */
+int __stdcall Z_GetBitmapRgnClip(BitmapHandle *pBitmap, int *pbClip);
 /* Hue in bits 0-7 (0..255 round the circle: 0 red, 85 green, 171 blue),
  * saturation in bits 8-15, value in bits 16-23. */
 typedef DWORD HsvColor;

@@ -140,6 +140,9 @@ bool RgnContains(const ZoraRgn *r, int32_t y, int32_t x);
 int __stdcall RgnOffset(ZoraRgn *pRgn, int nDx, int nDy);
 int __stdcall RgnFlip(ZoraRgn *pRgn, int nHeight);
 int RgnScale(ZoraRgn *pRgn, int nXNum, int nXDen, int nYNum, int nYDen);
+// RgnScale with the rows rounded up (bRowsUp, as RgnScale) or down: row y
+// starts at (y * nYNum + extra) / nYDen, extra nYDen - 1 or 0.
+int RgnScaleRows(ZoraRgn *pRgn, int nXNum, int nXDen, int nYNum, int nYDen, bool bRowsUp);
 int __stdcall RgnMirrorWithBitmap(BitmapHandle *pBitmap);
 int __stdcall RgnFlipWithBitmap(BitmapHandle *pBitmap);
 int __stdcall RgnCopyWithOffset(BitmapHandle *pDst, BitmapHandle *pSrc, int nDx, int nDy);
@@ -150,6 +153,9 @@ int __stdcall RgnShearWithBitmap(BitmapHandle *pBitmap, int nAngle);
 // operation's step 3).
 int RgnTransformToBitmap(const BitmapHandle *pBitmap, const RgnTransform *pTransform, ZoraRgn *pRgn);
 int RgnTransformRectToCaller(const BitmapHandle *pBitmap, const RgnTransform *pTransform, RECT *pRect);
+// Bitmap coordinates to caller coordinates for a whole region, in place
+// (null transform: unchanged); turns clip to the caller's frame.
+int RgnTransformToCaller(const BitmapHandle *pBitmap, const RgnTransform *pTransform, ZoraRgn *pRgn);
 
 // ---- GDI regions ------------------------------------------------------------
 // The runs as a GDI region in the caller's coordinates of pTransform (none:

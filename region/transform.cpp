@@ -150,6 +150,10 @@ int __stdcall RgnFlipWithBitmap(BitmapHandle *pBitmap) {
 // non-overlapping ranges starting at the scaled top, so the destination is
 // written in one pass from top to bottom.
 int RgnScale(ZoraRgn *pRgn, int nXNum, int nXDen, int nYNum, int nYDen) {
+    return RgnScaleRows(pRgn, nXNum, nXDen, nYNum, nYDen, true);
+}
+
+int RgnScaleRows(ZoraRgn *pRgn, int nXNum, int nXDen, int nYNum, int nYDen, bool bRowsUp) {
     if (!pRgn || !nXDen || !nYDen)
         return RC_INVALID_PARAMETER;
     if (nXNum == nXDen && nYNum == nYDen)
@@ -159,9 +163,9 @@ int RgnScale(ZoraRgn *pRgn, int nXNum, int nXDen, int nYNum, int nYDen) {
     const RECT old = pRgn->Bounds;
     GuardScale(old.left, old.right, nXNum, nXDen);
     GuardScale(old.top, old.bottom, nYNum, nYDen);
-    const int64_t xn = nXNum, xd = nXDen, yn = nYNum, yd = nYDen;
-    const RECT bounds{static_cast<LONG>(ScaleUp(old.left, xn, xd)), static_cast<LONG>(ScaleUp(old.top, yn, yd)),
-                      static_cast<LONG>(ScaleUp(old.right, xn, xd)), static_cast<LONG>(ScaleUp(old.bottom, yn, yd))};
+    const int64_t xn = nXNum, xd = nXDen, yn = nYNum, yd = nYDen, ye = bRowsUp ? yd - 1 : 0;
+    const RECT bounds{static_cast<LONG>(ScaleUp(old.left, xn, xd)), static_cast<LONG>((old.top * yn + ye) / yd),
+                      static_cast<LONG>(ScaleUp(old.right, xn, xd)), static_cast<LONG>((old.bottom * yn + ye) / yd)};
     if (bounds.left >= bounds.right || bounds.top >= bounds.bottom)
         return RgnMakeEmpty(pRgn);
 
@@ -170,7 +174,7 @@ int RgnScale(ZoraRgn *pRgn, int nXNum, int nXDen, int nYNum, int nYDen) {
     if (rc != RC_SUCCESS)
         return rc;
     for (int32_t y = old.top; y < old.bottom; ++y) {
-        const int64_t k = static_cast<int64_t>(y) * yn + yd - 1;
+        const int64_t k = static_cast<int64_t>(y) * yn + ye;
         const int64_t first = k / yd, last = (k + yn) / yd - 1;
         uint32_t n;
         const int32_t *v = RgnRowRuns(pRgn, y, &n);
@@ -408,6 +412,52 @@ int RgnTransformToBitmap(const BitmapHandle *pBitmap, const RgnTransform *pTrans
     frame.Flags = 0;
     frame.Region = pRgn;
     return RgnRotateWithBitmap(&frame, oldWidth, oldHeight, angle);
+}
+
+// Bitmap coordinates to caller coordinates, for a whole region (the
+// colour fill's mask): turned to the transform's orientation within the
+// bitmap's frame, then scaled with the rounding of
+// RgnTransformRectToCaller, then offset.
+int RgnTransformToCaller(const BitmapHandle *pBitmap, const RgnTransform *pTransform, ZoraRgn *pRgn) {
+    if (!pBitmap)
+        return RC_NO_BITMAP;
+    if (!pRgn)
+        return RC_INVALID_PARAMETER;
+    if (!pTransform)
+        return RC_SUCCESS;
+    const RgnTransform &t = *pTransform;
+    if (!IsValidTransform(t))
+        return RC_INVALID_PARAMETER;
+    int rc;
+    if (t.Orientation != pBitmap->Orientation) {
+        int degrees = 0, flip = 0;
+        if ((rc = K_GetOrientationTurn(pBitmap->Orientation, t.Orientation, &degrees, &flip)) != RC_SUCCESS)
+            return rc;
+        int angle = static_cast<int>(static_cast<int64_t>(degrees) * 100 % 36000);
+        if (angle < 0)
+            angle += 36000;
+        if (angle != 0 && angle != 9000 && angle != 18000 && angle != 27000)
+            return RC_INVALID_PARAMETER;
+        if (flip)
+            RgnFlip(pRgn, pBitmap->Height);
+        if (angle) {
+            // The caller's frame, plain: the turn is clipped to it.
+            const bool quarter = angle != 18000;
+            BitmapHandle frame;
+            if ((rc = K_InitBitmapHandle(&frame, nullptr, quarter ? pBitmap->Height : pBitmap->Width,
+                                         quarter ? pBitmap->Width : pBitmap->Height, 1)) != RC_SUCCESS)
+                return rc;
+            frame.Orientation = 0;
+            frame.Flags = 0;
+            frame.Region = pRgn;
+            if ((rc = RgnRotateWithBitmap(&frame, pBitmap->Width, pBitmap->Height, angle)) != RC_SUCCESS)
+                return rc;
+        }
+    }
+    const bool rowsUp = t.Orientation == 2 || (t.Orientation == 0 && pBitmap->Orientation == 4);
+    if ((rc = RgnScaleRows(pRgn, t.ScaleXNum, t.ScaleXDen, t.ScaleYNum, t.ScaleYDen, rowsUp)) != RC_SUCCESS)
+        return rc;
+    return RgnOffset(pRgn, t.OffsetX, t.OffsetY);
 }
 
 namespace {

@@ -301,4 +301,35 @@ inline void SweepRegionOp(BitmapHandle &bm, const std::function<int()> &op, int 
     bm.Region = master;
 }
 
+// A random region of the model window: blobs of rectangles, rows repeated.
+inline Mask RandomMask(std::mt19937 &rng, int w, int h) {
+    Mask m;
+    const int n = 1 + static_cast<int>(rng() % 12);
+    for (int k = 0; k < n; ++k) {
+        const int l = static_cast<int>(rng() % w), t = static_cast<int>(rng() % h);
+        const int r = l + 1 + static_cast<int>(rng() % 20), b = t + 1 + static_cast<int>(rng() % 20);
+        const bool cut = rng() % 2;
+        for (int y = t; y < b && y < h; ++y)
+            for (int x = l; x < r && x < w; ++x)
+                m.Set(x, y, cut ? !m.Get(x, y) : true);
+    }
+    return m;
+}
+
+// The caller pixels that the bitmap pixels of m cover, each mapped alone.
+inline Mask MapToCaller(const Mask &m, const BitmapHandle &bm, const RgnTransform *t) {
+    Mask out;
+    for (int y = 0; y < bm.Height; ++y)
+        for (int x = 0; x < bm.Width; ++x) {
+            if (!m.Get(x, y))
+                continue;
+            RECT px{x, y, x + 1, y + 1};
+            zv::RgnTransformRectToCaller(&bm, t, &px);
+            for (int v = px.top; v < px.bottom; ++v)
+                for (int u = px.left; u < px.right; ++u)
+                    out.Set(u, v);
+        }
+    return out;
+}
+
 }  // namespace rgntest
