@@ -407,6 +407,73 @@ int __stdcall Z_CopyMetaBitmap(MetaBitmap *pDst, const MetaBitmap *pSrc);
 int __stdcall Z_PaintMetaBitmap(HDC hDC, const MetaBitmap *pMeta, const RECT *pDest);
 /* Deletes the metafile and sets Handle to 0; null record or handle: nothing. */
 void __stdcall Z_DeleteMetaBitmap(MetaBitmap *pMeta);
+ * Animation playback: a caller-driven state machine that composes the
+ * frames of a kernel bitmap list (K_CreateBitmapList, zvkern.h) into a
+ * target bitmap the caller owns.  A frame's descriptor gives its place
+ * (Left, Top, in target pixels, from the top), Delay (ms), DisposalMethod
+ * (2 background, 3 previous), TransparentColor with BITMAP_TRANSPARENT,
+ * and BITMAP_WAIT_INPUT.  Calling loop: Z_ProcessPlayback; paint and clear
+ * the update rectangle when it is not empty; in the wait states wait
+ * (Z_GetPlaybackDelay) or call Z_CancelPlaybackWait on user input; in
+ * PLAYSTATE_END stop or step again to loop.  A playback belongs to the
+ * thread that drives it.  Every function returns RC_INVALID_PARAMETER for
+ * a null handle or one that does not lock, and for a null required
+ * out-pointer.
+ * ------------------------------------------------------------------- */
+typedef HGLOBAL PlaybackHandle;
+
+#define PLAYSTATE_START             0  /* new or restarted; target not cleared */
+#define PLAYSTATE_ADVANCE           1  /* target cleared; move to the next frame */
+#define PLAYSTATE_RENDER            2  /* draw the frame at the current index */
+#define PLAYSTATE_WAIT_DATA         3  /* the last frame is still arriving */
+#define PLAYSTATE_RENDERED          4  /* frame drawn (or skipped); choose the wait */
+#define PLAYSTATE_WAIT_INPUT        5  /* wait for the user */
+#define PLAYSTATE_WAIT_DELAY        6  /* wait for the frame's delay */
+#define PLAYSTATE_WAIT_DELAY_INPUT  7  /* wait for the delay or the user */
+#define PLAYSTATE_DISPOSE           8  /* wait over; apply the disposal method */
+#define PLAYSTATE_DISPOSED          9  /* disposed; move to the next frame */
+#define PLAYSTATE_END              10  /* past the last frame */
+
+/* A new playback of pTarget (must be allocated) over the list hList (a new
+ * empty list when null; the caller owns the list either way).  *pOut is
+ * null until success.  RC_INVALID_PARAMETER (null pOut or pTarget, target
+ * without BITMAP_ALLOCATED), RC_NO_MEMORY, or the kernel's list status. */
+int __stdcall Z_CreatePlayback(PlaybackHandle *pOut, BitmapHandle *pTarget, void *hList);
+/* Frees the playback's saved area, row tracking and record; hands the frame
+ * list back through *pOutList when not null (it is never destroyed here). */
+int __stdcall Z_DestroyPlayback(PlaybackHandle h, void **pOutList);
+/* One step of the state machine; writes the new state when pOutState is
+ * not null.  Kernel failures inside a step abandon the frame's drawing but
+ * are not reported.  RC_SUCCESS. */
+int __stdcall Z_ProcessPlayback(PlaybackHandle h, UINT *pOutState);
+/* The state (PLAYSTATE_*) and the current frame index (-1 before the
+ * first). */
+int __stdcall Z_GetPlaybackState(PlaybackHandle h, UINT *pOutState);
+int __stdcall Z_GetPlaybackIndex(PlaybackHandle h, int *pOutIndex);
+/* The union of the target areas changed since it was last cleared (in the
+ * target's stored pixels); copied when pOutRect is not null, then cleared
+ * to (0, 0, 0, 0) when bClear is non-zero. */
+int __stdcall Z_GetPlaybackUpdateRect(PlaybackHandle h, RECT *pOutRect, int bClear);
+int __stdcall Z_ClearPlaybackUpdateRect(PlaybackHandle h);
+/* Milliseconds left of the current frame's delay in the two delay states,
+ * else 0. */
+int __stdcall Z_GetPlaybackDelay(PlaybackHandle h, UINT *pOutDelay);
+/* Ends a wait (states 5, 6, 7 become PLAYSTATE_DISPOSE); other states are
+ * left alone.  This is how the caller reports user input. */
+int __stdcall Z_CancelPlaybackWait(PlaybackHandle h);
+/* Replays up to frame nIndex (-1 .. item count) without honouring waits:
+ * an earlier index restarts from a cleared target; the target then holds
+ * what normal playback would show when that frame becomes current.  Ends
+ * row tracking.  RC_INVALID_PARAMETER for an index out of range. */
+int __stdcall Z_SetPlaybackIndex(PlaybackHandle h, int nIndex);
+/* Appends a frame (the list owns its data from then on) and tracks its
+ * rows: the playback waits in PLAYSTATE_WAIT_DATA before drawing it until
+ * every row was validated.  A playback past its end continues with it.
+ * RC_INVALID_PARAMETER (null frame), RC_NO_MEMORY (nothing appended). */
+int __stdcall Z_AppendPlayback(PlaybackHandle h, BitmapHandle *pFrame);
+/* Marks rows nRow .. nRow + nCount - 1 of the last appended frame as
+ * arrived (rows outside it are ignored; each row counts once). */
+int __stdcall Z_ValidatePlaybackLines(PlaybackHandle h, int nRow, int nCount);
 
 #ifdef __cplusplus
 } /* extern "C" */
