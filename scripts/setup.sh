@@ -5,7 +5,8 @@
 set -euo pipefail
 
 # Cross compilers, Wine and a virtual X server for the tests, the build tools,
-# googletest's sources and zlib for the target.
+# googletest's sources and zlib for the target; Ghostscript renders the
+# printing tests' PostScript jobs (and the demo's printed page).
 PACKAGES=(
     g++-mingw-w64-x86-64
     g++-mingw-w64-i686
@@ -16,6 +17,7 @@ PACKAGES=(
     ninja-build
     googletest
     libz-mingw-w64-dev
+    ghostscript
 )
 
 missing=()
