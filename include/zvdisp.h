@@ -168,6 +168,52 @@ int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, 
                               int nCount);
 
 /* ---------------------------------------------------------------------
+ * Pan window: a small captioned window owned by an application window.
+ * It shows the whole bitmap fitted into its client area with a rectangle
+ * over the part the owner shows; the user drags the rectangle with the
+ * left button and the owner hears of it through its callback (and scrolls
+ * its own view).  The window owns its state; it runs on the owner's thread.
+ * ------------------------------------------------------------------- */
+#define PAN_NOTIFY_CREATED       0  /* the pan window was created */
+#define PAN_NOTIFY_MOVED_RECT    1  /* the user moved the rectangle; pRect: the new part in bitmap pixels */
+#define PAN_NOTIFY_DESTROYED     2  /* the pan window is being destroyed */
+#define PAN_NOTIFY_MOVED_WINDOW  3  /* the pan window was moved */
+#define PAN_NOTIFY_PAINTED       4  /* the pan window was painted */
+
+/* In Z_UpdatePanWindow's display flags: repaint the whole window (the bit
+ * is not kept with the flags). */
+#define PAN_REPAINT_ALL 0x10000000u
+
+/* Pan window notification: hPan the pan window, hOwner its owner, uCode
+ * PAN_NOTIFY_*, pRect null but for PAN_NOTIFY_MOVED_RECT, pData the
+ * caller's value.  The result is ignored. */
+typedef int (__stdcall *PanNotifyProc)(HWND hPan, HWND hOwner, UINT uCode, RECT *pRect, void *pData);
+
+/* Creates a hidden pan window over hOwner for pBitmap (not owned: keep it
+ * alive or update the window), at screen position x, y with a client area
+ * of at most nWidth x nHeight fitted to the picture; pszName (1..259
+ * characters) names the window class and is the first caption.  hIcon is
+ * the small icon, hCursor the cursor over the client area (null: left
+ * alone), bSysMenu adds the system menu (and its Close); uDisplayFlags
+ * (DISP_*) steer its paints.  The window reaches the caller with
+ * PAN_NOTIFY_CREATED.  RC_INVALID_PARAMETER: no owner window, no name;
+ * RC_NO_BITMAP: no allocated bitmap; RC_NO_MEMORY; RC_CREATE_WINDOW. */
+int __stdcall Z_CreatePanWindow(HWND hOwner, BitmapHandle *pBitmap, UINT uDisplayFlags, int x, int y, int nWidth,
+                                int nHeight, const char *pszName, HICON hIcon, HCURSOR hCursor, int bSysMenu,
+                                PanNotifyProc pfnNotify, void *pNotifyData);
+/* Tells the pan window that the owner shows pBitmap in pDisplayRect (owner
+ * client coordinates, the image's aspect): recomputes the rectangle from
+ * the owner's client area, resizes the window when the picture's shape
+ * changed, sets the caption (null: kept) and shows the window.
+ * RC_INVALID_PARAMETER: null or flat pDisplayRect, a bitmap of width 0,
+ * not a pan window, the owner minimised (after the settings were taken);
+ * RC_NO_BITMAP: null or unallocated bitmap, and the window is destroyed. */
+int __stdcall Z_UpdatePanWindow(HWND hPan, BitmapHandle *pBitmap, UINT uDisplayFlags, COLORREF crRectColor,
+                                const char *pszCaption, const RECT *pDisplayRect);
+/* Destroys a pan window.  RC_INVALID_PARAMETER for any other window. */
+int __stdcall Z_DestroyPanWindow(HWND hPan);
+
+/* ---------------------------------------------------------------------
  * Colour utilities.
  * ------------------------------------------------------------------- */
 
