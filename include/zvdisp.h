@@ -36,6 +36,7 @@ extern "C" {
 /* Changes the bits of uFlagMask to their values in uFlagValues; returns
  * the previous mode. */
 UINT __stdcall Z_SetDisplayMode(UINT uFlagMask, UINT uFlagValues);
+/* The calling thread's display mode. */
 UINT __stdcall Z_GetDisplayMode(void);
 
 /* ---------------------------------------------------------------------
@@ -105,10 +106,15 @@ typedef struct RgnCurve {
 #define RGN_FILL_WINDING   0
 #define RGN_FILL_ALTERNATE 1
 
+/* A copy of region pSrc in *ppDst (null for a null pSrc).  RC_INVALID_PARAMETER
+ * for a null ppDst, RC_NO_MEMORY. */
 int __stdcall Z_CopyZoraRgn(ZoraRgn **ppDst, ZoraRgn *pSrc);
+/* Releases the bitmap's region.  RC_INVALID_PARAMETER for a null bitmap. */
 int __stdcall Z_FreeBitmapRgn(BitmapHandle *pBitmap);
 /* 1 when the bitmap has a region, else 0 (also for null). */
 int __stdcall Z_BitmapHasRgn(BitmapHandle *pBitmap);
+/* Moves the region (the whole bitmap when it has none) by rows and columns,
+ * clipped to the bitmap.  RC_NO_BITMAP for a null bitmap, RC_NO_MEMORY. */
 int __stdcall Z_OffsetBitmapRgn(BitmapHandle *pBitmap, int nRowOffset, int nColumnOffset);
 
 /* Queries.  Z_IsPtInBitmapRgn returns 1 inside, 0 outside. */
