@@ -141,6 +141,10 @@ int __stdcall Z_SetBitmapRgnPolygon(BitmapHandle *pBitmap, RgnTransform *pTransf
 int __stdcall Z_SetBitmapRgnCurve(BitmapHandle *pBitmap, RgnTransform *pTransform, RgnCurve *pCurve,
                                   UINT uCombineMode);
 
+/* Hue in bits 0-7 (0..255 round the circle: 0 red, 85 green, 171 blue),
+ * saturation in bits 8-15, value in bits 16-23. */
+typedef DWORD HsvColor;
+
 /* Colour regions: the pixels of the whole bitmap whose colour passes a
  * test, combined with the bitmap's region by uCombineMode.  Colours have
  * red in bits 0-7, green 8-15, blue 16-23; pixels are compared as 8-bit
@@ -157,6 +161,28 @@ int __stdcall Z_SetBitmapRgnColor(BitmapHandle *pBitmap, COLORREF crColor, UINT 
 /* Pixels with crLower <= channel <= crUpper in red, green and blue. */
 int __stdcall Z_SetBitmapRgnColorRGBRange(BitmapHandle *pBitmap, COLORREF crLower, COLORREF crUpper,
                                           UINT uCombineMode);
+/* Pixels whose hue, saturation and value (as Z_RGBtoHSV gives them) lie
+ * between those of hsvLower and hsvUpper, inclusive; a lower hue above the
+ * upper selects the hues from the lower to 255 and from 0 to the upper. */
+int __stdcall Z_SetBitmapRgnColorHSVRange(BitmapHandle *pBitmap, HsvColor hsvLower, HsvColor hsvUpper,
+                                          UINT uCombineMode);
+
+/* Flood fills from the seed pixel at column nX, row nY: the pixels
+ * 4-connected to the seed through pixels whose colour passes, each channel
+ * within [seed - lower, seed + upper] clamped to 0..255.  The seed is
+ * selected only when it passes and a neighbour does.  The region is
+ * combined with the bitmap's by uCombineMode.  Results as for the colour
+ * regions, and RC_INVALID_PARAMETER for a seed outside the bitmap. */
+/* lower = upper = bits 0-7 of uTolerance. */
+int __stdcall Z_SetBitmapRgnMagicWand(BitmapHandle *pBitmap, int nX, int nY, UINT uTolerance, UINT uCombineMode);
+/* lower = bits 16-23 of crLowerTolerance, upper = bits 16-23 of
+ * crUpperTolerance, for every channel. */
+int __stdcall Z_SetBitmapRgnMagicWandExt(BitmapHandle *pBitmap, int nX, int nY, COLORREF crLowerTolerance,
+                                         COLORREF crUpperTolerance, UINT uCombineMode);
+/* As Z_SetBitmapRgnMagicWandExt; a pixel whose red, green or blue equals
+ * that of crBorder never passes. */
+int __stdcall Z_SetBitmapRgnBorder(BitmapHandle *pBitmap, int nX, int nY, COLORREF crBorder,
+                                   COLORREF crLowerTolerance, COLORREF crUpperTolerance, UINT uCombineMode);
 
 /* ---------------------------------------------------------------------
  * Painting.  Source rectangles are in the bitmap's displayed coordinates
@@ -222,10 +248,6 @@ int __stdcall Z_DestroyPanWindow(HWND hPan);
 /* ---------------------------------------------------------------------
  * Colour utilities.
  * ------------------------------------------------------------------- */
-
-/* Hue in bits 0-7 (0..255 round the circle: 0 red, 85 green, 171 blue),
- * saturation in bits 8-15, value in bits 16-23. */
-typedef DWORD HsvColor;
 
 /* Converts a colour to hue, saturation and value, 8 bits each; bits 24-31
  * of the result are those of crColor.  Accepts every value. */
