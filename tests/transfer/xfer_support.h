@@ -85,7 +85,9 @@ inline void WarmUpTransfer() {
     WarmUp();
     std::mt19937 rng(1);
     HBITMAP ddb = MakeDdb(rng, 4, 4, false);
+    HDC held = GetDC(nullptr);  // a second screen DC at once makes objects of its own
     ReadDdb(ddb);
+    ReleaseDC(nullptr, held);
     DeleteObject(ddb);
 }
 
