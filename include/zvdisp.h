@@ -474,6 +474,26 @@ int __stdcall Z_AppendPlayback(PlaybackHandle h, BitmapHandle *pFrame);
 /* Marks rows nRow .. nRow + nCount - 1 of the last appended frame as
  * arrived (rows outside it are ignored; each row counts once). */
 int __stdcall Z_ValidatePlaybackLines(PlaybackHandle h, int nRow, int nCount);
+/* ---- Device-dependent bitmaps and screen capture -------------------- */
+/* A new device-dependent bitmap showing the bitmap as its orientation
+ * displays it, painted through the library (library dithering, RGB
+ * colour tables) on a bitmap compatible with hDC (the screen when null);
+ * a monochrome bitmap for 1-bit black-and-white data.  Null on failure. */
+HBITMAP __stdcall Z_ConvertToDDB(HDC hDC, BitmapHandle *pBitmap);
+/* Z_ConvertToDDB, then frees the bitmap when a handle came back. */
+HBITMAP __stdcall Z_ChangeToDDB(HDC hDC, BitmapHandle *pBitmap);
+/* Fills pBitmap (holding nothing) from the device-dependent bitmap, read
+ * on hDC (the screen when null) with hPalette (may be null) selected.
+ * RC_INVALID_PARAMETER (no or unreadable hDDB), RC_NO_MEMORY, or the
+ * kernel's load status (RC_SUCCESS). */
+int __stdcall Z_ConvertFromDDB(HDC hDC, BitmapHandle *pBitmap, HBITMAP hDDB, HPALETTE hPalette);
+/* Z_ConvertFromDDB, then on RC_SUCCESS deletes hDDB and hPalette. */
+int __stdcall Z_ChangeFromDDB(HDC hDC, BitmapHandle *pBitmap, HBITMAP hDDB, HPALETTE hPalette);
+/* Copies pRect of hDC (the screen when null) into pBitmap (holding
+ * nothing); a rectangle with bottom above top takes |height| rows from
+ * its top.  RC_INVALID_PARAMETER (null pointers, empty rectangle, no
+ * memory DC), RC_NO_MEMORY (no device bitmap), else the conversion's. */
+int __stdcall Z_ScreenCaptureBitmap(HDC hDC, BitmapHandle *pBitmap, const RECT *pRect);
 
 #ifdef __cplusplus
 } /* extern "C" */

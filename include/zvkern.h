@@ -312,6 +312,48 @@ HDC __stdcall K_CreateBitmapDC(BitmapHandle *pBitmap);
  * RC_INVALID_PARAMETER for a null DC or one whose section does not
  * match the bitmap. */
 int __stdcall K_DeleteBitmapDC(BitmapHandle *pBitmap, HDC hDC);
+/* ---- Packed device-independent bitmaps -------------------------------
+ * A packed DIB is a BITMAPINFOHEADER (or the 12-byte core header), its
+ * colour table or bit-field masks, and the rows, in one movable global
+ * block (counted, K_GlobalDetach when handed to the system).
+ *
+ * K_ConvertToDib: the bitmap as its orientation shows it, bottom-up,
+ * BI_RGB: 1, 4 and 8 bits with the bitmap's colours (2 to 7 bits widened
+ * to 8), 5-5-5, 24 and 32 bits as stored when blue comes first, every
+ * other format as 24 bits.  Null for a bitmap without data or no memory.
+ * K_ChangeToDib also frees the bitmap (K_FreeBitmap) when it succeeded. */
+HGLOBAL __stdcall K_ConvertToDib(const BitmapHandle *pBitmap);
+HGLOBAL __stdcall K_ChangeToDib(BitmapHandle *pBitmap);
+/* Fills pBitmap (a descriptor that holds nothing) from a DIB given as its
+ * header and its bits; the memory stays the caller's.  cbBlock is the
+ * number of bytes readable from pHeader on (header, table and bits must
+ * lie within it), 0 when not known.  Headers of 12, 40, 52, 56, 108 and
+ * 124 bytes; 1, 4, 8, 16, 24, 32 bits, BI_RGB or BI_BITFIELDS (16, 32).
+ * Bottom-up rows give ORIENT_BOTTOM_LEFT, top-down ORIENT_TOP_LEFT,
+ * Order ORDER_BGR; 1-8 bits keep their table, 5-5-5, 24 and
+ * blue-first 32-bit data their depth, other bit fields become 24 bits.
+ * RC_NO_BITMAP (null bitmap), RC_INVALID_PARAMETER (null pointers),
+ * RC_INVALID_FORMAT (a header this cannot read, or sizes beyond the
+ * block), RC_NO_MEMORY. */
+int __stdcall K_ConvertFromDib(BitmapHandle *pBitmap, const BITMAPINFOHEADER *pHeader, const void *pBits,
+                               size_t cbBlock);
+/* The same from a global block holding a packed DIB; on RC_SUCCESS the
+ * block is taken over (and released), otherwise it stays the caller's.
+ * RC_INVALID_PARAMETER for a null or unlockable handle. */
+int __stdcall K_ConvertFromDibHandle(BitmapHandle *pBitmap, HGLOBAL hDib);
+/* The palette to read the screen's device-dependent bitmaps with: on a
+ * palette display the system palette's entries, otherwise none (null).
+ * The caller deletes it. */
+HPALETTE __stdcall K_CreateDefaultPalette(void);
+
+/* ---- Status callback ------------------------------------------------
+ * Per thread.  Long operations (printing) call it with a percentage and
+ * the user value; an answer other than RC_SUCCESS asks them to stop.  A
+ * null callback removes it. */
+typedef int(__stdcall *KStatusCallback)(int nPercent, void *pUserData);
+void __stdcall K_SetStatusCallback(KStatusCallback pfnStatus, void *pUserData);
+/* The calling thread's callback (null when none) and its user value. */
+KStatusCallback __stdcall K_GetStatusCallback(void **ppUserData);
 
 /* ---- Whole-bitmap operations ----------------------------------------
  * Colours (COLORREF) have red in bits 0-7, green 8-15, blue 16-23.  With
