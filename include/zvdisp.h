@@ -36,6 +36,7 @@ extern "C" {
 /* Changes the bits of uFlagMask to their values in uFlagValues; returns
  * the previous mode. */
 UINT __stdcall Z_SetDisplayMode(UINT uFlagMask, UINT uFlagValues);
+/* The calling thread's display mode. */
 UINT __stdcall Z_GetDisplayMode(void);
 
 /* ---------------------------------------------------------------------
@@ -105,10 +106,15 @@ typedef struct RgnCurve {
 #define RGN_FILL_WINDING   0
 #define RGN_FILL_ALTERNATE 1
 
+/* A copy of region pSrc in *ppDst (null for a null pSrc).  RC_INVALID_PARAMETER
+ * for a null ppDst, RC_NO_MEMORY. */
 int __stdcall Z_CopyZoraRgn(ZoraRgn **ppDst, ZoraRgn *pSrc);
+/* Releases the bitmap's region.  RC_INVALID_PARAMETER for a null bitmap. */
 int __stdcall Z_FreeBitmapRgn(BitmapHandle *pBitmap);
 /* 1 when the bitmap has a region, else 0 (also for null). */
 int __stdcall Z_BitmapHasRgn(BitmapHandle *pBitmap);
+/* Moves the region (the whole bitmap when it has none) by rows and columns,
+ * clipped to the bitmap.  RC_NO_BITMAP for a null bitmap, RC_NO_MEMORY. */
 int __stdcall Z_OffsetBitmapRgn(BitmapHandle *pBitmap, int nRowOffset, int nColumnOffset);
 
 /* Queries.  Z_IsPtInBitmapRgn returns 1 inside, 0 outside. */
@@ -135,6 +141,10 @@ int __stdcall Z_SetBitmapRgnPolygon(BitmapHandle *pBitmap, RgnTransform *pTransf
 int __stdcall Z_SetBitmapRgnCurve(BitmapHandle *pBitmap, RgnTransform *pTransform, RgnCurve *pCurve,
                                   UINT uCombineMode);
 
+/* Hue in bits 0-7 (0..255 round the circle: 0 red, 85 green, 171 blue),
+ * saturation in bits 8-15, value in bits 16-23. */
+typedef DWORD HsvColor;
+
 /* Colour regions: the pixels of the whole bitmap whose colour passes a
  * test, combined with the bitmap's region by uCombineMode.  Colours have
  * red in bits 0-7, green 8-15, blue 16-23; pixels are compared as 8-bit
@@ -151,6 +161,28 @@ int __stdcall Z_SetBitmapRgnColor(BitmapHandle *pBitmap, COLORREF crColor, UINT 
 /* Pixels with crLower <= channel <= crUpper in red, green and blue. */
 int __stdcall Z_SetBitmapRgnColorRGBRange(BitmapHandle *pBitmap, COLORREF crLower, COLORREF crUpper,
                                           UINT uCombineMode);
+/* Pixels whose hue, saturation and value (as Z_RGBtoHSV gives them) lie
+ * between those of hsvLower and hsvUpper, inclusive; a lower hue above the
+ * upper selects the hues from the lower to 255 and from 0 to the upper. */
+int __stdcall Z_SetBitmapRgnColorHSVRange(BitmapHandle *pBitmap, HsvColor hsvLower, HsvColor hsvUpper,
+                                          UINT uCombineMode);
+
+/* Flood fills from the seed pixel at column nX, row nY: the pixels
+ * 4-connected to the seed through pixels whose colour passes, each channel
+ * within [seed - lower, seed + upper] clamped to 0..255.  The seed is
+ * selected only when it passes and a neighbour does.  The region is
+ * combined with the bitmap's by uCombineMode.  Results as for the colour
+ * regions, and RC_INVALID_PARAMETER for a seed outside the bitmap. */
+/* lower = upper = bits 0-7 of uTolerance. */
+int __stdcall Z_SetBitmapRgnMagicWand(BitmapHandle *pBitmap, int nX, int nY, UINT uTolerance, UINT uCombineMode);
+/* lower = bits 16-23 of crLowerTolerance, upper = bits 16-23 of
+ * crUpperTolerance, for every channel. */
+int __stdcall Z_SetBitmapRgnMagicWandExt(BitmapHandle *pBitmap, int nX, int nY, COLORREF crLowerTolerance,
+                                         COLORREF crUpperTolerance, UINT uCombineMode);
+/* As Z_SetBitmapRgnMagicWandExt; a pixel whose red, green or blue equals
+ * that of crBorder never passes. */
+int __stdcall Z_SetBitmapRgnBorder(BitmapHandle *pBitmap, int nX, int nY, COLORREF crBorder,
+                                   COLORREF crLowerTolerance, COLORREF crUpperTolerance, UINT uCombineMode);
 
 /* ---------------------------------------------------------------------
  * Painting.  Source rectangles are in the bitmap's displayed coordinates
@@ -257,12 +289,54 @@ int __stdcall Z_UpdateMagGlassExt(HWND hWnd, const COLORREF *pColors, const BYTE
                                   int nLast, int bUpdate);
 
 /* ---------------------------------------------------------------------
+ * Pan window: a small captioned window owned by an application window.
+ * It shows the whole bitmap fitted into its client area with a rectangle
+ * over the part the owner shows; the user drags the rectangle with the
+ * left button and the owner hears of it through its callback (and scrolls
+ * its own view).  The window owns its state; it runs on the owner's thread.
+ * ------------------------------------------------------------------- */
+#define PAN_NOTIFY_CREATED       0  /* the pan window was created */
+#define PAN_NOTIFY_MOVED_RECT    1  /* the user moved the rectangle; pRect: the new part in bitmap pixels */
+#define PAN_NOTIFY_DESTROYED     2  /* the pan window is being destroyed */
+#define PAN_NOTIFY_MOVED_WINDOW  3  /* the pan window was moved */
+#define PAN_NOTIFY_PAINTED       4  /* the pan window was painted */
+
+/* In Z_UpdatePanWindow's display flags: repaint the whole window (the bit
+ * is not kept with the flags). */
+#define PAN_REPAINT_ALL 0x10000000u
+
+/* Pan window notification: hPan the pan window, hOwner its owner, uCode
+ * PAN_NOTIFY_*, pRect null but for PAN_NOTIFY_MOVED_RECT, pData the
+ * caller's value.  The result is ignored. */
+typedef int (__stdcall *PanNotifyProc)(HWND hPan, HWND hOwner, UINT uCode, RECT *pRect, void *pData);
+
+/* Creates a hidden pan window over hOwner for pBitmap (not owned: keep it
+ * alive or update the window), at screen position x, y with a client area
+ * of at most nWidth x nHeight fitted to the picture; pszName (1..259
+ * characters) names the window class and is the first caption.  hIcon is
+ * the small icon, hCursor the cursor over the client area (null: left
+ * alone), bSysMenu adds the system menu (and its Close); uDisplayFlags
+ * (DISP_*) steer its paints.  The window reaches the caller with
+ * PAN_NOTIFY_CREATED.  RC_INVALID_PARAMETER: no owner window, no name;
+ * RC_NO_BITMAP: no allocated bitmap; RC_NO_MEMORY; RC_CREATE_WINDOW. */
+int __stdcall Z_CreatePanWindow(HWND hOwner, BitmapHandle *pBitmap, UINT uDisplayFlags, int x, int y, int nWidth,
+                                int nHeight, const char *pszName, HICON hIcon, HCURSOR hCursor, int bSysMenu,
+                                PanNotifyProc pfnNotify, void *pNotifyData);
+/* Tells the pan window that the owner shows pBitmap in pDisplayRect (owner
+ * client coordinates, the image's aspect): recomputes the rectangle from
+ * the owner's client area, resizes the window when the picture's shape
+ * changed, sets the caption (null: kept) and shows the window.
+ * RC_INVALID_PARAMETER: null or flat pDisplayRect, a bitmap of width 0,
+ * not a pan window, the owner minimised (after the settings were taken);
+ * RC_NO_BITMAP: null or unallocated bitmap, and the window is destroyed. */
+int __stdcall Z_UpdatePanWindow(HWND hPan, BitmapHandle *pBitmap, UINT uDisplayFlags, COLORREF crRectColor,
+                                const char *pszCaption, const RECT *pDisplayRect);
+/* Destroys a pan window.  RC_INVALID_PARAMETER for any other window. */
+int __stdcall Z_DestroyPanWindow(HWND hPan);
+
+/* ---------------------------------------------------------------------
  * Colour utilities.
  * ------------------------------------------------------------------- */
-
-/* Hue in bits 0-7 (0..255 round the circle: 0 red, 85 green, 171 blue),
- * saturation in bits 8-15, value in bits 16-23. */
-typedef DWORD HsvColor;
 
 /* Converts a colour to hue, saturation and value, 8 bits each; bits 24-31
  * of the result are those of crColor.  Accepts every value. */

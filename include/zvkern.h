@@ -283,8 +283,100 @@ int __stdcall K_ResizeEnd(KResize *pResize);
  * live-block count: tests check how often painters read a row). */
 int __stdcall K_GetRowReadCount(void);
 
+/* ---- Whole-bitmap operations ----------------------------------------
+ * Colours (COLORREF) have red in bits 0-7, green 8-15, blue 16-23.  With
+ * bits 24-31 equal to 0x01 a bitmap of 8 bits or fewer takes the palette
+ * index in bits 0-7 (masked to its depth); deeper bitmaps read the low 24
+ * bits as a colour then too.  A bitmap's region (in its stored pixel
+ * coordinates) limits the pixels these operations write where stated. */
+
+/* Fills the pixels of the bitmap's region (the whole bitmap when it has
+ * none) with crColor in the bitmap's format (palette depths: the index,
+ * or the nearest palette entry of the colour).  Allocates nothing.
+ * RC_NO_BITMAP for a null bitmap or one without data; RC_INVALID_FORMAT
+ * for an unknown depth. */
+int __stdcall K_FillBitmap(BitmapHandle *pBitmap, COLORREF crColor);
+
+/* Conversion copy: *pDst becomes a new kernel-owned bitmap of pSrc's size
+ * and Orientation at nBitsPerPixel, every pixel converted through 24-bit
+ * colour.  Flags:
+ *   KCONV_USE_COLORS  at 8 bits or fewer the new palette is pColors
+ *                     (nColors entries, at most 2^bits kept); without it
+ *                     the gray ramp of K_CreateBitmap
+ *   KCONV_NEAREST     palette depths take the nearest entry (the kernel's
+ *                     only mapping; it never dithers)
+ *   KCONV_BLUE_FIRST  the new Order is ORDER_BGR; without it ORDER_GRAY
+ *                     for 12/16 bits from gray data, else ORDER_RGB
+ * The copy keeps Left, Top, Delay, BackgroundColor, TransparentColor,
+ * DisposalMethod, the wait and transparent flags, the paint settings (its
+ * PaintLUT is the identity) and a copy of the region.  *pDst is written
+ * only on success.  RC_NO_BITMAP (pSrc without data), RC_INVALID_PARAMETER
+ * (null pDst, bad depth, unknown flag, KCONV_USE_COLORS at a palette
+ * depth without colours), RC_INVALID_FORMAT, RC_NO_MEMORY. */
+#define KCONV_BLUE_FIRST  0x00004u
+#define KCONV_USE_COLORS  0x00010u
+#define KCONV_NEAREST     0x10000u
+int __stdcall K_ConvertColorResolution(const BitmapHandle *pSrc, BitmapHandle *pDst, int nBitsPerPixel,
+                                       const RGBQUAD *pColors, int nColors, UINT uFlags);
+
+/* Copies the rectangle (nLeft, nTop, nWidth x nHeight) of pSrc's stored
+ * pixels into *pDst, a new kernel-owned bitmap of that size with pSrc's
+ * depth, Order, Orientation, palette and gray bits (no region).  Pixels of
+ * the rectangle outside pSrc are 0.  RC_NO_BITMAP (pSrc without data),
+ * RC_INVALID_PARAMETER (null pDst, empty size), RC_NO_MEMORY. */
+int __stdcall K_CopyBitmapRect(const BitmapHandle *pSrc, BitmapHandle *pDst, int nLeft, int nTop, int nWidth,
+                               int nHeight);
+
+/* Copies the nWidth x nHeight block of pSrc at (nSrcLeft, nSrcTop) onto
+ * pDst at (nLeft, nTop), cut to both bitmaps; pixel values are copied as
+ * they are, so both must have the same BitsPerPixel.  With
+ * KCOMBINE_SOURCE_RGN only the source pixels of the source's region (all
+ * without one) are copied.  The destination rectangle is given in the
+ * source's row order: when the two orientations differ by a vertical flip
+ * only (0 and 2, 1 and 3), it is moved into the destination's rows
+ * (K_ConvertRectOrientation) and the block is placed upside down.
+ * RC_NO_BITMAP (either without data), RC_INVALID_PARAMETER (unknown flag,
+ * negative size), RC_INVALID_FORMAT (depths differ, other orientation
+ * pairs).  Allocates nothing. */
+#define KCOMBINE_SOURCE_RGN 0x10u
+#define KCOMBINE_COPY       0x20u
+int __stdcall K_CombineBitmap(BitmapHandle *pDst, int nLeft, int nTop, int nWidth, int nHeight,
+                              const BitmapHandle *pSrc, int nSrcLeft, int nSrcTop, UINT uFlags);
+
+/* ---- Bitmap lists ----------------------------------------------------
+ * An ordered list of descriptors (the frames of an animation) behind an
+ * opaque handle.  Inserting stores a copy of the descriptor, and the list
+ * owns the bitmap's data from then on; getting copies the stored
+ * descriptor out (the data, palette and region stay the list's); setting
+ * overwrites the stored descriptor (what it owned is not freed).  Indexes
+ * run from 0; RC_INVALID_PARAMETER for a null handle or pointer and an
+ * index out of range. */
+/* A new empty list.  RC_NO_MEMORY. */
+int __stdcall K_CreateBitmapList(void **phList);
+/* Inserts before item nIndex (0..count; -1 appends).  RC_NO_MEMORY with
+ * the list unchanged. */
+int __stdcall K_InsertBitmapListItem(void *hList, int nIndex, BitmapHandle *pBitmap);
+int __stdcall K_GetBitmapListCount(void *hList, uint32_t *pCount);
+int __stdcall K_GetBitmapListItem(void *hList, int nIndex, BitmapHandle *pOut);
+int __stdcall K_SetBitmapListItem(void *hList, int nIndex, const BitmapHandle *pBitmap);
+/* Frees every item's bitmap (K_FreeBitmap) and the list. */
+int __stdcall K_DestroyBitmapList(void *hList);
+
+/* Ends every open pixel access of the descriptor (KernelAccess 0), as a
+ * loader does when it hands over a finished bitmap.  RC_NO_BITMAP for
+ * null. */
+int __stdcall K_ReleaseAccess(BitmapHandle *pBitmap);
+
+/* Releases a descriptor that owns no kernel pixels, palette or paint
+ * table (a K_CopyBitmapHandle copy, a K_InitBitmapHandle window): frees
+ * its region and window-level table and zero-fills it.  The pixels it
+ * names are left alone.  RC_NO_BITMAP for null; RC_INVALID_PARAMETER,
+ * with nothing changed, when it owns kernel blocks (use K_FreeBitmap). */
+int __stdcall K_ReleaseBitmapHandle(BitmapHandle *pBitmap);
+
 #ifdef __cplusplus
 } /* extern "C" */
+
 #endif
 
 #endif /* ZVKERN_H */

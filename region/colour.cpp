@@ -7,6 +7,8 @@
 // pixel by pixel.  A scan whose colour cannot occur reads no pixels.
 #include "region/colour.h"
 
+#include "color/hsv.h"
+
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -192,6 +194,40 @@ Criteria RangeOf(COLORREF lower, COLORREF upper) {
     return c;
 }
 
+// The HSV box from two HsvColor values: hue bits 0-7, saturation 8-15,
+// value 16-23.  Only saturation and value can be empty; a lower hue above
+// the upper wraps round the circle.
+Criteria HsvRangeOf(HsvColor lower, HsvColor upper) {
+    Criteria c{};
+    for (int i = 0; i < 3; ++i) {
+        c.HsvLo[i] = static_cast<int>((lower >> (8 * i)) & 0xFF);
+        c.HsvHi[i] = static_cast<int>((upper >> (8 * i)) & 0xFF);
+    }
+    c.HueWraps = c.HsvLo[0] > c.HsvHi[0];
+    c.Empty = c.HsvLo[1] > c.HsvHi[1] || c.HsvLo[2] > c.HsvHi[2];
+    return c;
+}
+
+// Value and saturation are tested before the hue, without divisions:
+// value is the largest channel, and floor(d x 255 / max) >= s exactly when
+// d x 255 >= s x max.  Only a pixel inside both computes its hue.
+bool InHsvBox(const Criteria &c, int r, int g, int b) {
+    const int mx = std::max(r, std::max(g, b)), mn = std::min(r, std::min(g, b));
+    if (static_cast<unsigned>(mx - c.HsvLo[2]) > static_cast<unsigned>(c.HsvHi[2] - c.HsvLo[2]))
+        return false;
+    int hue = 0;
+    if (mx == mn) {  // gray: saturation 0, hue 0
+        if (c.HsvLo[1] > 0)
+            return false;
+    } else {
+        const int d = (mx - mn) * 255;
+        if (d < c.HsvLo[1] * mx || d >= (c.HsvHi[1] + 1) * mx)
+            return false;
+        hue = static_cast<int>(RgbToHsv8(r, g, b) & 0xFF);
+    }
+    return c.HueWraps ? hue >= c.HsvLo[0] || hue <= c.HsvHi[0] : hue >= c.HsvLo[0] && hue <= c.HsvHi[0];
+}
+
 // The exact colour on a palette bitmap: one index, given or looked up.
 int ExactIndexScan(BitmapHandle *pBitmap, COLORREF crColor, UINT uCombineMode) {
     RGBQUAD colors[256];
@@ -244,6 +280,14 @@ int __stdcall Z_SetBitmapRgnColorRGBRange(BitmapHandle *pBitmap, COLORREF crLowe
     if (rc != RC_SUCCESS)
         return rc;
     return BoxScan<RangeTest>(pBitmap, RangeOf(crLower, crUpper), uCombineMode);
+}
+
+int __stdcall Z_SetBitmapRgnColorHSVRange(BitmapHandle *pBitmap, HsvColor hsvLower, HsvColor hsvUpper,
+                                          UINT uCombineMode) {
+    const int rc = CheckPixelBitmap(pBitmap);
+    if (rc != RC_SUCCESS)
+        return rc;
+    return BoxScan<HsvTest>(pBitmap, HsvRangeOf(hsvLower, hsvUpper), uCombineMode);
 }
 
 }  // extern "C"

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 # Cross compilers, Wine and a virtual X server for the tests, the build tools,
-# googletest's sources and zlib for the target.
+# googletest's sources and zlib for the target, doxygen for the API reference.
 PACKAGES=(
     g++-mingw-w64-x86-64
     g++-mingw-w64-i686
@@ -16,6 +16,7 @@ PACKAGES=(
     ninja-build
     googletest
     libz-mingw-w64-dev
+    doxygen
 )
 
 missing=()

@@ -18,6 +18,7 @@ step "configure and build i686 (compiled and linked; layouts pinned by static_as
 cmake --preset i686 >build/i686-configure.log 2>&1 || { cat build/i686-configure.log; exit 1; }
 cmake --build --preset i686
 scripts/consumer.sh build/i686 i686
+scripts/apidoc.sh
 rm -f build/x64-configure.log build/i686-configure.log
 
 step "tests at Xvfb depth 24 and depth 8"

@@ -29,7 +29,10 @@ private:
 // its type byte (offset 14) is non-zero, and a stock object has bit 0x80 of
 // byte 12 set.  The first DC a process makes creates about ten objects
 // lazily and GetDC(0) keeps three: warm up (WarmUp) before counting.
-inline int GdiObjectCount() {
+// nType other than 0 counts only objects of that type byte (Wine's codes:
+// 0x08 palette, 0x10 brush, 0x30 pen; window code counts these, as the
+// system's windows make and drop regions, DCs and surfaces on their own).
+inline int GdiObjectCount(int nType = 0) {
 #ifdef _WIN64
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     if (ntdll && GetProcAddress(ntdll, "wine_get_version")) {
@@ -40,7 +43,7 @@ inline int GdiObjectCount() {
             int live = 0;
             for (int i = 0; i < 65536; ++i) {
                 const BYTE *entry = table + 24 * i;
-                live += entry[14] != 0 && (entry[12] & 0x80) == 0;
+                live += entry[14] != 0 && (entry[12] & 0x80) == 0 && (nType == 0 || entry[14] == nType);
             }
             return live;
         }

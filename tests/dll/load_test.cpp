@@ -81,4 +81,17 @@ TEST(LibraryLoad, ExportsCarryUndecoratedNames) {
         EXPECT_NE(reinterpret_cast<void *>(GetProcAddress(kern, name)), nullptr) << name;
 }
 
+TEST(LibraryLoad, BothModulesCarryVersionInformation) {
+    Library lib;
+    for (HMODULE module : {lib.module, GetModuleHandleA("zvkern.dll")}) {
+        HRSRC res = FindResourceA(module, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));
+        ASSERT_NE(res, nullptr);
+        // VS_VERSIONINFO: three WORDs, L"VS_VERSION_INFO", padding, then the fixed part.
+        const auto *fixed = reinterpret_cast<const VS_FIXEDFILEINFO *>(
+            static_cast<const BYTE *>(LockResource(LoadResource(module, res))) + 40);
+        EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+        EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+    }
+}
+
 }  // namespace

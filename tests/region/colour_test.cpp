@@ -3,6 +3,8 @@
 // every depth and Order.
 #include "colour_model.h"
 
+#include "color/hsv.h"
+
 #include <cstring>
 
 using namespace rgntest;
@@ -81,7 +83,7 @@ ScanCase RandomScan(const BitmapHandle &bm, const PixelGrid &grid, std::mt19937 
     const std::vector<Colour> &pal = grid.Palette;
     auto index = [&grid](int x, int y) { return static_cast<int>(grid.Raw[grid.At(x, y)]); };
     auto colour = [&grid](int x, int y) { return grid.Level[grid.At(x, y)]; };
-    switch (rng() % 3) {
+    switch (rng() % 4) {
     case 0: {  // exact colour: one seen, or a random one
         const Colour want = rng() % 4 ? seen : Colour{int(rng() % 3 * 85), int(rng() % 3 * 85), 0};
         int first = -1;
@@ -98,6 +100,34 @@ ScanCase RandomScan(const BitmapHandle &bm, const PixelGrid &grid, std::mt19937 
         return {[i](BitmapHandle *b, UINT m) { return Z_SetBitmapRgnColor(b, 0x01000000u | i, m); },
                 [=](int x, int y) {
                     return palette ? used < int(pal.size()) && index(x, y) == used : colour(x, y) == asColour;
+                }};
+    }
+    case 2: {  // an HSV box around a seen colour, the hue sometimes wrapping
+        const HsvColor h = zv::RgbToHsv8(seen.r, seen.g, seen.b);
+        int lo[3], hi[3];
+        for (int k = 0; k < 3; ++k) {
+            const int v = (h >> (8 * k)) & 0xFF;
+            lo[k] = std::max(0, v - static_cast<int>(rng() % 60));
+            hi[k] = std::min(255, v + static_cast<int>(rng() % 60));
+        }
+        if (rng() % 3 == 0)
+            lo[0] = 200 + static_cast<int>(rng() % 56), hi[0] = static_cast<int>(rng() % 40);
+        if (rng() % 10 == 0)
+            std::swap(lo[1 + rng() % 2], hi[1 + rng() % 2]);
+        auto inside = [=](const Colour &p) {
+            const HsvColor q = zv::RgbToHsv8(p.r, p.g, p.b);
+            const int hue = q & 0xFF, sat = (q >> 8) & 0xFF, val = (q >> 16) & 0xFF;
+            const bool hueIn = lo[0] <= hi[0] ? lo[0] <= hue && hue <= hi[0] : hue >= lo[0] || hue <= hi[0];
+            return hueIn && lo[1] <= sat && sat <= hi[1] && lo[2] <= val && val <= hi[2];
+        };
+        const HsvColor l = static_cast<HsvColor>(lo[0] | lo[1] << 8 | lo[2] << 16);
+        const HsvColor u = static_cast<HsvColor>(hi[0] | hi[1] << 8 | hi[2] << 16);
+        return {[=](BitmapHandle *b, UINT m) { return Z_SetBitmapRgnColorHSVRange(b, l, u, m); },
+                [=](int x, int y) {
+                    if (!palette)
+                        return inside(colour(x, y));
+                    const size_t i = static_cast<size_t>(index(x, y));
+                    return i < pal.size() && inside(pal[i]);
                 }};
     }
     default: {  // an RGB box around a seen colour, sometimes empty on a channel
@@ -135,7 +165,7 @@ TEST(ColourRgn, ScansMatchThePixelModelInEveryMode) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(3602);
     for (const Format &f : AllFormats())
-        for (int iter = 0; iter < 10; ++iter) {
+        for (int iter = 0; iter < 14; ++iter) {
             SCOPED_TRACE(testing::Message() << f.Bits << " bits, order " << f.Order << ", case " << iter);
             BitmapHandle bm{};
             const int w = 1 + static_cast<int>(rng() % 70), h = 1 + static_cast<int>(rng() % 40);
@@ -176,12 +206,14 @@ TEST(ColourRgn, FailuresAndBadInputLeaveTheRegionAlone) {
         ASSERT_EQ(Z_SetBitmapRgnRect(&bm, nullptr, &r, RGN_MODE_SET), RC_SUCCESS);
         SweepRegionOp(bm, [&] { return Z_SetBitmapRgnColorRGBRange(&bm, RGB(0, 0, 0), RGB(200, 255, 130), RGN_MODE_XOR); });
         SweepRegionOp(bm, [&] { return Z_SetBitmapRgnColor(&bm, K_GetPixelValue(&bm, 1, 1), RGN_MODE_OR); });
+        SweepRegionOp(bm, [&] { return Z_SetBitmapRgnColorHSVRange(&bm, 0x0000F0, 0xFFFF10, RGN_MODE_OR); });
 
         const Snapshot before = SnapshotOf(bm.Region);
         EXPECT_EQ(Z_SetBitmapRgnColor(&bm, 0, 7), RC_INVALID_PARAMETER);
         bm.Flags &= ~BITMAP_ALLOCATED;
         EXPECT_EQ(Z_SetBitmapRgnColor(&bm, 0, RGN_MODE_SET), RC_NO_BITMAP);
         EXPECT_EQ(Z_SetBitmapRgnColorRGBRange(&bm, 0, 0xFFFFFF, RGN_MODE_SET), RC_NO_BITMAP);
+        EXPECT_EQ(Z_SetBitmapRgnColorHSVRange(&bm, 0, 0xFFFFFF, RGN_MODE_SET), RC_NO_BITMAP);
         bm.Flags |= BITMAP_ALLOCATED;
         const int bits = bm.BitsPerPixel;
         bm.BitsPerPixel = 10;

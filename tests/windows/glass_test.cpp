@@ -2,6 +2,7 @@
 // shows (against a model built from Z_PaintDC), how it follows the mouse,
 // how it goes, and what it leaves behind.
 #include "glass_model.h"
+#include "frame/library.h"
 #include "windows/glass.h"
 
 #include <random>
@@ -54,6 +55,10 @@ void WarmUpGlass() {
     if (done)
         return;
     done = true;
+    // Linked without the loader: the entry's work (region operations for
+    // the kernel's descriptor copies, this thread's settings) by hand.
+    if (!K_GetRegionServiceTable() || !K_GetRegionServiceTable()->CopyRgn)
+        zv::LibraryEntry(GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH);
     static Bitmap pic(40, 30, 24, 1);
     const RECT dest{0, 0, 40, 30};
     OwnerWindow w(&pic.b, dest);
