@@ -245,6 +245,95 @@ int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, 
                               int nCount);
 
 /* ---------------------------------------------------------------------
+ * Magnifying glass over an application's window that shows a bitmap in a
+ * known destination rectangle (client coordinates).  Normal mode
+ * subclasses the window: the left button shows a glass centred on the
+ * cursor, moving drags it, releasing removes it.  Manual mode (start flag
+ * MAGGLASS_MANUAL) leaves the window alone; the caller shows and moves the
+ * glass.  The state hangs on the window as the property "ZORAMAGDATA"; a
+ * window has at most one glass.  Every function but the start functions
+ * returns RC_INVALID_PARAMETER for a window that is not one or has no
+ * glass.  Updates of rectangle, shape, paint flags and paint options are
+ * refused (RC_INVALID_PARAMETER) while the glass is busy: in normal mode
+ * while the button holds it or data requests are unanswered, in manual
+ * mode while it is shown.
+ * ------------------------------------------------------------------- */
+#define MAGGLASS_INCLUDE_COLORS  0x1u  /* the mask colours are shown, the others hidden */
+#define MAGGLASS_MANUAL          0x2u  /* manual mode: no subclassing */
+#define MAGGLASS_COLORS_FROM_RGN 0x4u  /* mask colours: those used inside the bitmap's region */
+
+/* Called after the bitmap is painted into the off-screen DC (glass
+ * coordinates from 0, 0) and before crosshair and border; x, y is the
+ * cursor, pGlass the glass rectangle in client coordinates.  The result
+ * is ignored. */
+typedef int(__stdcall *MagGlassOwnerDrawProc)(HWND hWnd, HDC hOffscreenDC, int x, int y, const RECT *pGlass,
+                                                void *pData);
+/* On-demand data: asks for the 8 x 8 pixel blocks first..last (block
+ * index = row x blocks across + column) whose bit in pPresent (one bit per
+ * block of the block rectangle, row by row, least significant bit first)
+ * is clear; answered with Z_UpdateMagGlassExt.  pPresent is freed when the
+ * callback returns; the result is ignored. */
+typedef int(__stdcall *MagGlassRequestProc)(HWND hWnd, int nFirst, int nLast, const BYTE *pPresent,
+                                              int nPresentBytes, void *pData);
+
+/* 1 when hWnd is a window with a glass, else 0. */
+int __stdcall Z_WindowHasMagGlass(HWND hWnd);
+/* Starts a glass of nWidth x nHeight window pixels (at least 10 each) at
+ * nZoom percent (at least 100) over pBitmap shown in *pDest.  crPen: the
+ * border and crosshair colour; hCursor: the cursor over the window (null:
+ * the library's own); bEllipse: round glass; nBorderWidth: border pen
+ * width (0: none); bBorder3D: a rectangular glass gets a sunken edge;
+ * uPaintFlags: display mode while painting the glass (0: the thread's);
+ * pMaskColors/nMaskColors: colours hidden (or shown, MAGGLASS_INCLUDE_COLORS);
+ * uFlags MAGGLASS_*; nCrosshair 0 none, 1 lines, 2 lines with inverted-pen
+ * neighbours, 3 lines with inverted-screen neighbours; bIgnoreRegion: the
+ * bitmap's region does not limit the glass; bCenterPixels: parity of the
+ * half-pixel alignment; pfnRequest/pRequestData: on-demand data.
+ * Results: RC_SUCCESS; RC_INVALID_PARAMETER (no window, a glass already,
+ * zoom < 100, size < 10, null pDest, null colours with a count);
+ * RC_NO_BITMAP; RC_NO_MEMORY; RC_FAILURE (the property could not be set). */
+int __stdcall Z_StartMagGlassExt(HWND hWnd, BitmapHandle *pBitmap, const RECT *pDest, int nWidth, int nHeight,
+                                 int nZoom, COLORREF crPen, HCURSOR hCursor, UINT uReserved, int bEllipse,
+                                 int nBorderWidth, int bBorder3D, UINT uPaintFlags, const COLORREF *pMaskColors,
+                                 int nMaskColors, UINT uFlags, int nCrosshair, int bIgnoreRegion,
+                                 int bCenterPixels, MagGlassRequestProc pfnRequest, void *pRequestData);
+/* Z_StartMagGlassExt with uFlags 0 and no request callback. */
+int __stdcall Z_StartMagGlass(HWND hWnd, BitmapHandle *pBitmap, const RECT *pDest, int nWidth, int nHeight,
+                              int nZoom, COLORREF crPen, HCURSOR hCursor, UINT uReserved, int bEllipse,
+                              int nBorderWidth, int bBorder3D, UINT uPaintFlags, const COLORREF *pMaskColors,
+                              int nMaskColors, int nCrosshair, int bIgnoreRegion, int bCenterPixels);
+/* Removes the glass, restores the window procedure and style, frees all. */
+int __stdcall Z_StopMagGlass(HWND hWnd);
+/* New destination rectangle (null: RC_INVALID_PARAMETER). */
+int __stdcall Z_UpdateMagGlassRect(HWND hWnd, const RECT *pDest);
+/* Display mode while painting the glass; 0 the thread's. */
+int __stdcall Z_UpdateMagGlassPaintFlags(HWND hWnd, UINT uFlags);
+/* Shape 0 rectangle, 1 ellipse (both at the start size), 2 a copy of hRgn
+ * (its box gives the glass size; the caller keeps hRgn). */
+int __stdcall Z_UpdateMagGlassShape(HWND hWnd, UINT uShape, HRGN hRgn);
+/* pOptions: contrast, gamma, intensity used while painting the glass. */
+int __stdcall Z_SetMagGlassPaintOptions(HWND hWnd, const INT32 *pOptions);
+/* Owner-draw callback (null removes it); accepted while busy. */
+int __stdcall Z_SetMagGlassOwnerDrawCallback(HWND hWnd, MagGlassOwnerDrawProc pfnDraw, void *pData);
+
+/* Manual mode.  Show (1) or remove (0) the glass at its position. */
+int __stdcall Z_ShowMagGlass(HWND hWnd, int bShow);
+/* Moves the glass centre to (x, y) (client coordinates). */
+int __stdcall Z_SetMagGlassPos(HWND hWnd, int x, int y);
+/* Hands the glass a bitmap of the start bitmap's size whose pixels are
+ * taken over block by block as the glass is shown or moved (bRefresh) or
+ * not at all; null or unallocated drops the one held.  Only while hidden.
+ * RC_SIZE_MISMATCH for another size. */
+int __stdcall Z_UpdateMagGlassBitmap(HWND hWnd, BitmapHandle *pBitmap, int bRefresh);
+/* Answers a data request: pColors holds one colour per pixel of every
+ * block of nFirst..nLast whose bit in pPresent is clear, block after
+ * block, rows of a block top down; bUpdate copies the answered pixels into
+ * the glass's bitmap.  Replays one held-back mouse event.  RC_FAILURE when
+ * no request callback is set; RC_NO_BITMAP without a data bitmap. */
+int __stdcall Z_UpdateMagGlassExt(HWND hWnd, const COLORREF *pColors, const BYTE *pPresent, int nFirst,
+                                  int nLast, int bUpdate);
+
+/* ---------------------------------------------------------------------
  * Pan window: a small captioned window owned by an application window.
  * It shows the whole bitmap fitted into its client area with a rectangle
  * over the part the owner shows; the user drags the rectangle with the
