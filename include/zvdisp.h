@@ -243,6 +243,17 @@ int __stdcall Z_PaintDC(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const 
 int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc,
                               const RECT *pDst, const RECT *pClipDst, DWORD dwRop, BYTE *pBuffer, int nRow,
                               int nCount);
+/* Combines a texture into the bitmap's pixels in place, as if printed on
+ * textured paper: the underlay in 8-bit gray, as its orientation shows it,
+ * moves every channel of the bitmap's pixels by its gray level - 128
+ * (clamped to 0..255).  uMode 0 repeats the underlay from the top-left
+ * pixel, 1 stretches it to the bitmap's size.  Only pixels inside the
+ * bitmap's region change (all without one); palette bitmaps take the
+ * nearest palette entry.  The underlay is unchanged.  Results:
+ * RC_SUCCESS; RC_NO_BITMAP when either bitmap is null or unallocated;
+ * RC_INVALID_PARAMETER for another uMode; RC_NO_MEMORY; a failing kernel
+ * operation's code (rows written before it stay changed). */
+int __stdcall Z_UnderlayBitmap(BitmapHandle *pBitmap, BitmapHandle *pUnderlay, UINT uMode);
 
 /* ---------------------------------------------------------------------
  * Magnifying glass over an application's window that shows a bitmap in a

@@ -174,6 +174,18 @@ int __stdcall K_GetOrientationTurn(int nFrom, int nTo, int *pnDegrees, int *pbFl
 /* Moves *pRect, given in orientation nFrom of a bitmap of stored
  * nWidth x nHeight, to orientation nTo. */
 int __stdcall K_ConvertRectOrientation(int nFrom, int nWidth, int nHeight, int nTo, RECT *pRect);
+/* Stores the bitmap's pixels anew for view orientation nOrientation, the
+ * displayed image unchanged (width and height exchange when one of the
+ * two orientations exchanges the axes); the region, in stored
+ * coordinates, is released.  Depths 1-8, 12, 16, 24, 32, 48, 64.
+ * RC_NO_BITMAP, RC_INVALID_PARAMETER (orientation or depth), RC_NO_MEMORY;
+ * on failure nothing changes. */
+int __stdcall K_ChangeBitmapOrientation(BitmapHandle *pBitmap, int nOrientation);
+/* Converts the bitmap in place to nBits (8 only) of gray: each pixel's
+ * colour (as K_ConvertToBGR gives it) becomes (77 r + 151 g + 28 b + 128)
+ * >> 8; the result has no palette (it reads the gray ramp).  RC_NO_BITMAP,
+ * RC_INVALID_PARAMETER, RC_NO_MEMORY; on failure nothing changes. */
+int __stdcall K_GrayScaleBitmap(BitmapHandle *pBitmap, int nBits);
 
 /* ---- Regions ------------------------------------------------------- */
 /* Keeps the table the display library registers (all-null withdraws it);
