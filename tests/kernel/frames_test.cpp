@@ -154,13 +154,14 @@ TEST(KernelFill, RefusesBitmapsWithoutData) {
     EXPECT_EQ(K_FillBitmap(&b, 0), RC_NO_BITMAP);
 }
 
-// Nearest entry by squared distance, the first of equals.
+// Nearest entry by the kernel's weighted distance (2, 4, 1), the first of equals.
 int Nearest(const std::vector<RGBQUAD> &pal, int r, int g, int b) {
     int best = 0, bestD = INT32_MAX;
     for (size_t i = 0; i < pal.size(); ++i) {
         const int dr = pal[i].rgbRed - r, dg = pal[i].rgbGreen - g, db = pal[i].rgbBlue - b;
-        if (dr * dr + dg * dg + db * db < bestD)
-            best = int(i), bestD = dr * dr + dg * dg + db * db;
+        const int d = 2 * dr * dr + 4 * dg * dg + db * db;
+        if (d < bestD)
+            best = int(i), bestD = d;
     }
     return best;
 }
