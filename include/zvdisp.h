@@ -507,6 +507,8 @@ int __stdcall Z_CopyMetaBitmap(MetaBitmap *pDst, const MetaBitmap *pSrc);
 int __stdcall Z_PaintMetaBitmap(HDC hDC, const MetaBitmap *pMeta, const RECT *pDest);
 /* Deletes the metafile and sets Handle to 0; null record or handle: nothing. */
 void __stdcall Z_DeleteMetaBitmap(MetaBitmap *pMeta);
+
+/* ---------------------------------------------------------------------
  * Animation playback: a caller-driven state machine that composes the
  * frames of a kernel bitmap list (K_CreateBitmapList, zvkern.h) into a
  * target bitmap the caller owns.  A frame's descriptor gives its place
@@ -574,6 +576,7 @@ int __stdcall Z_AppendPlayback(PlaybackHandle h, BitmapHandle *pFrame);
 /* Marks rows nRow .. nRow + nCount - 1 of the last appended frame as
  * arrived (rows outside it are ignored; each row counts once). */
 int __stdcall Z_ValidatePlaybackLines(PlaybackHandle h, int nRow, int nCount);
+
 /* ---- Device-dependent bitmaps and screen capture -------------------- */
 /* A new device-dependent bitmap showing the bitmap as its orientation
  * displays it, painted through the library (library dithering, RGB

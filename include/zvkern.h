@@ -324,6 +324,7 @@ HDC __stdcall K_CreateBitmapDC(BitmapHandle *pBitmap);
  * RC_INVALID_PARAMETER for a null DC or one whose section does not
  * match the bitmap. */
 int __stdcall K_DeleteBitmapDC(BitmapHandle *pBitmap, HDC hDC);
+
 /* ---- Packed device-independent bitmaps -------------------------------
  * A packed DIB is a BITMAPINFOHEADER (or the 12-byte core header), its
  * colour table or bit-field masks, and the rows, in one movable global
