@@ -17,16 +17,6 @@ struct Rgb {
     bool operator==(const Rgb &o) const { return r == o.r && g == o.g && b == o.b; }
 };
 
-int Nearest(const RGBQUAD *pal, int n, Rgb c) {
-    int best = 0, bestD = INT32_MAX;
-    for (int i = 0; i < n; ++i) {
-        const int dr = pal[i].rgbRed - c.r, dg = pal[i].rgbGreen - c.g, db = pal[i].rgbBlue - c.b;
-        if (dr * dr + dg * dg + db * db < bestD)
-            best = i, bestD = dr * dr + dg * dg + db * db;
-    }
-    return best;
-}
-
 Rgb Entry(const RGBQUAD &q) { return Rgb{q.rgbRed, q.rgbGreen, q.rgbBlue}; }
 
 // A frame as the model sees it: its fields and, per stored pixel, the raw
@@ -56,7 +46,7 @@ struct Model {
     std::vector<uint32_t> savedPx;  // w x h of the frame, in its rectangle
 
     uint32_t ValueOf(Rgb c) const {
-        return bits == 8 ? uint32_t(Nearest(pal.data(), int(pal.size()), c)) : uint32_t(c.r << 16 | c.g << 8 | c.b);
+        return bits == 8 ? uint32_t(zvtest::NearestEntry(pal.data(), int(pal.size()), c.r, c.g, c.b)) : uint32_t(c.r << 16 | c.g << 8 | c.b);
     }
     uint32_t BackgroundValue() const {
         if (bits == 8 && (background >> 24) == 1)
