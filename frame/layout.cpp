@@ -46,3 +46,22 @@ ZV_WORD(PaintLUT, 38);
 ZV_WORD(KernelReserved39, 39);
 static_assert(sizeof(ZoraRgn) == 4 + 28 + 4 + 4 + 28 + 4 + 16 + 4 + 4 + 4 + 4);
 #endif
+
+// MetaBitmap: the metafile handle, then nine 32-bit words.
+#if defined(_WIN64)
+static_assert(sizeof(MetaBitmap) == 48 && offsetof(MetaBitmap, IsEnhanced) == 8 &&
+              offsetof(MetaBitmap, ResolutionY) == 40);
+#else
+static_assert(sizeof(MetaBitmap) == 40, "MetaBitmap is ten words");
+#define ZV_META_WORD(member, order) \
+    static_assert(offsetof(MetaBitmap, member) == 4 * ((order) - 1), #member " is out of place")
+ZV_META_WORD(IsEnhanced, 2);
+ZV_META_WORD(WindowOrgX, 3);
+ZV_META_WORD(WindowOrgY, 4);
+ZV_META_WORD(WindowExtX, 5);
+ZV_META_WORD(WindowExtY, 6);
+ZV_META_WORD(PixelWidth, 7);
+ZV_META_WORD(PixelHeight, 8);
+ZV_META_WORD(ResolutionX, 9);
+ZV_META_WORD(ResolutionY, 10);
+#endif

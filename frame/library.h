@@ -39,6 +39,17 @@ ThreadPaintSettings *GetPaintSettings();
 int CreatePaintSettings(int bNewSlot);
 void FreePaintSettings(int bProcessDetach);
 
+// A descriptor whose fields describe pixels that can be read: positive
+// size, a depth of the table, rows long enough, a view orientation code.
+inline bool HasUsableFormat(const BitmapHandle *b) {
+    const int bits = b->BitsPerPixel;
+    const bool depth = (bits >= 1 && bits <= 8) || bits == 12 || bits == 16 || bits == 24 || bits == 32 ||
+                       bits == 48 || bits == 64;
+    return b->Width > 0 && b->Height > 0 && depth &&
+           b->BytesPerLine >= (static_cast<long long>(b->Width) * bits + 7) / 8 && b->Orientation >= 0 &&
+           b->Orientation <= 8 && b->Orientation != 6;
+}
+
 // Writes 0, 1, ..., 255 as WORDs at the start of the colour table.
 void WriteIdentityIndexTable(PaintBitmapInfo &info);
 

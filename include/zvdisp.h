@@ -253,6 +253,106 @@ int __stdcall Z_PaintDC(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const 
 int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc,
                               const RECT *pDst, const RECT *pClipDst, DWORD dwRop, BYTE *pBuffer, int nRow,
                               int nCount);
+/* Combines a texture into the bitmap's pixels in place, as if printed on
+ * textured paper: the underlay in 8-bit gray, as its orientation shows it,
+ * moves every channel of the bitmap's pixels by its gray level - 128
+ * (clamped to 0..255).  uMode 0 repeats the underlay from the top-left
+ * pixel, 1 stretches it to the bitmap's size.  Only pixels inside the
+ * bitmap's region change (all without one); palette bitmaps take the
+ * nearest palette entry.  The underlay is unchanged.  Results:
+ * RC_SUCCESS; RC_NO_BITMAP when either bitmap is null or unallocated;
+ * RC_INVALID_PARAMETER for another uMode; RC_NO_MEMORY; a failing kernel
+ * operation's code (rows written before it stay changed). */
+int __stdcall Z_UnderlayBitmap(BitmapHandle *pBitmap, BitmapHandle *pUnderlay, UINT uMode);
+
+/* ---------------------------------------------------------------------
+ * Magnifying glass over an application's window that shows a bitmap in a
+ * known destination rectangle (client coordinates).  Normal mode
+ * subclasses the window: the left button shows a glass centred on the
+ * cursor, moving drags it, releasing removes it.  Manual mode (start flag
+ * MAGGLASS_MANUAL) leaves the window alone; the caller shows and moves the
+ * glass.  The state hangs on the window as the property "ZORAMAGDATA"; a
+ * window has at most one glass.  Every function but the start functions
+ * returns RC_INVALID_PARAMETER for a window that is not one or has no
+ * glass.  Updates of rectangle, shape, paint flags and paint options are
+ * refused (RC_INVALID_PARAMETER) while the glass is busy: in normal mode
+ * while the button holds it or data requests are unanswered, in manual
+ * mode while it is shown.
+ * ------------------------------------------------------------------- */
+#define MAGGLASS_INCLUDE_COLORS  0x1u  /* the mask colours are shown, the others hidden */
+#define MAGGLASS_MANUAL          0x2u  /* manual mode: no subclassing */
+#define MAGGLASS_COLORS_FROM_RGN 0x4u  /* mask colours: those used inside the bitmap's region */
+
+/* Called after the bitmap is painted into the off-screen DC (glass
+ * coordinates from 0, 0) and before crosshair and border; x, y is the
+ * cursor, pGlass the glass rectangle in client coordinates.  The result
+ * is ignored. */
+typedef int(__stdcall *MagGlassOwnerDrawProc)(HWND hWnd, HDC hOffscreenDC, int x, int y, const RECT *pGlass,
+                                                void *pData);
+/* On-demand data: asks for the 8 x 8 pixel blocks first..last (block
+ * index = row x blocks across + column) whose bit in pPresent (one bit per
+ * block of the block rectangle, row by row, least significant bit first)
+ * is clear; answered with Z_UpdateMagGlassExt.  pPresent is freed when the
+ * callback returns; the result is ignored. */
+typedef int(__stdcall *MagGlassRequestProc)(HWND hWnd, int nFirst, int nLast, const BYTE *pPresent,
+                                              int nPresentBytes, void *pData);
+
+/* 1 when hWnd is a window with a glass, else 0. */
+int __stdcall Z_WindowHasMagGlass(HWND hWnd);
+/* Starts a glass of nWidth x nHeight window pixels (at least 10 each) at
+ * nZoom percent (at least 100) over pBitmap shown in *pDest.  crPen: the
+ * border and crosshair colour; hCursor: the cursor over the window (null:
+ * the library's own); bEllipse: round glass; nBorderWidth: border pen
+ * width (0: none); bBorder3D: a rectangular glass gets a sunken edge;
+ * uPaintFlags: display mode while painting the glass (0: the thread's);
+ * pMaskColors/nMaskColors: colours hidden (or shown, MAGGLASS_INCLUDE_COLORS);
+ * uFlags MAGGLASS_*; nCrosshair 0 none, 1 lines, 2 lines with inverted-pen
+ * neighbours, 3 lines with inverted-screen neighbours; bIgnoreRegion: the
+ * bitmap's region does not limit the glass; bCenterPixels: parity of the
+ * half-pixel alignment; pfnRequest/pRequestData: on-demand data.
+ * Results: RC_SUCCESS; RC_INVALID_PARAMETER (no window, a glass already,
+ * zoom < 100, size < 10, null pDest, null colours with a count);
+ * RC_NO_BITMAP; RC_NO_MEMORY; RC_FAILURE (the property could not be set). */
+int __stdcall Z_StartMagGlassExt(HWND hWnd, BitmapHandle *pBitmap, const RECT *pDest, int nWidth, int nHeight,
+                                 int nZoom, COLORREF crPen, HCURSOR hCursor, UINT uReserved, int bEllipse,
+                                 int nBorderWidth, int bBorder3D, UINT uPaintFlags, const COLORREF *pMaskColors,
+                                 int nMaskColors, UINT uFlags, int nCrosshair, int bIgnoreRegion,
+                                 int bCenterPixels, MagGlassRequestProc pfnRequest, void *pRequestData);
+/* Z_StartMagGlassExt with uFlags 0 and no request callback. */
+int __stdcall Z_StartMagGlass(HWND hWnd, BitmapHandle *pBitmap, const RECT *pDest, int nWidth, int nHeight,
+                              int nZoom, COLORREF crPen, HCURSOR hCursor, UINT uReserved, int bEllipse,
+                              int nBorderWidth, int bBorder3D, UINT uPaintFlags, const COLORREF *pMaskColors,
+                              int nMaskColors, int nCrosshair, int bIgnoreRegion, int bCenterPixels);
+/* Removes the glass, restores the window procedure and style, frees all. */
+int __stdcall Z_StopMagGlass(HWND hWnd);
+/* New destination rectangle (null: RC_INVALID_PARAMETER). */
+int __stdcall Z_UpdateMagGlassRect(HWND hWnd, const RECT *pDest);
+/* Display mode while painting the glass; 0 the thread's. */
+int __stdcall Z_UpdateMagGlassPaintFlags(HWND hWnd, UINT uFlags);
+/* Shape 0 rectangle, 1 ellipse (both at the start size), 2 a copy of hRgn
+ * (its box gives the glass size; the caller keeps hRgn). */
+int __stdcall Z_UpdateMagGlassShape(HWND hWnd, UINT uShape, HRGN hRgn);
+/* pOptions: contrast, gamma, intensity used while painting the glass. */
+int __stdcall Z_SetMagGlassPaintOptions(HWND hWnd, const INT32 *pOptions);
+/* Owner-draw callback (null removes it); accepted while busy. */
+int __stdcall Z_SetMagGlassOwnerDrawCallback(HWND hWnd, MagGlassOwnerDrawProc pfnDraw, void *pData);
+
+/* Manual mode.  Show (1) or remove (0) the glass at its position. */
+int __stdcall Z_ShowMagGlass(HWND hWnd, int bShow);
+/* Moves the glass centre to (x, y) (client coordinates). */
+int __stdcall Z_SetMagGlassPos(HWND hWnd, int x, int y);
+/* Hands the glass a bitmap of the start bitmap's size whose pixels are
+ * taken over block by block as the glass is shown or moved (bRefresh) or
+ * not at all; null or unallocated drops the one held.  Only while hidden.
+ * RC_SIZE_MISMATCH for another size. */
+int __stdcall Z_UpdateMagGlassBitmap(HWND hWnd, BitmapHandle *pBitmap, int bRefresh);
+/* Answers a data request: pColors holds one colour per pixel of every
+ * block of nFirst..nLast whose bit in pPresent is clear, block after
+ * block, rows of a block top down; bUpdate copies the answered pixels into
+ * the glass's bitmap.  Replays one held-back mouse event.  RC_FAILURE when
+ * no request callback is set; RC_NO_BITMAP without a data bitmap. */
+int __stdcall Z_UpdateMagGlassExt(HWND hWnd, const COLORREF *pColors, const BYTE *pPresent, int nFirst,
+                                  int nLast, int bUpdate);
 
 /* ---------------------------------------------------------------------
  * Pan window: a small captioned window owned by an application window.
@@ -359,6 +459,175 @@ COLORREF __stdcall Z_HSVtoRGB(HsvColor hsv);
  * pointer, a code not listed or codes of different families (nothing is
  * written); RC_NO_MEMORY: no scratch run. */
 int __stdcall Z_ConvertColorSpace(const void *pSrc, void *pDst, int nCount, int nSrcFormat, int nDstFormat);
+
+/* ---------------------------------------------------------------------
+ * Metafiles.  Bitmaps become WMF or EMF metafiles by being painted into a
+ * metafile DC (EMFs carry the description "ZORAVISTA Metafile v1.0"), and
+ * metafiles become 24-bit bitmaps by being played into a DC on a new
+ * bitmap.  A MetaBitmap describes a metafile and owns its handle.
+ * ------------------------------------------------------------------- */
+typedef struct MetaBitmap {
+    HANDLE  Handle;        /* HMETAFILE or HENHMETAFILE, owned by the record */
+    INT32   IsEnhanced;    /* non-zero for an EMF */
+    INT32   WindowOrgX;    /* window origin used to play a WMF */
+    INT32   WindowOrgY;
+    INT32   WindowExtX;    /* window extent used to play a WMF (logical size) */
+    INT32   WindowExtY;
+    INT32   PixelWidth;    /* preferred size in pixels, 0 when unknown */
+    INT32   PixelHeight;
+    INT32   ResolutionX;   /* dots per inch */
+    INT32   ResolutionY;
+} MetaBitmap;
+
+/* A new metafile (bEnhanced non-zero: EMF) showing the bitmap as
+ * displayed, one logical unit a pixel; 0 for a null or unallocated bitmap
+ * or when GDI fails.  The caller deletes it. */
+HANDLE __stdcall Z_ConvertToMetafile(BitmapHandle *pBitmap, int bEnhanced);
+/* The same; when a metafile was made the bitmap is freed (K_FreeBitmap). */
+HANDLE __stdcall Z_ChangeToMetafile(BitmapHandle *pBitmap, int bEnhanced);
+HANDLE __stdcall Z_ConvertToWMF(BitmapHandle *pBitmap);
+HANDLE __stdcall Z_ConvertToEMF(BitmapHandle *pBitmap);
+HANDLE __stdcall Z_ChangeToWMF(BitmapHandle *pBitmap);
+HANDLE __stdcall Z_ChangeToEMF(BitmapHandle *pBitmap);
+
+/* Plays a WMF or EMF (the kind is found from the handle) into a new
+ * 24-bit, blue-first, top-down kernel bitmap written to *pBitmap.  Size:
+ * nWidth x nHeight; both 0 the metafile's natural size (its pixel size,
+ * else its window extent); one 0 follows from the other by the natural
+ * aspect ratio.  RC_INVALID_PARAMETER (null bitmap), the codes of
+ * Z_GetMetafileInfo and K_CreateBitmap, RC_NO_MEMORY (no DC on the
+ * bitmap).  On failure *pBitmap is unchanged.  The Change forms delete
+ * the metafile on success; the WMF/EMF names are the same functions. */
+int __stdcall Z_ConvertFromMetafile(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+int __stdcall Z_ChangeFromMetafile(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+int __stdcall Z_ConvertFromWMF(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+int __stdcall Z_ConvertFromEMF(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+int __stdcall Z_ChangeFromWMF(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+int __stdcall Z_ChangeFromEMF(BitmapHandle *pBitmap, HANDLE hMetafile, int nWidth, int nHeight);
+
+/* Describes a metafile (the handle is not copied: pInfo->Handle is
+ * hMetafile itself).  An EMF: pixel size and resolutions from its header,
+ * window fields 0.  A WMF: as Z_ParseMetaBits of its bits.
+ * RC_INVALID_PARAMETER (null info, or no bits), RC_NO_MEMORY,
+ * RC_INVALID_FORMAT. */
+int __stdcall Z_GetMetafileInfo(HANDLE hMetafile, MetaBitmap *pInfo);
+
+/* Describes metafile bytes: an optional 22-byte placeable header (key
+ * 0x9AC6CDD7) and a standard WMF header, or an EMF.  Reads the first ten
+ * WMF records for the window extent (SETWINDOWEXT), the pixel size
+ * (SETVIEWPORTEXT) and the mapping mode (SETMAPMODE; MM_TEXT is rewritten
+ * in place to MM_ANISOTROPIC, so bytes holding such a record must be
+ * writable).  With bCreate non-zero pMeta->Handle gets a
+ * new metafile made from the bytes.  RC_INVALID_PARAMETER (null pointer),
+ * RC_INVALID_FORMAT (neither WMF nor EMF, truncated records, GDI refused
+ * the bytes; EMF bytes with bCreate 0). */
+int __stdcall Z_ParseMetaBits(const void *pBits, UINT uSize, MetaBitmap *pMeta, int bCreate);
+/* Z_ParseMetaBits (creating) over a whole file.  RC_FILE_OPEN,
+ * RC_FILE_SEEK, RC_NO_MEMORY, RC_ROW_READ (short read), its codes. */
+int __stdcall Z_LoadMetaBitmap(const char *pszFileName, MetaBitmap *pMeta);
+/* The metafile's bytes: *puSize always; with ppBits not null a new kernel
+ * block holding them (free with K_Free).  RC_INVALID_PARAMETER (null meta
+ * or size, or the bytes could not be fetched), RC_NO_MEMORY. */
+int __stdcall Z_AllocateMetaBitmapBits(const MetaBitmap *pMeta, void **ppBits, UINT *puSize);
+/* *pDst = *pSrc with a copy of the metafile (in memory).  A copy that GDI
+ * refuses leaves pDst->Handle 0. */
+int __stdcall Z_CopyMetaBitmap(MetaBitmap *pDst, const MetaBitmap *pSrc);
+/* Plays the metafile into pDest (a WMF through the record's window origin
+ * and extent); the play function's result, 0 for a null record, handle or
+ * rectangle. */
+int __stdcall Z_PaintMetaBitmap(HDC hDC, const MetaBitmap *pMeta, const RECT *pDest);
+/* Deletes the metafile and sets Handle to 0; null record or handle: nothing. */
+void __stdcall Z_DeleteMetaBitmap(MetaBitmap *pMeta);
+
+/* ---------------------------------------------------------------------
+ * Animation playback: a caller-driven state machine that composes the
+ * frames of a kernel bitmap list (K_CreateBitmapList, zvkern.h) into a
+ * target bitmap the caller owns.  A frame's descriptor gives its place
+ * (Left, Top, in target pixels, from the top), Delay (ms), DisposalMethod
+ * (2 background, 3 previous), TransparentColor with BITMAP_TRANSPARENT,
+ * and BITMAP_WAIT_INPUT.  Calling loop: Z_ProcessPlayback; paint and clear
+ * the update rectangle when it is not empty; in the wait states wait
+ * (Z_GetPlaybackDelay) or call Z_CancelPlaybackWait on user input; in
+ * PLAYSTATE_END stop or step again to loop.  A playback belongs to the
+ * thread that drives it.  Every function returns RC_INVALID_PARAMETER for
+ * a null handle or one that does not lock, and for a null required
+ * out-pointer.
+ * ------------------------------------------------------------------- */
+typedef HGLOBAL PlaybackHandle;
+
+#define PLAYSTATE_START             0  /* new or restarted; target not cleared */
+#define PLAYSTATE_ADVANCE           1  /* target cleared; move to the next frame */
+#define PLAYSTATE_RENDER            2  /* draw the frame at the current index */
+#define PLAYSTATE_WAIT_DATA         3  /* the last frame is still arriving */
+#define PLAYSTATE_RENDERED          4  /* frame drawn (or skipped); choose the wait */
+#define PLAYSTATE_WAIT_INPUT        5  /* wait for the user */
+#define PLAYSTATE_WAIT_DELAY        6  /* wait for the frame's delay */
+#define PLAYSTATE_WAIT_DELAY_INPUT  7  /* wait for the delay or the user */
+#define PLAYSTATE_DISPOSE           8  /* wait over; apply the disposal method */
+#define PLAYSTATE_DISPOSED          9  /* disposed; move to the next frame */
+#define PLAYSTATE_END              10  /* past the last frame */
+
+/* A new playback of pTarget (must be allocated) over the list hList (a new
+ * empty list when null; the caller owns the list either way).  *pOut is
+ * null until success.  RC_INVALID_PARAMETER (null pOut or pTarget, target
+ * without BITMAP_ALLOCATED), RC_NO_MEMORY, or the kernel's list status. */
+int __stdcall Z_CreatePlayback(PlaybackHandle *pOut, BitmapHandle *pTarget, void *hList);
+/* Frees the playback's saved area, row tracking and record; hands the frame
+ * list back through *pOutList when not null (it is never destroyed here). */
+int __stdcall Z_DestroyPlayback(PlaybackHandle h, void **pOutList);
+/* One step of the state machine; writes the new state when pOutState is
+ * not null.  Kernel failures inside a step abandon the frame's drawing but
+ * are not reported.  RC_SUCCESS. */
+int __stdcall Z_ProcessPlayback(PlaybackHandle h, UINT *pOutState);
+/* The state (PLAYSTATE_*) and the current frame index (-1 before the
+ * first). */
+int __stdcall Z_GetPlaybackState(PlaybackHandle h, UINT *pOutState);
+int __stdcall Z_GetPlaybackIndex(PlaybackHandle h, int *pOutIndex);
+/* The union of the target areas changed since it was last cleared (in the
+ * target's stored pixels); copied when pOutRect is not null, then cleared
+ * to (0, 0, 0, 0) when bClear is non-zero. */
+int __stdcall Z_GetPlaybackUpdateRect(PlaybackHandle h, RECT *pOutRect, int bClear);
+int __stdcall Z_ClearPlaybackUpdateRect(PlaybackHandle h);
+/* Milliseconds left of the current frame's delay in the two delay states,
+ * else 0. */
+int __stdcall Z_GetPlaybackDelay(PlaybackHandle h, UINT *pOutDelay);
+/* Ends a wait (states 5, 6, 7 become PLAYSTATE_DISPOSE); other states are
+ * left alone.  This is how the caller reports user input. */
+int __stdcall Z_CancelPlaybackWait(PlaybackHandle h);
+/* Replays up to frame nIndex (-1 .. item count) without honouring waits:
+ * an earlier index restarts from a cleared target; the target then holds
+ * what normal playback would show when that frame becomes current.  Ends
+ * row tracking.  RC_INVALID_PARAMETER for an index out of range. */
+int __stdcall Z_SetPlaybackIndex(PlaybackHandle h, int nIndex);
+/* Appends a frame (the list owns its data from then on) and tracks its
+ * rows: the playback waits in PLAYSTATE_WAIT_DATA before drawing it until
+ * every row was validated.  A playback past its end continues with it.
+ * RC_INVALID_PARAMETER (null frame), RC_NO_MEMORY (nothing appended). */
+int __stdcall Z_AppendPlayback(PlaybackHandle h, BitmapHandle *pFrame);
+/* Marks rows nRow .. nRow + nCount - 1 of the last appended frame as
+ * arrived (rows outside it are ignored; each row counts once). */
+int __stdcall Z_ValidatePlaybackLines(PlaybackHandle h, int nRow, int nCount);
+
+/* ---- Device-dependent bitmaps and screen capture -------------------- */
+/* A new device-dependent bitmap showing the bitmap as its orientation
+ * displays it, painted through the library (library dithering, RGB
+ * colour tables) on a bitmap compatible with hDC (the screen when null);
+ * a monochrome bitmap for 1-bit black-and-white data.  Null on failure. */
+HBITMAP __stdcall Z_ConvertToDDB(HDC hDC, BitmapHandle *pBitmap);
+/* Z_ConvertToDDB, then frees the bitmap when a handle came back. */
+HBITMAP __stdcall Z_ChangeToDDB(HDC hDC, BitmapHandle *pBitmap);
+/* Fills pBitmap (holding nothing) from the device-dependent bitmap, read
+ * on hDC (the screen when null) with hPalette (may be null) selected.
+ * RC_INVALID_PARAMETER (no or unreadable hDDB), RC_NO_MEMORY, or the
+ * kernel's load status (RC_SUCCESS). */
+int __stdcall Z_ConvertFromDDB(HDC hDC, BitmapHandle *pBitmap, HBITMAP hDDB, HPALETTE hPalette);
+/* Z_ConvertFromDDB, then on RC_SUCCESS deletes hDDB and hPalette. */
+int __stdcall Z_ChangeFromDDB(HDC hDC, BitmapHandle *pBitmap, HBITMAP hDDB, HPALETTE hPalette);
+/* Copies pRect of hDC (the screen when null) into pBitmap (holding
+ * nothing); a rectangle with bottom above top takes |height| rows from
+ * its top.  RC_INVALID_PARAMETER (null pointers, empty rectangle, no
+ * memory DC), RC_NO_MEMORY (no device bitmap), else the conversion's. */
+int __stdcall Z_ScreenCaptureBitmap(HDC hDC, BitmapHandle *pBitmap, const RECT *pRect);
 
 #ifdef __cplusplus
 } /* extern "C" */

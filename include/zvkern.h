@@ -174,6 +174,18 @@ int __stdcall K_GetOrientationTurn(int nFrom, int nTo, int *pnDegrees, int *pbFl
 /* Moves *pRect, given in orientation nFrom of a bitmap of stored
  * nWidth x nHeight, to orientation nTo. */
 int __stdcall K_ConvertRectOrientation(int nFrom, int nWidth, int nHeight, int nTo, RECT *pRect);
+/* Stores the bitmap's pixels anew for view orientation nOrientation, the
+ * displayed image unchanged (width and height exchange when one of the
+ * two orientations exchanges the axes); the region, in stored
+ * coordinates, is released.  Depths 1-8, 12, 16, 24, 32, 48, 64.
+ * RC_NO_BITMAP, RC_INVALID_PARAMETER (orientation or depth), RC_NO_MEMORY;
+ * on failure nothing changes. */
+int __stdcall K_ChangeBitmapOrientation(BitmapHandle *pBitmap, int nOrientation);
+/* Converts the bitmap in place to nBits (8 only) of gray: each pixel's
+ * colour (as K_ConvertToBGR gives it) becomes (77 r + 151 g + 28 b + 128)
+ * >> 8; the result has no palette (it reads the gray ramp).  RC_NO_BITMAP,
+ * RC_INVALID_PARAMETER, RC_NO_MEMORY; on failure nothing changes. */
+int __stdcall K_GrayScaleBitmap(BitmapHandle *pBitmap, int nBits);
 
 /* ---- Regions ------------------------------------------------------- */
 /* Keeps the table the display library registers (all-null withdraws it);
@@ -282,6 +294,79 @@ int __stdcall K_ResizeEnd(KResize *pResize);
 /* Calls of K_GetBitmapRow in this process so far (accounting, as the
  * live-block count: tests check how often painters read a row). */
 int __stdcall K_GetRowReadCount(void);
+
+/* ---- Binary files ------------------------------------------------- */
+#define K_FILE_READ  0u   /* open an existing file for reading */
+#define K_FILE_WRITE 1u   /* create or truncate a file for writing */
+/* The file's handle, or null when it cannot be opened (or pszName is null). */
+HANDLE   __stdcall K_FileOpen(const char *pszName, UINT uMode);
+/* Moves to llOffset from nOrigin (FILE_BEGIN, FILE_CURRENT, FILE_END);
+ * returns the new position, -1 on failure. */
+LONGLONG __stdcall K_FileSeek(HANDLE hFile, LONGLONG llOffset, int nOrigin);
+/* Bytes read (fewer at the end of the file), RC_ROW_READ when the read
+ * fails, RC_INVALID_PARAMETER for a null handle or buffer. */
+int      __stdcall K_FileRead(HANDLE hFile, void *pBuffer, UINT uBytes);
+/* Bytes written, RC_FAILURE when the write fails. */
+int      __stdcall K_FileWrite(HANDLE hFile, const void *pBuffer, UINT uBytes);
+int      __stdcall K_FileClose(HANDLE hFile);
+
+/* ---- Device contexts on bitmaps ------------------------------------
+ * A memory DC whose selected DIB section holds a copy of the bitmap's
+ * stored rows (row 0 on top; palette depths with the bitmap's colours).
+ * GDI drawing goes to the copy; K_DeleteBitmapDC puts its pixels back
+ * into the bitmap and deletes the DC and the section.  Depths 1, 4, 8,
+ * and 16 (5-5-5), 24 and 32 of ORDER_BGR; null for others, for a bitmap
+ * without data, and when GDI fails.  The section counts as an allocation
+ * for fault injection.  Between the two calls the bitmap's own pixels
+ * are not read or written. */
+HDC __stdcall K_CreateBitmapDC(BitmapHandle *pBitmap);
+/* RC_NO_BITMAP (DC still deleted) when pBitmap has no data,
+ * RC_INVALID_PARAMETER for a null DC or one whose section does not
+ * match the bitmap. */
+int __stdcall K_DeleteBitmapDC(BitmapHandle *pBitmap, HDC hDC);
+
+/* ---- Packed device-independent bitmaps -------------------------------
+ * A packed DIB is a BITMAPINFOHEADER (or the 12-byte core header), its
+ * colour table or bit-field masks, and the rows, in one movable global
+ * block (counted, K_GlobalDetach when handed to the system).
+ *
+ * K_ConvertToDib: the bitmap as its orientation shows it, bottom-up,
+ * BI_RGB: 1, 4 and 8 bits with the bitmap's colours (2 to 7 bits widened
+ * to 8), 5-5-5, 24 and 32 bits as stored when blue comes first, every
+ * other format as 24 bits.  Null for a bitmap without data or no memory.
+ * K_ChangeToDib also frees the bitmap (K_FreeBitmap) when it succeeded. */
+HGLOBAL __stdcall K_ConvertToDib(const BitmapHandle *pBitmap);
+HGLOBAL __stdcall K_ChangeToDib(BitmapHandle *pBitmap);
+/* Fills pBitmap (a descriptor that holds nothing) from a DIB given as its
+ * header and its bits; the memory stays the caller's.  cbBlock is the
+ * number of bytes readable from pHeader on (header, table and bits must
+ * lie within it), 0 when not known.  Headers of 12, 40, 52, 56, 108 and
+ * 124 bytes; 1, 4, 8, 16, 24, 32 bits, BI_RGB or BI_BITFIELDS (16, 32).
+ * Bottom-up rows give ORIENT_BOTTOM_LEFT, top-down ORIENT_TOP_LEFT,
+ * Order ORDER_BGR; 1-8 bits keep their table, 5-5-5, 24 and
+ * blue-first 32-bit data their depth, other bit fields become 24 bits.
+ * RC_NO_BITMAP (null bitmap), RC_INVALID_PARAMETER (null pointers),
+ * RC_INVALID_FORMAT (a header this cannot read, or sizes beyond the
+ * block), RC_NO_MEMORY. */
+int __stdcall K_ConvertFromDib(BitmapHandle *pBitmap, const BITMAPINFOHEADER *pHeader, const void *pBits,
+                               size_t cbBlock);
+/* The same from a global block holding a packed DIB; on RC_SUCCESS the
+ * block is taken over (and released), otherwise it stays the caller's.
+ * RC_INVALID_PARAMETER for a null or unlockable handle. */
+int __stdcall K_ConvertFromDibHandle(BitmapHandle *pBitmap, HGLOBAL hDib);
+/* The palette to read the screen's device-dependent bitmaps with: on a
+ * palette display the system palette's entries, otherwise none (null).
+ * The caller deletes it. */
+HPALETTE __stdcall K_CreateDefaultPalette(void);
+
+/* ---- Status callback ------------------------------------------------
+ * Per thread.  Long operations (printing) call it with a percentage and
+ * the user value; an answer other than RC_SUCCESS asks them to stop.  A
+ * null callback removes it. */
+typedef int(__stdcall *KStatusCallback)(int nPercent, void *pUserData);
+void __stdcall K_SetStatusCallback(KStatusCallback pfnStatus, void *pUserData);
+/* The calling thread's callback (null when none) and its user value. */
+KStatusCallback __stdcall K_GetStatusCallback(void **ppUserData);
 
 /* ---- Whole-bitmap operations ----------------------------------------
  * Colours (COLORREF) have red in bits 0-7, green 8-15, blue 16-23.  With

@@ -9,6 +9,33 @@
 
 using namespace zv::kern;
 
+namespace {
+
+// The runs of a region (without its GDI caches); null when out of memory.
+ZoraRgn *CopyRegion(const ZoraRgn *r) {
+    auto *copy = static_cast<ZoraRgn *>(K_AllocZero(1, sizeof(ZoraRgn)));
+    if (!copy)
+        return nullptr;
+    copy->Bounds = r->Bounds;
+    copy->RgnCacheTransform = r->RgnCacheTransform;
+    copy->MaskCacheTransform = r->MaskCacheTransform;
+    if (r->RowTableSize) {
+        copy->RowTable = static_cast<RgnRow *>(K_Alloc(r->RowTableSize));
+        copy->SpanStore = static_cast<int32_t *>(K_Alloc(r->SpanStoreSize ? r->SpanStoreSize : 4));
+        if (!copy->RowTable || !copy->SpanStore) {
+            K_FreeRegion(copy);
+            return nullptr;
+        }
+        copy->RowTableSize = r->RowTableSize;
+        copy->SpanStoreSize = r->SpanStoreSize;
+        std::memcpy(copy->RowTable, r->RowTable, r->RowTableSize);
+        std::memcpy(copy->SpanStore, r->SpanStore, r->SpanStoreSize);
+    }
+    return copy;
+}
+
+}  // namespace
+
 extern "C" {
 
 int __stdcall K_ConvertColorResolution(const BitmapHandle *pSrc, BitmapHandle *pDst, int nBitsPerPixel,
@@ -58,15 +85,8 @@ int __stdcall K_ConvertColorResolution(const BitmapHandle *pSrc, BitmapHandle *p
     out.PaintGamma = pSrc->PaintGamma ? pSrc->PaintGamma : 100;
     out.PaintContrast = pSrc->PaintContrast;
     out.PaintIntensity = pSrc->PaintIntensity;
-    const RegionServiceTable *table = K_GetRegionServiceTable();
-    if (pSrc->Region) {
-        if (!table->CopyWithOffset)
-            return RC_INVALID_FORMAT;
-        BitmapHandle src = *pSrc;
-        rc = table->CopyWithOffset(&out, &src, 0, 0);
-        if (rc != RC_SUCCESS)
-            return rc;
-    }
+    if (pSrc->Region && !(out.Region = CopyRegion(pSrc->Region)))
+        return RC_NO_MEMORY;
     *pDst = out;
     guard.b = nullptr;
     return RC_SUCCESS;

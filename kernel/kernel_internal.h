@@ -28,8 +28,12 @@ inline bool IsValidOrientation(int o) { return o >= 0 && o <= 8 && o != 6; }
 // Orientations that show the stored rows as columns.
 inline bool ExchangesAxes(int o) { return o == 4 || o == 5 || o == 7 || o == 8; }
 
+// An allocated descriptor with pixels whose fields make sense: positive
+// size, a depth of the table, rows long enough, a view orientation code.
 inline bool HasData(const BitmapHandle *b) {
-    return b && (b->Flags & BITMAP_ALLOCATED) && b->Data;
+    return b && (b->Flags & BITMAP_ALLOCATED) && b->Data && b->Width > 0 && b->Height > 0 &&
+           IsValidDepth(b->BitsPerPixel) && b->BytesPerLine >= (int64_t(b->Width) * b->BitsPerPixel + 7) / 8 &&
+           IsValidOrientation(b->Orientation);
 }
 
 // Counts a call of K_GetBitmapRow (K_GetRowReadCount).

@@ -149,6 +149,96 @@ void *NewBlock(size_t size, bool zero) {
     return h + 1;
 }
 
+// ---- cache of freed large global blocks ---------------------------------
+// A fresh global block of tens of megabytes costs the platform most of a
+// second (it maps and touches every page); packed DIBs of big bitmaps are
+// made and dropped again and again.  Freed movable blocks of 1 MB and more
+// are kept (unlocked, as they are) and handed out for a request that
+// needs no more than an eighth less than the block; the block is cut to
+// the size asked for, which the platform does in place.
+constexpr size_t kGlobalCacheMin = 1u << 20;
+constexpr size_t kGlobalCacheMaxBytes = 160u << 20;
+constexpr int kGlobalSlots = 4;
+struct CachedGlobal {
+    HGLOBAL Handle;
+    size_t Size;
+    UINT Flags;
+};
+CachedGlobal g_globals[kGlobalSlots];
+size_t g_globalBytes = 0;
+int g_globalNext = 0;
+
+HGLOBAL TakeCachedGlobal(UINT flags, size_t size) {
+    if (size < kGlobalCacheMin || !(flags & GMEM_MOVEABLE))
+        return nullptr;
+    AcquireSRWLockExclusive(&g_cacheLock);
+    int best = -1;
+    for (int i = 0; i < kGlobalSlots; ++i) {
+        const CachedGlobal &c = g_globals[i];
+        if (c.Handle && c.Flags == (flags & ~GMEM_ZEROINIT) && c.Size >= size && c.Size - size <= size / 8 &&
+            (best < 0 || c.Size < g_globals[best].Size))
+            best = i;
+    }
+    CachedGlobal c{};
+    if (best >= 0) {
+        c = g_globals[best];
+        g_globals[best] = CachedGlobal{};
+        g_globalBytes -= c.Size;
+    }
+    ReleaseSRWLockExclusive(&g_cacheLock);
+    if (!c.Handle)
+        return nullptr;
+    if (c.Size != size) {
+        HGLOBAL cut = GlobalReAlloc(c.Handle, size, 0);
+        if (!cut) {
+            GlobalFree(c.Handle);
+            return nullptr;
+        }
+        c.Handle = cut;
+    }
+    if (flags & GMEM_ZEROINIT) {
+        if (void *p = GlobalLock(c.Handle)) {
+            std::memset(p, 0, size);
+            GlobalUnlock(c.Handle);
+        }
+    }
+    return c.Handle;
+}
+
+// True when the block was kept (the caller then only uncounts it).
+bool PutCachedGlobal(HGLOBAL h, size_t size) {
+    const UINT flags = GlobalFlags(h);
+    if (size < kGlobalCacheMin || size > kGlobalCacheMaxBytes || flags == GMEM_INVALID_HANDLE ||
+        (flags & (GMEM_LOCKCOUNT | GMEM_DISCARDED)))
+        return false;
+    CachedGlobal evicted[kGlobalSlots] = {};
+    int nEvicted = 0;
+    AcquireSRWLockExclusive(&g_cacheLock);
+    int slot = -1;
+    for (int i = 0; i < kGlobalSlots && slot < 0; ++i)
+        if (!g_globals[i].Handle)
+            slot = i;
+    if (slot < 0) {
+        slot = g_globalNext;
+        g_globalNext = (g_globalNext + 1) % kGlobalSlots;
+    }
+    for (int i = 0; i < kGlobalSlots; ++i) {
+        const bool full = g_globalBytes + size > kGlobalCacheMaxBytes;
+        const int victim = i == 0 ? slot : (slot + i) % kGlobalSlots;
+        if (g_globals[victim].Handle && (victim == slot || full)) {
+            g_globalBytes -= g_globals[victim].Size;
+            evicted[nEvicted++] = g_globals[victim];
+            g_globals[victim] = CachedGlobal{};
+        }
+    }
+    g_globals[slot] = CachedGlobal{h, size, GMEM_MOVEABLE};
+    g_globalBytes += size;
+    ReleaseSRWLockExclusive(&g_cacheLock);
+    for (int i = 0; i < nEvicted; ++i)
+        GlobalFree(evicted[i].Handle);
+    return true;
+}
+
 }  // namespace
 
 namespace zv::kern {
@@ -233,7 +323,9 @@ void __stdcall K_FreeTemp(void *pBlock) { K_Free(pBlock); }
 HGLOBAL __stdcall K_GlobalAlloc(UINT uFlags, size_t cbSize) {
     if (zv::kern::InjectedFailure())
         return nullptr;
-    HGLOBAL h = GlobalAlloc(uFlags, cbSize);
+    HGLOBAL h = TakeCachedGlobal(uFlags, cbSize);
+    if (!h)
+        h = GlobalAlloc(uFlags, cbSize);
     if (h)
         CountBlock(GlobalSize(h));
     return h;
@@ -243,6 +335,10 @@ HGLOBAL __stdcall K_GlobalFree(HGLOBAL hMem) {
     if (!hMem)
         return nullptr;
     const size_t size = GlobalSize(hMem);
+    if (PutCachedGlobal(hMem, size)) {
+        UncountBlock(size);
+        return nullptr;
+    }
     HGLOBAL rest = GlobalFree(hMem);
     if (!rest)
         UncountBlock(size);

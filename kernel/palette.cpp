@@ -12,7 +12,7 @@ namespace {
 // or for a palette-less bitmap of 8 bits or fewer the gray ramp it is
 // painted with.  Returns the number of entries the bitmap has.
 int ColorsOf(const BitmapHandle *b, RGBQUAD *out /* 256 */) {
-    if (b->BitsPerPixel > 8)
+    if (b->BitsPerPixel > 8 || b->BitsPerPixel < 1)
         return 0;
     const int ramp = 1 << b->BitsPerPixel;
     if (!b->Palette) {

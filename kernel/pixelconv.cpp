@@ -51,16 +51,9 @@ struct Indexed {
         const RGBQUAD &q = f.Colors[GetBits(p, x, Bits)];
         return Rgb{q.rgbRed, q.rgbGreen, q.rgbBlue};
     }
-    // The nearest entry by squared distance, the first of equals.
+    // The nearest entry by the kernel's rule.
     static void Put(const Format &f, BYTE *p, int x, Rgb c) {
-        int best = 0, bestDist = INT32_MAX;
-        for (int i = 0; i < f.ColorCount; ++i) {
-            const RGBQUAD &q = f.Colors[i];
-            const int dr = q.rgbRed - c.r, dg = q.rgbGreen - c.g, db = q.rgbBlue - c.b;
-            const int d = dr * dr + dg * dg + db * db;
-            if (d < bestDist)
-                best = i, bestDist = d;
-        }
+        const int best = NearestEntry(f.Colors, f.ColorCount, c.r, c.g, c.b);
         PutBits(p, x, Bits, uint32_t(best));
     }
 };

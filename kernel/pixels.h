@@ -70,6 +70,20 @@ inline bool IsRowDepth(int bits) {
            bits == 64;
 }
 
+// The kernel's one rule for the palette entry nearest a colour: the
+// smallest 2 dr^2 + 4 dg^2 + db^2 (green weighs most, as the eye sees it),
+// the first of equals.
+inline int NearestEntry(const RGBQUAD *colors, int count, int red, int green, int blue) {
+    int best = 0, bestD = 1 << 30;
+    for (int i = 0; i < count; ++i) {
+        const int dr = red - colors[i].rgbRed, dg = green - colors[i].rgbGreen, db = blue - colors[i].rgbBlue;
+        const int d = 2 * dr * dr + 4 * dg * dg + db * db;
+        if (d < bestD)
+            bestD = d, best = i;
+    }
+    return best;
+}
+
 // Bytes of a 32-bit aligned row of width pixels.
 inline int AlignedRowBytes(int width, int bits) { return int(((int64_t(width) * bits + 31) / 32) * 4); }
 

@@ -124,13 +124,7 @@ int NearestIndex(KResize &r, int red, int green, int blue) {
     const int key = ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
     if (r.nearest[key] >= 0)
         return r.nearest[key];
-    int best = 0, bestD = 1 << 30;
-    for (int i = 0; i < r.colorCount; ++i) {
-        const int dr = red - r.colors[i].rgbRed, dg = green - r.colors[i].rgbGreen, db = blue - r.colors[i].rgbBlue;
-        const int d = 2 * dr * dr + 4 * dg * dg + db * db;
-        if (d < bestD)
-            bestD = d, best = i;
-    }
+    const int best = NearestEntry(r.colors, r.colorCount, red, green, blue);
     r.nearest[key] = short(best);
     return best;
 }

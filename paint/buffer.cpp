@@ -89,7 +89,7 @@ extern "C" int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const R
     using namespace zv;
     if (!pBitmap || !pBuffer)
         return RC_NO_BITMAP;
-    if (!pDst || !hDC)
+    if (!pDst || !hDC || !HasUsableFormat(pBitmap))
         return RC_INVALID_PARAMETER;
     BitmapHandle *b = pBitmap;
     const bool exchanged = ExchangesAxes(b->Orientation);

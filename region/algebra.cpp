@@ -652,9 +652,11 @@ extern "C" {
 int __stdcall Z_CopyZoraRgn(ZoraRgn **ppDst, ZoraRgn *pSrc) {
     if (!ppDst)
         return RC_INVALID_PARAMETER;
-    *ppDst = nullptr;
-    if (!pSrc)
+    if (!pSrc) {
+        *ppDst = nullptr;
         return RC_SUCCESS;
+    }
+    // *ppDst is written only on success: a failed copy leaves the caller's pointer.
     auto *copy = static_cast<ZoraRgn *>(K_AllocZero(1, sizeof(ZoraRgn)));
     if (!copy)
         return RC_NO_MEMORY;

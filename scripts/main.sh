@@ -3,11 +3,24 @@
 # Xvfb of depth 24.  It paints its built-in pictures (or the BMP file given
 # as the first argument) through the display library in a matrix of display
 # modes and devices and writes a labelled contact sheet to out/.
+# With --view it runs the viewer (zvview) through a scripted tour instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset x64 >/dev/null
+
+# --view [picture.bmp]: the viewer's scripted tour; screenshots to out/.
+if [[ ${1:-} == --view ]]; then
+    shift
+    cmake --build --preset x64 --target zvview
+    mkdir -p out
+    status=0
+    scripts/winerun --depth 24 -- build/x64/bin/zvview.exe --tour out "$@" || status=$?
+    scripts/winerun --stop-all
+    [[ $status -eq 0 ]] && echo "viewer tour screenshots: $(pwd)/out/zvview-*.png"
+    exit $status
+fi
 cmake --build --preset x64 --target zvdemo
 status=0
 scripts/winerun --depth 24 -- build/x64/bin/zvdemo.exe "$@" || status=$?

@@ -5,7 +5,9 @@
 set -euo pipefail
 
 # Cross compilers, Wine and a virtual X server for the tests, the build tools,
-# googletest's sources and zlib for the target, doxygen for the API reference.
+# googletest's sources and zlib for the target, doxygen for the API reference;
+# Ghostscript renders the printing tests' PostScript jobs (and the demo's
+# printed page).
 PACKAGES=(
     g++-mingw-w64-x86-64
     g++-mingw-w64-i686
@@ -17,6 +19,7 @@ PACKAGES=(
     googletest
     libz-mingw-w64-dev
     doxygen
+    ghostscript
 )
 
 missing=()

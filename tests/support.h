@@ -126,4 +126,17 @@ inline int SweepAllocationFailures(const std::function<int()> &op, const std::fu
     return -1;
 }
 
+// The palette entry the kernel reduces a colour to: least weighted distance
+// 2 dr^2 + 4 dg^2 + db^2, the first of equals.
+inline int NearestEntry(const RGBQUAD *pal, int n, int r, int g, int b) {
+    int best = 0, bestD = 1 << 30;
+    for (int i = 0; i < n; ++i) {
+        const int dr = pal[i].rgbRed - r, dg = pal[i].rgbGreen - g, db = pal[i].rgbBlue - b;
+        const int d = 2 * dr * dr + 4 * dg * dg + db * db;
+        if (d < bestD)
+            best = i, bestD = d;
+    }
+    return best;
+}
+
 }  // namespace zvtest

@@ -154,17 +154,6 @@ TEST(KernelFill, RefusesBitmapsWithoutData) {
     EXPECT_EQ(K_FillBitmap(&b, 0), RC_NO_BITMAP);
 }
 
-// Nearest entry by squared distance, the first of equals.
-int Nearest(const std::vector<RGBQUAD> &pal, int r, int g, int b) {
-    int best = 0, bestD = INT32_MAX;
-    for (size_t i = 0; i < pal.size(); ++i) {
-        const int dr = pal[i].rgbRed - r, dg = pal[i].rgbGreen - g, db = pal[i].rgbBlue - b;
-        if (dr * dr + dg * dg + db * db < bestD)
-            best = int(i), bestD = dr * dr + dg * dg + db * db;
-    }
-    return best;
-}
-
 TEST(KernelConvert, ConvertsEveryPixelToTheNewDepthAndPalette) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(11);
@@ -211,7 +200,7 @@ TEST(KernelConvert, ConvertsEveryPixelToTheNewDepthAndPalette) {
                     if (from == 16)
                         r |= r >> 5, g |= g >> 5, b |= b >> 5;
                     if (to <= 8) {
-                        ASSERT_EQ(Raw(dst, y, x), uint64_t(Nearest(pal, r, g, b))) << y << "," << x;
+                        ASSERT_EQ(Raw(dst, y, x), uint64_t(zvtest::NearestEntry(pal.data(), int(pal.size()), r, g, b))) << y << "," << x;
                     } else {
                         ASSERT_EQ(K_GetPixelValue(&dst, y, x), UINT(r | g << 8 | b << 16)) << y << "," << x;
                     }

@@ -127,14 +127,4 @@ TEST(KernelOrientation, RefusesCodeSixAndNullResults) {
     EXPECT_EQ(K_ConvertRectOrientation(0, 2, 2, 1, nullptr), RC_INVALID_PARAMETER);
 }
 
-TEST(KernelOrientation, KnownTurns) {
-    int d, f;
-    K_GetOrientationTurn(0, 2, &d, &f);
-    EXPECT_TRUE(d == 0 && f == 1) << "top-down to bottom-up is a flip";
-    K_GetOrientationTurn(0, 3, &d, &f);
-    EXPECT_TRUE(d == 180 && f == 0);
-    K_GetOrientationTurn(5, 5, &d, &f);
-    EXPECT_TRUE(d == 0 && f == 0);
-}
-
 }  // namespace

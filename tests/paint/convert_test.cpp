@@ -451,56 +451,6 @@ TEST(ConverterCases, EmptySpanTouchesNothing) {
         }
 }
 
-TEST(ConverterCases, OnePixelTakesEntryZeroAndKeepsItsError) {
-    Gray24 g;
-    const BYTE src[3] = {100, 100, 100};
-    zv::ErrorEntry err[2] = {{160, -160, 0}, {7, 7, 7}};
-    BYTE dst = 0x7F;
-    Z_SetDisplayMode(DISP_CUBE_PALETTE, 0);
-    zv::GetRowConverter(24, 1, false)(&dst, src, &g.bm.b, 0, 1, 0, 0, err, nullptr);
-    // Channels 110, 90, 100: luminance 97, black; d = channel - 0.
-    EXPECT_EQ(dst, 0x7F);
-    EXPECT_EQ(err[0].Red, 5 * 110);
-    EXPECT_EQ(err[0].Green, 5 * 90);
-    EXPECT_EQ(err[0].Blue, 5 * 100);
-    EXPECT_EQ(err[1].Red, 7) << "nothing diffused to the right";
-}
-
-TEST(ConverterCases, WhiteAndMidGray) {
-    Gray24 g;
-    const BYTE white[3] = {255, 255, 255}, mid[3] = {128, 128, 128};
-    const UINT saved = Z_GetDisplayMode();
-    for (UINT cube : {0u, DISP_CUBE_PALETTE}) {
-        Z_SetDisplayMode(DISP_CUBE_PALETTE, cube);
-        zv::ErrorEntry err[1] = {};
-        BYTE out = 0;
-        zv::GetRowConverter(24, 1, false)(&out, white, &g.bm.b, 0, 1, 0, 0, err, nullptr);
-        EXPECT_EQ(out >> 7, 1);
-        EXPECT_EQ(err[0].Red | err[0].Green | err[0].Blue, 0);
-        for (bool ordered : {false, true}) {
-            zv::ErrorEntry e4[1] = {};
-            zv::GetRowConverter(24, 4, ordered)(&out, white, &g.bm.b, 0, 1, 5, 3, e4, nullptr);
-            EXPECT_EQ(out >> 4, 15);
-            zv::ErrorEntry e8[1] = {};
-            zv::GetRowConverter(24, 8, ordered)(&out, white, &g.bm.b, 0, 1, 5, 3, e8, nullptr);
-            // The ordered cube lowers white below 255 where t / 6 < 21.
-            const bool lowered = ordered && zv::DispersedDitherMatrix[3 * 8 + 5] / 6 < 21;
-            EXPECT_EQ(out, cube ? (lowered ? 4 * 36 + 4 * 6 + 4 : 215) : 255);
-        }
-    }
-    Z_SetDisplayMode(DISP_CUBE_PALETTE | DISP_CLUSTERED_DITHER, 0);
-    zv::ErrorEntry err[1] = {};
-    BYTE out = 0;
-    zv::GetRowConverter(24, 1, false)(&out, mid, &g.bm.b, 0, 1, 0, 0, err, nullptr);
-    EXPECT_EQ(out >> 7, 1) << "128 or more is white";
-    for (int row = 0; row < 8; ++row)
-        for (int col = 0; col < 8; ++col) {
-            zv::GetRowConverter(24, 1, true)(&out, mid, &g.bm.b, 0, 1, col, row, nullptr, nullptr);
-            EXPECT_EQ(out >> 7, zv::DispersedDitherMatrix[row * 8 + col] < 128 ? 1 : 0);
-        }
-    Z_SetDisplayMode(0xFFFFFFFF, saved);
-}
-
 TEST(ConverterCases, DiffusionWithoutAnErrorRowDithersInOrder) {
     Gray24 g;
     std::vector<BYTE> src(3 * 40);
@@ -511,22 +461,6 @@ TEST(ConverterCases, DiffusionWithoutAnErrorRowDithersInOrder) {
         zv::GetRowConverter(24, target, false)(a, src.data(), &g.bm.b, 0, 40, 3, 5, nullptr, nullptr);
         zv::GetRowConverter(24, target, true)(b, src.data(), &g.bm.b, 0, 40, 3, 5, nullptr, nullptr);
         EXPECT_EQ(0, memcmp(a, b, sizeof a)) << target;
-    }
-}
-
-// Entries beyond what a row can leave (9 x 255) are limited to it before
-// the row is converted, so a buffer of garbage is read safely.
-TEST(ConverterCases, ErrorEntriesBeyondTheReachableRangeAreLimited) {
-    Gray24 g;
-    const BYTE src[6] = {10, 10, 10, 250, 250, 250};
-    for (int target : {1, 4, 8}) {
-        zv::ErrorEntry wild[2] = {{INT32_MAX, INT32_MIN, 100000}, {-3000000, 5000, 2295}};
-        zv::ErrorEntry sane[2] = {{2295, -2295, 2295}, {-2295, 2295, 2295}};
-        BYTE a[2] = {}, b[2] = {};
-        zv::GetRowConverter(24, target, false)(a, src, &g.bm.b, 0, 2, 0, 0, wild, nullptr);
-        zv::GetRowConverter(24, target, false)(b, src, &g.bm.b, 0, 2, 0, 0, sane, nullptr);
-        EXPECT_EQ(a[0], b[0]);
-        EXPECT_EQ(0, memcmp(wild, sane, sizeof wild));
     }
 }
 
@@ -562,51 +496,6 @@ TEST(ConverterCases, WideRowsLimitEntriesBeyondTheReachableRange) {
         ASSERT_EQ(a, b) << "trial " << trial;
         ASSERT_EQ(0, memcmp(wild.data(), sane.data(), wild.size() * sizeof(zv::ErrorEntry))) << "trial " << trial;
     }
-}
-
-TEST(ConverterCases, CubeNeverAbove215AndItsErrorNeverNegative) {
-    std::mt19937 rng(215);
-    Bitmap bm;
-    bm.b.BitsPerPixel = 24;
-    bm.b.PaintLUT = bm.lut.data();
-    const UINT saved = Z_SetDisplayMode(DISP_CUBE_PALETTE, DISP_CUBE_PALETTE);
-    std::vector<BYTE> src(3 * 500), dst(500);
-    std::vector<zv::ErrorEntry> err(500);
-    for (int trial = 0; trial < 20; ++trial) {
-        RandomBytes(rng, src);
-        RandomPaintTable(rng, bm.lut);
-        zv::GetRowConverter(24, 8, true)(dst.data(), src.data(), &bm.b, 0, 500, trial, trial, nullptr, nullptr);
-        for (BYTE v : dst)
-            ASSERT_LE(v, 215);
-        zv::GetRowConverter(24, 8, false)(dst.data(), src.data(), &bm.b, 0, 500, 0, 0, err.data(), nullptr);
-        for (BYTE v : dst)
-            ASSERT_LE(v, 215);
-        for (const zv::ErrorEntry &e : err)
-            ASSERT_TRUE(e.Red >= 0 && e.Green >= 0 && e.Blue >= 0);
-    }
-    Z_SetDisplayMode(0xFFFFFFFF, saved);
-}
-
-TEST(ConverterCases, ThreeBitPixelTwoStraddlesTheFirstByte) {
-    Bitmap bm;
-    bm.b.BitsPerPixel = 3;
-    for (int i = 0; i < 256; ++i)
-        bm.lut[i] = BYTE(i);
-    bm.b.PaintLUT = bm.lut.data();
-    RGBQUAD palette[8] = {};
-    for (int i = 0; i < 8; ++i)
-        palette[i] = RGBQUAD{0, 0, BYTE(i * 32), 0};  // red = 32 x index
-    // Pixels 0, 1 = 0, pixel 2 = 0b101: bits 6, 7 of byte 0 are "10", bit 0 of byte 1 is "1".
-    const BYTE src[2] = {0x02, 0x80};
-    BYTE dst[3] = {};
-    const UINT saved = Z_SetDisplayMode(DISP_CUBE_PALETTE, 0);
-    zv::GetRowConverter(3, 8, true)(dst, src, &bm.b, 2, 3, 0, 0, nullptr, palette);
-    const int o = (zv::DispersedDitherMatrix[0] >> 3) - 16;
-    EXPECT_EQ(dst[0], (160 + o) & 0xE0);
-    Z_SetDisplayMode(0xFFFFFFFF, saved);
-    BYTE nibbles[1] = {0};
-    zv::GetRowExpander(3, 4)(nibbles, src, &bm.b, 1, 3);
-    EXPECT_EQ(nibbles[0], 0x05);
 }
 
 // ---- expanders -----------------------------------------------------------------

@@ -296,41 +296,4 @@ TEST(PaintKind, DeviceClasses) {
     EXPECT_EQ(zv::DeviceBitsFromCaps(DT_RASPRINTER, 1, 32), 24);
 }
 
-TEST(PaintKind, RealDeviceContexts) {
-    HDC screen = GetDC(nullptr);
-    const int depth = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
-    const int expectScreen = depth >= 16 ? 24 : 8;
-    Made m(Samples()[0]);  // 1-bit black and white
-    int devBits = -1, kind = -1;
-    const UINT saved = Z_SetDisplayMode(0xFFFFFFFF, DISP_SCALE_TO_GRAY | DISP_LIBRARY_DITHER);
-    zv::ChoosePainterKind(screen, &m.b, &devBits, &kind);
-    EXPECT_EQ(devBits, expectScreen);
-    EXPECT_EQ(kind, zv::PAINT_GRAY);
-    ReleaseDC(nullptr, screen);
-
-    // A metafile device counts as 24 bits whatever the screen.
-    HDC wmf = CreateMetaFileA(nullptr);
-    ASSERT_NE(wmf, nullptr);
-    EXPECT_EQ(GetDeviceCaps(wmf, TECHNOLOGY), DT_METAFILE);
-    devBits = -1;
-    zv::ChoosePainterKind(wmf, &m.b, &devBits, &kind);
-    EXPECT_EQ(devBits, 24);
-    Made deep(Samples()[Samples().size() - 8]);  // "24 order 5"
-    ASSERT_EQ(deep.b.Order, ORDER_BGR_CONVERT);
-    zv::ChoosePainterKind(wmf, &deep.b, &devBits, &kind);
-    EXPECT_EQ(kind, zv::PAINT_EXPAND);
-
-    // Nothing written without a bitmap or a place for the device bits;
-    // the device bits alone without a place for the kind.
-    devBits = kind = -7;
-    zv::ChoosePainterKind(wmf, nullptr, &devBits, &kind);
-    zv::ChoosePainterKind(wmf, &m.b, nullptr, &kind);
-    EXPECT_EQ(devBits, -7);
-    EXPECT_EQ(kind, -7);
-    zv::ChoosePainterKind(wmf, &m.b, &devBits, nullptr);
-    EXPECT_EQ(devBits, 24);
-    DeleteMetaFile(CloseMetaFile(wmf));
-    Z_SetDisplayMode(0xFFFFFFFF, saved);
-}
-
 }  // namespace

@@ -285,39 +285,4 @@ TEST(RgnAlgebraRuns, RandomRowsAgainstTheRowAlgorithms) {
     EXPECT_GT(touchingInputs, 50000u);
 }
 
-// The cases the row algorithms single out, by hand.
-TEST(RgnAlgebraRuns, TouchingRunsByHand) {
-    zvtest::LiveBlockCheck check;
-    Rows a, b;
-    a.rows = {{0, 5, 5, 9}};
-    b.rows = {{0, 9}};
-    ZoraRgn *ra = Build(a), *rb = Build(b), *out = nullptr;
-    Rows want;
-    ASSERT_EQ(zv::RgnIntersect(&out, ra, rb), RC_SUCCESS);
-    want.rows = {{0, 5, 5, 9}};  // touching runs of a stay apart
-    EXPECT_TRUE(SameRuns(out, want));
-    K_FreeRegion(out);
-    ASSERT_EQ(zv::RgnUnion(&out, ra, rb), RC_SUCCESS);
-    want.rows = {{0, 9}};
-    EXPECT_TRUE(SameRuns(out, want));
-    K_FreeRegion(out);
-    ASSERT_EQ(zv::RgnUnion(&out, ra, ra), RC_SUCCESS);
-    EXPECT_TRUE(SameRuns(out, want));  // also within one input
-    K_FreeRegion(out);
-    K_FreeRegion(rb);
-
-    b.rows = {{2, 3, 3, 4}};  // b's touching runs leave no empty run
-    rb = Build(b);
-    ASSERT_EQ(zv::RgnSubtract(&out, ra, rb), RC_SUCCESS);
-    want.rows = {{0, 2, 4, 5, 5, 9}};
-    EXPECT_TRUE(SameRuns(out, want));
-    K_FreeRegion(out);
-    ASSERT_EQ(zv::RgnXor(&out, ra, rb), RC_SUCCESS);
-    want.rows = {{0, 2, 4, 9}};
-    EXPECT_TRUE(SameRuns(out, want));
-    K_FreeRegion(out);
-    K_FreeRegion(ra);
-    K_FreeRegion(rb);
-}
-
 }  // namespace

@@ -138,28 +138,6 @@ TEST(RgnBuilder, EveryAllocationFailureReleasesThePartialRegion) {
         [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
 }
 
-TEST(RgnAlgebra, TouchingRunsMergeInUnionOnly) {
-    zvtest::LiveBlockCheck check;
-    ZoraRgn *a = nullptr, *b = nullptr, *u = nullptr, *i = nullptr;
-    const RECT ra{0, 0, 5, 1}, rb{5, 0, 9, 1};
-    ASSERT_EQ(zv::RgnFromRect(&a, &ra), RC_SUCCESS);
-    ASSERT_EQ(zv::RgnFromRect(&b, &rb), RC_SUCCESS);
-    ASSERT_EQ(zv::RgnUnion(&u, a, b), RC_SUCCESS);
-    ASSERT_EQ(u->RowTableSize, 8u);
-    ASSERT_EQ(u->RowTable[0].Count, 2u);
-    EXPECT_EQ(u->SpanStore[0], 0);
-    EXPECT_EQ(u->SpanStore[1], 9);
-    ASSERT_EQ(zv::RgnIntersect(&i, a, b), RC_SUCCESS);
-    EXPECT_EQ(InvariantFailure(i), "");
-    EXPECT_EQ(i->RowTableSize, 0u);
-    EXPECT_EQ(zv::RgnIntersect(nullptr, a, b), RC_INVALID_PARAMETER);
-    EXPECT_EQ(zv::RgnUnion(&u, nullptr, b), RC_INVALID_PARAMETER);
-    EXPECT_EQ(zv::RgnSubtract(&u, a, nullptr), RC_INVALID_PARAMETER);
-    EXPECT_EQ(zv::RgnXor(&u, nullptr, nullptr), RC_INVALID_PARAMETER);
-    for (ZoraRgn *r : {a, b, u, i})
-        K_FreeRegion(r);
-}
-
 // Thousands of random pairs through all four operations and the clip.
 TEST(RgnAlgebra, RandomRunsAgainstThePixelModel) {
     zvtest::LiveBlockCheck check;

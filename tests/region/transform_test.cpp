@@ -219,18 +219,6 @@ Mask RotateClosedForm(const Mask &src, const BitmapHandle &bm, int oldW, int old
     });
 }
 
-TEST(RgnRotate, HalfTurnOfTenByTen) {
-    zvtest::LiveBlockCheck check;
-    for (uint32_t flags : {0u, BITMAP_RGN_UNCLIPPED}) {
-        BitmapHandle bm = Frame(10, 10, BITMAP_ALLOCATED | flags);
-        bm.Region = RgnOfMask(Mask::Rect(0, 0, 10, 10));
-        ASSERT_EQ(zv::RgnRotateWithBitmap(&bm, 10, 10, 18000), RC_SUCCESS);
-        // Destination (x, y) from source (10 - x, 10 - y).
-        EXPECT_TRUE(Matches(bm.Region, flags ? Mask::Rect(1, 1, 11, 11) : Mask::Rect(1, 1, 10, 10)));
-        Z_FreeBitmapRgn(&bm);
-    }
-}
-
 TEST(RgnRotate, RandomAnglesAgainstTheSteppedMapping) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(15);

@@ -12,6 +12,7 @@
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
 #include "tools/demo/pictures.h"
+#include "tools/demo/playback_row.h"
 #include "tools/common/dib_section.h"
 #include "tools/demo/sheet_file.h"
 #include "zvdisp.h"
@@ -248,6 +249,11 @@ int main(int argc, char **argv) {
         Tile(sheet, &pal, "x1.5, DDA|orientation 7", 24, 0, 360, 480);
         for (BitmapHandle *b : {&scene, &page, &gray, &pal})
             K_FreeBitmap(b);
+        sheet.Heading("Animation playback, 240 x 160, 8 frames of 8 bits: transparency, disposal 0 to 3, offsets");
+        if (!demo::PlaybackStates([&](BitmapHandle *b, const std::string &caption) {
+                Tile(sheet, b, caption, 24, 0, b->Width, b->Height);
+            }))
+            std::printf("could not make the animation\n");
     }
     Z_SetDisplayMode(0xFFFFFFFFu, savedMode);
     std::printf("%d tiles painted, %d failed\n", sheet.tiles - sheet.failures, sheet.failures);

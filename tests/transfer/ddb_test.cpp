@@ -1,0 +1,242 @@
+// Device-dependent bitmaps, packed DIBs and screen capture.  The
+// independent side is plain Win32: DDBs are made with SetDIBits and read
+// with GetDIBits into 32-bit DIBs; packed DIBs are decoded here.
+#include "transfer/xfer_support.h"
+
+#include "transfer/dib.h"
+
+using namespace zvtest;
+
+namespace {
+
+using Ddb = TransferTest;
+
+struct Format {
+    int bits, order;
+    bool blackWhite;  // 1 bit: black and white palette
+};
+const Format kFormats[] = {{1, ORDER_BGR, true}, {1, ORDER_BGR, false}, {4, ORDER_BGR, false},
+                           {8, ORDER_BGR, false}, {16, ORDER_BGR, false}, {24, ORDER_BGR, false},
+                           {24, ORDER_RGB, false}, {32, ORDER_BGR, false}};
+const int kOrientations[] = {0, 2, 3, 5, 8};
+
+void MakeCase(BitmapHandle &b, std::mt19937 &rng, const Format &f, int orientation) {
+    MakeRandomBitmap(b, rng, 37, 23, f.bits, f.order, orientation);
+    if (f.blackWhite) {
+        const RGBQUAD bw[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+        K_PutBitmapColors(&b, 0, 2, bw);
+    }
+}
+
+// A painted DDB shows the bitmap's displayed colours exactly on a true
+// colour screen; a monochrome one on any screen.
+TEST_F(Ddb, ConvertToDdbShowsTheDisplayedImage) {
+    std::mt19937 rng(61);
+    const bool trueColor = ScreenDepth() > 8;
+    for (const Format &f : kFormats)
+        for (int o : kOrientations) {
+            SCOPED_TRACE(testing::Message() << f.bits << " bits, order " << f.order << ", orientation " << o);
+            ResourceCheck check;
+            BitmapHandle b{};
+            MakeCase(b, rng, f, o);
+            const UINT mode = Z_GetDisplayMode();
+            HBITMAP ddb = Z_ConvertToDDB(nullptr, &b);
+            ASSERT_NE(ddb, nullptr);
+            EXPECT_EQ(Z_GetDisplayMode(), mode);
+            BITMAP desc{};
+            GetObject(ddb, sizeof desc, &desc);
+            EXPECT_EQ(desc.bmWidth, DisplayW(b));
+            EXPECT_EQ(desc.bmHeight, DisplayH(b));
+            EXPECT_EQ(desc.bmBitsPixel == 1, f.blackWhite);
+            if (trueColor || f.blackWhite) {
+                const std::vector<uint32_t> want = DisplayedColors(b);
+                const std::vector<uint32_t> got = ReadDdb(ddb);
+                EXPECT_EQ(got, want) << FirstDifference(got, want, DisplayW(b));
+            }
+            DeleteObject(ddb);
+            K_FreeBitmap(&b);
+        }
+}
+
+// Reading back: what Z_ConvertFromDDB puts in the bitmap is what GetDIBits
+// reads from the same DDB with the same palette, at every DDB depth the
+// screen makes, and the palette is selected only for the call.
+TEST_F(Ddb, ConvertFromDdbReadsWhatGetDIBitsReads) {
+    std::mt19937 rng(62);
+    for (int mono = 0; mono < 2; ++mono) {
+        SCOPED_TRACE(mono ? "monochrome" : "compatible");
+        ResourceCheck check;
+        const int w = 41, h = 19;
+        HBITMAP ddb = MakeDdb(rng, w, h, mono != 0);
+        HPALETTE palette = K_CreateDefaultPalette();
+        HDC screen = GetDC(nullptr);
+        const std::vector<uint32_t> want = ReadDdb(ddb, palette);
+        BitmapHandle b{};
+        ASSERT_EQ(Z_ConvertFromDDB(screen, &b, ddb, palette), RC_SUCCESS);
+        EXPECT_EQ(DisplayW(b), w);
+        EXPECT_EQ(DisplayH(b), h);
+        const std::vector<uint32_t> got = DisplayedColors(b);
+        EXPECT_EQ(got, want) << FirstDifference(got, want, w);
+        EXPECT_EQ(GetCurrentObject(screen, OBJ_PAL), GetStockObject(DEFAULT_PALETTE));
+        ReleaseDC(nullptr, screen);
+        // Change deletes both on success.
+        BitmapHandle c{};
+        ASSERT_EQ(Z_ChangeFromDDB(nullptr, &c, ddb, palette), RC_SUCCESS);
+        EXPECT_EQ(GetObjectType(ddb), 0u);
+        EXPECT_EQ(DisplayedColors(c), want);
+        K_FreeBitmap(&b);
+        K_FreeBitmap(&c);
+    }
+}
+
+TEST_F(Ddb, DibHeadersFollowTheDdbDepth) {
+    const zv::DibHeader h24 = zv::InitDibHeader(10, 3, 24), h16 = zv::InitDibHeader(10, 3, 16),
+                        h8 = zv::InitDibHeader(10, 3, 7), h1 = zv::InitDibHeader(10, 3, 1);
+    EXPECT_EQ(h24.Header.biCompression, DWORD(BI_RGB));
+    EXPECT_EQ(zv::DibColorTableSize(&h24.Header), 0u);
+    EXPECT_EQ(h24.Header.biSizeImage, 32u * 3);
+    EXPECT_EQ(h16.Header.biCompression, DWORD(BI_BITFIELDS));
+    EXPECT_EQ(zv::DibColorTableSize(&h16.Header), 12u);
+    EXPECT_EQ(h16.Masks[0], 0x7C00u);
+    EXPECT_EQ(h8.Header.biBitCount, 8);
+    EXPECT_EQ(zv::DibColorTableSize(&h8.Header), 1024u);
+    EXPECT_EQ(h1.Header.biSizeImage, 4u * 3);
+    BITMAPCOREHEADER core{sizeof core, 4, 4, 1, 4};
+    EXPECT_EQ(zv::DibColorTableSize(reinterpret_cast<BITMAPINFOHEADER *>(&core)), 48u);
+}
+
+// Packed DIBs of every kernel depth and orientation, decoded here: the
+// displayed colours, and back through the kernel to the same colours.
+TEST_F(Ddb, PackedDibRoundTripOfEveryDepth) {
+    std::mt19937 rng(63);
+    const int depths[] = {1, 2, 3, 4, 5, 7, 8, 12, 16, 24, 32, 48, 64};
+    for (int bits : depths)
+        for (int o : {0, 2, 1, 4, 7}) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, orientation " << o);
+            LiveBlockCheck check;
+            BitmapHandle b{};
+            MakeRandomBitmap(b, rng, 13, 9, bits, bits == 12 ? ORDER_GRAY : ORDER_BGR, o);
+            HGLOBAL dib = K_ConvertToDib(&b);
+            ASSERT_NE(dib, nullptr);
+            const std::vector<uint32_t> want = KernelColors(b);
+            EXPECT_EQ(DecodePackedDib(dib), want);
+            BitmapHandle back{};
+            ASSERT_EQ(K_ConvertFromDibHandle(&back, dib), RC_SUCCESS);  // takes the block
+            EXPECT_EQ(KernelColors(back), want);
+            K_FreeBitmap(&back);
+            K_FreeBitmap(&b);
+        }
+}
+
+TEST_F(Ddb, ScreenCaptureCopiesTheRectangle) {
+    ResourceCheck check;
+    Dib source(50, 40);
+    std::mt19937 rng(64);
+    for (int i = 0; i < 50 * 40; ++i)
+        source.bits[i] = rng() & 0xFFFFFF;
+    const RECT down{7, 5, 30, 26}, up{7, 15, 30, 5}, one{3, 4, 4, 5}, empty{3, 3, 3, 9};
+    for (const RECT &r : {down, up, one}) {
+        BitmapHandle b{};
+        ASSERT_EQ(Z_ScreenCaptureBitmap(source.dc, &b, &r), RC_SUCCESS);
+        const int w = r.right - r.left, h = std::abs(r.bottom - r.top);
+        ASSERT_EQ(DisplayW(b), w);
+        ASSERT_EQ(DisplayH(b), h);
+        const std::vector<uint32_t> got = DisplayedColors(b);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(got[size_t(y) * w + x], source.bits[(r.top + y) * 50 + r.left + x]) << x << "," << y;
+        K_FreeBitmap(&b);
+    }
+    BitmapHandle untouched{};
+    untouched.Width = 77;
+    EXPECT_EQ(Z_ScreenCaptureBitmap(source.dc, &untouched, &empty), RC_INVALID_PARAMETER);
+    EXPECT_EQ(untouched.Width, 77);
+    EXPECT_EQ(Z_ScreenCaptureBitmap(source.dc, nullptr, &down), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_ScreenCaptureBitmap(source.dc, &untouched, nullptr), RC_INVALID_PARAMETER);
+}
+
+TEST_F(Ddb, BadInputLosesNothing) {
+    ResourceCheck check;
+    BitmapHandle none{};
+    EXPECT_EQ(Z_ConvertToDDB(nullptr, nullptr), nullptr);
+    EXPECT_EQ(Z_ConvertToDDB(nullptr, &none), nullptr);
+    EXPECT_EQ(Z_ChangeToDDB(nullptr, &none), nullptr);
+    EXPECT_EQ(Z_ConvertFromDDB(nullptr, &none, nullptr, nullptr), RC_INVALID_PARAMETER);
+    // Not a bitmap: the description cannot be read; Change keeps both.
+    HPALETTE palette = K_CreateFixedPalette(8);
+    HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+    EXPECT_EQ(Z_ChangeFromDDB(nullptr, &none, reinterpret_cast<HBITMAP>(brush), palette), RC_INVALID_PARAMETER);
+    EXPECT_EQ(GetObjectType(brush), DWORD(OBJ_BRUSH));
+    EXPECT_EQ(GetObjectType(palette), DWORD(OBJ_PAL));
+    DeleteObject(brush);
+    DeleteObject(palette);
+    EXPECT_EQ(K_ConvertToDib(&none), nullptr);
+    EXPECT_EQ(K_ConvertFromDibHandle(&none, nullptr), RC_INVALID_PARAMETER);
+    EXPECT_EQ(zv::BitmapFromDibHandle(&none, nullptr), RC_NO_BITMAP);
+}
+
+// Every allocation of every allocating export fails in turn: the caller's
+// descriptor stays empty and nothing is left.
+TEST_F(Ddb, AllocationFailuresLeaveNothing) {
+    std::mt19937 rng(65);
+    WarmUp();
+    BitmapHandle b{};
+    MakeRandomBitmap(b, rng, 31, 17, 8, ORDER_BGR, 5);
+    HBITMAP ddb = MakeDdb(rng, 31, 17, false);
+    Dib source(20, 20);
+    const RECT r{2, 2, 12, 9};
+    const int gdi = GdiObjectCount();
+    auto none = [](int) {};
+    SweepAllocationFailures([&] {
+        HBITMAP d = Z_ConvertToDDB(nullptr, &b);
+        const int ok = d != nullptr;
+        DeleteObject(d);
+        return ok; }, none, none);
+    EXPECT_EQ(GdiObjectCount(), gdi);
+    for (int which = 0; which < 2; ++which) {
+        BitmapHandle out{};
+        SweepAllocationFailures(
+            [&] { return which ? Z_ScreenCaptureBitmap(source.dc, &out, &r) : Z_ConvertFromDDB(nullptr, &out, ddb, nullptr); },
+            [&](int rc) {
+                EXPECT_EQ(rc, RC_NO_MEMORY);
+                EXPECT_EQ(out.Flags, 0u);
+            },
+            [&](int rc) {
+                EXPECT_EQ(rc, RC_SUCCESS);
+                K_FreeBitmap(&out);
+                out = BitmapHandle{};
+            });
+        EXPECT_EQ(GdiObjectCount(), gdi);
+    }
+    SweepAllocationFailures([&] {
+        HGLOBAL h = K_ConvertToDib(&b);
+        K_GlobalFree(h);
+        return h ? RC_SUCCESS : RC_NO_MEMORY; }, none, none);
+    DeleteObject(ddb);
+    K_FreeBitmap(&b);
+}
+
+// Large global blocks are reused: the same handle, exact accounting,
+// zero fill when asked.
+TEST_F(Ddb, LargeGlobalBlocksAreReused) {
+    LiveBlockCheck check;
+    const size_t big = 3u << 20;
+    HGLOBAL a = K_GlobalAlloc(GMEM_MOVEABLE, big);
+    ASSERT_NE(a, nullptr);
+    auto *p = static_cast<BYTE *>(GlobalLock(a));
+    std::memset(p, 0xCD, big);
+    GlobalUnlock(a);
+    const size_t live = K_GetLiveBytes();
+    EXPECT_EQ(K_GlobalFree(a), nullptr);
+    EXPECT_EQ(K_GetLiveBytes(), live - big);
+    HGLOBAL b = K_GlobalAlloc(GHND, big - 1000);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(GlobalSize(b), big - 1000);
+    p = static_cast<BYTE *>(GlobalLock(b));
+    EXPECT_EQ(std::count(p, p + big - 1000, 0), std::ptrdiff_t(big - 1000));
+    GlobalUnlock(b);
+    EXPECT_EQ(K_GetLiveBytes(), live - 1000);
+    K_GlobalFree(b);
+}
+
+}  // namespace

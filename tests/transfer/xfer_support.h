@@ -1,0 +1,140 @@
+// Test support for the transfer functions: a bitmap's displayed colours,
+// DDBs made and read with plain Win32, and a packed-DIB decoder of the
+// tests' own.  Colours are 0x00RRGGBB, displayed rows top first.
+#pragma once
+
+#include "paint/reference.h"
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace zvtest {
+
+// The displayed image as GDI shows the pixels painted as they are.
+inline std::vector<uint32_t> DisplayedColors(const BitmapHandle &b) {
+    const int w = DisplayW(b), h = DisplayH(b);
+    std::vector<uint32_t> out(size_t(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int c, r;
+            DisplayToStored(b.Orientation, b.Width, b.Height, x, y, &c, &r);
+            out[size_t(y) * w + x] = AsIsColor(b, c, r);
+        }
+    return out;
+}
+
+// The displayed image in the kernel's colours (K_ConvertToBGR).
+inline std::vector<uint32_t> KernelColors(const BitmapHandle &b) {
+    const int w = DisplayW(b), h = DisplayH(b);
+    std::vector<std::vector<BYTE>> rows(b.Height, std::vector<BYTE>(size_t(b.Width) * 3));
+    for (int r = 0; r < b.Height; ++r)
+        K_ConvertToBGR(&b, b.Data + size_t(r) * b.BytesPerLine, rows[r].data(), b.Width);
+    std::vector<uint32_t> out(size_t(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int c, r;
+            DisplayToStored(b.Orientation, b.Width, b.Height, x, y, &c, &r);
+            const BYTE *p = &rows[r][size_t(c) * 3];
+            out[size_t(y) * w + x] = Rgb(p[2], p[1], p[0]);
+        }
+    return out;
+}
+
+// A DDB read with GetDIBits into a 32-bit top-down DIB on the screen DC,
+// with the palette selected when one is given.
+inline std::vector<uint32_t> ReadDdb(HBITMAP ddb, HPALETTE palette = nullptr) {
+    BITMAP desc{};
+    GetObject(ddb, sizeof desc, &desc);
+    std::vector<uint32_t> px(size_t(desc.bmWidth) * desc.bmHeight);
+    BITMAPINFO bi{};
+    bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), desc.bmWidth, -desc.bmHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC screen = GetDC(nullptr);
+    HPALETTE old = palette ? SelectPalette(screen, palette, FALSE) : nullptr;
+    if (palette)
+        RealizePalette(screen);
+    GetDIBits(screen, ddb, 0, UINT(desc.bmHeight), px.data(), &bi, DIB_RGB_COLORS);
+    if (old)
+        SelectPalette(screen, old, FALSE);
+    ReleaseDC(nullptr, screen);
+    for (auto &p : px)
+        p &= 0xFFFFFF;
+    return px;
+}
+
+// A DDB of random 24-bit pixels: compatible with the screen, or monochrome.
+inline HBITMAP MakeDdb(std::mt19937 &rng, int w, int h, bool mono) {
+    HDC screen = GetDC(nullptr);
+    HBITMAP ddb = mono ? CreateBitmap(w, h, 1, 1, nullptr) : CreateCompatibleBitmap(screen, w, h);
+    std::vector<uint32_t> px(size_t(w) * h);
+    for (auto &p : px)
+        p = mono ? (rng() % 2 ? 0xFFFFFF : 0) : rng() & 0xFFFFFF;
+    BITMAPINFO bi{};
+    bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    SetDIBits(screen, ddb, 0, UINT(h), px.data(), &bi, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    return ddb;
+}
+
+// What a process makes once, on first use, before counts are taken: the
+// thread's paint settings, the screen DC's lazily made objects, a first
+// DDB read.
+inline void WarmUpTransfer() {
+    Z_GetDisplayMode();
+    WarmUp();
+    std::mt19937 rng(1);
+    HBITMAP ddb = MakeDdb(rng, 4, 4, false);
+    HDC held = GetDC(nullptr);  // a second screen DC at once makes objects of its own
+    ReadDdb(ddb);
+    ReleaseDC(nullptr, held);
+    DeleteObject(ddb);
+}
+
+struct TransferTest : testing::Test {
+    void SetUp() override { WarmUpTransfer(); }
+};
+
+// Decodes a packed DIB (BITMAPINFOHEADER; 1, 4, 8 bits with table, 16 as
+// 5-5-5 widened, 24, 32; either row direction).
+inline std::vector<uint32_t> DecodeDib(const BYTE *p) {
+    BITMAPINFOHEADER h;
+    std::memcpy(&h, p, sizeof h);
+    const int w = h.biWidth, ht = std::abs(h.biHeight), bits = h.biBitCount;
+    const int colors = bits <= 8 ? (h.biClrUsed ? int(h.biClrUsed) : 1 << bits) : 0;
+    const BYTE *table = p + h.biSize, *rows = table + 4 * colors;
+    if (h.biCompression == BI_BITFIELDS && h.biSize == 40)
+        rows += 12;
+    const size_t stride = (size_t(w) * bits + 31) / 32 * 4;
+    std::vector<uint32_t> out(size_t(w) * ht);
+    for (int y = 0; y < ht; ++y) {
+        const BYTE *row = rows + stride * size_t(h.biHeight > 0 ? ht - 1 - y : y);
+        for (int x = 0; x < w; ++x) {
+            uint32_t c;
+            if (bits <= 8) {
+                const int bit = x * bits;
+                const int v = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
+                const BYTE *e = table + 4 * v;
+                c = v < colors ? Rgb(e[2], e[1], e[0]) : 0;
+            } else if (bits == 16) {
+                const int v = row[2 * x] | row[2 * x + 1] << 8;
+                auto wd = [](int k) { return (k << 3) | (k >> 2); };
+                c = Rgb(wd((v >> 10) & 31), wd((v >> 5) & 31), wd(v & 31));
+            } else {
+                const BYTE *q = row + size_t(x) * (bits / 8);
+                c = Rgb(q[2], q[1], q[0]);
+            }
+            out[size_t(y) * w + x] = c;
+        }
+    }
+    return out;
+}
+
+inline std::vector<uint32_t> DecodePackedDib(HGLOBAL dib) {
+    const BYTE *p = static_cast<const BYTE *>(GlobalLock(dib));
+    std::vector<uint32_t> v = DecodeDib(p);
+    GlobalUnlock(dib);
+    return v;
+}
+
+}  // namespace zvtest

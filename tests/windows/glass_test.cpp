@@ -1,0 +1,431 @@
+// The magnifying glass on a real window driven by real input: what it
+// shows (against a model built from Z_PaintDC), how it follows the mouse,
+// how it goes, and what it leaves behind.
+#include "glass_model.h"
+#include "frame/library.h"
+#include "windows/glass.h"
+
+#include <random>
+
+namespace {
+
+using namespace zvtest;
+
+bool Depth24() {
+    HDC dc = GetDC(nullptr);
+    const int bits = GetDeviceCaps(dc, BITSPIXEL);
+    ReleaseDC(nullptr, dc);
+    return bits >= 24;
+}
+
+zv::MagGlassRecord *Glass(HWND h) { return static_cast<zv::MagGlassRecord *>(GetPropA(h, "ZORAMAGDATA")); }
+
+struct Bitmap {
+    BitmapHandle b = {};
+    Bitmap(int w, int h, int bits, unsigned seed) {
+        K_CreateBitmap(&b, w, h, bits, ORDER_BGR, 0);
+        std::mt19937 rng(seed);
+        std::vector<BYTE> row(b.BytesPerLine);
+        for (int y = 0; y < h; ++y) {
+            for (BYTE &v : row)
+                v = static_cast<BYTE>(bits <= 8 ? rng() % 4 * (bits == 8 ? 1 : 0x55) : rng());
+            K_PutBitmapRow(&b, row.data(), y, 0, b.BytesPerLine);
+        }
+    }
+    ~Bitmap() { K_FreeBitmap(&b); }
+};
+
+int Start(HWND h, BitmapHandle *b, const RECT &dest, const GlassSetup &s, const COLORREF *masks = nullptr,
+          int nMasks = 0, UINT flags = 0, int ignoreRegion = 0) {
+    return Z_StartMagGlassExt(h, b, &dest, s.Width, s.Height, s.Zoom, s.Pen, nullptr, 0, s.Ellipse, s.BorderWidth,
+                              s.Border3D, 0, masks, nMasks, flags, s.Crosshair, ignoreRegion, s.CenterPixels, nullptr,
+                              nullptr);
+}
+
+int __stdcall DrawSquare(HWND, HDC dc, int, int, const RECT *, void *calls) {
+    FillRect(dc, &kOwnerDrawSquare, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ++*static_cast<int *>(calls);
+    return 0;
+}
+
+// The first window, DC, 3-D edge and drawing of a process make system
+// objects lazily: one glass of each border kind, before counting.
+void WarmUpGlass() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    // Linked without the loader: the entry's work (region operations for
+    // the kernel's descriptor copies, this thread's settings) by hand.
+    if (!K_GetRegionServiceTable() || !K_GetRegionServiceTable()->CopyRgn)
+        zv::LibraryEntry(GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH);
+    static Bitmap pic(40, 30, 24, 1);
+    const RECT dest{0, 0, 40, 30};
+    OwnerWindow w(&pic.b, dest);
+    // A window made and destroyed before a check leaves objects that the
+    // next window takes up: make that one before counting too.
+    static OwnerWindow next(&pic.b, dest, 600, 40, 40, 30);
+    next.Capture();
+    for (int kind = 0; kind < 3; ++kind) {
+        GlassSetup s;
+        s.Ellipse = kind == 1;
+        s.Border3D = kind == 2;
+        s.Crosshair = 3;
+        Start(w.Handle(), &pic.b, dest, s);
+        SendMessageA(w.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 15));
+        SendMessageA(w.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, 15));
+        if (kind == 0) {  // and real input: the first makes the cursor's objects
+            w.MoveTo(20, 15);
+            OwnerWindow::Button(true);
+            PumpUntil([&] { return Glass(w.Handle())->Dragging != 0; });
+            OwnerWindow::Button(false);
+            PumpUntil([&] { return Glass(w.Handle())->Dragging == 0; });
+        }
+        Z_StopMagGlass(w.Handle());
+    }
+    w.Capture();
+    w.Expected();
+}
+
+// Presses at (x, y) and waits until the glass is up there.
+bool PressAt(const OwnerWindow &w, int x, int y) {
+    w.MoveTo(x, y);
+    OwnerWindow::Button(true);
+    return PumpUntil([&] {
+        auto *g = Glass(w.Handle());
+        return g && g->Dragging && g->LastX == x && g->LastY == y;
+    });
+}
+
+bool DragTo(const OwnerWindow &w, int x, int y) {
+    w.MoveTo(x, y);
+    return PumpUntil([&] { return Glass(w.Handle())->LastX == x && Glass(w.Handle())->LastY == y; });
+}
+
+bool ReleaseHere(const OwnerWindow &w) {
+    OwnerWindow::Button(false);
+    return PumpUntil([&] { return !Glass(w.Handle())->Dragging; });
+}
+
+void ExpectShows(const OwnerWindow &w, const Pixels &expected, const char *what) {
+    POINT first{};
+    // The window surface may still be taking the owner's repaint.
+    Pixels shown;
+    PumpUntil([&] { return CountDifferences(shown = w.Capture(), expected, &first) == 0; }, 500);
+    EXPECT_EQ(CountDifferences(shown, expected, &first), 0)
+        << what << ": first difference at " << first.x << ", " << first.y << ": shown " << std::hex
+        << shown.At(first.x, first.y) << ", expected " << expected.At(first.x, first.y);
+}
+
+// Random glasses over a random 24-bit picture shown at scale 1 or 2: down,
+// a move, up, each compared with the model pixel for pixel.
+TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
+    WarmUpGlass();
+    Bitmap pic(150, 110, 24, 7);
+    OwnerWindow w(&pic.b, RECT{0, 0, 1, 1});
+    const HWND h = w.Handle();
+    ResourceCheck resources;  // a window's first objects are Wine's, not the glass's
+    std::mt19937 rng(11);
+    for (int round = 0; round < 14; ++round) {
+        GlassSetup s;
+        const int scale = 1 + round % 2;
+        const RECT dest{10, 8, 10 + 150 * scale, 8 + 110 * scale};
+        s.Width = 20 + static_cast<int>(rng() % 60);
+        s.Height = 20 + static_cast<int>(rng() % 50);
+        s.Zoom = 100 + static_cast<int>(rng() % 350);
+        s.Ellipse = round % 3 == 1;
+        s.Border3D = !s.Ellipse && round % 4 == 2;
+        s.BorderWidth = s.Ellipse ? static_cast<int>(rng() % 3) : static_cast<int>(rng() % 2);
+        s.Crosshair = static_cast<int>(rng() % 4);
+        s.CenterPixels = static_cast<int>(rng() % 2);
+        s.Pen = RGB(rng() % 256, rng() % 256, rng() % 256);
+        s.OwnerDraw = round % 5 == 3;
+        s.HasOptions = round % 4 == 1;
+        s.Options[0] = static_cast<int>(rng() % 600) - 300;
+        s.Options[1] = 60 + static_cast<int>(rng() % 100);
+        s.Options[2] = static_cast<int>(rng() % 400) - 200;
+        SCOPED_TRACE(testing::Message() << "round " << round << ": " << s.Width << "x" << s.Height << " zoom " << s.Zoom
+                                        << " ellipse " << s.Ellipse << " 3d " << s.Border3D << " border "
+                                        << s.BorderWidth << " crosshair " << s.Crosshair << " center "
+                                        << s.CenterPixels << " scale " << scale);
+        w.SetDest(dest);
+        InvalidateRect(h, nullptr, TRUE);
+        UpdateWindow(h);
+        ASSERT_EQ(Start(h, &pic.b, dest, s), RC_SUCCESS);
+        int draws = 0;
+        if (s.OwnerDraw) {
+            ASSERT_EQ(Z_SetMagGlassOwnerDrawCallback(h, DrawSquare, &draws), RC_SUCCESS);
+        }
+        if (s.HasOptions) {
+            ASSERT_EQ(Z_SetMagGlassPaintOptions(h, s.Options), RC_SUCCESS);
+        }
+        const Pixels under = w.Expected();
+        const int x1 = 30 + static_cast<int>(rng() % 200), y1 = 20 + static_cast<int>(rng() % 160);
+        const int x2 = x1 + static_cast<int>(rng() % 41) - 20, y2 = y1 + static_cast<int>(rng() % 31) - 15;
+        ASSERT_TRUE(PressAt(w, x1, y1));
+        EXPECT_EQ(GetCapture(), h);
+        if (Depth24())
+            ExpectShows(w, ModelWindowWithGlass(under, &pic.b, dest, s, x1, y1), "after the press");
+        ASSERT_TRUE(DragTo(w, x2, y2));
+        const RECT g = Glass(h)->GlassRect;
+        EXPECT_EQ(g.left, x2 - s.Width / 2);
+        EXPECT_EQ(g.bottom - g.top, s.Height);
+        if (Depth24())
+            ExpectShows(w, ModelWindowWithGlass(under, &pic.b, dest, s, x2, y2), "after the move");
+        ASSERT_TRUE(ReleaseHere(w));
+        EXPECT_EQ(GetCapture(), nullptr);
+        if (Depth24())
+            ExpectShows(w, under, "after the release");
+        EXPECT_EQ(draws > 0, s.OwnerDraw);
+        EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+    }
+    EXPECT_EQ(pic.b.PaintContrast, 0) << "the options are the glass's, not the bitmap's";
+    EXPECT_EQ(pic.b.Flags & BITMAP_PAINT_LUT, 0u);
+}
+
+// Shape 2: the caller's region sets the glass size and clips it; switching
+// back restores the start size.
+TEST(MagGlass, CallersRegionShapesTheGlass) {
+    WarmUpGlass();
+    ResourceCheck resources;
+    Bitmap pic(150, 110, 24, 3);
+    const RECT dest{0, 0, 300, 220};
+    OwnerWindow w(&pic.b, dest);
+    const HWND h = w.Handle();
+    GlassSetup s;
+    s.Crosshair = 1;
+    ASSERT_EQ(Start(h, &pic.b, dest, s), RC_SUCCESS);
+    HRGN shape = CreateRectRgn(5, 7, 55, 22);  // an L of a 50 x 30 box away from the origin
+    HRGN foot = CreateRectRgn(5, 22, 30, 37);
+    CombineRgn(shape, shape, foot, RGN_OR);
+    DeleteObject(foot);
+    ASSERT_EQ(Z_UpdateMagGlassShape(h, 2, shape), RC_SUCCESS);
+    EXPECT_EQ(Glass(h)->GlassWidth, 50);
+    EXPECT_EQ(Glass(h)->GlassHeight, 30);
+    OffsetRgn(shape, -5, -7);
+    s.Width = 50;
+    s.Height = 30;
+    s.Shape = shape;
+    const Pixels under = w.Expected();
+    ASSERT_TRUE(PressAt(w, 120, 90));
+    if (Depth24())
+        ExpectShows(w, ModelWindowWithGlass(under, &pic.b, dest, s, 120, 90), "region glass");
+    EXPECT_EQ(Z_UpdateMagGlassShape(h, 0, nullptr), RC_INVALID_PARAMETER) << "busy";
+    ASSERT_TRUE(ReleaseHere(w));
+    EXPECT_EQ(Z_UpdateMagGlassShape(h, 0, nullptr), RC_SUCCESS);
+    EXPECT_EQ(Glass(h)->GlassWidth, 60);
+    EXPECT_EQ(Glass(h)->GlassHeight, 40);
+    DeleteObject(shape);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+}
+
+// Mask colours hide (or alone show) their pixels; the bitmap's region
+// limits the glass unless ignored.  The picture has four colours in
+// blocks, none black, so a pixel's colour tells which rule applies.
+TEST(MagGlass, MaskColoursAndRegionsLimitIt) {
+    if (!Depth24())
+        GTEST_SKIP() << "exact colours are read back only from a true-colour screen";
+    WarmUpGlass();
+    ResourceCheck resources;
+    Bitmap pic(40, 30, 8, 5);
+    const RGBQUAD pal[4] = {{0, 0, 200, 0}, {0, 180, 0, 0}, {160, 0, 0, 0}, {90, 90, 90, 0}};
+    K_PutBitmapColors(&pic.b, 0, 4, pal);
+    auto ref = [&](int i) { return RGB(pal[i].rgbRed, pal[i].rgbGreen, pal[i].rgbBlue); };
+    auto rgb = [&](int i) { return (UINT(pal[i].rgbRed) << 16) | (UINT(pal[i].rgbGreen) << 8) | pal[i].rgbBlue; };
+    const RECT dest{0, 0, 160, 120};
+    GlassSetup s;
+    s.BorderWidth = 0;
+    s.Zoom = 300;
+    struct Case {
+        std::vector<int> masks;
+        UINT flags;
+        int regionColour;  // -1 none
+        int ignoreRegion;
+    } cases[] = {{{1}, 0, -1, 0}, {{1, 3}, MAGGLASS_INCLUDE_COLORS, -1, 0}, {{}, 0, 2, 0},
+                 {{}, 0, 2, 1},   {{0}, 0, 2, 0},                          {{0, 2}, MAGGLASS_INCLUDE_COLORS, 2, 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "masks " << c.masks.size() << " flags " << c.flags << " region "
+                                        << c.regionColour << " ignore " << c.ignoreRegion);
+        Z_FreeBitmapRgn(&pic.b);
+        if (c.regionColour >= 0) {
+            ASSERT_EQ(Z_SetBitmapRgnColor(&pic.b, ref(c.regionColour), RGN_MODE_SET), RC_SUCCESS);
+        }
+        std::vector<COLORREF> masks;
+        for (int i : c.masks)
+            masks.push_back(ref(i));
+        OwnerWindow w(&pic.b, dest);
+        ASSERT_EQ(Start(w.Handle(), &pic.b, dest, s, masks.data(), static_cast<int>(masks.size()), c.flags,
+                        c.ignoreRegion),
+                  RC_SUCCESS);
+        const Pixels under = w.Expected();
+        Pixels expected = ModelWindowWithGlass(under, &pic.b, dest, s, 80, 60);
+        const RECT g = ModelGlassRect(s, 80, 60);
+        for (int y = g.top; y < g.bottom; ++y)
+            for (int x = g.left; x < g.right; ++x) {
+                UINT &v = expected.At(x, y);
+                bool listed = false;
+                for (int i : c.masks)
+                    listed = listed || v == rgb(i);
+                bool shown = masks.empty() || listed == ((c.flags & MAGGLASS_INCLUDE_COLORS) != 0);
+                // The region limits unless ignored; with mask colours the
+                // glass's region is the mask region either way.
+                if (c.regionColour >= 0 && !c.ignoreRegion)
+                    shown = shown && v == rgb(c.regionColour);
+                if (!shown)
+                    v = 0;
+            }
+        ASSERT_TRUE(PressAt(w, 80, 60));
+        ExpectShows(w, expected, "masked glass");
+        ASSERT_TRUE(ReleaseHere(w));
+        EXPECT_EQ(Z_StopMagGlass(w.Handle()), RC_SUCCESS);
+    }
+    Z_FreeBitmapRgn(&pic.b);
+}
+
+// Stop, close, destroy, wheel: the window gets back what it had, nothing
+// stays behind.
+TEST(MagGlass, EndingItGivesTheWindowBack) {
+    Bitmap pic(100, 80, 24, 9);
+    const RECT dest{0, 0, 200, 160};
+    GlassSetup s;
+    {
+        WarmUpGlass();
+    ResourceCheck resources;
+        OwnerWindow w(&pic.b, dest);
+        const HWND h = w.Handle();
+        SetWindowLongA(h, GWL_STYLE, GetWindowLongA(h, GWL_STYLE) | 0x8);
+        const LONG style = GetWindowLongA(h, GWL_STYLE);
+        const LONG_PTR proc = GetWindowLongPtrA(h, GWLP_WNDPROC);
+        ASSERT_EQ(Start(h, &pic.b, dest, s), RC_SUCCESS);
+        EXPECT_EQ(Z_WindowHasMagGlass(h), 1);
+        EXPECT_EQ(GetWindowLongA(h, GWL_STYLE), style & ~0x8);
+        EXPECT_NE(GetWindowLongPtrA(h, GWLP_WNDPROC), proc);
+        // The wheel while dragging takes the glass away and the capture.
+        ASSERT_TRUE(PressAt(w, 100, 80));
+        OwnerWindow::Wheel(120);
+        ASSERT_TRUE(PumpUntil([&] { return !Glass(h)->Dragging; }));
+        EXPECT_EQ(GetCapture(), nullptr);
+        if (Depth24())
+            ExpectShows(w, w.Expected(), "after the wheel");
+        EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+        EXPECT_EQ(Z_WindowHasMagGlass(h), 0);
+        EXPECT_EQ(GetWindowLongA(h, GWL_STYLE), style);
+        EXPECT_EQ(GetWindowLongPtrA(h, GWLP_WNDPROC), proc);
+        EXPECT_EQ(GetPropA(h, "ZORAMAGDATA"), nullptr);
+    }
+    for (UINT ending : {UINT(WM_CLOSE), UINT(WM_DESTROY)}) {
+        SCOPED_TRACE(ending == WM_CLOSE ? "closed" : "destroyed");
+        WarmUpGlass();
+    ResourceCheck resources;
+        Z_SetBitmapRgnRect(&pic.b, nullptr, const_cast<RECT *>(&dest), RGN_MODE_SET);
+        const COLORREF mask = RGB(1, 2, 3);
+        OwnerWindow w(&pic.b, dest);
+        const HWND h = w.Handle();
+        GlassSetup e = s;
+        e.Crosshair = 2;
+        ASSERT_EQ(Start(h, &pic.b, dest, e, &mask, 1), RC_SUCCESS);
+        HRGN shape = CreateRectRgn(0, 0, 30, 20);
+        ASSERT_EQ(Z_UpdateMagGlassShape(h, 2, shape), RC_SUCCESS);
+        DeleteObject(shape);
+        ASSERT_TRUE(PressAt(w, 60, 50));
+        if (ending == WM_CLOSE)
+            SendMessageA(h, WM_CLOSE, 0, 0);  // the default procedure destroys the window
+        else
+            DestroyWindow(h);
+        EXPECT_FALSE(IsWindow(h));
+        EXPECT_EQ(GetCapture(), nullptr);
+        OwnerWindow::Button(false);  // the button is still down: let it up
+        PumpUntil([] { return false; }, 50);
+        Z_FreeBitmapRgn(&pic.b);
+    }
+}
+
+// Arguments, busy rules, allocation failures.
+TEST(MagGlass, RefusesBadInputAndLeavesNothing) {
+    WarmUpGlass();
+    ResourceCheck resources;
+    Bitmap pic(64, 48, 24, 1);
+    const RECT dest{0, 0, 64, 48};
+    OwnerWindow w(&pic.b, dest);
+    const HWND h = w.Handle();
+    const HWND none = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7FFF0));
+    BitmapHandle empty = {};
+    auto start = [&](HWND win, BitmapHandle *b, const RECT *d, int wd, int ht, int zoom, const COLORREF *m = nullptr,
+                     int n = 0, UINT flags = 0) {
+        return Z_StartMagGlassExt(win, b, d, wd, ht, zoom, 0, nullptr, 0, 0, 1, 0, 0, m, n, flags, 0, 0, 0, nullptr,
+                                  nullptr);
+    };
+    const int blocks = K_GetLiveBlockCount();
+    EXPECT_EQ(start(nullptr, &pic.b, &dest, 20, 20, 200), RC_INVALID_PARAMETER);
+    EXPECT_EQ(start(none, &pic.b, &dest, 20, 20, 200), RC_INVALID_PARAMETER);
+    EXPECT_EQ(start(h, &pic.b, &dest, 20, 20, 99), RC_INVALID_PARAMETER);
+    EXPECT_EQ(start(h, &pic.b, &dest, 9, 20, 200), RC_INVALID_PARAMETER);
+    EXPECT_EQ(start(h, &pic.b, &dest, 20, 9, 200), RC_INVALID_PARAMETER);
+    EXPECT_EQ(start(h, nullptr, &dest, 20, 20, 200), RC_NO_BITMAP);
+    EXPECT_EQ(start(h, &empty, &dest, 20, 20, 200), RC_NO_BITMAP);
+    EXPECT_EQ(start(h, &pic.b, nullptr, 20, 20, 200), RC_INVALID_PARAMETER);
+    EXPECT_EQ(start(h, &pic.b, &dest, 20, 20, 200, nullptr, 2), RC_INVALID_PARAMETER);
+    EXPECT_EQ(start(h, &pic.b, &dest, 20, 20, 200, nullptr, 0, MAGGLASS_COLORS_FROM_RGN), RC_INVALID_PARAMETER)
+        << "colours from a region the bitmap lacks";
+    EXPECT_EQ(K_GetLiveBlockCount(), blocks);
+    EXPECT_EQ(Z_WindowHasMagGlass(h), 0);
+
+    // Without a glass (or a window) every other function refuses.
+    const INT32 options[3] = {0, 100, 0};
+    for (HWND win : {h, none, HWND(nullptr)}) {
+        EXPECT_EQ(Z_WindowHasMagGlass(win), 0);
+        EXPECT_EQ(Z_StopMagGlass(win), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_UpdateMagGlassRect(win, &dest), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_UpdateMagGlassPaintFlags(win, 1), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_UpdateMagGlassShape(win, 0, nullptr), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_SetMagGlassPaintOptions(win, options), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_SetMagGlassOwnerDrawCallback(win, nullptr, nullptr), RC_INVALID_PARAMETER);
+    }
+
+    // The smallest accepted glass; a second start keeps the first.
+    ASSERT_EQ(start(h, &pic.b, &dest, 10, 10, 100), RC_SUCCESS);
+    zv::MagGlassRecord *first = Glass(h);
+    EXPECT_EQ(start(h, &pic.b, &dest, 20, 20, 200), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Glass(h), first);
+    EXPECT_EQ(Z_UpdateMagGlassRect(h, nullptr), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassShape(h, 3, nullptr), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassShape(h, 2, nullptr), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_SetMagGlassPaintOptions(h, nullptr), RC_INVALID_PARAMETER);
+    // Busy while the button holds the glass; the owner draw is not refused.
+    ASSERT_TRUE(PressAt(w, 30, 20));
+    const RECT twice{0, 0, 128, 96};
+    EXPECT_EQ(Z_UpdateMagGlassRect(h, &twice), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassPaintFlags(h, 1), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassShape(h, 1, nullptr), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_SetMagGlassPaintOptions(h, options), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_SetMagGlassOwnerDrawCallback(h, nullptr, nullptr), RC_SUCCESS);
+    ASSERT_TRUE(ReleaseHere(w));
+    EXPECT_EQ(Z_UpdateMagGlassRect(h, &twice), RC_SUCCESS);
+    EXPECT_FLOAT_EQ(Glass(h)->ScaleX, 2.0f);
+    EXPECT_FLOAT_EQ(Glass(h)->ScaleY, 2.0f);
+    EXPECT_EQ(Z_UpdateMagGlassPaintFlags(h, 1), RC_SUCCESS);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+
+    // Every allocation of a start with mask colours fails in turn.
+    const COLORREF masks[2] = {RGB(1, 1, 1), RGB(2, 2, 2)};
+    Z_SetBitmapRgnRect(&pic.b, nullptr, const_cast<RECT *>(&twice), RGN_MODE_SET);
+    SweepAllocationFailures(
+        [&] { return start(h, &pic.b, &dest, 20, 20, 200, masks, 2); },
+        [&](int rc) {
+            // The region builder falls back to a smaller block when its
+            // first guess fails: such a run succeeds.
+            if (rc == RC_SUCCESS) {
+                Z_StopMagGlass(h);
+                return;
+            }
+            EXPECT_EQ(rc, RC_NO_MEMORY);
+            EXPECT_EQ(Z_WindowHasMagGlass(h), 0);
+        },
+        [&](int rc) {
+            EXPECT_EQ(rc, RC_SUCCESS);
+            Z_StopMagGlass(h);
+        });
+    Z_FreeBitmapRgn(&pic.b);
+}
+
+}  // namespace

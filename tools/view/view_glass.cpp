@@ -1,0 +1,87 @@
+// The viewer's magnifier: the library's glass on the left button, its
+// shape, zoom and crosshair chosen from the Glass menu.  The glass keeps
+// a descriptor of the picture, so it is stopped before the picture goes
+// and started again over the new one.  Built when the library has the
+// glass (ZV_HAVE_GLASS from tools/view/CMakeLists.txt).
+#include "tools/view/viewer.h"
+
+namespace view {
+
+#if ZV_HAVE_GLASS
+
+namespace {
+
+constexpr int kGlassWidth = 220, kGlassHeight = 160;
+constexpr COLORREF kGlassPen = RGB(255, 255, 0);
+
+void CheckGlassMenu() {
+    HMENU menu = GetMenu(app.wnd);
+    CheckMenuItem(menu, CMD_GLASS, app.glass ? MF_CHECKED : MF_UNCHECKED);
+    CheckMenuRadioItem(menu, CMD_GLASS_RECT, CMD_GLASS_ELLIPSE, app.ellipse ? CMD_GLASS_ELLIPSE : CMD_GLASS_RECT,
+                       MF_BYCOMMAND);
+    int zoom = 0;
+    for (int i = 0; i < int(std::size(kZooms)); ++i)
+        zoom = kZooms[i] == app.zoom ? i : zoom;
+    CheckMenuRadioItem(menu, CMD_ZOOM_FIRST, CMD_ZOOM_FIRST + int(std::size(kZooms)) - 1, CMD_ZOOM_FIRST + zoom,
+                       MF_BYCOMMAND);
+    CheckMenuRadioItem(menu, CMD_CROSSHAIR_FIRST, CMD_CROSSHAIR_FIRST + 3, CMD_CROSSHAIR_FIRST + app.crosshair,
+                       MF_BYCOMMAND);
+}
+
+}  // namespace
+
+bool HaveGlass() { return true; }
+
+void StopGlass() {
+    if (Z_WindowHasMagGlass(app.wnd))
+        Z_StopMagGlass(app.wnd);
+}
+
+void StartGlass() {
+    StopGlass();
+    if (app.glass && (app.bitmap.Flags & BITMAP_ALLOCATED)) {
+        const RECT display = DisplayRect();
+        Z_StartMagGlass(app.wnd, &app.bitmap, &display, kGlassWidth, kGlassHeight, app.zoom, kGlassPen, nullptr, 0,
+                        app.ellipse, 2, 0, 0, nullptr, 0, app.crosshair, 0, 1);
+    }
+    CheckGlassMenu();
+}
+
+void GlassViewChanged() {
+    if (Z_WindowHasMagGlass(app.wnd)) {
+        const RECT display = DisplayRect();
+        Z_UpdateMagGlassRect(app.wnd, &display);
+    }
+}
+
+bool GlassCommand(UINT id) {
+    if (id == CMD_GLASS) {
+        app.glass = !app.glass;
+        if (app.glass)
+            app.selecting = false;
+    } else if (id == CMD_GLASS_RECT || id == CMD_GLASS_ELLIPSE) {
+        app.ellipse = id == CMD_GLASS_ELLIPSE;
+        // The shape can change on a running glass; its cursor follows only
+        // a new start, so the glass starts again.
+    } else if (id >= CMD_ZOOM_FIRST && id < CMD_ZOOM_FIRST + std::size(kZooms)) {
+        app.zoom = kZooms[id - CMD_ZOOM_FIRST];
+    } else if (id >= CMD_CROSSHAIR_FIRST && id < CMD_CROSSHAIR_FIRST + 4) {
+        app.crosshair = int(id - CMD_CROSSHAIR_FIRST);
+    } else {
+        return false;
+    }
+    StartGlass();
+    return true;
+}
+
+#else  // a library without the magnifier: the menu stays grayed
+
+bool HaveGlass() { return false; }
+void StartGlass() {}
+void StopGlass() {}
+void GlassViewChanged() {}
+bool GlassCommand(UINT) { return false; }
+
+#endif
+
+}  // namespace view

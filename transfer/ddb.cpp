@@ -1,0 +1,170 @@
+// Device-dependent bitmaps: a bitmap painted into a new DDB through the
+// paint dispatcher, a DDB read back through a packed DIB, and the screen
+// capture that goes through both.
+#include "frame/library.h"
+#include "paint/painters.h"
+#include "transfer/dib.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The DC a call works on: the caller's, or the screen's while it runs.
+class DcInUse {
+public:
+    explicit DcInUse(HDC dc) : dc_(dc ? dc : GetDC(nullptr)), screen_(!dc) {}
+    ~DcInUse() {
+        if (screen_ && dc_)
+            ReleaseDC(nullptr, dc_);
+    }
+    DcInUse(const DcInUse &) = delete;
+    DcInUse &operator=(const DcInUse &) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+    bool screen_;
+};
+
+// A palette selected (foreground) and realised in a DC for a scope.
+class PaletteSelection {
+public:
+    PaletteSelection(HDC dc, HPALETTE palette)
+        : dc_(dc), old_(palette ? SelectPalette(dc, palette, FALSE) : nullptr) {
+        if (palette)
+            RealizePalette(dc);
+    }
+    ~PaletteSelection() {
+        if (old_)
+            SelectPalette(dc_, old_, FALSE);
+    }
+    PaletteSelection(const PaletteSelection &) = delete;
+    PaletteSelection &operator=(const PaletteSelection &) = delete;
+
+private:
+    HDC dc_;
+    HPALETTE old_;
+};
+
+// Renders the whole bitmap into `target`, selected in `memory`, with
+// library dithering and RGB colour tables (the caller's display mode is
+// restored afterwards).
+void PaintInto(HDC memory, HDC reference, HBITMAP target, BitmapHandle *pBitmap, int width, int height) {
+    HGDIOBJ oldObject = SelectObject(memory, target);
+    const UINT oldMode = Z_SetDisplayMode(DISP_PALETTE_INDICES | DISP_LIBRARY_DITHER, DISP_LIBRARY_DITHER);
+    HPALETTE palette = Z_CreatePaintPalette(reference, pBitmap);
+    {
+        PaletteSelection selected(memory, palette);
+        const RECT dst{0, 0, width, height};
+        zv::PaintDispatch(memory, pBitmap, nullptr, nullptr, &dst, nullptr, SRCCOPY);
+    }
+    Z_SetDisplayMode(~0u, oldMode);
+    SelectObject(memory, oldObject);
+    if (palette)
+        DeleteObject(palette);
+}
+
+}  // namespace
+
+extern "C" {
+
+HBITMAP __stdcall Z_ConvertToDDB(HDC hDC, BitmapHandle *pBitmap) {
+    if (!pBitmap || !(pBitmap->Flags & BITMAP_ALLOCATED))
+        return nullptr;
+    DcInUse dc(hDC);
+    if (!dc.get())
+        return nullptr;
+    HDC memory = CreateCompatibleDC(dc.get());
+    if (!memory)
+        return nullptr;
+    const bool turned = pBitmap->Orientation == 4 || pBitmap->Orientation == 5 || pBitmap->Orientation == 7 ||
+                        pBitmap->Orientation == 8;
+    const int width = turned ? pBitmap->Height : pBitmap->Width;
+    const int height = turned ? pBitmap->Width : pBitmap->Height;
+    const int gray = pBitmap->BitsPerPixel == 1 ? K_IsGrayScale(pBitmap) : 0;
+    HBITMAP ddb = gray == 1 || gray == 2 ? CreateBitmap(width, height, 1, 1, nullptr)
+                                         : CreateCompatibleBitmap(dc.get(), width, height);
+    if (ddb)
+        PaintInto(memory, dc.get(), ddb, pBitmap, width, height);
+    DeleteDC(memory);
+    return ddb;
+}
+
+HBITMAP __stdcall Z_ChangeToDDB(HDC hDC, BitmapHandle *pBitmap) {
+    HBITMAP ddb = Z_ConvertToDDB(hDC, pBitmap);
+    if (ddb)
+        K_FreeBitmap(pBitmap);
+    return ddb;
+}
+
+int __stdcall Z_ConvertFromDDB(HDC hDC, BitmapHandle *pBitmap, HBITMAP hDDB, HPALETTE hPalette) {
+    BITMAP desc{};
+    if (!hDDB || GetObject(hDDB, sizeof desc, &desc) != sizeof desc)
+        return RC_INVALID_PARAMETER;
+    const zv::DibHeader header = zv::InitDibHeader(desc.bmWidth, desc.bmHeight, desc.bmPlanes * desc.bmBitsPixel);
+    const size_t bytes = sizeof(BITMAPINFOHEADER) + zv::DibColorTableSize(&header.Header) + header.Header.biSizeImage;
+    HGLOBAL block = K_GlobalAlloc(GHND, bytes);
+    if (!block)
+        return RC_NO_MEMORY;
+    DcInUse dc(hDC);  // a DC is needed to read the bits: the screen's when none is given
+    auto *info = static_cast<BITMAPINFOHEADER *>(GlobalLock(block));
+    std::memcpy(info, &header, std::min(bytes, sizeof header));
+    {
+        PaletteSelection selected(dc.get(), hPalette);
+        const int lines = GetDIBits(dc.get(), hDDB, 0, UINT(desc.bmHeight), zv::DibBitsPointer(info),
+                                    reinterpret_cast<BITMAPINFO *>(info), DIB_RGB_COLORS);
+        GlobalUnlock(block);
+        if (lines == 0) {
+            K_GlobalFree(block);
+            block = nullptr;
+        }
+    }
+    const int rc = K_ConvertFromDibHandle(pBitmap, block);
+    if (rc != RC_SUCCESS)
+        K_GlobalFree(block);
+    return rc;
+}
+
+int __stdcall Z_ChangeFromDDB(HDC hDC, BitmapHandle *pBitmap, HBITMAP hDDB, HPALETTE hPalette) {
+    const int rc = Z_ConvertFromDDB(hDC, pBitmap, hDDB, hPalette);
+    if (rc == RC_SUCCESS) {
+        if (hDDB)
+            DeleteObject(hDDB);
+        if (hPalette)
+            DeleteObject(hPalette);
+    }
+    return rc;
+}
+
+int __stdcall Z_ScreenCaptureBitmap(HDC hDC, BitmapHandle *pBitmap, const RECT *pRect) {
+    if (!pBitmap || !pRect)
+        return RC_INVALID_PARAMETER;
+    const int width = pRect->right - pRect->left;
+    const int height = std::abs(pRect->bottom - pRect->top);
+    if (width < 1 || height < 1)
+        return RC_INVALID_PARAMETER;
+    DcInUse dc(hDC);  // the screen when no DC is given
+    HDC memory = dc.get() ? CreateCompatibleDC(dc.get()) : nullptr;
+    if (!memory)
+        return RC_INVALID_PARAMETER;
+    HBITMAP ddb = CreateCompatibleBitmap(dc.get(), width, height);
+    if (!ddb) {
+        DeleteDC(memory);
+        return RC_NO_MEMORY;
+    }
+    HGDIOBJ old = SelectObject(memory, ddb);
+    BitBlt(memory, 0, 0, width, height, dc.get(), pRect->left, pRect->top, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    HPALETTE palette = K_CreateDefaultPalette();
+    const int rc = Z_ChangeFromDDB(dc.get(), pBitmap, ddb, palette);
+    if (rc != RC_SUCCESS) {
+        DeleteObject(ddb);
+        if (palette)
+            DeleteObject(palette);
+    }
+    return rc;
+}
+
+}  // extern "C"
