@@ -186,6 +186,16 @@ int __stdcall Z_SetBitmapRgnClip(BitmapHandle *pBitmap, int bClip);
 /* *pbClip = 1 when the bitmap's regions are clipped to it, else 0.
  * RC_SUCCESS; RC_INVALID_PARAMETER for null pointers. */
 int __stdcall Z_GetBitmapRgnClip(BitmapHandle *pBitmap, int *pbClip);
+/* Makes pMask (the caller's descriptor, filled here; release it with
+ * K_FreeBitmap) a kernel bitmap of the bitmap's size and Orientation at 1
+ * bit per pixel: 1 inside the region, 0 outside (all 1 without a region).
+ * RC_INVALID_PARAMETER for a null pointer; the kernel's codes. */
+int __stdcall Z_CreateMaskFromBitmapRgn(BitmapHandle *pBitmap, BitmapHandle *pMask);
+/* The region of the mask's white pixels (any depth: other depths are read
+ * through a 1-bit conversion copy), combined into the bitmap's region.
+ * RC_INVALID_PARAMETER for null pointers or a mask without data. */
+int __stdcall Z_SetBitmapRgnFromMask(BitmapHandle *pBitmap, RgnTransform *pTransform, BitmapHandle *pMask,
+                                     UINT uCombineMode);
 /* Hue in bits 0-7 (0..255 round the circle: 0 red, 85 green, 171 blue),
  * saturation in bits 8-15, value in bits 16-23. */
 typedef DWORD HsvColor;
@@ -389,6 +399,27 @@ int __stdcall Z_UpdatePanWindow(HWND hPan, BitmapHandle *pBitmap, UINT uDisplayF
                                 const char *pszCaption, const RECT *pDisplayRect);
 /* Destroys a pan window.  RC_INVALID_PARAMETER for any other window. */
 int __stdcall Z_DestroyPanWindow(HWND hPan);
+
+/* Z_PaintDC and Z_PaintDCBuffer limited to the bitmap's region: the region
+ * as the paint of pSrc into pDst shows it becomes the DC's clip region for
+ * the paint (the caller's clip region is put back afterwards).  The
+ * paint's results; RC_NO_BITMAP for a null bitmap, RC_INVALID_PARAMETER
+ * for a null pDst, RC_NO_MEMORY when the region cannot be converted. */
+int __stdcall Z_PaintRgnDC(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc,
+                           const RECT *pDst, const RECT *pClipDst, DWORD dwRop);
+int __stdcall Z_PaintRgnDCBuffer(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc,
+                                 const RECT *pDst, const RECT *pClipDst, DWORD dwRop, BYTE *pBuffer, int nRow,
+                                 int nCount);
+/* Draws the region's outline (of the bitmap rectangle without a region) in
+ * caller coordinates of pTransform with the DC's text and background
+ * colours in a pattern of diagonal stripes; uType 0, 1, 2, ... marches the
+ * dashes one pixel per step.  Always RC_SUCCESS (a null bitmap draws
+ * nothing). */
+int __stdcall Z_FrameBitmapRgn(HDC hDC, BitmapHandle *pBitmap, RgnTransform *pTransform, UINT uType);
+/* Xors crColor into the DC inside the region (nothing without one); twice
+ * with one colour restores the pixels.  Leaves the DC's background colour
+ * white.  RC_NO_BITMAP for a null bitmap, else RC_SUCCESS. */
+int __stdcall Z_ColorBitmapRgn(HDC hDC, BitmapHandle *pBitmap, RgnTransform *pTransform, COLORREF crColor);
 
 /* ---------------------------------------------------------------------
  * Colour utilities.

@@ -102,6 +102,8 @@ void Move(MagGlassRecord *g, WPARAM keys, int x, int y) {
             SetCursor(g->Cursor);
         return;
     }
+    if (x == g->LastX && y == g->LastY)
+        return;  // the glass is there already (or waits for its data there)
     if (g->RequestProc && !GlassDataCheck(g, WM_MOUSEMOVE, x, y))
         return;
     if (!PaintGlass(g, x, y, g->LastX, g->LastY, false))
