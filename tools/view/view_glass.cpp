@@ -76,8 +76,10 @@ void GlassViewChanged() {
 bool GlassCommand(UINT id) {
     if (id == CMD_GLASS) {
         app.glass = !app.glass;
-        if (app.glass)
+        if (app.glass && app.selecting) {
             app.selecting = false;
+            CheckMenuItem(GetMenu(app.wnd), CMD_SELECT, MF_UNCHECKED);
+        }
     } else if (id == CMD_GLASS_RECT || id == CMD_GLASS_ELLIPSE || id == CMD_GLASS_SELECTION) {
         app.selectionShape = id == CMD_GLASS_SELECTION;
         app.ellipse = id == CMD_GLASS_ELLIPSE;
