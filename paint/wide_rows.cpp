@@ -1,6 +1,8 @@
 // Wide strip rows: see wide_rows.h.
 #include "paint/wide_rows.h"
 
+#include "paint/convert_readers.h"
+
 #include <cstring>
 
 namespace zv {
@@ -114,6 +116,40 @@ void WidenIndices(int bits, const BYTE *src, const uint32_t *table, uint32_t *ds
             dst[i] = table[(src[i >> 3] >> (7 - (i & 7))) & 1];
         return;
     }
+}
+
+GrayLookup GrayLookupOf(const BitmapHandle *b) {
+    conv::RowContext c;
+    conv::SetGrayBits(b, c);
+    return GrayLookup{c.Shift, c.Window ? c.Mask : 0xFFu};
+}
+
+void FillGrayTable(const BitmapHandle *b, const GrayLookup &g, const uint32_t *colors, uint32_t *table) {
+    conv::RowContext c;
+    conv::SetGrayBits(b, c);
+    for (uint32_t v = 0; v <= g.Mask; ++v)
+        table[v] = colors[c.Window ? c.Window[std::min(v, c.WindowLast)].rgbBlue : conv::GrayLevel(v, c.Mask)];
+}
+
+void LookUpGray(int bits, const BYTE *src, const GrayLookup &g, const uint32_t *table, uint32_t *dst, int n) {
+    const int shift = g.Shift;
+    const uint32_t mask = g.Mask;
+    if (bits == 12) {
+        for (int i = 0; i < n; ++i)
+            dst[i] = table[(conv::Raw12(src, i) >> shift) & mask];
+        return;
+    }
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {  // four pixels from one load
+        uint64_t w;
+        std::memcpy(&w, src + 2 * i, 8);
+        dst[i] = table[(uint32_t(w) & 0xFFFF) >> shift & mask];
+        dst[i + 1] = table[(uint32_t(w >> 16) & 0xFFFF) >> shift & mask];
+        dst[i + 2] = table[(uint32_t(w >> 32) & 0xFFFF) >> shift & mask];
+        dst[i + 3] = table[uint32_t(w >> 48) >> shift & mask];
+    }
+    for (; i < n; ++i)
+        dst[i] = table[(conv::Raw16(src, i) >> shift) & mask];
 }
 
 }  // namespace zv

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "paint/geometry.h"
+#include "zvtypes.h"
 
 #include <windows.h>
 
@@ -41,5 +42,21 @@ void StretchWiden24(const BYTE *src, const Walk &w, uint32_t *dst, int n);
 // n pixels of a row of 1-, 4- or 8-bit indices (packed most significant
 // bits first) through a 256-entry table of 32-bit pixels.
 void WidenIndices(int bits, const BYTE *src, const uint32_t *table, uint32_t *dst, int n);
+
+// Gray rows of 12 or 16 bits made wide in one lookup a pixel: the
+// table holds, for every significant value (raw >> Shift) & Mask, the wide
+// pixel of the byte that the (bits, 8) gray expander gives it (its
+// window-level entry, or its scaled gray level) through the strip's
+// colour table.  The same pixels as expanding and widening, one pass.
+struct GrayLookup {
+    int Shift;
+    uint32_t Mask;
+    int Entries() const { return int(Mask) + 1; }
+};
+GrayLookup GrayLookupOf(const BitmapHandle *b);
+// Fills Entries() values of table from the 256 wide pixels of colors.
+void FillGrayTable(const BitmapHandle *b, const GrayLookup &g, const uint32_t *colors, uint32_t *table);
+// n pixels of a 12- or 16-bit gray row through the table.
+void LookUpGray(int bits, const BYTE *src, const GrayLookup &g, const uint32_t *table, uint32_t *dst, int n);
 
 }  // namespace zv

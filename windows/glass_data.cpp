@@ -148,8 +148,15 @@ int StartGlassData(MagGlassRecord *g, const BitmapHandle *pBitmap) {
     g->EventPoints = static_cast<POINT *>(K_AllocZero(kGlassEvents, sizeof(POINT)));
     if (!g->EventCodes || !g->EventPoints)
         return RC_NO_MEMORY;
-    return K_CreateBitmap(&g->DataBitmap, pBitmap->Width, pBitmap->Height, pBitmap->BitsPerPixel, pBitmap->Order,
-                          pBitmap->Orientation);
+    const int rc = K_CreateBitmap(&g->DataBitmap, pBitmap->Width, pBitmap->Height, pBitmap->BitsPerPixel,
+                                  pBitmap->Order, pBitmap->Orientation);
+    if (rc == RC_SUCCESS && pBitmap->BitsPerPixel <= 8) {  // answered colours map to the bitmap's palette
+        RGBQUAD colors[256];
+        const int n = K_GetBitmapColors(pBitmap, 0, 1 << pBitmap->BitsPerPixel, colors);
+        if (n > 0)
+            K_PutBitmapColors(&g->DataBitmap, 0, n, colors);
+    }
+    return rc;
 }
 
 void FreeGlassData(MagGlassRecord *g) {

@@ -552,6 +552,17 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     EXPECT_EQ(Z_SetMagGlassPos(h, 1, 1), RC_INVALID_PARAMETER);
     EXPECT_EQ(Z_UpdateMagGlassBitmap(h, nullptr, 0), RC_INVALID_PARAMETER);
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+    // A palette bitmap's answers keep its palette's colours.
+    Bitmap indexed(8, 8, 8, 3);
+    const RGBQUAD palette[3] = {{0, 0, 0, 0}, {40, 200, 90, 0}, {250, 10, 60, 0}};
+    K_PutBitmapColors(&indexed.b, 0, 3, palette);
+    ASSERT_EQ(Z_StartMagGlassExt(h, &indexed.b, &dest, 40, 40, 200, 0, nullptr, 0, 0, 1, 0, 0, nullptr, 0, 0, 0, 0,
+                                 0, RecordRequest, &asked),
+              RC_SUCCESS);
+    const std::vector<COLORREF> green(64, RGB(90, 200, 40));
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, green.data(), &none, 0, 0, 0), RC_SUCCESS);
+    EXPECT_EQ(K_GetPixelValue(&Glass(h)->DataBitmap, 7, 7), 0x28C85Au);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
 }
 
 // Manual mode: the application shows and moves the glass; a replacement

@@ -137,8 +137,10 @@ POINT ClientOfPicture(int x, int y) {
 // The magnifier held down over the fitted scene: the glass set up from
 // the Glass menu, the left button pressed with real input at picture
 // point at and moved a little, the screenshot taken while it is held.
-bool GlassShot(const char *name, const char *what, UINT shape, int zoomIndex, int crosshair, POINT at) {
-    Show(0);
+bool GlassShot(const char *name, const char *what, UINT shape, int zoomIndex, int crosshair, POINT at,
+               bool freshPicture = true) {
+    if (freshPicture)
+        Show(0);
     Command(CMD_FIT);
     if (app.selecting)
         Command(CMD_SELECT);
@@ -163,8 +165,8 @@ bool GlassShot(const char *name, const char *what, UINT shape, int zoomIndex, in
     return ok;
 }
 
-// A magic-wand click on the sun of the fitted scene; the outline marches.
-bool SelectionShot() {
+// A magic-wand click on the sun of the fitted scene.
+bool SelectSun(POINT *at) {
     Show(0);
     Command(CMD_FIT);
     if (app.glass)
@@ -176,10 +178,19 @@ bool SelectionShot() {
     PumpUntil([] { return false; }, 50);
     Button(MOUSEEVENTF_LEFTDOWN);
     Button(MOUSEEVENTF_LEFTUP);
+    *at = p;
     if (!PumpUntil([] { return Z_BitmapHasRgn(&app.bitmap) == 1; }, 3000)) {
         printf("the click made no selection\n");
         return false;
     }
+    return true;
+}
+
+// The sun selected; the outline marches.
+bool SelectionShot() {
+    POINT p;
+    if (!SelectSun(&p))
+        return false;
     const int phase = app.outlinePhase;
     PumpUntil([&] { return (app.outlinePhase - phase + 8) % 8 >= 3; }, 3000);
     SetCursorPos(p.x + 600, p.y);
@@ -192,6 +203,18 @@ bool SelectionShot() {
 #else
     printf("clipboard: not in this library yet, the selection is not copied\n");
 #endif
+    Command(CMD_SELECT_NONE);
+    return ok;
+}
+
+// The sun selected, then a glass of the sun's shape held on the colour wheel.
+bool SelectionGlassShot() {
+    POINT sun;
+    if (!SelectSun(&sun))
+        return false;
+    const bool ok = GlassShot("6-glass-selection", "a magnifier shaped like the selected sun, at 400% on the colour wheel's edge",
+                              CMD_GLASS_SELECTION, 2, 0, POINT{185, 100}, false);
+    Command(CMD_GLASS_RECT);
     Command(CMD_SELECT_NONE);
     return ok;
 }
@@ -213,6 +236,8 @@ int RunTour(const char *dir) {
     }
     if (HaveSelection())
         ok = SelectionShot() && ok;
+    if (HaveSelection() && HaveGlass())
+        ok = SelectionGlassShot() && ok;
     else
         printf("selection: not in this library yet, no screenshot\n");
     DestroyWindow(app.wnd);
