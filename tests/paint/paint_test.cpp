@@ -8,6 +8,7 @@
 #include "paint/painters.h"
 
 #include <cstring>
+#include <memory>
 #include <thread>
 
 using namespace zvtest;
@@ -422,7 +423,7 @@ TEST(PaintDC, EveryAllocationFailureIsCleanAndPaintsNothing) {
 
 TEST(PaintDC, TwoThreadsPaintAtOnceWithTheirOwnModes) {
     auto work = [](unsigned seed, UINT modeBits, bool *ok) {
-        ModeScope mode(modeBits);
+        auto mode = std::make_unique<ModeScope>(modeBits);  // gone before the thread's settings are
         std::mt19937 rng(seed);
         Dib dib(64, 64);
         *ok = true;
@@ -432,12 +433,15 @@ TEST(PaintDC, TwoThreadsPaintAtOnceWithTheirOwnModes) {
                              kOrientations[round % 8]);
             const PaintCase pc = RandomCase(rng, b, dib.w, dib.h);
             dib.Fill(kBackground);
-            *ok = Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY) == RC_SUCCESS &&
-                  dib.Pixels() == Expected(dib, b, pc);
+            const int rc = Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY);
+            const auto got = dib.Pixels(), want = Expected(dib, b, pc);
+            *ok = rc == RC_SUCCESS && got == want;
             if (!*ok)
-                ADD_FAILURE() << "seed " << seed << " round " << round << ": " << Describe(b, pc);
+                ADD_FAILURE() << "seed " << seed << " round " << round << ": status " << rc << ", " << Describe(b, pc)
+                              << "\n" << FirstDifference(got, want, dib.w);
             K_FreeBitmap(&b);
         }
+        mode.reset();
         zv::LibraryEntry(nullptr, DLL_THREAD_DETACH);
     };
     bool ok1 = false, ok2 = false;
