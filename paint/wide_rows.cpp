@@ -87,11 +87,11 @@ void Repeat24(const BYTE *p, int first, uint32_t *dst, int n, int k) {
 }  // namespace
 
 bool TakesWidePixels(HDC hDC, int deviceBits) {
-    if (deviceBits != 24 || GetDeviceCaps(hDC, TECHNOLOGY) != DT_RASDISPLAY)
+    if (GetDeviceCaps(hDC, TECHNOLOGY) != DT_RASDISPLAY)
         return false;
     switch (GetObjectType(hDC)) {
     case OBJ_DC:
-        return true;
+        return deviceBits == 24;
     case OBJ_MEMDC: {
         DIBSECTION ds{};
         const int got = GetObjectW(GetCurrentObject(hDC, OBJ_BITMAP), sizeof ds, &ds);

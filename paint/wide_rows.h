@@ -25,9 +25,9 @@
 namespace zv {
 
 // Whether hDC takes 32-bit BI_RGB pixels as they are: a window or screen
-// DC of a true-colour display (deviceBits 24), or a memory DC of one that
-// holds a 32-bit bitmap (a DIB section of BI_RGB or the standard masks,
-// or a device-dependent bitmap).
+// DC of a true-colour display (deviceBits 24), or a display's memory DC
+// that holds a 32-bit bitmap (a DIB section of BI_RGB or the standard
+// masks, or a device-dependent bitmap), on a palette display too.
 bool TakesWidePixels(HDC hDC, int deviceBits);
 
 // The 32-bit pixel (blue, green, red, 0) of each colour table entry.
