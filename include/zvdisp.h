@@ -189,7 +189,8 @@ int __stdcall Z_GetBitmapRgnClip(BitmapHandle *pBitmap, int *pbClip);
 /* Makes pMask (the caller's descriptor, filled here; release it with
  * K_FreeBitmap) a kernel bitmap of the bitmap's size and Orientation at 1
  * bit per pixel: 1 inside the region, 0 outside (all 1 without a region).
- * RC_INVALID_PARAMETER for a null pointer; the kernel's codes. */
+ * pMask is written on success only.  RC_INVALID_PARAMETER for a null
+ * pointer; the kernel's codes. */
 int __stdcall Z_CreateMaskFromBitmapRgn(BitmapHandle *pBitmap, BitmapHandle *pMask);
 /* The region of the mask's white pixels (any depth: other depths are read
  * through a 1-bit conversion copy), combined into the bitmap's region.

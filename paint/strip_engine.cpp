@@ -472,9 +472,10 @@ int RunStrips(const StripJob &job) {
     const GrayLookup grayLookup = grayRows ? GrayLookupOf(b) : GrayLookup{0, 0};
     const bool grayFits = grayRows && grayLookup.Entries() <= kGrayTableEntries;
     const bool rowsAtHand = grayFits && unitRead && !filter && (job.rows || RowsInMemory(b));
-    const int64_t narrowBytes = wide24 ? 0
-                                : grayFits ? int64_t(grayLookup.Entries()) * 4 + (rowsAtHand ? 0 : DibRowBytes(n, bpp))
-                                           : int64_t(DibRowBytes(n, bpp)) + (rowMode == STRIP_EXPAND ? DibRowBytes(n, stripBits) : 0);
+    const int64_t readRow = rowsAtHand ? 0 : DibRowBytes(n, bpp);
+    const int64_t narrowBytes = wide24     ? 0
+                                : grayFits ? int64_t(grayLookup.Entries()) * 4 + readRow
+                                           : readRow + (rowMode == STRIP_EXPAND ? DibRowBytes(n, stripBits) : 0);
     const bool wide = !filter && !fromBitmap && (rowMode == STRIP_COPY || rowMode == STRIP_EXPAND) && (stripBits == 24 || fullTable) &&
                       (budget - narrowBytes) / (int64_t(n) * 4) >= std::min(m, 4) && TakesWidePixels(job.hDC, job.deviceBits);
     const int stripRowBytes = wide ? n * 4 : DibRowBytes(n, stripBits);

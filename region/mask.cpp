@@ -12,15 +12,19 @@ extern "C" {
 int __stdcall Z_CreateMaskFromBitmapRgn(BitmapHandle *pBitmap, BitmapHandle *pMask) {
     if (!pBitmap || !pMask)
         return RC_INVALID_PARAMETER;
-    int rc = K_CreateBitmap(pMask, pBitmap->Width, pBitmap->Height, 1, ORDER_BGR, pBitmap->Orientation);
+    // Made in a descriptor of our own: the caller's is written on success only.
+    BitmapHandle mask{};
+    int rc = K_CreateBitmap(&mask, pBitmap->Width, pBitmap->Height, 1, ORDER_BGR, pBitmap->Orientation);
     if (rc != RC_SUCCESS)
         return rc;
-    if ((rc = RgnCopyWithOffset(pMask, pBitmap, 0, 0)) != RC_SUCCESS ||
-        (rc = K_FillBitmap(pMask, 0x01000001)) != RC_SUCCESS) {
-        K_FreeBitmap(pMask);
+    if ((rc = RgnCopyWithOffset(&mask, pBitmap, 0, 0)) != RC_SUCCESS ||
+        (rc = K_FillBitmap(&mask, 0x01000001)) != RC_SUCCESS) {
+        K_FreeBitmap(&mask);
         return rc;
     }
-    return RgnCombine(pMask, nullptr, nullptr, RGN_MODE_SET);
+    RgnCombine(&mask, nullptr, nullptr, RGN_MODE_SET);  // removes the region: cannot fail
+    *pMask = mask;
+    return RC_SUCCESS;
 }
 
 int __stdcall Z_SetBitmapRgnFromMask(BitmapHandle *pBitmap, RgnTransform *pTransform, BitmapHandle *pMask,

@@ -531,7 +531,10 @@ TEST(PaintDCBuffer, BandsPaintWhatTheBitmapPaintsInTheBand) {
         const auto &d = depths[round % 5];
         BitmapHandle b{};
         MakeRandomBitmap(b, rng, 1 + int(rng() % 30), 2 + int(rng() % 25), d[0], d[1], kOrientations[(round / 5) % 8]);
-        const PaintCase pc = RandomScaled(rng, b, byBand.w, byBand.h);
+        const int w = DisplayW(b), h = DisplayH(b);  // a third 1:1: the caller's rows used where they are
+        const PaintCase pc = round % 3 ? RandomScaled(rng, b, byBand.w, byBand.h)
+                                       : PaintCase{{0, 0, w, h}, RandomRect(rng, w, h), {2, 3, 2 + w, 3 + h},
+                                                   {-99, -99, 999, 999}};
         const int row = int(rng() % b.Height), count = 1 + int(rng() % (b.Height - row));
         RECT band{0, row, b.Width, row + count};
         K_ConvertRectOrientation(b.Orientation, b.Width, b.Height, 0, &band);

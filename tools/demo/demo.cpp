@@ -13,6 +13,7 @@
 #include "paint/painters.h"
 #include "tools/demo/pictures.h"
 #include "tools/demo/playback_row.h"
+#include "tools/demo/region_row.h"
 #include "tools/common/dib_section.h"
 #include "tools/demo/sheet_file.h"
 #include "zvdisp.h"
@@ -247,6 +248,11 @@ int main(int argc, char **argv) {
         Tile(sheet, &pal, "bilinear|filter", 24, DISP_SCALE_FILTER, 240, 180);
         pal.Orientation = 7;
         Tile(sheet, &pal, "x1.5, DDA|orientation 7", 24, 0, 360, 480);
+        sheet.Heading("Regions on the colour scene: colour selections outlined, highlighted, painted through; underlays");
+        if (!demo::RegionTiles(
+                &scene, sheet.dc, [&](int w, int h) { return sheet.Place(w, h); },
+                [&](const RECT &r, const std::string &caption, int rc) { sheet.Caption(r, caption, rc); }))
+            std::printf("could not make the region tiles\n");
         for (BitmapHandle *b : {&scene, &page, &gray, &pal})
             K_FreeBitmap(b);
         sheet.Heading("Animation playback, 240 x 160, 8 frames of 8 bits: transparency, disposal 0 to 3, offsets");
