@@ -465,10 +465,12 @@ int RunStrips(const StripJob &job) {
     const bool wide24 = rowMode == STRIP_COPY && stripBits == 24;
     const bool fullTable = (stripBits == 1 || stripBits == 4 || stripBits == 8) && colorCount == 1 << stripBits &&
                            !(mode & DISP_PALETTE_INDICES);
-    // Gray rows of 12 and 16 bits go wide in one lookup a pixel through a
-    // table of their significant values (wide_rows.h) taken off the
-    // budget; read 1:1 from rows in memory, they are used where they are.
-    const bool grayRows = rowMode == STRIP_EXPAND && stripBits == 8 && (bpp == 12 || bpp == 16) && gray;
+    // Gray rows of 12 and 16 bits (gray, or through a colour window-level
+    // table) go wide in one lookup a pixel through a table of their
+    // significant values (wide_rows.h) taken off the budget; read 1:1
+    // from rows in memory, they are used where they are.
+    const bool grayRows = rowMode == STRIP_EXPAND && (stripBits == 8 || stripBits == 24) && (bpp == 12 || bpp == 16) &&
+                          b->Order == ORDER_GRAY;
     const GrayLookup grayLookup = grayRows ? GrayLookupOf(b) : GrayLookup{0, 0};
     const bool grayFits = grayRows && grayLookup.Entries() <= kGrayTableEntries;
     const bool rowsAtHand = grayFits && unitRead && !filter && (job.rows || RowsInMemory(b));
@@ -592,7 +594,8 @@ int RunStrips(const StripJob &job) {
     if (wide && !wide24)
         WideColorTable(colors, colorCount, wideTable);
     if (grayTable)
-        FillGrayTable(b, grayLookup, wideTable, grayTable.get());
+        FillGrayTable(b, grayLookup, stripBits == 8 ? wideTable : nullptr, lut24 ? b->PaintLUT : nullptr,
+                      grayTable.get());
     const WidePieces widePieces{b->Order == ORDER_BGR_CONVERT, lut24 ? b->PaintLUT : nullptr};
     if (fromBitmap)
         return SendBands(job, layout, walks, flip, m, info, usage);

@@ -87,11 +87,11 @@ void Repeat24(const BYTE *p, int first, uint32_t *dst, int n, int k) {
 }  // namespace
 
 bool TakesWidePixels(HDC hDC, int deviceBits) {
-    if (deviceBits != 24 || GetDeviceCaps(hDC, TECHNOLOGY) != DT_RASDISPLAY)
+    if (GetDeviceCaps(hDC, TECHNOLOGY) != DT_RASDISPLAY)
         return false;
     switch (GetObjectType(hDC)) {
     case OBJ_DC:
-        return true;
+        return deviceBits == 24;
     case OBJ_MEMDC: {
         DIBSECTION ds{};
         const int got = GetObjectW(GetCurrentObject(hDC, OBJ_BITMAP), sizeof ds, &ds);
@@ -170,11 +170,17 @@ GrayLookup GrayLookupOf(const BitmapHandle *b) {
     return GrayLookup{c.Shift, c.Window ? c.Mask : 0xFFu};
 }
 
-void FillGrayTable(const BitmapHandle *b, const GrayLookup &g, const uint32_t *colors, uint32_t *table) {
+void FillGrayTable(const BitmapHandle *b, const GrayLookup &g, const uint32_t *colors, const BYTE *lut,
+                   uint32_t *table) {
     conv::RowContext c;
     conv::SetGrayBits(b, c);
-    for (uint32_t v = 0; v <= g.Mask; ++v)
-        table[v] = colors[c.Window ? c.Window[std::min(v, c.WindowLast)].rgbBlue : conv::GrayLevel(v, c.Mask)];
+    auto channel = [lut](BYTE v) { return uint32_t(lut ? lut[v] : v); };
+    for (uint32_t v = 0; v <= g.Mask; ++v) {
+        const BYTE level = conv::GrayLevel(v, c.Mask);
+        const RGBQUAD q = c.Window ? c.Window[std::min(v, c.WindowLast)] : RGBQUAD{level, level, level, 0};
+        table[v] = colors ? colors[c.Window ? q.rgbBlue : level]
+                          : channel(q.rgbBlue) | channel(q.rgbGreen) << 8 | channel(q.rgbRed) << 16;
+    }
 }
 
 void LookUpGray(int bits, const BYTE *src, const GrayLookup &g, const uint32_t *table, uint32_t *dst, int n) {

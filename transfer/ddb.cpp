@@ -4,48 +4,15 @@
 #include "frame/library.h"
 #include "paint/painters.h"
 #include "transfer/dib.h"
+#include "transfer/scopes.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-// The DC a call works on: the caller's, or the screen's while it runs.
-class DcInUse {
-public:
-    explicit DcInUse(HDC dc) : dc_(dc ? dc : GetDC(nullptr)), screen_(!dc) {}
-    ~DcInUse() {
-        if (screen_ && dc_)
-            ReleaseDC(nullptr, dc_);
-    }
-    DcInUse(const DcInUse &) = delete;
-    DcInUse &operator=(const DcInUse &) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-    bool screen_;
-};
-
-// A palette selected (foreground) and realised in a DC for a scope.
-class PaletteSelection {
-public:
-    PaletteSelection(HDC dc, HPALETTE palette)
-        : dc_(dc), old_(palette ? SelectPalette(dc, palette, FALSE) : nullptr) {
-        if (palette)
-            RealizePalette(dc);
-    }
-    ~PaletteSelection() {
-        if (old_)
-            SelectPalette(dc_, old_, FALSE);
-    }
-    PaletteSelection(const PaletteSelection &) = delete;
-    PaletteSelection &operator=(const PaletteSelection &) = delete;
-
-private:
-    HDC dc_;
-    HPALETTE old_;
-};
+using zv::DcInUse;
+using zv::PaletteSelection;
 
 // Renders the whole bitmap into `target`, selected in `memory`, with
 // library dithering and RGB colour tables (the caller's display mode is

@@ -623,6 +623,11 @@ TEST(PaintColours, WindowLevelTablesChooseGrayOrColourStrips) {
             table[i] = grayTable ? RGBQUAD{v, v, v, 0} : RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
         }
         ASSERT_EQ(Z_WindowLevel(&b, low, high, table.data(), UINT(table.size()), 1), RC_SUCCESS);
+        const bool paintTable = round % 3 == 1;  // every channel then passes through it
+        for (int i = 0; i < 256 && paintTable; ++i)
+            b.PaintLUT[i] = BYTE(255 - i / 2);
+        if (paintTable)
+            b.Flags |= BITMAP_PAINT_LUT;
         const PaintCase pc = (round / 4) % 2 ? RandomScaled(rng, b, dib.w, dib.h)
                                        : PaintCase{{0, 0, DisplayW(b), DisplayH(b)}, {-99, -99, 999, 999},
                                                    {3, 1, 3 + DisplayW(b), 1 + DisplayH(b)},
@@ -638,7 +643,8 @@ TEST(PaintColours, WindowLevelTablesChooseGrayOrColourStrips) {
             DisplayToStored(b.Orientation, b.Width, b.Height, X, Y, &c, &r);
             const size_t i = std::min<size_t>((RawPixel(b, c, r) >> shift) & m, table.size() - 1);
             const RGBQUAD &q = table[i];
-            return grayTable ? Rgb(q.rgbBlue, q.rgbBlue, q.rgbBlue) : Quad(q);
+            auto t = [&](BYTE v) { return paintTable ? b.PaintLUT[v] : v; };
+            return grayTable ? Rgb(t(q.rgbBlue), t(q.rgbBlue), t(q.rgbBlue)) : Rgb(t(q.rgbRed), t(q.rgbGreen), t(q.rgbBlue));
         });
         const auto got = dib.Pixels();
         ASSERT_TRUE(got == want) << "round " << round << " " << bits << " bits, " << (grayTable ? "gray" : "colour")

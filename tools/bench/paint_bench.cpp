@@ -253,6 +253,10 @@ int main(int argc, char **argv) {
     Z_WindowLevel(&gray, 0, 11, table.data(), 4096, 1);
     const RawDib grayRaw(&gray, 16);  // GDI reads the words as 5-5-5 colour: same sizes, no window
     run({"16-bit gray 2000x2000 window level 1:1", &gray, &grayRaw, 2000, 2000, 0, 0, nullptr});
+    for (size_t i = 0; i < table.size(); ++i)  // a colour table: 24-bit rows
+        table[i] = RGBQUAD{BYTE(i / 16), BYTE(255 - i / 16), BYTE(i % 256), 0};
+    Z_WindowLevel(&gray, 0, 11, table.data(), 4096, 1);
+    run({"16-bit gray, colour window level 1:1", &gray, &grayRaw, 2000, 2000, 0, 0, nullptr});
     K_FreeBitmap(&gray);
     return 0;
 }
