@@ -1,17 +1,17 @@
 // On-demand data and manual mode of the magnifying glass.
 //
-// The bitmap is cut into 8 x 8 pixel blocks of its stored pixel grid;
-// BlockBits has one bit per block (1 = its data is here), least
-// significant bit first.  On-demand: before a mouse event paints, the
-// blocks under the glass are checked; when one is missing the event is
-// logged and the application is asked for the blocks; each answer writes
-// them into DataBitmap and replays one logged event.  Manual mode: the
-// application shows and moves the glass; a replacement bitmap is taken
-// over into the glass's bitmap block by block as the glass comes over it.
+// The displayed image is cut into 8 x 8 pixel blocks; BlockBits has one
+// bit per block (1 = its data is here), least significant bit first.
+// On-demand: before a mouse event paints, the blocks under the glass are
+// checked; when one is missing the event is logged and the application is
+// asked for the blocks; each answer writes them into DataBitmap (each
+// point turned into the bitmap's stored pixels) and replays one logged
+// event.  Manual mode: the application shows and moves the glass; a
+// replacement bitmap is taken over into the glass's bitmap block by block
+// as the glass comes over it.
 #include "windows/glass.h"
 
 #include <cstring>
-#include <utility>
 
 namespace zv {
 
@@ -35,8 +35,8 @@ void SetBit(BYTE *bits, int n) { bits[n / 8] = static_cast<BYTE>(bits[n / 8] | (
 
 BlockRect BlocksOf(const MagGlassRecord *g, const RECT &src) {
     BlockRect b;
-    const int w = g->BitmapCopy.Width, h = g->BitmapCopy.Height;
-    if (src.right <= 0 || src.left >= w || src.bottom <= 0 || src.top >= h)
+    const SIZE shown = DisplayedSize(g->BitmapCopy);
+    if (src.right <= 0 || src.left >= shown.cx || src.bottom <= 0 || src.top >= shown.cy)
         return b;
     b.left = Clamp(FloorDiv8(src.left), 0, g->BlocksAcross - 1);
     b.right = Clamp(FloorDiv8(src.right), 0, g->BlocksAcross - 1);
@@ -45,53 +45,33 @@ BlockRect BlocksOf(const MagGlassRecord *g, const RECT &src) {
     return b;
 }
 
-// The source rectangle under a glass centred on (x, y), in the stored
-// pixel grid of the glass's bitmap.
-RECT StoredSourceRect(const MagGlassRecord *g, int x, int y) {
-    RECT src = GlassSourceRect(g, x, y);
-    const BitmapHandle &b = g->BitmapCopy;
-    if (b.Orientation != ORIENT_TOP_LEFT)
-        K_ConvertRectOrientation(ORIENT_TOP_LEFT, b.Width, b.Height, b.Orientation, &src);
-    if (src.top > src.bottom)
-        std::swap(src.top, src.bottom);
-    if (src.left > src.right)
-        std::swap(src.left, src.right);
-    return src;
-}
-
-// Pixel rectangle of a block rectangle, cut at the bitmap's edges.
+// Pixel rectangle of a block rectangle, cut at the image's edges.
 RECT PixelsOf(const MagGlassRecord *g, const BlockRect &b) {
-    const BitmapHandle &bmp = g->BitmapCopy;
+    const SIZE shown = DisplayedSize(g->BitmapCopy);
     RECT r{b.left * kBlock, b.top * kBlock, (b.right + 1) * kBlock, (b.bottom + 1) * kBlock};
-    r.right = r.right < bmp.Width ? r.right : bmp.Width;
-    r.bottom = r.bottom < bmp.Height ? r.bottom : bmp.Height;
+    r.right = r.right < shown.cx ? r.right : shown.cx;
+    r.bottom = r.bottom < shown.cy ? r.bottom : shown.cy;
     return r;
 }
 
-// Writes the block (column c, row r) of `colors` (COLORREF, rows top
-// down) into pBitmap; returns the number of colours consumed.  Blocks
-// start on a multiple of 8 pixels, so every row starts on a byte.
-int WriteBlock(BitmapHandle *pBitmap, int c, int r, const COLORREF *colors) {
-    const int x0 = c * kBlock, y0 = r * kBlock;
-    const int w = pBitmap->Width - x0 < kBlock ? pBitmap->Width - x0 : kBlock;
-    const int h = pBitmap->Height - y0 < kBlock ? pBitmap->Height - y0 : kBlock;
-    const int bits = pBitmap->BitsPerPixel;
-    BYTE bgr[kBlock * 3], out[kBlock * 8];
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const COLORREF cr = colors[y * w + x];
-            bgr[3 * x] = GetBValue(cr);
-            bgr[3 * x + 1] = GetGValue(cr);
-            bgr[3 * x + 2] = GetRValue(cr);
+// Writes block (column c, row r) of the displayed image from `colors`
+// (COLORREF, rows top down) into pBitmap; returns the number of colours
+// consumed.
+int WriteBlock(const MagGlassRecord *g, BitmapHandle *pBitmap, int c, int r, const COLORREF *colors) {
+    const RECT block = PixelsOf(g, BlockRect{c, r, c, r});
+    int n = 0;
+    for (int y = block.top; y < block.bottom; ++y)
+        for (int x = block.left; x < block.right; ++x) {
+            const RECT at = DisplayedToStored(*pBitmap, RECT{x, y, x + 1, y + 1});
+            K_SetPixelColor(pBitmap, at.top, at.left, colors[n++]);
         }
-        if (K_ConvertFromBGR(pBitmap, bgr, out, w) == RC_SUCCESS)
-            K_PutBitmapRow(pBitmap, out, y0 + y, x0 * bits / 8, (w * bits + 7) / 8);
-    }
-    return w * h;
+    return n;
 }
 
-// Copies the pixel rectangle r from pSrc into the glass's bitmap.
-int CopyIntoGlassBitmap(MagGlassRecord *g, const BitmapHandle *pSrc, const RECT &r) {
+// Copies the rectangle r of the displayed image from pSrc into the
+// glass's bitmap (the kernel moves it into rows of another row order).
+int CopyIntoGlassBitmap(MagGlassRecord *g, const BitmapHandle *pSrc, const RECT &shown) {
+    const RECT r = DisplayedToStored(*pSrc, shown);
     return K_CombineBitmap(&g->BitmapCopy, r.left, r.top, r.right - r.left, r.bottom - r.top, pSrc, r.left, r.top,
                            KCOMBINE_COPY);
 }
@@ -101,8 +81,9 @@ int CopyIntoGlassBitmap(MagGlassRecord *g, const BitmapHandle *pSrc, const RECT 
 int TakeOverWorkData(MagGlassRecord *g) {
     if (!(g->WorkBitmap.Flags & BITMAP_ALLOCATED) || !g->WorkDirty)
         return RC_SUCCESS;
-    RECT src = StoredSourceRect(g, g->ManualX, g->ManualY);
-    const RECT whole{0, 0, g->BitmapCopy.Width, g->BitmapCopy.Height};
+    RECT src = GlassSourceRect(g, g->ManualX, g->ManualY);
+    const SIZE shown = DisplayedSize(g->BitmapCopy);
+    const RECT whole{0, 0, shown.cx, shown.cy};
     if (!IntersectRect(&src, &src, &whole))
         return RC_SUCCESS;
     const BlockRect b = BlocksOf(g, src);
@@ -136,8 +117,9 @@ int Wrap(int i) { return ((i % kGlassEvents) + kGlassEvents) % kGlassEvents; }
 }  // namespace
 
 int StartGlassData(MagGlassRecord *g, const BitmapHandle *pBitmap) {
-    g->BlocksAcross = (pBitmap->Width + 7) / 8;
-    g->BlocksDown = (pBitmap->Height + 7) / 8;
+    const SIZE shown = DisplayedSize(*pBitmap);
+    g->BlocksAcross = (shown.cx + 7) / 8;
+    g->BlocksDown = (shown.cy + 7) / 8;
     g->BlockCount = g->BlocksAcross * g->BlocksDown;
     g->BlockBits = static_cast<BYTE *>(K_AllocZero((g->BlockCount + 7) / 8, 1));
     if (!g->BlockBits)
@@ -182,7 +164,7 @@ bool GlassDataCheck(MagGlassRecord *g, UINT uCode, int x, int y) {
         g->EventWrite = g->EventReplay = g->EventStart = 0;
     }
     g->EventCodes[Wrap(g->EventWrite)] = uCode;
-    const BlockRect b = BlocksOf(g, StoredSourceRect(g, x, y));
+    const BlockRect b = BlocksOf(g, GlassSourceRect(g, x, y));
     const int count = b.Count();
     BYTE *mask = count ? static_cast<BYTE *>(K_AllocZero((count + 7) / 8, 1)) : nullptr;
     bool missing = false;
@@ -329,7 +311,7 @@ int __stdcall Z_UpdateMagGlassExt(HWND hWnd, const COLORREF *pColors, const BYTE
             if (BitSet(pPresent, n))
                 continue;
             SetBit(g->BlockBits, r * g->BlocksAcross + c);
-            pColors += WriteBlock(&g->DataBitmap, c, r, pColors);
+            pColors += WriteBlock(g, &g->DataBitmap, c, r, pColors);
         }
     if (token > 0)
         K_EndAccess(&g->DataBitmap, token);

@@ -631,4 +631,47 @@ TEST(MagGlass, ManualModeShowsMovesAndTakesOverABitmap) {
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
 }
 
+// Bottom-up rows: blocks, answers and the work bitmap's take-over are in
+// the displayed image; the bitmap's rows are written upside down.
+TEST(MagGlass, BlocksAreThoseOfTheDisplayedImage) {
+    WarmUpGlass();
+    ResourceCheck resources;
+    BitmapHandle up = {};
+    ASSERT_EQ(K_CreateBitmap(&up, 12, 10, 24, ORDER_BGR, ORIENT_BOTTOM_LEFT), RC_SUCCESS);
+    const RECT dest{0, 0, 48, 40};
+    OwnerWindow w(&up, dest);
+    const HWND h = w.Handle();
+    std::vector<Request> asked;
+    ASSERT_EQ(Z_StartMagGlassExt(h, &up, &dest, 40, 40, 100, 0, nullptr, 0, 0, 1, 0, 0, nullptr, 0, 0, 0, 0, 0,
+                                 RecordRequest, &asked),
+              RC_SUCCESS);
+    std::vector<COLORREF> colours;
+    for (int i = 0; i < 64; ++i)
+        colours.push_back(RGB(i, 2 * i, 3 * i));
+    const BYTE none = 0;
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, 0, 0, 1), RC_SUCCESS);
+    int wrong = 0;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            wrong += K_GetPixelValue(&Glass(h)->DataBitmap, 9 - y, x) != colours[y * 8 + x];
+            wrong += K_GetPixelValue(&up, 9 - y, x) != colours[y * 8 + x];
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+
+    Bitmap work(12, 10, 24, 5);
+    ASSERT_EQ(Z_StartMagGlassExt(h, &up, &dest, 40, 40, 100, 0, nullptr, 0, 0, 1, 0, 0, nullptr, 0, MAGGLASS_MANUAL,
+                                 0, 0, 0, nullptr, nullptr),
+              RC_SUCCESS);
+    ASSERT_EQ(Z_UpdateMagGlassBitmap(h, &work.b, 1), RC_SUCCESS);
+    EXPECT_EQ(Z_SetMagGlassPos(h, 24, 20), RC_SUCCESS);  // source (1, 0) - (11, 10)
+    EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_SUCCESS);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 1; x < 11; ++x)
+            wrong += K_GetPixelValue(&up, 9 - y, x) != K_GetPixelValue(&work.b, y, x);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+    K_FreeBitmap(&up);
+}
+
 }  // namespace
