@@ -217,8 +217,9 @@ SIZE MetafilePictSize(int mm, int xExt, int yExt, int dpiX, int dpiY) {
 extern "C" {
 
 int __stdcall Z_CopyToClipboardExt(HWND hWnd, BitmapHandle *pBitmap, UINT uFlags) {
-    if (!pBitmap || !(pBitmap->Flags & BITMAP_ALLOCATED))
-        return RC_NO_BITMAP;
+    if (!pBitmap || !(pBitmap->Flags & BITMAP_ALLOCATED) || !zv::HasUsableFormat(pBitmap) ||
+        (pBitmap->BitsPerPixel <= 8 && pBitmap->ColorCount > (1 << pBitmap->BitsPerPixel)))
+        return RC_NO_BITMAP;  // no pixels, or fields that describe none
     ClipObjects objects;
     if (uFlags & CLIP_PALETTE) {
         WindowDc dc(hWnd);

@@ -16,27 +16,27 @@ using zv::PaletteSelection;
 
 // Renders the whole bitmap into `target`, selected in `memory`, with
 // library dithering and RGB colour tables (the caller's display mode is
-// restored afterwards).
-void PaintInto(HDC memory, HDC reference, HBITMAP target, BitmapHandle *pBitmap, int width, int height) {
+// restored afterwards); returns the paint's status.
+int PaintInto(HDC memory, HDC reference, HBITMAP target, BitmapHandle *pBitmap, int width, int height) {
     HGDIOBJ oldObject = SelectObject(memory, target);
     const UINT oldMode = Z_SetDisplayMode(DISP_PALETTE_INDICES | DISP_LIBRARY_DITHER, DISP_LIBRARY_DITHER);
     HPALETTE palette = Z_CreatePaintPalette(reference, pBitmap);
+    int rc;
     {
         PaletteSelection selected(memory, palette);
         const RECT dst{0, 0, width, height};
-        zv::PaintDispatch(memory, pBitmap, nullptr, nullptr, &dst, nullptr, SRCCOPY);
+        rc = zv::PaintDispatch(memory, pBitmap, nullptr, nullptr, &dst, nullptr, SRCCOPY);
     }
     Z_SetDisplayMode(~0u, oldMode);
     SelectObject(memory, oldObject);
     if (palette)
         DeleteObject(palette);
+    return rc;
 }
 
-}  // namespace
-
-extern "C" {
-
-HBITMAP __stdcall Z_ConvertToDDB(HDC hDC, BitmapHandle *pBitmap) {
+// Z_ConvertToDDB, with the paint's status in *pPaint.
+HBITMAP ConvertToDdb(HDC hDC, BitmapHandle *pBitmap, int *pPaint) {
+    *pPaint = RC_SUCCESS;
     if (!pBitmap || !(pBitmap->Flags & BITMAP_ALLOCATED))
         return nullptr;
     DcInUse dc(hDC);
@@ -53,13 +53,29 @@ HBITMAP __stdcall Z_ConvertToDDB(HDC hDC, BitmapHandle *pBitmap) {
     HBITMAP ddb = gray == 1 || gray == 2 ? CreateBitmap(width, height, 1, 1, nullptr)
                                          : CreateCompatibleBitmap(dc.get(), width, height);
     if (ddb)
-        PaintInto(memory, dc.get(), ddb, pBitmap, width, height);
+        *pPaint = PaintInto(memory, dc.get(), ddb, pBitmap, width, height);
     DeleteDC(memory);
     return ddb;
 }
 
+}  // namespace
+
+extern "C" {
+
+HBITMAP __stdcall Z_ConvertToDDB(HDC hDC, BitmapHandle *pBitmap) {
+    int paint;  // not looked at: a DDB comes back whatever the paint gave
+    return ConvertToDdb(hDC, pBitmap, &paint);
+}
+
+// The bitmap is freed only when the DDB shows it: a paint that failed
+// (no memory for a strip) gives null and keeps the bitmap.
 HBITMAP __stdcall Z_ChangeToDDB(HDC hDC, BitmapHandle *pBitmap) {
-    HBITMAP ddb = Z_ConvertToDDB(hDC, pBitmap);
+    int paint;
+    HBITMAP ddb = ConvertToDdb(hDC, pBitmap, &paint);
+    if (ddb && paint != RC_SUCCESS) {
+        DeleteObject(ddb);
+        ddb = nullptr;
+    }
     if (ddb)
         K_FreeBitmap(pBitmap);
     return ddb;
