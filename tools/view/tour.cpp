@@ -197,8 +197,21 @@ bool SelectionShot() {
     bool ok = Shot("5-selection", "a magic-wand selection of the sun with its marching outline");
 #if ZV_HAVE_CLIPBOARD
     Command(CMD_COPY);
-    const bool copied = IsClipboardFormatAvailable(CF_DIB) != 0;
-    printf("selection copied to the clipboard: %s\n", copied ? "yes" : "NO");
+    // The clipboard's picture is the selection's box.
+    RECT box{};
+    Z_GetBitmapRgnBounds(&app.bitmap, nullptr, &box);
+    LONG w = 0, h = 0;
+    if (OpenClipboard(app.wnd)) {
+        HANDLE dib = GetClipboardData(CF_DIB);
+        if (const auto *head = dib ? static_cast<const BITMAPINFOHEADER *>(GlobalLock(dib)) : nullptr) {
+            w = head->biWidth, h = head->biHeight < 0 ? -head->biHeight : head->biHeight;
+            GlobalUnlock(dib);
+        }
+        CloseClipboard();
+    }
+    const bool copied = w == box.right - box.left && h == box.bottom - box.top && w > 0;
+    printf("selection copied to the clipboard: %s (%ld x %ld, the selection's box %ld x %ld)\n", copied ? "yes" : "NO",
+           w, h, box.right - box.left, box.bottom - box.top);
     ok = ok && copied;
 #else
     printf("clipboard: not in this library yet, the selection is not copied\n");
