@@ -2,6 +2,7 @@
 // clipboard, printing) and metafiles.  Handles an export takes (a DDB, a
 // metafile) are made by the call before the export and released by the
 // row's Cleanup unless the export took them over.
+#include "frame/library.h"
 #include "region/region.h"
 #include "sweep/sweep.h"
 #include "tools/common/test_printer.h"
@@ -102,22 +103,26 @@ void EndCopy(Call &c, intptr_t r) {
         zv::RgnDeleteCaches(c.bmp(1)->Region);
 }
 
-// The test printer, the default printer of this prefix (once).
+// A printer of the sweep's own (its port writes a file of its own; the
+// default printer stays as it is, other tests print there), and a DC on it
+// inside a document and page, made by the call: every row ends its job.
+const char kSweepPrinter[] = "zvdisp sweep printer";
 intptr_t EnsurePrinter(Call &) {
     static bool done = false;
     if (!done && zvtools::RunningUnderWine()) {
         zvtools::TestPrinter printer;
         std::string why;
-        zvtools::InstallTestPrinter(&printer, "zvdisp print test", "LPT2:", "zvdisp-sweep-job.ps", true, &why);
+        zvtools::InstallTestPrinter(&printer, kSweepPrinter, "LPT3:", "zvdisp-sweep-job.ps", false, &why);
         done = true;
     }
     return 0;
 }
-
-// A job the call opened itself (no DC given, endDoc 0) is ended.
-void EndOwnJob(Call &c, intptr_t r) {
-    if (!c.ptr[0] && r)
-        Z_PrintBitmapExt(reinterpret_cast<HDC>(r), nullptr, 0, 0, 0, 0, 1);
+HDC StartJob() {
+    HDC dc = CreateDCA("WINSPOOL", kSweepPrinter, nullptr, nullptr);
+    DOCINFOA doc = {sizeof doc, "zvdisp sweep", nullptr, nullptr, 0};
+    if (dc && StartDocA(dc, &doc) > 0)
+        StartPage(dc);
+    return dc;
 }
 
 // A small WMF's bytes and a file holding them.
@@ -238,22 +243,23 @@ ZV_SWEEP_ROWS(Transfer) {
     Add(Row("Z_ClipboardReady", {}, [](Call &) -> intptr_t { return Z_ClipboardReady(); })
             .Returns(Result::Value).NoAlloc());
 
-    // Printing on the test printer (the caller's DC: a page of its own is
-    // not ended, so the DC stays the fixture's).
-    Add(Row("Z_PrintBitmapExt", {Dc(kAny), Bmp(8, kAny, 0), Val(2), Val(3), Val(20), Val(10), Val(0)},
+    // Printing on the sweep's printer; the job DC is the call's, ended
+    // (and deleted) by the export with endDoc 1, on success and failure.
+    Add(Row("Z_PrintBitmapExt", {Val(0), Bmp(8, kAny, 0), Val(2), Val(3), Val(20), Val(10), Val(1)},
             [](Call &c) -> intptr_t {
                 return reinterpret_cast<intptr_t>(
-                    Z_PrintBitmapExt(c.dc(0), c.bmp(1), c.i(2), c.i(3), c.i(4), c.i(5), c.i(6)));
+                    Z_PrintBitmapExt(StartJob(), c.bmp(1), c.i(2), c.i(3), c.i(4), c.i(5), c.i(6)));
             })
-            .Returns(Result::Handle).Prepare(EnsurePrinter).Cleanup(EndOwnJob));
-    Add(Row("Z_PrintBitmapFast", {Dc(kAny), Bmp(8, kAny, kAny), Val(2), Val(3), Val(20), Val(10), Val(0)},
+            .Returns(Result::Handle).Prepare(EnsurePrinter));
+    Add(Row("Z_PrintBitmapFast", {Val(0), Bmp(8, kAny, kAny), Val(2), Val(3), Val(20), Val(10), Val(1)},
             [](Call &c) -> intptr_t {
                 return reinterpret_cast<intptr_t>(
-                    Z_PrintBitmapFast(c.dc(0), c.bmp(1), c.i(2), c.i(3), c.i(4), c.i(5), c.i(6)));
+                    Z_PrintBitmapFast(StartJob(), c.bmp(1), c.i(2), c.i(3), c.i(4), c.i(5), c.i(6)));
             })
-            .Returns(Result::Handle).OnFail(kAny).Prepare(EnsurePrinter).Cleanup(EndOwnJob));
+            .Returns(Result::Handle).OnFail(kAny).Prepare(EnsurePrinter));
     Add(Row("Z_PrintBitmap", {Bmp(24, kAny, 0), Val(2), Val(3), Val(20), Val(10), Val(1)},
             [](Call &c) -> intptr_t {
+                zv::GetPaintSettings()->PrintDC = StartJob();  // the thread's job, on the sweep's printer
                 return reinterpret_cast<intptr_t>(Z_PrintBitmap(c.bmp(0), c.i(1), c.i(2), c.i(3), c.i(4), c.i(5)));
             })
             .Returns(Result::Handle).Prepare(EnsurePrinter));
