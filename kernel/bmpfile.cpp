@@ -76,14 +76,14 @@ int __stdcall K_LoadBitmapFile(const char *pszFile, BitmapHandle *pBitmap) {
     const int bits = Read<uint16_t>(p + 28);
     const uint32_t compression = Read<uint32_t>(p + 30);
     uint32_t used = Read<uint32_t>(p + 46);
-    if (infoSize < 40 || 14 + infoSize > static_cast<uint32_t>(size) || width <= 0 || height == 0 ||
+    if (infoSize < 40 || 14ull + infoSize > static_cast<uint64_t>(size) || width <= 0 || height == 0 ||
         height == INT32_MIN || Read<uint16_t>(p + 26) != 1 || !IsFileDepth(bits))
         return RC_INVALID_FORMAT;
     uint32_t colorTable = 14 + infoSize;
     if (compression == BI_BITFIELDS && (bits == 16 || bits == 32)) {
         if (infoSize == 40)
             colorTable += 12;
-        if (colorTable > static_cast<uint32_t>(size))
+        if (colorTable > static_cast<uint32_t>(size) || size < 66)  // the masks at 54
             return RC_INVALID_FORMAT;
         const uint32_t red = Read<uint32_t>(p + 54), green = Read<uint32_t>(p + 58), blue = Read<uint32_t>(p + 62);
         const bool rgb555 = red == 0x7C00 && green == 0x3E0 && blue == 0x1F;
@@ -97,8 +97,8 @@ int __stdcall K_LoadBitmapFile(const char *pszFile, BitmapHandle *pBitmap) {
     if (used == 0 || used > maxColors)
         used = maxColors;
     const int rows = height < 0 ? -height : height;
-    const int64_t stride = StrideOf(width, bits);
-    if (colorTable + 4ull * used > static_cast<uint64_t>(size) ||
+    const int64_t stride = StrideOf(width, bits);  // 0: rows too long for a bitmap
+    if (stride == 0 || colorTable + 4ull * used > static_cast<uint64_t>(size) ||
         offBits + static_cast<uint64_t>(stride) * rows > static_cast<uint64_t>(size))
         return RC_INVALID_FORMAT;
 

@@ -24,8 +24,8 @@ rm -f build/x64-configure.log build/i686-configure.log
 step "tests at Xvfb depth 24 and depth 8"
 rc=0
 ctest --preset x64 || rc=$?
-# The export sweep's own closing line, per depth.
-for f in build/x64/tests/sweep-summary-*.txt; do
+# The export sweep's and the fuzz's closing lines, per depth.
+for f in build/x64/tests/sweep-summary-*.txt build/x64/tests/fuzz-summary-*.txt; do
     [ -f "$f" ] && echo "depth ${f##*-summary-}: $(cat "$f")" | sed 's/\.txt:/:/'
 done
 exit $rc
