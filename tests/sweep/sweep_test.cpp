@@ -87,7 +87,9 @@ void MakeBitmap(BitmapHandle *b, int bits) {
 // What the caller can see of a bitmap: descriptor words, pixels, palette,
 // region membership of every pixel.
 std::vector<uint8_t> BitmapState(const BitmapHandle *b) {
-    std::vector<uint8_t> s(reinterpret_cast<const uint8_t *>(b), reinterpret_cast<const uint8_t *>(b + 1));
+    BitmapHandle words = *b;
+    words.Region = nullptr;  // where the region lives is not the caller's business; its pixels below are
+    std::vector<uint8_t> s(reinterpret_cast<const uint8_t *>(&words), reinterpret_cast<const uint8_t *>(&words + 1));
     if (b->Flags & BITMAP_ALLOCATED) {
         if (b->Data && b->Height > 0 && b->BytesPerLine > 0 && b->Height <= kH)
             s.insert(s.end(), b->Data, b->Data + size_t(b->Height) * b->BytesPerLine);
@@ -226,9 +228,9 @@ std::vector<uint8_t> g_cleanState;
 // call met the injected failure.
 bool RunInjected(const Row &row, int n, bool repeat, intptr_t *result) {
     Fixture f(row);
+    const Counts before = Counts::Now();  // prepare and cleanup together leave nothing either
     if (row.prepare)
         row.prepare(f.call);
-    const Counts before = Counts::Now();
     const auto state = f.State();
     if (n >= 0)
         K_SetAllocationFailure(n, repeat);
