@@ -1,6 +1,5 @@
 // The region operations the kernel calls to carry a bitmap's region along
-// with its own bitmap operations.  Slots whose operation the library does
-// not provide yet stay null; the kernel skips null entries.
+// with its own bitmap operations.
 #include "frame/library.h"
 #include "region/colour.h"
 #include "region/region.h"
@@ -10,7 +9,7 @@ namespace zv {
 const RegionServiceTable RegionServices = {
     RgnMirrorWithBitmap,         //  1 mirror with bitmap
     RgnCopyWithOffset,           //  2 copy with offset
-    nullptr,                     //  3 region from mask
+    Z_SetBitmapRgnFromMask,      //  3 region from mask
     Z_GetBitmapClipSegmentsMax,  //  4 clip segments, most values of a row
     Z_GetBitmapClipSegments,     //  5 clip segments of a row
     RgnResizeWithBitmap,         //  6 resize with bitmap
@@ -25,7 +24,7 @@ const RegionServiceTable RegionServices = {
     RgnExactColorService,        // 15 exact-colour region
     RgnSetRectService,           // 16 rectangle region
     Z_IsPtInBitmapRgn,           // 17 point in region
-    nullptr,                     // 18 mask from region
+    Z_CreateMaskFromBitmapRgn,   // 18 mask from region
     RgnFlipWithBitmap,           // 19 flip with bitmap
     Z_GetBitmapRgnHandle,        // 20 GDI region
 };

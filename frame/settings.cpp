@@ -53,7 +53,10 @@ void FreePaintSettings(int bProcessDetach) {
         SettingsSlot = -1;
         return;
     }
+    // The slot forgets the block: a later call on this thread makes new
+    // settings instead of writing into freed memory.
     K_Free(K_GetSlotValue(SettingsSlot));
+    K_SetSlotValue(SettingsSlot, nullptr);
 }
 
 }  // namespace zv

@@ -186,6 +186,17 @@ int __stdcall Z_SetBitmapRgnClip(BitmapHandle *pBitmap, int bClip);
 /* *pbClip = 1 when the bitmap's regions are clipped to it, else 0.
  * RC_SUCCESS; RC_INVALID_PARAMETER for null pointers. */
 int __stdcall Z_GetBitmapRgnClip(BitmapHandle *pBitmap, int *pbClip);
+/* Makes pMask (the caller's descriptor, filled here; release it with
+ * K_FreeBitmap) a kernel bitmap of the bitmap's size and Orientation at 1
+ * bit per pixel: 1 inside the region, 0 outside (all 1 without a region).
+ * pMask is written on success only.  RC_INVALID_PARAMETER for a null
+ * pointer; the kernel's codes. */
+int __stdcall Z_CreateMaskFromBitmapRgn(BitmapHandle *pBitmap, BitmapHandle *pMask);
+/* The region of the mask's white pixels (any depth: other depths are read
+ * through a 1-bit conversion copy), combined into the bitmap's region.
+ * RC_INVALID_PARAMETER for null pointers or a mask without data. */
+int __stdcall Z_SetBitmapRgnFromMask(BitmapHandle *pBitmap, RgnTransform *pTransform, BitmapHandle *pMask,
+                                     UINT uCombineMode);
 /* Hue in bits 0-7 (0..255 round the circle: 0 red, 85 green, 171 blue),
  * saturation in bits 8-15, value in bits 16-23. */
 typedef DWORD HsvColor;
@@ -389,6 +400,27 @@ int __stdcall Z_UpdatePanWindow(HWND hPan, BitmapHandle *pBitmap, UINT uDisplayF
                                 const char *pszCaption, const RECT *pDisplayRect);
 /* Destroys a pan window.  RC_INVALID_PARAMETER for any other window. */
 int __stdcall Z_DestroyPanWindow(HWND hPan);
+
+/* Z_PaintDC and Z_PaintDCBuffer limited to the bitmap's region: the region
+ * as the paint of pSrc into pDst shows it becomes the DC's clip region for
+ * the paint (the caller's clip region is put back afterwards).  The
+ * paint's results; RC_NO_BITMAP for a null bitmap, RC_INVALID_PARAMETER
+ * for a null pDst, RC_NO_MEMORY when the region cannot be converted. */
+int __stdcall Z_PaintRgnDC(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc,
+                           const RECT *pDst, const RECT *pClipDst, DWORD dwRop);
+int __stdcall Z_PaintRgnDCBuffer(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc,
+                                 const RECT *pDst, const RECT *pClipDst, DWORD dwRop, BYTE *pBuffer, int nRow,
+                                 int nCount);
+/* Draws the region's outline (of the bitmap rectangle without a region) in
+ * caller coordinates of pTransform with the DC's text and background
+ * colours in a pattern of diagonal stripes; uType 0, 1, 2, ... marches the
+ * dashes one pixel per step.  Always RC_SUCCESS (a null bitmap draws
+ * nothing). */
+int __stdcall Z_FrameBitmapRgn(HDC hDC, BitmapHandle *pBitmap, RgnTransform *pTransform, UINT uType);
+/* Xors crColor into the DC inside the region (nothing without one); twice
+ * with one colour restores the pixels.  Leaves the DC's background colour
+ * white.  RC_NO_BITMAP for a null bitmap, else RC_SUCCESS. */
+int __stdcall Z_ColorBitmapRgn(HDC hDC, BitmapHandle *pBitmap, RgnTransform *pTransform, COLORREF crColor);
 
 /* ---------------------------------------------------------------------
  * Colour utilities.
@@ -597,6 +629,53 @@ int __stdcall Z_ChangeFromDDB(HDC hDC, BitmapHandle *pBitmap, HBITMAP hDDB, HPAL
  * its top.  RC_INVALID_PARAMETER (null pointers, empty rectangle, no
  * memory DC), RC_NO_MEMORY (no device bitmap), else the conversion's. */
 int __stdcall Z_ScreenCaptureBitmap(HDC hDC, BitmapHandle *pBitmap, const RECT *pRect);
+
+/* ---- Clipboard -------------------------------------------------------
+ * A bitmap goes on the clipboard as palette, packed DIB, device-dependent
+ * bitmap and, when it has a region, the region's 1-bit mask as a packed
+ * DIB under the registered format "ZORAVISTA 8.0 Region". */
+#define CLIP_EMPTY_FIRST 0x01u /* empty the clipboard first */
+#define CLIP_DIB         0x02u /* put CF_DIB */
+#define CLIP_BITMAP      0x04u /* put CF_BITMAP (made on the window's DC) */
+#define CLIP_PALETTE     0x08u /* put CF_PALETTE (made on the window's DC) */
+#define CLIP_REGION      0x10u /* put the region format when there is a region */
+#define CLIP_ALL         0x1Fu
+/* Puts the formats of uFlags, all prepared before the clipboard is
+ * opened.  RC_NO_BITMAP (null or unallocated bitmap), RC_INVALID_PARAMETER
+ * (no DC for hWnd, clipboard not opened), RC_NO_MEMORY (DIB, region DIB
+ * or DDB not made), or the mask's own status.  Nothing stays allocated on
+ * failure. */
+int __stdcall Z_CopyToClipboardExt(HWND hWnd, BitmapHandle *pBitmap, UINT uFlags);
+/* Z_CopyToClipboardExt with CLIP_ALL: 1 on success, else 0. */
+int __stdcall Z_CopyToClipboard(HWND hWnd, BitmapHandle *pBitmap);
+/* Fills pBitmap (holding nothing) from the first of CF_DIB, CF_BITMAP,
+ * CF_ENHMETAFILE and CF_METAFILEPICT on the clipboard (metafiles played
+ * on white, 24 bits), with the region of the region format when present.
+ * 1 on success, 0 on any failure (pBitmap then unchanged). */
+int __stdcall Z_CopyFromClipboard(HWND hWnd, BitmapHandle *pBitmap);
+/* 1 when CF_DIB, CF_BITMAP or CF_METAFILEPICT is available, else 0. */
+int __stdcall Z_ClipboardReady(void);
+
+/* ---- Printing ----------------------------------------------------------
+ * A print job is one page: a call with hDC 0 opens the default printer
+ * (profile "windows", "device"), starts the document "ZORA GRAPHIC" and
+ * the page; later calls pass the DC returned before; a call with bEndDoc
+ * ends page and document and deletes the DC (the result is then only a
+ * success mark).  A null bitmap paints nothing.  0 on failure. */
+/* Through the paint dispatcher: width and height 0 fit the page keeping
+ * the aspect ratio (one 0: that side follows the ratio), x or y 0
+ * centres; with the thread's status callback (K_SetStatusCallback) row
+ * by row with progress 0..100, an answer other than RC_SUCCESS aborting
+ * the job. */
+HDC __stdcall Z_PrintBitmapExt(HDC hDC, BitmapHandle *pBitmap, int x, int y, int nWidth, int nHeight,
+                               int bEndDoc);
+/* The bitmap's rows in one StretchDIBits at (x, y, nWidth, nHeight) as
+ * given; formats StretchDIBits cannot take go to Z_PrintBitmapExt. */
+HDC __stdcall Z_PrintBitmapFast(HDC hDC, BitmapHandle *pBitmap, int x, int y, int nWidth, int nHeight,
+                                int bEndDoc);
+/* Z_PrintBitmapExt on the calling thread's job DC, kept between calls
+ * (cleared by bEndDoc and by failures). */
+HDC __stdcall Z_PrintBitmap(BitmapHandle *pBitmap, int x, int y, int nWidth, int nHeight, int bEndDoc);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -460,6 +460,12 @@ int __stdcall K_ReleaseAccess(BitmapHandle *pBitmap);
  * with nothing changed, when it owns kernel blocks (use K_FreeBitmap). */
 int __stdcall K_ReleaseBitmapHandle(BitmapHandle *pBitmap);
 
+/* Writes one stored pixel (row, column) as the colour crColor (red in the
+ * low byte) converted to the bitmap's format as K_ConvertFromBGR converts
+ * it.  Allocates nothing.  RC_NO_BITMAP (no data), RC_INVALID_PARAMETER
+ * (a point outside the bitmap), RC_INVALID_FORMAT. */
+int __stdcall K_SetPixelColor(BitmapHandle *pBitmap, int nRow, int nColumn, COLORREF crColor);
+
 #ifdef __cplusplus
 } /* extern "C" */
 

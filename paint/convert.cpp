@@ -846,10 +846,8 @@ void ExpandGray(BYTE *dst, const BYTE *src, const BitmapHandle *b, int start, in
         return;
     }
     BYTE level[256];
-    for (unsigned v = 0; v < 256; ++v) {
-        const unsigned g = v & m;
-        level[v] = static_cast<BYTE>(m < 255 ? g * 255 / m : g);
-    }
+    for (unsigned v = 0; v < 256; ++v)
+        level[v] = conv::GrayLevel(v, m);
     for (int x = start; x < end; ++x, dst += OutBytes) {
         const BYTE v = level[(conv::RawGray<Bits>(src, x) >> c.Shift) & 0xFF];
         for (int i = 0; i < OutBytes; ++i)

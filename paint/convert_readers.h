@@ -52,6 +52,13 @@ inline void SetGrayBits(const BitmapHandle *b, RowContext &c) {
     c.Up = n < 8 ? 8 - n : 0;
 }
 
+// The 8-bit gray level of a significant value v (low 8 bits) without a
+// window-level table: scaled by 255 / mask when fewer than 8 bits count.
+inline uint8_t GrayLevel(unsigned v, unsigned mask) {
+    const unsigned g = v & mask;
+    return static_cast<uint8_t>(mask < 255 ? g * 255 / mask : g);
+}
+
 inline Rgb FromQuad(const RGBQUAD &q) { return Rgb{q.rgbRed, q.rgbGreen, q.rgbBlue}; }
 
 // ---- palette indices ---------------------------------------------------

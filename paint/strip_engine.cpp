@@ -17,6 +17,8 @@ namespace {
 // Bytes of a source row read at once (more only when eight destination
 // pixels need more).
 constexpr int kReadPiece = 16384;
+// Most entries of a gray lookup table (64 KB; 12 significant bits take 4096).
+constexpr int kGrayTableEntries = 16384;
 }  // namespace
 
 PaintBitmapInfo *ChoosePaintInfo(ThreadPaintSettings *settings, HDC hDC) {
@@ -147,10 +149,14 @@ int DirectPaint(const StripJob &job, ThreadPaintSettings *settings, const RECT &
     return n ? RC_SUCCESS : RC_NO_MEMORY;
 }
 
+// The whole image is one block at Data that GDI may read.
+bool RowsInMemory(const BitmapHandle *b) {
+    return (b->Flags & BITMAP_CONTIGUOUS) && !(b->Flags & (BITMAP_KERNEL_0100 | BITMAP_KERNEL_8000)) && b->Data;
+}
+
 bool CanPaintDirect(const BitmapHandle *b) {
     const int bits = b->BitsPerPixel;
-    return (b->Flags & BITMAP_CONTIGUOUS) && !(b->Flags & (BITMAP_KERNEL_0100 | BITMAP_KERNEL_8000)) && b->Data &&
-           (b->Orientation == ORIENT_TOP_LEFT || b->Orientation == ORIENT_BOTTOM_LEFT) &&
+    return RowsInMemory(b) && (b->Orientation == ORIENT_TOP_LEFT || b->Orientation == ORIENT_BOTTOM_LEFT) &&
            (bits == 1 || bits == 4 || bits == 8 || bits == 32 || (bits == 16 && b->Order != ORDER_GRAY) ||
             (bits == 24 && !(b->Flags & BITMAP_PAINT_LUT)));
 }
@@ -231,6 +237,18 @@ bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, 
         k += int(count);
     }
     return true;
+}
+
+// Stored row `row` of a paint whose rows are in memory, from column (on a
+// byte) onwards, where it is: the caller's rows (clamped to them) or the
+// bitmap's block.
+const BYTE *RowAt(const StripJob &job, int row, int column) {
+    const BitmapHandle *b = job.bitmap;
+    const size_t offset = size_t(int64_t(column) * b->BitsPerPixel / 8);
+    if (!job.rows)
+        return b->Data + size_t(row) * b->BytesPerLine + offset;
+    const int r = std::min(std::max(row, job.firstRow), job.firstRow + job.rowCount - 1);
+    return job.rows + size_t(r - job.firstRow) * b->BytesPerLine + offset;
 }
 
 bool IsUnitWalk(const Walk &w) { return (w.q == 0 && w.r == w.d) || (w.q == 1 && w.r == 0); }
@@ -447,8 +465,19 @@ int RunStrips(const StripJob &job) {
     const bool wide24 = rowMode == STRIP_COPY && stripBits == 24;
     const bool fullTable = (stripBits == 1 || stripBits == 4 || stripBits == 8) && colorCount == 1 << stripBits &&
                            !(mode & DISP_PALETTE_INDICES);
-    const int64_t narrowBytes = wide24 ? 0
-                                       : int64_t(DibRowBytes(n, bpp)) + (rowMode == STRIP_EXPAND ? DibRowBytes(n, stripBits) : 0);
+    // Gray rows of 12 and 16 bits (gray, or through a colour window-level
+    // table) go wide in one lookup a pixel through a table of their
+    // significant values (wide_rows.h) taken off the budget; read 1:1
+    // from rows in memory, they are used where they are.
+    const bool grayRows = rowMode == STRIP_EXPAND && (stripBits == 8 || stripBits == 24) && (bpp == 12 || bpp == 16) &&
+                          b->Order == ORDER_GRAY;
+    const GrayLookup grayLookup = grayRows ? GrayLookupOf(b) : GrayLookup{0, 0};
+    const bool grayFits = grayRows && grayLookup.Entries() <= kGrayTableEntries;
+    const bool rowsAtHand = grayFits && unitRead && !filter && (job.rows || RowsInMemory(b));
+    const int64_t readRow = rowsAtHand ? 0 : DibRowBytes(n, bpp);
+    const int64_t narrowBytes = wide24     ? 0
+                                : grayFits ? int64_t(grayLookup.Entries()) * 4 + readRow
+                                           : readRow + (rowMode == STRIP_EXPAND ? DibRowBytes(n, stripBits) : 0);
     const bool wide = !filter && !fromBitmap && (rowMode == STRIP_COPY || rowMode == STRIP_EXPAND) && (stripBits == 24 || fullTable) &&
                       (budget - narrowBytes) / (int64_t(n) * 4) >= std::min(m, 4) && TakesWidePixels(job.hDC, job.deviceBits);
     const int stripRowBytes = wide ? n * 4 : DibRowBytes(n, stripBits);
@@ -460,6 +489,7 @@ int RunStrips(const StripJob &job) {
 
     // Buffers: every one now, none per row.
     TempPtr<BYTE> readBuf, stretched, narrow, strip, out, scratch;
+    TempPtr<uint32_t> grayTable;
     KPtr<ErrorEntry> errors;
     const bool readsInPlace = unitRead && !(wide && wide24);
     if (!filter && !fromBitmap) {
@@ -468,12 +498,16 @@ int RunStrips(const StripJob &job) {
             if (!readBuf)
                 return RC_NO_MEMORY;
         }
-        if (rowMode != STRIP_COPY || (wide && !wide24)) {
+        if ((rowMode != STRIP_COPY || (wide && !wide24)) && !rowsAtHand) {
             stretched.reset(static_cast<BYTE *>(K_AllocTemp(size_t(DibRowBytes(n, bpp)) + 8)));
             if (!stretched)
                 return RC_NO_MEMORY;
         }
-        if (wide && rowMode == STRIP_EXPAND) {
+        if (wide && grayFits) {
+            grayTable.reset(static_cast<uint32_t *>(K_AllocTemp(size_t(grayLookup.Entries()) * 4)));
+            if (!grayTable)
+                return RC_NO_MEMORY;
+        } else if (wide && rowMode == STRIP_EXPAND) {
             narrow.reset(static_cast<BYTE *>(K_AllocTemp(size_t(DibRowBytes(n, stripBits)) + 8)));
             if (!narrow)
                 return RC_NO_MEMORY;
@@ -559,6 +593,9 @@ int RunStrips(const StripJob &job) {
     uint32_t wideTable[256];
     if (wide && !wide24)
         WideColorTable(colors, colorCount, wideTable);
+    if (grayTable)
+        FillGrayTable(b, grayLookup, stripBits == 8 ? wideTable : nullptr, lut24 ? b->PaintLUT : nullptr,
+                      grayTable.get());
     const WidePieces widePieces{b->Order == ORDER_BGR_CONVERT, lut24 ? b->PaintLUT : nullptr};
     if (fromBitmap)
         return SendBands(job, layout, walks, flip, m, info, usage);
@@ -580,6 +617,7 @@ int RunStrips(const StripJob &job) {
     Walk line = walks.line;
     int lastRow = -1, filled = 0, rc = RC_SUCCESS;
     const BYTE *lastOut = nullptr;
+    const BYTE *source = stretched.get();  // the row being converted
     bool primed = false;
     for (int t = 0; t < m && rc == RC_SUCCESS; ++t, line.Step()) {
         const int stored = std::min(std::max(StoredRow(line.pos, lineCount, degrees, flip), 0), lineCount - 1);
@@ -589,7 +627,10 @@ int RunStrips(const StripJob &job) {
         } else if (stored == lastRow && rowMode != STRIP_CONVERT) {
             std::memmove(dstRow, lastOut, stripRowBytes);
         } else {
-            if (stored != lastRow) {
+            if (stored != lastRow && rowsAtHand) {
+                source = RowAt(job, stored, walks.fill.pos);
+                lastRow = stored;
+            } else if (stored != lastRow) {
                 BYTE *target = rowMode == STRIP_COPY && (!wide || wide24) ? dstRow : stretched.get();
                 if (!ReadStretched(job, stored, walks, readBuf.get(), readCap, target, n,
                                    wide && wide24 ? &widePieces : nullptr)) {
@@ -603,24 +644,26 @@ int RunStrips(const StripJob &job) {
             switch (rowMode) {
             case STRIP_COPY:
                 if (wide && !wide24)
-                    WidenIndices(bpp, stretched.get(), wideTable, reinterpret_cast<uint32_t *>(dstRow), n);
+                    WidenIndices(bpp, source, wideTable, reinterpret_cast<uint32_t *>(dstRow), n);
                 break;
             case STRIP_EXPAND:
-                if (wide) {
-                    expander(narrow.get(), stretched.get(), b, 0, n);
+                if (grayTable) {
+                    LookUpGray(bpp, source, grayLookup, grayTable.get(), reinterpret_cast<uint32_t *>(dstRow), n);
+                } else if (wide) {
+                    expander(narrow.get(), source, b, 0, n);
                     WidenExpanded(narrow.get(), stripBits, lut24 ? b->PaintLUT : nullptr, wideTable, dstRow, n);
                 } else {
-                    expander(dstRow, stretched.get(), b, 0, n);
+                    expander(dstRow, source, b, 0, n);
                 }
                 break;
-            case STRIP_GRAY: ExpandBitsToBytes(dstRow, stretched.get(), 0, n, invert); break;
+            case STRIP_GRAY: ExpandBitsToBytes(dstRow, source, 0, n, invert); break;
             case STRIP_CONVERT: {
                 int x, y;
                 position(t, &x, &y);
                 if (!primed && errors)
-                    converter(dstRow, stretched.get(), b, 0, n, x, y, errors.get(), sourceColors);
+                    converter(dstRow, source, b, 0, n, x, y, errors.get(), sourceColors);
                 primed = true;
-                converter(dstRow, stretched.get(), b, 0, n, x, y, errors.get(), sourceColors);
+                converter(dstRow, source, b, 0, n, x, y, errors.get(), sourceColors);
                 break;
             }
             }

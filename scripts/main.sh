@@ -2,7 +2,10 @@
 # The main job: sets up, builds and runs the paint demo under Wine in an
 # Xvfb of depth 24.  It paints its built-in pictures (or the BMP file given
 # as the first argument) through the display library in a matrix of display
-# modes and devices and writes a labelled contact sheet to out/.
+# modes and devices and writes a labelled contact sheet to out/.  With
+# --print it then prints the sheet through Z_PrintBitmap to a PostScript
+# test printer (installed into the Wine prefix, its port writing a file)
+# and renders the job to out/zvdemo-print.pdf with Ghostscript.
 # With --view it runs the viewer (zvview) through a scripted tour instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,5 +30,8 @@ scripts/winerun --depth 24 -- build/x64/bin/zvdemo.exe "$@" || status=$?
 scripts/winerun --stop-all
 if [[ $status -eq 0 ]]; then
     echo "contact sheet: $(pwd)/out/zvdemo-sheet.png (and out/zvdemo-sheet.bmp)"
+    for a in "$@"; do
+        [[ $a == --print ]] && echo "printed page: $(pwd)/out/zvdemo-print.pdf"
+    done
 fi
 exit $status

@@ -4,72 +4,39 @@
 #include "frame/library.h"
 #include "paint/painters.h"
 #include "transfer/dib.h"
+#include "transfer/scopes.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-// The DC a call works on: the caller's, or the screen's while it runs.
-class DcInUse {
-public:
-    explicit DcInUse(HDC dc) : dc_(dc ? dc : GetDC(nullptr)), screen_(!dc) {}
-    ~DcInUse() {
-        if (screen_ && dc_)
-            ReleaseDC(nullptr, dc_);
-    }
-    DcInUse(const DcInUse &) = delete;
-    DcInUse &operator=(const DcInUse &) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-    bool screen_;
-};
-
-// A palette selected (foreground) and realised in a DC for a scope.
-class PaletteSelection {
-public:
-    PaletteSelection(HDC dc, HPALETTE palette)
-        : dc_(dc), old_(palette ? SelectPalette(dc, palette, FALSE) : nullptr) {
-        if (palette)
-            RealizePalette(dc);
-    }
-    ~PaletteSelection() {
-        if (old_)
-            SelectPalette(dc_, old_, FALSE);
-    }
-    PaletteSelection(const PaletteSelection &) = delete;
-    PaletteSelection &operator=(const PaletteSelection &) = delete;
-
-private:
-    HDC dc_;
-    HPALETTE old_;
-};
+using zv::DcInUse;
+using zv::PaletteSelection;
 
 // Renders the whole bitmap into `target`, selected in `memory`, with
 // library dithering and RGB colour tables (the caller's display mode is
-// restored afterwards).
-void PaintInto(HDC memory, HDC reference, HBITMAP target, BitmapHandle *pBitmap, int width, int height) {
+// restored afterwards); returns the paint's status.
+int PaintInto(HDC memory, HDC reference, HBITMAP target, BitmapHandle *pBitmap, int width, int height) {
     HGDIOBJ oldObject = SelectObject(memory, target);
     const UINT oldMode = Z_SetDisplayMode(DISP_PALETTE_INDICES | DISP_LIBRARY_DITHER, DISP_LIBRARY_DITHER);
     HPALETTE palette = Z_CreatePaintPalette(reference, pBitmap);
+    int rc;
     {
         PaletteSelection selected(memory, palette);
         const RECT dst{0, 0, width, height};
-        zv::PaintDispatch(memory, pBitmap, nullptr, nullptr, &dst, nullptr, SRCCOPY);
+        rc = zv::PaintDispatch(memory, pBitmap, nullptr, nullptr, &dst, nullptr, SRCCOPY);
     }
     Z_SetDisplayMode(~0u, oldMode);
     SelectObject(memory, oldObject);
     if (palette)
         DeleteObject(palette);
+    return rc;
 }
 
-}  // namespace
-
-extern "C" {
-
-HBITMAP __stdcall Z_ConvertToDDB(HDC hDC, BitmapHandle *pBitmap) {
+// Z_ConvertToDDB, with the paint's status in *pPaint.
+HBITMAP ConvertToDdb(HDC hDC, BitmapHandle *pBitmap, int *pPaint) {
+    *pPaint = RC_SUCCESS;
     if (!pBitmap || !(pBitmap->Flags & BITMAP_ALLOCATED))
         return nullptr;
     DcInUse dc(hDC);
@@ -86,13 +53,29 @@ HBITMAP __stdcall Z_ConvertToDDB(HDC hDC, BitmapHandle *pBitmap) {
     HBITMAP ddb = gray == 1 || gray == 2 ? CreateBitmap(width, height, 1, 1, nullptr)
                                          : CreateCompatibleBitmap(dc.get(), width, height);
     if (ddb)
-        PaintInto(memory, dc.get(), ddb, pBitmap, width, height);
+        *pPaint = PaintInto(memory, dc.get(), ddb, pBitmap, width, height);
     DeleteDC(memory);
     return ddb;
 }
 
+}  // namespace
+
+extern "C" {
+
+HBITMAP __stdcall Z_ConvertToDDB(HDC hDC, BitmapHandle *pBitmap) {
+    int paint;  // not looked at: a DDB comes back whatever the paint gave
+    return ConvertToDdb(hDC, pBitmap, &paint);
+}
+
+// The bitmap is freed only when the DDB shows it: a paint that failed
+// (no memory for a strip) gives null and keeps the bitmap.
 HBITMAP __stdcall Z_ChangeToDDB(HDC hDC, BitmapHandle *pBitmap) {
-    HBITMAP ddb = Z_ConvertToDDB(hDC, pBitmap);
+    int paint;
+    HBITMAP ddb = ConvertToDdb(hDC, pBitmap, &paint);
+    if (ddb && paint != RC_SUCCESS) {
+        DeleteObject(ddb);
+        ddb = nullptr;
+    }
     if (ddb)
         K_FreeBitmap(pBitmap);
     return ddb;

@@ -26,6 +26,7 @@
 #include "region/region.h"
 
 #include <initializer_list>
+#include <utility>
 
 namespace zv {
 
@@ -237,6 +238,24 @@ RECT GlassSourceRect(const MagGlassRecord *g, int x, int y) {
     return s;
 }
 
+SIZE DisplayedSize(const BitmapHandle &b) {
+    const int o = b.Orientation;
+    const bool turned = o == 4 || o == 5 || o == 7 || o == 8;
+    return turned ? SIZE{b.Height, b.Width} : SIZE{b.Width, b.Height};
+}
+
+RECT DisplayedToStored(const BitmapHandle &b, RECT r) {
+    if (b.Orientation == ORIENT_TOP_LEFT)
+        return r;
+    const SIZE shown = DisplayedSize(b);
+    K_ConvertRectOrientation(ORIENT_TOP_LEFT, shown.cx, shown.cy, b.Orientation, &r);
+    if (r.left > r.right)
+        std::swap(r.left, r.right);
+    if (r.top > r.bottom)
+        std::swap(r.top, r.bottom);
+    return r;
+}
+
 bool PaintGlass(MagGlassRecord *g, int x, int y, int prevX, int prevY, bool bRemove) {
     // Step 1: the source.
     BitmapHandle *source = &g->BitmapCopy;
@@ -253,9 +272,7 @@ bool PaintGlass(MagGlassRecord *g, int x, int y, int prevX, int prevY, bool bRem
     if (bRemove)
         return true;
     // Steps 3 and 4: source, destination, alignment.
-    RECT src = GlassSourceRect(g, x, y);
-    if (source->Orientation != 0)
-        K_ConvertRectOrientation(ORIENT_TOP_LEFT, source->Width, source->Height, source->Orientation, &src);
+    RECT src = DisplayedToStored(*source, GlassSourceRect(g, x, y));
     const int hw = static_cast<int>((g->GlassWidth / 2) * g->Zoom * 0.01);
     const int hh = static_cast<int>((g->GlassHeight / 2) * g->Zoom * 0.01);
     RECT dst{x - hw, y - hh, x + hw, y + hh};

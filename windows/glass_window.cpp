@@ -26,10 +26,8 @@ namespace {
 // Window pixels per bitmap pixel of the destination rectangle; a turned
 // bitmap shows its height across.
 void ComputeScale(MagGlassRecord *g) {
-    const BitmapHandle &b = g->BitmapCopy;
-    const int o = b.Orientation;
-    const bool turned = o == 4 || o == 5 || o == 7 || o == 8;
-    const int across = turned ? b.Height : b.Width, down = turned ? b.Width : b.Height;
+    const SIZE shown = DisplayedSize(g->BitmapCopy);
+    const int across = shown.cx, down = shown.cy;
     const int dh = g->DestRect.bottom - g->DestRect.top;
     g->ScaleX = static_cast<float>(g->DestRect.right - g->DestRect.left) / static_cast<float>(across ? across : 1);
     g->ScaleY = static_cast<float>(dh < 0 ? -dh : dh) / static_cast<float>(down ? down : 1);
@@ -102,6 +100,8 @@ void Move(MagGlassRecord *g, WPARAM keys, int x, int y) {
             SetCursor(g->Cursor);
         return;
     }
+    if (x == g->LastX && y == g->LastY)
+        return;  // the glass is there already (or waits for its data there)
     if (g->RequestProc && !GlassDataCheck(g, WM_MOUSEMOVE, x, y))
         return;
     if (!PaintGlass(g, x, y, g->LastX, g->LastY, false))

@@ -531,7 +531,10 @@ TEST(PaintDCBuffer, BandsPaintWhatTheBitmapPaintsInTheBand) {
         const auto &d = depths[round % 5];
         BitmapHandle b{};
         MakeRandomBitmap(b, rng, 1 + int(rng() % 30), 2 + int(rng() % 25), d[0], d[1], kOrientations[(round / 5) % 8]);
-        const PaintCase pc = RandomScaled(rng, b, byBand.w, byBand.h);
+        const int w = DisplayW(b), h = DisplayH(b);  // a third 1:1: the caller's rows used where they are
+        const PaintCase pc = round % 3 ? RandomScaled(rng, b, byBand.w, byBand.h)
+                                       : PaintCase{{0, 0, w, h}, RandomRect(rng, w, h), {2, 3, 2 + w, 3 + h},
+                                                   {-99, -99, 999, 999}};
         const int row = int(rng() % b.Height), count = 1 + int(rng() % (b.Height - row));
         RECT band{0, row, b.Width, row + count};
         K_ConvertRectOrientation(b.Orientation, b.Width, b.Height, 0, &band);
@@ -609,15 +612,26 @@ TEST(PaintColours, WindowLevelTablesChooseGrayOrColourStrips) {
         BitmapHandle b{};
         const int bits = round % 2 ? 16 : 12;
         MakeRandomBitmap(b, rng, 1 + int(rng() % 30), 1 + int(rng() % 25), bits, ORDER_GRAY, kOrientations[round % 8]);
-        const int low = int(rng() % 3), high = low + 5 + int(rng() % 4);
-        std::vector<RGBQUAD> table(size_t(1) << (high - low + 1));
+        // Sometimes every bit of 16 (a table too large for one lookup a
+        // pixel), sometimes a table shorter than the values (clamped).
+        const bool allBits = round % 8 == 5;  // 16 bits, gray table, 1:1
+        const int low = allBits ? 0 : int(rng() % 3), high = allBits ? 15 : low + 5 + int(rng() % 4);
+        std::vector<RGBQUAD> table((size_t(1) << (high - low + 1)) >> (round % 3 == 0 ? 1 : 0));
         const bool grayTable = round % 4 < 2;
         for (size_t i = 0; i < table.size(); ++i) {
             const BYTE v = BYTE(i * 255 / (table.size() - 1));
             table[i] = grayTable ? RGBQUAD{v, v, v, 0} : RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
         }
         ASSERT_EQ(Z_WindowLevel(&b, low, high, table.data(), UINT(table.size()), 1), RC_SUCCESS);
-        const PaintCase pc = RandomScaled(rng, b, dib.w, dib.h);
+        const bool paintTable = round % 3 == 1;  // every channel then passes through it
+        for (int i = 0; i < 256 && paintTable; ++i)
+            b.PaintLUT[i] = BYTE(255 - i / 2);
+        if (paintTable)
+            b.Flags |= BITMAP_PAINT_LUT;
+        const PaintCase pc = (round / 4) % 2 ? RandomScaled(rng, b, dib.w, dib.h)
+                                       : PaintCase{{0, 0, DisplayW(b), DisplayH(b)}, {-99, -99, 999, 999},
+                                                   {3, 1, 3 + DisplayW(b), 1 + DisplayH(b)},
+                                                   RandomRect(rng, 3 + DisplayW(b), 1 + DisplayH(b))};
         dib.Fill(kBackground);
         ASSERT_EQ(Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY), RC_SUCCESS);
         int n, shift;
@@ -629,7 +643,8 @@ TEST(PaintColours, WindowLevelTablesChooseGrayOrColourStrips) {
             DisplayToStored(b.Orientation, b.Width, b.Height, X, Y, &c, &r);
             const size_t i = std::min<size_t>((RawPixel(b, c, r) >> shift) & m, table.size() - 1);
             const RGBQUAD &q = table[i];
-            return grayTable ? Rgb(q.rgbBlue, q.rgbBlue, q.rgbBlue) : Quad(q);
+            auto t = [&](BYTE v) { return paintTable ? b.PaintLUT[v] : v; };
+            return grayTable ? Rgb(t(q.rgbBlue), t(q.rgbBlue), t(q.rgbBlue)) : Rgb(t(q.rgbRed), t(q.rgbGreen), t(q.rgbBlue));
         });
         const auto got = dib.Pixels();
         ASSERT_TRUE(got == want) << "round " << round << " " << bits << " bits, " << (grayTable ? "gray" : "colour")

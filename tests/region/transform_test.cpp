@@ -207,18 +207,6 @@ Mask RotateModel(const Mask &src, const BitmapHandle &bm, int oldW, int oldH, in
     return out;
 }
 
-// The same mapping with each quotient truncated directly.
-Mask RotateClosedForm(const Mask &src, const BitmapHandle &bm, int oldW, int oldH, int a, const RECT &dst) {
-    const int64_t c = FixedCos(a), s = FixedSin(a);
-    const int64_t ocx = oldW / 2, ocy = oldH / 2, ncx = bm.Width / 2, ncy = bm.Height / 2;
-    return Mask::Of([&](int x, int y) {
-        if (x < dst.left || x >= dst.right || y < dst.top || y >= dst.bottom)
-            return false;
-        return src.Get(static_cast<int>(ocx + ((x - ncx) * c - (y - ncy) * s) / 16384),
-                       static_cast<int>(ocy + ((x - ncx) * s + (y - ncy) * c) / 16384));
-    });
-}
-
 TEST(RgnRotate, RandomAnglesAgainstTheSteppedMapping) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(15);

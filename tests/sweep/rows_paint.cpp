@@ -5,9 +5,6 @@ namespace zvsweep {
 namespace {
 
 const RECT kSrc = Rect(2, 1, 20, 14), kDst = Rect(0, 0, 40, 30), kClip = Rect(4, 4, 30, 24);
-struct Rows16 {
-    uint8_t bytes[16 * 48];  // rows of a 24 x 16 24-bit bitmap (72 bytes each)
-};
 struct Table256 {
     RGBQUAD entries[256];
 };
@@ -73,9 +70,7 @@ ZV_SWEEP_ROWS(Paint) {
                 return Z_PaintDC(c.dc(0), c.bmp(1), c.p<RECT>(2), c.p<RECT>(3), c.p<RECT>(4), c.p<RECT>(5),
                                  static_cast<DWORD>(c.val[6]));
             }));
-    Rows16 rows = {};
-    for (size_t i = 0; i < sizeof rows.bytes; ++i)
-        rows.bytes[i] = static_cast<uint8_t>(i * 7);
+    const Rows16 rows = SomeRows();
     Add(Row("Z_PaintDCBuffer",
             {Dc(), Bmp(24, RC_NO_BITMAP, kAny), OptIn(kSrc), OptNull(), In(kDst), OptNull(), Val(SRCCOPY),
              In(rows, RC_NO_BITMAP), Val(2), Val(8)},

@@ -1,4 +1,5 @@
 // Sweep rows: regions on bitmaps (object, queries, shapes, curves, colours).
+#include "region/region.h"
 #include "sweep/sweep.h"
 
 namespace zvsweep {
@@ -20,6 +21,27 @@ RgnCurve Curve(int type) {
 // Region functions work on a descriptor without data (its size only).
 Arg RgnBmp(int nullCode = RC_NO_BITMAP) { return Bmp(24, nullCode, kAny); }
 Arg Mode() { return Enum(RGN_MODE_XOR, RGN_MODE_AND, RGN_MODE_SET_COMPLEMENT); }
+
+// Stored region data: two rectangles in banded order.
+struct RgnData2 {
+    RGNDATAHEADER header;
+    RECT rects[2];
+};
+const RgnData2 kRgnData = {{32, RDH_RECTANGLES, 2, 32, {1, 2, 15, 9}}, {{1, 2, 9, 5}, {4, 5, 15, 9}}};
+
+// Releases what a GDI-region request handed out (the caller's region, when
+// it owns it) and the caches it left on the bitmap's region, so that the
+// harness counts no GDI object.
+void DropCaches(const BitmapHandle *b) {
+    if (b && b->Region)
+        zv::RgnDeleteCaches(b->Region);
+}
+void ReleaseGdiRegion(Call &c, intptr_t r, int handle, int mustDelete) {
+    if (r == RC_SUCCESS && c.ptr[handle] && (mustDelete < 0 || (c.ptr[mustDelete] && *c.p<int>(mustDelete))))
+        DeleteObject(*c.p<HRGN>(handle));
+    DropCaches(c.bmp(0));
+}
+void ReleaseCaches(Call &c, intptr_t) { DropCaches(c.bmp(1)); }
 
 }  // namespace
 
@@ -86,6 +108,105 @@ ZV_SWEEP_ROWS(Region) {
                 return Z_SetBitmapRgnColorRGBRange(c.bmp(0), static_cast<COLORREF>(c.val[1]),
                                                    static_cast<COLORREF>(c.val[2]), c.u(3));
             }));
+    Add(Row("Z_SetBitmapRgnColorHSVRange", {Bmp(), Val(0x202010), Val(0xF0F0C0), Mode()},
+            [](Call &c) -> intptr_t {
+                return Z_SetBitmapRgnColorHSVRange(c.bmp(0), static_cast<HsvColor>(c.val[1]),
+                                                   static_cast<HsvColor>(c.val[2]), c.u(3));
+            }));
+    Add(Row("Z_SetBitmapRgnMagicWand", {Bmp(8), Val(5), Val(7), Val(60), Mode()},
+            [](Call &c) -> intptr_t { return Z_SetBitmapRgnMagicWand(c.bmp(0), c.i(1), c.i(2), c.u(3), c.u(4)); }));
+    Add(Row("Z_SetBitmapRgnMagicWandExt", {Bmp(), Val(5), Val(7), Val(0x300000), Val(0x500000), Mode()},
+            [](Call &c) -> intptr_t {
+                return Z_SetBitmapRgnMagicWandExt(c.bmp(0), c.i(1), c.i(2), static_cast<COLORREF>(c.val[3]),
+                                                  static_cast<COLORREF>(c.val[4]), c.u(5));
+            }));
+    Add(Row("Z_SetBitmapRgnBorder", {Bmp(), Val(5), Val(7), Val(RGB(1, 2, 3)), Val(0x300000), Val(0x500000), Mode()},
+            [](Call &c) -> intptr_t {
+                return Z_SetBitmapRgnBorder(c.bmp(0), c.i(1), c.i(2), static_cast<COLORREF>(c.val[3]),
+                                            static_cast<COLORREF>(c.val[4]), static_cast<COLORREF>(c.val[5]), c.u(6));
+            }));
+
+    // GDI regions, stored data, masks, the clip switch.
+    Add(Row("Z_IntGetBitmapRgnHandle", {RgnBmp(), OptIn(kIdentity), OutHandle(), Out(sizeof(int))},
+            [](Call &c) -> intptr_t {
+                return Z_IntGetBitmapRgnHandle(c.bmp(0), c.p<RgnTransform>(1), c.p<HRGN>(2), c.p<int>(3));
+            })
+            .Cleanup([](Call &c, intptr_t r) { ReleaseGdiRegion(c, r, 2, 3); }));
+    Add(Row("Z_GetBitmapRgnHandle", {Bmp(24, 0, kAny), OptIn(kIdentity), OutHandle()},
+            [](Call &c) -> intptr_t { return Z_GetBitmapRgnHandle(c.bmp(0), c.p<RgnTransform>(1), c.p<HRGN>(2)); })
+            .OnFail(0)
+            .Cleanup([](Call &c, intptr_t r) { ReleaseGdiRegion(c, r, 2, -1); }));
+    Add(Row("Z_GetResizedRgnHandle",
+            {RgnBmp(RC_INVALID_PARAMETER), OptIn(kRect), In(Rect(5, 4, 50, 30)), OutHandle(), Out(sizeof(int))},
+            [](Call &c) -> intptr_t {
+                return Z_GetResizedRgnHandle(c.bmp(0), c.p<RECT>(1), c.p<RECT>(2), c.p<HRGN>(3), c.p<int>(4));
+            })
+            .Cleanup([](Call &c, intptr_t r) { ReleaseGdiRegion(c, r, 3, 4); }));
+    Add(Row("Z_SetBitmapRgnHandle", {RgnBmp(RC_INVALID_PARAMETER), OptIn(kIdentity), Mode()},
+            [](Call &c) -> intptr_t {
+                const HRGN h = CreateEllipticRgn(1, 2, 21, 14);
+                const int r = Z_SetBitmapRgnHandle(c.bmp(0), c.p<RgnTransform>(1), h, c.u(2));
+                DeleteObject(h);
+                return r;
+            }));
+    // The byte count of a successful call shows as RC_SUCCESS; a region
+    // that cannot be had gives 0.
+    Add(Row("Z_GetBitmapRgnData", {Bmp(24, 0, kAny), OptIn(kIdentity), Val(1024), OptOut(1024)},
+            [](Call &c) -> intptr_t {
+                const int r = Z_GetBitmapRgnData(c.bmp(0), c.p<RgnTransform>(1), c.i(2), c.ptr[3]);
+                return r > 0 ? RC_SUCCESS : r;
+            })
+            .OnFail(0)
+            .Cleanup([](Call &c, intptr_t) { DropCaches(c.bmp(0)); }));
+    Add(Row("Z_SetBitmapRgnData",
+            {RgnBmp(RC_INVALID_PARAMETER), OptIn(kIdentity), Val(sizeof kRgnData), In(kRgnData, RC_NO_MEMORY), Mode()},
+            [](Call &c) -> intptr_t {
+                return Z_SetBitmapRgnData(c.bmp(0), c.p<RgnTransform>(1), c.i(2), c.ptr[3], c.u(4));
+            }));
+    Add(Row("Z_SetBitmapRgnClip", {RgnBmp(RC_INVALID_PARAMETER), Val(0)},
+            [](Call &c) -> intptr_t { return Z_SetBitmapRgnClip(c.bmp(0), c.i(1)); })
+            .NoAlloc());
+    Add(Row("Z_GetBitmapRgnClip", {RgnBmp(RC_INVALID_PARAMETER), Out(sizeof(int))},
+            [](Call &c) -> intptr_t { return Z_GetBitmapRgnClip(c.bmp(0), c.p<int>(1)); })
+            .NoAlloc());
+    Add(Row("Z_CreateMaskFromBitmapRgn", {RgnBmp(RC_INVALID_PARAMETER), Out(sizeof(BitmapHandle))},
+            [](Call &c) -> intptr_t { return Z_CreateMaskFromBitmapRgn(c.bmp(0), c.p<BitmapHandle>(1)); })
+            .Cleanup([](Call &c, intptr_t r) {
+                if (r == RC_SUCCESS)
+                    K_FreeBitmap(c.p<BitmapHandle>(1));
+            }));
+    Add(Row("Z_SetBitmapRgnFromMask",
+            {RgnBmp(RC_INVALID_PARAMETER), OptIn(kIdentity), Bmp(8, RC_INVALID_PARAMETER, RC_INVALID_PARAMETER), Mode()},
+            [](Call &c) -> intptr_t {
+                return Z_SetBitmapRgnFromMask(c.bmp(0), c.p<RgnTransform>(1), c.bmp(2), c.u(3));
+            }));
+
+    // Painting and showing the region.
+    const RECT src = Rect(2, 1, 20, 14), dst = Rect(0, 0, 40, 30);
+    Add(Row("Z_PaintRgnDC", {Dc(), Bmp(24, RC_NO_BITMAP, kAny), OptIn(src), OptNull(), In(dst), OptNull(), Val(SRCCOPY)},
+            [](Call &c) -> intptr_t {
+                return Z_PaintRgnDC(c.dc(0), c.bmp(1), c.p<RECT>(2), c.p<RECT>(3), c.p<RECT>(4), c.p<RECT>(5),
+                                    static_cast<DWORD>(c.val[6]));
+            })
+            .Cleanup(ReleaseCaches));
+    Add(Row("Z_PaintRgnDCBuffer",
+            {Dc(), Bmp(24, RC_NO_BITMAP, kAny), OptIn(src), OptNull(), In(dst), OptNull(), Val(SRCCOPY),
+             In(SomeRows(), RC_NO_BITMAP), Val(2), Val(8)},
+            [](Call &c) -> intptr_t {
+                return Z_PaintRgnDCBuffer(c.dc(0), c.bmp(1), c.p<RECT>(2), c.p<RECT>(3), c.p<RECT>(4), c.p<RECT>(5),
+                                          static_cast<DWORD>(c.val[6]), c.p<BYTE>(7), c.i(8), c.i(9));
+            })
+            .Cleanup(ReleaseCaches));
+    Add(Row("Z_FrameBitmapRgn", {Dc(kAny), Bmp(24, RC_SUCCESS, RC_SUCCESS), OptIn(kIdentity), Val(3)},
+            [](Call &c) -> intptr_t { return Z_FrameBitmapRgn(c.dc(0), c.bmp(1), c.p<RgnTransform>(2), c.u(3)); })
+            .OnFail(RC_SUCCESS)
+            .Cleanup(ReleaseCaches));
+    Add(Row("Z_ColorBitmapRgn", {Dc(kAny), Bmp(24, RC_NO_BITMAP, kAny), OptIn(kIdentity), Val(RGB(90, 160, 30))},
+            [](Call &c) -> intptr_t { return Z_ColorBitmapRgn(c.dc(0), c.bmp(1), c.p<RgnTransform>(2), c.val[3]); })
+            .OnFail(RC_SUCCESS)
+            .Cleanup(ReleaseCaches));
+    Add(Row("Z_UnderlayBitmap", {Bmp(), Bmp(8), Enum(1, 0, 1)},
+            [](Call &c) -> intptr_t { return Z_UnderlayBitmap(c.bmp(0), c.bmp(1), c.u(2)); }));
 }
 
 }  // namespace zvsweep

@@ -39,6 +39,7 @@ struct Arg {
     intptr_t value = 0;                   // Enum, Value: the valid value
     int lo = 0, hi = 0;                   // Enum: the valid range
     std::vector<uint8_t> data;            // In: template; Out: size
+    bool handle = false;                  // Out: receives a handle (its value differs from call to call)
 };
 
 // One call's arguments, made fresh for each call.
@@ -113,6 +114,11 @@ inline Arg Out(size_t size, int nullCode = RC_INVALID_PARAMETER) {
     return a;
 }
 inline Arg OptOut(size_t size) { Arg a = Out(size, kAny); a.kind = Kind::OptOut; return a; }
+inline Arg OutHandle(int nullCode = RC_INVALID_PARAMETER) {
+    Arg a = Out(sizeof(HANDLE), nullCode);
+    a.handle = true;
+    return a;
+}
 inline Arg Enum(intptr_t valid, int lo, int hi, int badCode = RC_INVALID_PARAMETER) {
     Arg a(Kind::Enum);
     a.value = valid, a.lo = lo, a.hi = hi, a.badCode = badCode;
@@ -123,5 +129,17 @@ inline Arg Val(intptr_t v) { Arg a(Kind::Value); a.value = v; return a; }
 inline Arg Rgn() { Arg a(Kind::Rgn); a.nullCode = kAny; return a; }
 
 inline RECT Rect(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
+
+// Caller rows for the paints from caller rows: a 24 x 16 24-bit bitmap's
+// (72 bytes each), with room to spare.
+struct Rows16 {
+    uint8_t bytes[16 * 48];
+};
+inline Rows16 SomeRows() {
+    Rows16 rows = {};
+    for (size_t i = 0; i < sizeof rows.bytes; ++i)
+        rows.bytes[i] = static_cast<uint8_t>(i * 7);
+    return rows;
+}
 
 }  // namespace zvsweep

@@ -428,4 +428,250 @@ TEST(MagGlass, RefusesBadInputAndLeavesNothing) {
     Z_FreeBitmapRgn(&pic.b);
 }
 
+struct Request {
+    int first, last;
+    std::vector<BYTE> present;
+};
+
+int __stdcall RecordRequest(HWND, int first, int last, const BYTE *present, int bytes, void *requests) {
+    static_cast<std::vector<Request> *>(requests)->push_back({first, last, std::vector<BYTE>(present, present + bytes)});
+    return 0;
+}
+
+// The colours an application answers for blocks first..last of a bitmap
+// of `data`, skipping the blocks whose bit of `present` is set.
+std::vector<COLORREF> BlockColours(const BitmapHandle &data, int first, int last, BYTE present) {
+    const int across = (data.Width + 7) / 8;
+    std::vector<COLORREF> out;
+    int n = 0;
+    for (int r = first / across; r <= last / across; ++r)
+        for (int c = first % across; c <= last % across; ++c, ++n) {
+            if ((present >> n) & 1)
+                continue;
+            for (int y = r * 8; y < r * 8 + 8 && y < data.Height; ++y)
+                for (int x = c * 8; x < c * 8 + 8 && x < data.Width; ++x)
+                    out.push_back(K_GetPixelValue(&data, y, x));
+        }
+    return out;
+}
+
+// On-demand data over real input: a press over missing blocks asks for
+// them and shows nothing; each answer replays one held-back event; a
+// press while answers are due is refused.
+TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
+    WarmUpGlass();
+    ResourceCheck resources;
+    Bitmap pic(20, 20, 24, 4), data(20, 20, 24, 8);
+    const RECT dest{0, 0, 80, 80};
+    OwnerWindow w(&pic.b, dest);
+    const HWND h = w.Handle();
+    GlassSetup s;
+    s.Width = s.Height = 40;
+    std::vector<Request> asked;
+    ASSERT_EQ(Z_StartMagGlassExt(h, &pic.b, &dest, 40, 40, 200, s.Pen, nullptr, 0, 0, 1, 0, 0, nullptr, 0, 0, 0, 0, 0,
+                                 RecordRequest, &asked),
+              RC_SUCCESS);
+    zv::MagGlassRecord *g = Glass(h);
+    EXPECT_EQ(g->BlocksAcross, 3);
+    EXPECT_EQ(g->BlockCount, 9);
+    const Pixels under = w.Expected();
+    // Blocks 4, 5, 7 and 8 lie under a glass at (52, 52): none is here.
+    w.MoveTo(52, 52);
+    OwnerWindow::Button(true);
+    ASSERT_TRUE(PumpUntil([&] { return asked.size() == 1; }));
+    EXPECT_EQ(asked[0].first, 4);
+    EXPECT_EQ(asked[0].last, 8);
+    EXPECT_EQ(asked[0].present, std::vector<BYTE>{0x00});
+    if (Depth24())
+        ExpectShows(w, under, "no data: no glass");
+    const BYTE onlyFirst = 0x0E;  // answer block 4 alone
+    std::vector<COLORREF> colours = BlockColours(data.b, 4, 8, onlyFirst);
+    EXPECT_EQ(colours.size(), 64u);
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &onlyFirst, 4, 8, 0), RC_SUCCESS);
+    EXPECT_EQ(g->LastX, 52);
+    w.MoveTo(56, 52);
+    ASSERT_TRUE(PumpUntil([&] { return asked.size() == 2; }));
+    EXPECT_EQ(asked[1].present, std::vector<BYTE>{0x01});
+    colours = BlockColours(data.b, 4, 8, 0x01);
+    EXPECT_EQ(colours.size(), 80u) << "blocks cut at the edges: 4 x 8, 8 x 4, 4 x 4";
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), asked[1].present.data(), 4, 8, 1), RC_SUCCESS);
+    EXPECT_EQ(g->LastX, 56);
+    // The answer with bUpdate went into the caller's pixels (all answered
+    // blocks); the window repaints around the glass.
+    EXPECT_EQ(K_GetPixelValue(&pic.b, 9, 9), K_GetPixelValue(&data.b, 9, 9));
+    EXPECT_EQ(K_GetPixelValue(&pic.b, 19, 17), K_GetPixelValue(&data.b, 19, 17));
+    EXPECT_NE(K_GetPixelValue(&pic.b, 7, 7), K_GetPixelValue(&data.b, 7, 7));
+    const RECT glassRect = g->GlassRect;
+    InvalidateRect(h, nullptr, FALSE);
+    ValidateRect(h, &glassRect);
+    UpdateWindow(h);
+    // The glass shows the answered blocks, black elsewhere.
+    BitmapHandle known = {};
+    K_CreateBitmap(&known, 20, 20, 24, ORDER_BGR, 0);
+    K_CombineBitmap(&known, 8, 8, 12, 12, &data.b, 8, 8, KCOMBINE_COPY);
+    if (Depth24())
+        ExpectShows(w, ModelWindowWithGlass(w.Expected(), &known, dest, s, 56, 52), "answered");
+    K_FreeBitmap(&known);
+    ASSERT_TRUE(ReleaseHere(w));
+    if (Depth24())
+        ExpectShows(w, w.Expected(), "released over present data");
+
+    // Press and release over missing data: two answers are due, and a
+    // press meanwhile is refused.
+    w.MoveTo(10, 10);
+    OwnerWindow::Button(true);
+    ASSERT_TRUE(PumpUntil([&] { return asked.size() == 3; }));
+    OwnerWindow::Button(false);
+    ASSERT_TRUE(PumpUntil([&] { return asked.size() == 4; }));
+    EXPECT_EQ(g->RequestsPending, 2);
+    SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    EXPECT_EQ(g->Dragging, 0);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(asked.size(), 4u);
+    EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_INVALID_PARAMETER) << "busy";
+    for (int i = 2; i < 4; ++i) {
+        colours = BlockColours(data.b, asked[i].first, asked[i].last, asked[i].present[0]);
+        EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), asked[i].present.data(), asked[i].first, asked[i].last, 0),
+                  RC_SUCCESS);
+    }
+    EXPECT_EQ(g->RequestsPending, 0);
+    if (Depth24())
+        ExpectShows(w, w.Expected(), "replayed release");
+    EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_SUCCESS);
+    // Bad answers.
+    const BYTE none = 0;
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, nullptr, &none, 0, 0, 0), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), nullptr, 0, 0, 0), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, -1, 0, 0), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, 0, 9, 0), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, 3, 2, 0), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+    ASSERT_EQ(Start(h, &pic.b, dest, s), RC_SUCCESS);
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, 0, 0, 0), RC_FAILURE) << "no request callback";
+    EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_INVALID_PARAMETER) << "not manual";
+    EXPECT_EQ(Z_SetMagGlassPos(h, 1, 1), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassBitmap(h, nullptr, 0), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+    // A palette bitmap's answers keep its palette's colours.
+    Bitmap indexed(8, 8, 8, 3);
+    const RGBQUAD palette[3] = {{0, 0, 0, 0}, {40, 200, 90, 0}, {250, 10, 60, 0}};
+    K_PutBitmapColors(&indexed.b, 0, 3, palette);
+    ASSERT_EQ(Z_StartMagGlassExt(h, &indexed.b, &dest, 40, 40, 200, 0, nullptr, 0, 0, 1, 0, 0, nullptr, 0, 0, 0, 0,
+                                 0, RecordRequest, &asked),
+              RC_SUCCESS);
+    const std::vector<COLORREF> green(64, RGB(90, 200, 40));
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, green.data(), &none, 0, 0, 0), RC_SUCCESS);
+    EXPECT_EQ(K_GetPixelValue(&Glass(h)->DataBitmap, 7, 7), 0x28C85Au);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+}
+
+// Manual mode: the application shows and moves the glass; a replacement
+// bitmap of another depth is taken over into the glass's bitmap (the
+// caller's pixels) block by block, each block once.
+TEST(MagGlass, ManualModeShowsMovesAndTakesOverABitmap) {
+    WarmUpGlass();
+    ResourceCheck resources;
+    Bitmap pic(48, 48, 24, 2), work(48, 48, 8, 6), other(40, 48, 24, 1);
+    const RECT dest{0, 0, 48, 48};
+    OwnerWindow w(&pic.b, dest);
+    const HWND h = w.Handle();
+    const LONG_PTR proc = GetWindowLongPtrA(h, GWLP_WNDPROC);
+    GlassSetup s;
+    s.Width = s.Height = 32;
+    s.Zoom = 100;
+    ASSERT_EQ(Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_MANUAL), RC_SUCCESS);
+    zv::MagGlassRecord *g = Glass(h);
+    EXPECT_EQ(GetWindowLongPtrA(h, GWLP_WNDPROC), proc) << "manual mode does not subclass";
+    const BYTE none = 0;
+    const COLORREF colour = 0;
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, &colour, &none, 0, 0, 0), RC_INVALID_PARAMETER);
+    const Pixels under = w.Expected();
+    EXPECT_EQ(Z_SetMagGlassPos(h, 20, 20), RC_SUCCESS);
+    EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_SUCCESS);
+    if (Depth24())
+        ExpectShows(w, ModelWindowWithGlass(under, &pic.b, dest, s, 20, 20), "shown");
+    EXPECT_EQ(Z_UpdateMagGlassBitmap(h, &work.b, 1), RC_INVALID_PARAMETER) << "shown";
+    EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_INVALID_PARAMETER) << "shown";
+    EXPECT_EQ(Z_SetMagGlassPos(h, 24, 22), RC_SUCCESS);
+    if (Depth24())
+        ExpectShows(w, ModelWindowWithGlass(under, &pic.b, dest, s, 24, 22), "moved");
+    EXPECT_EQ(Z_ShowMagGlass(h, 0), RC_SUCCESS);
+    if (Depth24())
+        ExpectShows(w, under, "hidden");
+
+    EXPECT_EQ(Z_UpdateMagGlassBitmap(h, &other.b, 1), RC_SIZE_MISMATCH);
+    ASSERT_EQ(Z_UpdateMagGlassBitmap(h, &work.b, 1), RC_SUCCESS);
+    const BYTE *held = g->WorkBitmap.Data;
+    SweepAllocationFailures([&] { return Z_UpdateMagGlassBitmap(h, &work.b, 1); },
+                            [&](int rc) {
+                                EXPECT_EQ(rc, RC_NO_MEMORY);
+                                EXPECT_EQ(g->WorkBitmap.Data, held) << "the previous bitmap stays";
+                            },
+                            [&](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
+    EXPECT_EQ(g->WorkBitmap.BitsPerPixel, 24);
+    // The glass at the corner covers blocks 2..5 both ways wholly.
+    EXPECT_EQ(Z_SetMagGlassPos(h, 32, 32), RC_SUCCESS);
+    const UINT outside = K_GetPixelValue(&pic.b, 10, 10);
+    EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_SUCCESS);
+    if (Depth24())
+        ExpectShows(w, ModelWindowWithGlass(under, &work.b, dest, s, 32, 32), "work bitmap");
+    EXPECT_EQ(K_GetPixelValue(&pic.b, 16, 16), K_GetPixelValue(&work.b, 16, 16));
+    EXPECT_EQ(K_GetPixelValue(&pic.b, 47, 47), K_GetPixelValue(&work.b, 47, 47));
+    EXPECT_EQ(K_GetPixelValue(&pic.b, 10, 10), outside);
+    EXPECT_EQ(g->BlockBits[2], 0xF3) << "blocks 16, 17 and 20..23 of rows 2 and 3";
+    // A block taken over is not copied again.
+    const BYTE mark[3] = {1, 2, 3};
+    K_PutBitmapRow(&pic.b, mark, 20, 20 * 3, 3);
+    EXPECT_EQ(Z_ShowMagGlass(h, 0), RC_SUCCESS);
+    EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_SUCCESS);
+    EXPECT_EQ(K_GetPixelValue(&pic.b, 20, 20), 0x010203u);
+    EXPECT_EQ(Z_ShowMagGlass(h, 0), RC_SUCCESS);
+    EXPECT_EQ(Z_UpdateMagGlassBitmap(h, nullptr, 0), RC_SUCCESS);
+    EXPECT_FALSE(g->WorkBitmap.Flags & BITMAP_ALLOCATED);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+}
+
+// Bottom-up rows: blocks, answers and the work bitmap's take-over are in
+// the displayed image; the bitmap's rows are written upside down.
+TEST(MagGlass, BlocksAreThoseOfTheDisplayedImage) {
+    WarmUpGlass();
+    ResourceCheck resources;
+    BitmapHandle up = {};
+    ASSERT_EQ(K_CreateBitmap(&up, 12, 10, 24, ORDER_BGR, ORIENT_BOTTOM_LEFT), RC_SUCCESS);
+    const RECT dest{0, 0, 48, 40};
+    OwnerWindow w(&up, dest);
+    const HWND h = w.Handle();
+    std::vector<Request> asked;
+    ASSERT_EQ(Z_StartMagGlassExt(h, &up, &dest, 40, 40, 100, 0, nullptr, 0, 0, 1, 0, 0, nullptr, 0, 0, 0, 0, 0,
+                                 RecordRequest, &asked),
+              RC_SUCCESS);
+    std::vector<COLORREF> colours;
+    for (int i = 0; i < 64; ++i)
+        colours.push_back(RGB(i, 2 * i, 3 * i));
+    const BYTE none = 0;
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, 0, 0, 1), RC_SUCCESS);
+    int wrong = 0;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            wrong += K_GetPixelValue(&Glass(h)->DataBitmap, 9 - y, x) != colours[y * 8 + x];
+            wrong += K_GetPixelValue(&up, 9 - y, x) != colours[y * 8 + x];
+        }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+
+    Bitmap work(12, 10, 24, 5);
+    ASSERT_EQ(Z_StartMagGlassExt(h, &up, &dest, 40, 40, 100, 0, nullptr, 0, 0, 1, 0, 0, nullptr, 0, MAGGLASS_MANUAL,
+                                 0, 0, 0, nullptr, nullptr),
+              RC_SUCCESS);
+    ASSERT_EQ(Z_UpdateMagGlassBitmap(h, &work.b, 1), RC_SUCCESS);
+    EXPECT_EQ(Z_SetMagGlassPos(h, 24, 20), RC_SUCCESS);  // source (1, 0) - (11, 10)
+    EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_SUCCESS);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 1; x < 11; ++x)
+            wrong += K_GetPixelValue(&up, 9 - y, x) != K_GetPixelValue(&work.b, y, x);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+    K_FreeBitmap(&up);
+}
+
 }  // namespace

@@ -200,6 +200,27 @@ int main(int argc, char **argv) {
         run({"magnifier 64x64 to 256x256", &photo, &partRaw, 256, 256, 0, 0, &magnified});
         // The default mode asks the device's class on every paint.
         run({"magnifier, default mode", &photo, &partRaw, 256, 256, DISP_DEFAULT_MODE, 0, &magnified});
+        if (std::strstr("magnifier per call", only)) {
+            // Per call: the magnifier's paint, GDI's, and the device-class
+            // question that every paint asks, beside BITSPIXEL.
+            Target t(256, 256);
+            const RECT dst{0, 0, 256, 256};
+            Z_SetDisplayMode(0xFFFFFFFFu, 0);
+            const double paint =
+                Best(budget, [&] { Z_PaintDC(t.dc, &photo, &magnified, nullptr, &dst, nullptr, SRCCOPY); });
+            const double gdi = Best(budget, [&] { OneCall(t.dc, partRaw, 256, 256); });
+            auto perCall = [&](const std::function<void()> &fn) {
+                return Best(budget / 4, [&] {
+                    for (int i = 0; i < 100; ++i)
+                        fn();
+                }) / 100;
+            };
+            const double ours = perCall([&] { zv::DeviceBitsOf(t.dc); });
+            const double bits = perCall([&] { GetDeviceCaps(t.dc, BITSPIXEL); });
+            std::printf("magnifier per call: library %.1f us, GDI %.1f us (%.2fx); device class %.2f us, "
+                        "BITSPIXEL %.1f us\n",
+                        paint * 1e6, gdi * 1e6, paint / gdi, ours * 1e6, bits * 1e6);
+        }
         K_FreeBitmap(&part);
     }
     K_FreeBitmap(&photo);
@@ -232,6 +253,10 @@ int main(int argc, char **argv) {
     Z_WindowLevel(&gray, 0, 11, table.data(), 4096, 1);
     const RawDib grayRaw(&gray, 16);  // GDI reads the words as 5-5-5 colour: same sizes, no window
     run({"16-bit gray 2000x2000 window level 1:1", &gray, &grayRaw, 2000, 2000, 0, 0, nullptr});
+    for (size_t i = 0; i < table.size(); ++i)  // a colour table: 24-bit rows
+        table[i] = RGBQUAD{BYTE(i / 16), BYTE(255 - i / 16), BYTE(i % 256), 0};
+    Z_WindowLevel(&gray, 0, 11, table.data(), 4096, 1);
+    run({"16-bit gray, colour window level 1:1", &gray, &grayRaw, 2000, 2000, 0, 0, nullptr});
     K_FreeBitmap(&gray);
     return 0;
 }

@@ -13,7 +13,9 @@
 #include "paint/painters.h"
 #include "tools/demo/pictures.h"
 #include "tools/demo/playback_row.h"
+#include "tools/demo/region_row.h"
 #include "tools/common/dib_section.h"
+#include "tools/common/test_printer.h"
 #include "tools/demo/sheet_file.h"
 #include "zvdisp.h"
 #include "zvkern.h"
@@ -204,9 +206,52 @@ bool SaveSheet(const Sheet &s) {
     return bmp && png;
 }
 
+// Prints the saved sheet through Z_PrintBitmap on the test printer (a
+// PostScript printer whose port writes a file) and renders the job to
+// out/zvdemo-print.pdf with Ghostscript.
+bool PrintSheet() {
+    zvtools::TestPrinter printer;
+    std::string why;
+    if (!zvtools::InstallTestPrinter(&printer, "zvdisp print test", "LPT2:", "zvdemo-print.ps", true, &why)) {
+        std::printf("print: no test printer: %s\n", why.c_str());
+        return false;
+    }
+    BitmapHandle b{};
+    if (K_LoadBitmapFile("out/zvdemo-sheet.bmp", &b) != RC_SUCCESS) {
+        std::printf("print: cannot load out/zvdemo-sheet.bmp\n");
+        return false;
+    }
+    DeleteFileA(printer.JobPath.c_str());
+    const bool printed = Z_PrintBitmap(&b, 0, 0, 0, 0, 1) != nullptr;
+    K_FreeBitmap(&b);
+    if (!printed) {
+        std::printf("print: Z_PrintBitmap failed\n");
+        return false;
+    }
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW(L"out\\zvdemo-print.pdf", MAX_PATH, full, nullptr);
+    const std::string pdf = zvtools::UnixPathOf(full);
+    if (!zvtools::RenderWithGhostscript(printer.JobUnixPath, pdf, "out\\zvdemo-print.pdf", 100, true, nullptr, &why)) {
+        std::printf("print: %s\n", why.c_str());
+        return false;
+    }
+    std::printf("printed the sheet through Z_PrintBitmap: out/zvdemo-print.pdf\n");
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+    // --print (anywhere): print the sheet afterwards.
+    bool print = false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--print") == 0) {
+            print = true;
+            for (int j = i; j + 1 < argc; ++j)
+                argv[j] = argv[j + 1];
+            --argc;
+            break;
+        }
     Sheet sheet;
     if (!sheet.Create()) {
         std::printf("no memory for the contact sheet\n");
@@ -247,6 +292,11 @@ int main(int argc, char **argv) {
         Tile(sheet, &pal, "bilinear|filter", 24, DISP_SCALE_FILTER, 240, 180);
         pal.Orientation = 7;
         Tile(sheet, &pal, "x1.5, DDA|orientation 7", 24, 0, 360, 480);
+        sheet.Heading("Regions on the colour scene: colour selections outlined, highlighted, painted through; underlays");
+        if (!demo::RegionTiles(
+                &scene, sheet.dc, [&](int w, int h) { return sheet.Place(w, h); },
+                [&](const RECT &r, const std::string &caption, int rc) { sheet.Caption(r, caption, rc); }))
+            std::printf("could not make the region tiles\n");
         for (BitmapHandle *b : {&scene, &page, &gray, &pal})
             K_FreeBitmap(b);
         sheet.Heading("Animation playback, 240 x 160, 8 frames of 8 bits: transparency, disposal 0 to 3, offsets");
@@ -258,5 +308,6 @@ int main(int argc, char **argv) {
     Z_SetDisplayMode(0xFFFFFFFFu, savedMode);
     std::printf("%d tiles painted, %d failed\n", sheet.tiles - sheet.failures, sheet.failures);
     const bool saved = SaveSheet(sheet);
-    return saved && sheet.failures == 0 ? 0 : 1;
+    const bool printed = !print || (saved && PrintSheet());
+    return saved && printed && sheet.failures == 0 ? 0 : 1;
 }

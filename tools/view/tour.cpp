@@ -137,8 +137,10 @@ POINT ClientOfPicture(int x, int y) {
 // The magnifier held down over the fitted scene: the glass set up from
 // the Glass menu, the left button pressed with real input at picture
 // point at and moved a little, the screenshot taken while it is held.
-bool GlassShot(const char *name, const char *what, UINT shape, int zoomIndex, int crosshair, POINT at) {
-    Show(0);
+bool GlassShot(const char *name, const char *what, UINT shape, int zoomIndex, int crosshair, POINT at,
+               bool freshPicture = true) {
+    if (freshPicture)
+        Show(0);
     Command(CMD_FIT);
     if (app.selecting)
         Command(CMD_SELECT);
@@ -163,8 +165,8 @@ bool GlassShot(const char *name, const char *what, UINT shape, int zoomIndex, in
     return ok;
 }
 
-// A magic-wand click on the sun of the fitted scene; the outline marches.
-bool SelectionShot() {
+// A magic-wand click on the sun of the fitted scene.
+bool SelectSun(POINT *at) {
     Show(0);
     Command(CMD_FIT);
     if (app.glass)
@@ -176,22 +178,56 @@ bool SelectionShot() {
     PumpUntil([] { return false; }, 50);
     Button(MOUSEEVENTF_LEFTDOWN);
     Button(MOUSEEVENTF_LEFTUP);
+    *at = p;
     if (!PumpUntil([] { return Z_BitmapHasRgn(&app.bitmap) == 1; }, 3000)) {
         printf("the click made no selection\n");
         return false;
     }
+    return true;
+}
+
+// The sun selected; the outline marches.
+bool SelectionShot() {
+    POINT p;
+    if (!SelectSun(&p))
+        return false;
     const int phase = app.outlinePhase;
     PumpUntil([&] { return (app.outlinePhase - phase + 8) % 8 >= 3; }, 3000);
     SetCursorPos(p.x + 600, p.y);
     bool ok = Shot("5-selection", "a magic-wand selection of the sun with its marching outline");
 #if ZV_HAVE_CLIPBOARD
     Command(CMD_COPY);
-    const bool copied = IsClipboardFormatAvailable(CF_DIB) != 0;
-    printf("selection copied to the clipboard: %s\n", copied ? "yes" : "NO");
+    // The clipboard's picture is the selection's box.
+    RECT box{};
+    Z_GetBitmapRgnBounds(&app.bitmap, nullptr, &box);
+    LONG w = 0, h = 0;
+    if (OpenClipboard(app.wnd)) {
+        HANDLE dib = GetClipboardData(CF_DIB);
+        if (const auto *head = dib ? static_cast<const BITMAPINFOHEADER *>(GlobalLock(dib)) : nullptr) {
+            w = head->biWidth, h = head->biHeight < 0 ? -head->biHeight : head->biHeight;
+            GlobalUnlock(dib);
+        }
+        CloseClipboard();
+    }
+    const bool copied = w == box.right - box.left && h == box.bottom - box.top && w > 0;
+    printf("selection copied to the clipboard: %s (%ld x %ld, the selection's box %ld x %ld)\n", copied ? "yes" : "NO",
+           w, h, box.right - box.left, box.bottom - box.top);
     ok = ok && copied;
 #else
     printf("clipboard: not in this library yet, the selection is not copied\n");
 #endif
+    Command(CMD_SELECT_NONE);
+    return ok;
+}
+
+// The sun selected, then a glass of the sun's shape held on the colour wheel.
+bool SelectionGlassShot() {
+    POINT sun;
+    if (!SelectSun(&sun))
+        return false;
+    const bool ok = GlassShot("6-glass-selection", "a magnifier shaped like the selected sun, at 400% on the colour wheel's edge",
+                              CMD_GLASS_SELECTION, 2, 0, POINT{185, 100}, false);
+    Command(CMD_GLASS_RECT);
     Command(CMD_SELECT_NONE);
     return ok;
 }
@@ -213,6 +249,8 @@ int RunTour(const char *dir) {
     }
     if (HaveSelection())
         ok = SelectionShot() && ok;
+    if (HaveSelection() && HaveGlass())
+        ok = SelectionGlassShot() && ok;
     else
         printf("selection: not in this library yet, no screenshot\n");
     DestroyWindow(app.wnd);

@@ -163,6 +163,7 @@ HMENU BuildMenu() {
     AppendMenuA(glass, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(glass, glassState, CMD_GLASS_RECT, "&Rectangle");
     AppendMenuA(glass, glassState, CMD_GLASS_ELLIPSE, "&Ellipse");
+    AppendMenuA(glass, glassState, CMD_GLASS_SELECTION, "&Shape of the selection");
     AppendMenuA(glass, MF_SEPARATOR, 0, nullptr);
     for (int i = 0; i < int(std::size(kZooms)); ++i) {
         char text[32];
@@ -284,6 +285,13 @@ RECT DisplayRect() {
     const int left = shown.cx < client.cx ? (client.cx - shown.cx) / 2 : -app.scrollX;
     const int top = shown.cy < client.cy ? (client.cy - shown.cy) / 2 : -app.scrollY;
     return RECT{left, top, left + shown.cx, top + shown.cy};
+}
+
+RgnTransform ViewTransform() {
+    const RECT display = DisplayRect();
+    const SIZE image = ImageSize();
+    return RgnTransform{app.bitmap.Orientation, display.right - display.left, image.cx,
+                        display.bottom - display.top, image.cy, display.left, display.top};
 }
 
 bool LoadPicture(int index) {

@@ -13,16 +13,6 @@ constexpr UINT_PTR kOutlineTimer = 1;
 constexpr UINT kOutlineMs = 120;
 constexpr UINT kTolerance = 24;
 
-#if ZV_HAVE_FRAME
-// Picture coordinates to client coordinates as the view shows them.
-RgnTransform ViewTransform() {
-    const RECT display = DisplayRect();
-    const SIZE image = ImageSize();
-    return RgnTransform{app.bitmap.Orientation, display.right - display.left, image.cx,
-                        display.bottom - display.top, image.cy, display.left, display.top};
-}
-#endif
-
 }  // namespace
 
 bool HaveSelection() {

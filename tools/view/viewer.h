@@ -20,6 +20,7 @@ enum Command : UINT {
     CMD_GLASS = 300,          // magnifier on the left button
     CMD_GLASS_RECT,
     CMD_GLASS_ELLIPSE,
+    CMD_GLASS_SELECTION,      // the glass takes the selection's shape
     CMD_ZOOM_FIRST = 310,     // + index into kZooms
     CMD_CROSSHAIR_FIRST = 320, // + crosshair style 0..3
     CMD_SELECT = 400,         // magic-wand selection on the left button
@@ -41,6 +42,7 @@ struct Viewer {
     // Magnifier settings (menu "Glass").
     bool glass = false;
     bool ellipse = false;
+    bool selectionShape = false;  // shape of the selection as shown (when there is one)
     int zoom = 400;
     int crosshair = 1;
     // Magic-wand selection (menu "Select").
@@ -54,6 +56,8 @@ extern Viewer app;
 SIZE ImageSize();
 // Where the picture is displayed in the client area now.
 RECT DisplayRect();
+// Picture coordinates to client coordinates as the view shows them.
+RgnTransform ViewTransform();
 // Replaces the picture: a built-in one (index) or a BMP file.
 bool LoadPicture(int index);
 bool LoadFile(const char *path);

@@ -1,0 +1,259 @@
+// Region painting against models: the region paints equal the plain paint
+// inside the region and the old pixels outside, the outline equals the
+// defined region formula painted with the stripe pattern, the highlight
+// xors inside the region and undoes itself.
+#include "region_model.h"
+#include "paint/reference.h"
+#include "region/convert.h"
+
+#include <array>
+
+namespace {
+
+using namespace rgntest;
+
+constexpr uint32_t kOld = 0x204060;
+constexpr WORD kPattern[8] = {0x0F, 0x87, 0xC3, 0xE1, 0xF0, 0x78, 0x3C, 0x1E};
+
+bool Turned(const BitmapHandle &b) {
+    return b.Orientation == 4 || b.Orientation == 5 || b.Orientation == 7 || b.Orientation == 8;
+}
+
+// The region of b in the coordinates of a paint of its part src (null:
+// all) into dst, pixel by pixel.
+Mask PaintedRegion(const BitmapHandle &b, const Mask &m, const RECT *src, const RECT &dst) {
+    BitmapHandle frame = b;
+    Mask part = m;
+    if (src) {
+        frame.Width = src->right - src->left, frame.Height = src->bottom - src->top;
+        part = Mask::Of([&](int x, int y) {
+            return x >= 0 && y >= 0 && x < frame.Width && y < frame.Height && m.Get(x + src->left, y + src->top);
+        });
+    }
+    const RgnTransform t{0, dst.right - dst.left, Turned(frame) ? frame.Height : frame.Width, dst.bottom - dst.top,
+                         Turned(frame) ? frame.Width : frame.Height, dst.left, dst.top};
+    return MapToCaller(part, frame, &t);
+}
+
+struct ClipState {
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    int has = 0;
+    explicit ClipState(HDC dc) { has = GetClipRgn(dc, rgn); }
+    ~ClipState() { DeleteObject(rgn); }
+    bool operator==(const ClipState &o) const { return has == o.has && (!has || EqualRgn(rgn, o.rgn)); }
+};
+
+TEST(PaintRgnDC, InsideTheRegionThePlainPaintOutsideTheOldPixels) {
+    zvtest::ModeScope mode(0x0C);
+    zvtest::ResourceCheck check;
+    std::mt19937 rng(99);
+    zvtest::Dib plain(160, 140), dib(160, 140);
+    static const int kOrientations[] = {0, 1, 2, 3, 4, 5, 7, 8};
+    for (int round = 0; round < 80; ++round) {
+        BitmapHandle b{};
+        zvtest::MakeRandomBitmap(b, rng, 20 + int(rng() % 60), 20 + int(rng() % 60), round % 2 ? 8 : 24, ORDER_BGR,
+                                 round % 3 ? 0 : kOrientations[rng() % 8]);
+        const bool withRegion = round % 10 != 0;
+        const Mask m = withRegion ? RandomMask(rng, b.Width, b.Height) : Mask::Rect(0, 0, b.Width, b.Height);
+        if (withRegion)
+            b.Region = RgnOfMask(m);
+        const int dw = Turned(b) ? b.Height : b.Width, dh = Turned(b) ? b.Width : b.Height;
+        RECT part = zvtest::RandomRect(rng, b.Width, b.Height);
+        IntersectRect(&part, &part, std::array<RECT, 1>{RECT{0, 0, b.Width, b.Height}}.data());
+        const RECT *src = b.Orientation == 0 && rng() % 2 && !IsRectEmpty(&part) ? &part : nullptr;
+        const int sw = src ? part.right - part.left : dw, sh = src ? part.bottom - part.top : dh;
+        const int num = 1 + int(rng() % 3), den = 1 + int(rng() % 2);
+        const int x = int(rng() % 40) - 10, y = int(rng() % 40) - 10;
+        const RECT dst{x, y, x + sw * num / den + 1, y + sh * num / den};
+        const RECT clipDst = rng() % 2 ? zvtest::RandomRect(rng, 160, 140) : RECT{-9999, -9999, 9999, 9999};
+        SCOPED_TRACE(testing::Message() << "round " << round << ", " << b.BitsPerPixel << " bits, orientation "
+                                        << b.Orientation << (src ? ", part" : ""));
+
+        const Mask inside = PaintedRegion(b, m, src, dst);
+        // A clip region of the caller's, if any, is put back afterwards.
+        HRGN callerClip = rng() % 2 ? CreateRectRgn(3, 4, 90, 70) : nullptr;
+        SelectClipRgn(dib.dc, callerClip);
+        const ClipState before(dib.dc);
+        for (int buffer = 0; buffer < (b.Orientation ? 1 : 2); ++buffer) {
+            plain.Fill(kOld);
+            dib.Fill(kOld);
+            int rc;
+            if (buffer) {
+                ASSERT_EQ(Z_PaintDCBuffer(plain.dc, &b, src, nullptr, &dst, &clipDst, SRCCOPY, b.Data, 0, b.Height),
+                          RC_SUCCESS);
+                rc = Z_PaintRgnDCBuffer(dib.dc, &b, src, nullptr, &dst, &clipDst, SRCCOPY, b.Data, 0, b.Height);
+            } else {
+                ASSERT_EQ(Z_PaintDC(plain.dc, &b, src, nullptr, &dst, &clipDst, SRCCOPY), RC_SUCCESS);
+                rc = Z_PaintRgnDC(dib.dc, &b, src, nullptr, &dst, &clipDst, SRCCOPY);
+            }
+            ASSERT_EQ(rc, RC_SUCCESS) << "buffer " << buffer;
+            EXPECT_TRUE(ClipState(dib.dc) == before) << "buffer " << buffer;
+            const auto full = plain.Pixels(), got = dib.Pixels();
+            for (int py = 0; py < dib.h; ++py)
+                for (int px = 0; px < dib.w; ++px) {
+                    const uint32_t want = inside.Get(px, py) ? full[size_t(py) * dib.w + px] : kOld;
+                    ASSERT_EQ(got[size_t(py) * dib.w + px], want)
+                        << "buffer " << buffer << " at (" << px << ", " << py << ")";
+                }
+        }
+        SelectClipRgn(dib.dc, nullptr);
+        if (callerClip)
+            DeleteObject(callerClip);
+        K_FreeBitmap(&b);
+    }
+}
+
+TEST(PaintRgnDC, BadArgumentsAndFailuresRestoreTheDC) {
+    zvtest::ResourceCheck check;
+    std::mt19937 rng(4);
+    zvtest::Dib dib(64, 64);
+    BitmapHandle b{};
+    zvtest::MakeRandomBitmap(b, rng, 50, 40, 24, ORDER_BGR, 0);
+    b.Region = RgnOfMask(RandomMask(rng, 50, 40));
+    RECT src{2, 3, 40, 33}, dst{0, 0, 60, 50};
+    EXPECT_EQ(Z_PaintRgnDC(dib.dc, nullptr, &src, nullptr, &dst, nullptr, SRCCOPY), RC_NO_BITMAP);
+    EXPECT_EQ(Z_PaintRgnDC(dib.dc, &b, &src, nullptr, nullptr, nullptr, SRCCOPY), RC_INVALID_PARAMETER);
+    const int level = SaveDC(dib.dc);
+    RestoreDC(dib.dc, level);
+    zvtest::SweepAllocationFailures(
+        [&] { return Z_PaintRgnDC(dib.dc, &b, &src, nullptr, &dst, nullptr, SRCCOPY); },
+        [&](int rc) {
+            EXPECT_TRUE(rc == RC_NO_MEMORY || rc == RC_SUCCESS) << rc;  // a failed trim does not matter
+            EXPECT_EQ(SaveDC(dib.dc), level) << "the DC's saved states are back where they were";
+            RestoreDC(dib.dc, level);
+        },
+        [&](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
+    K_FreeBitmap(&b);
+}
+
+// The outline by its definition: the pixels of R xor (R moved (1, -1) and
+// R moved (-1, 1)) for even uType, (-1, -1) and (1, 1) for odd, each in
+// the colour of its pattern bit (1 background, 0 text colour).
+std::vector<uint32_t> ExpectedOutline(const Mask &r, UINT uType, int w, int h, uint32_t text, uint32_t back) {
+    const int d = (uType & 1) ? -1 : 1;
+    std::vector<uint32_t> out(size_t(w) * h, kOld);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool inner = r.Get(x - d, y + 1) && r.Get(x + d, y - 1);
+            if (r.Get(x, y) == inner)
+                continue;
+            const WORD row = kPattern[(7 - (y & 7) + uType) & 7];
+            out[size_t(y) * w + x] = (row >> (7 - (x & 7))) & 1 ? back : text;
+        }
+    return out;
+}
+
+TEST(FrameBitmapRgn, PaintsTheDefinedOutlineInTheStripePattern) {
+    zvtest::ResourceCheck check;
+    std::mt19937 rng(17);
+    zvtest::Dib dib(200, 180);
+    SetTextColor(dib.dc, RGB(0, 0, 255));
+    SetBkColor(dib.dc, RGB(0, 255, 0));
+    const HGDIOBJ brushBefore = GetCurrentObject(dib.dc, OBJ_BRUSH);
+    for (int round = 0; round < 40; ++round) {
+        BitmapHandle b = Frame(90, 70, BITMAP_ALLOCATED, round % 4 ? 0 : 4);
+        const Mask m = RandomMask(rng, b.Width, b.Height);
+        b.Region = RgnOfMask(m);
+        RgnTransform t{round % 4 ? 0 : 4, 1 + int(rng() % 2), 1, 1 + int(rng() % 2), 1, int(rng() % 9), int(rng() % 9)};
+        const UINT uType = round < 16 ? round : rng();
+        SCOPED_TRACE(testing::Message() << "round " << round << ", uType " << uType);
+        dib.Fill(kOld);
+        EXPECT_EQ(Z_FrameBitmapRgn(dib.dc, &b, &t, uType), RC_SUCCESS);
+        const auto want = ExpectedOutline(MapToCaller(m, b, &t), uType, dib.w, dib.h, 0x0000FF, 0x00FF00);
+        EXPECT_EQ(zvtest::FirstDifference(dib.Pixels(), want, dib.w), "identical");
+        EXPECT_EQ(GetCurrentObject(dib.dc, OBJ_BRUSH), brushBefore);
+        K_FreeRegion(b.Region);
+    }
+    // Without a region the bitmap rectangle is outlined; a null bitmap draws nothing.
+    BitmapHandle b = Frame(50, 40);
+    dib.Fill(kOld);
+    EXPECT_EQ(Z_FrameBitmapRgn(dib.dc, &b, nullptr, 3), RC_SUCCESS);
+    EXPECT_EQ(zvtest::FirstDifference(dib.Pixels(), ExpectedOutline(Mask::Rect(0, 0, 50, 40), 3, dib.w, dib.h,
+                                                                      0x0000FF, 0x00FF00), dib.w), "identical");
+    dib.Fill(kOld);
+    EXPECT_EQ(Z_FrameBitmapRgn(dib.dc, nullptr, nullptr, 0), RC_SUCCESS);
+    EXPECT_EQ(zvtest::FirstDifference(dib.Pixels(), std::vector<uint32_t>(size_t(dib.w) * dib.h, kOld), dib.w), "identical");
+}
+
+// The highlighted pixels: the region brought to caller coordinates as a
+// whole (a turn about the frame centres, which may move it by a pixel
+// against the exact turn of its bounds) within its bounds' caller rectangle.
+Mask Highlighted(const Mask &m, const BitmapHandle &b, const RgnTransform *t) {
+    RECT bounds = b.Region->Bounds;
+    zv::RgnTransformRectToCaller(&b, t, &bounds);
+    return RegionToCaller(m, b, t).Combine(Mask::Rect(bounds.left, bounds.top, bounds.right, bounds.bottom),
+                                            [](bool a, bool c) { return a && c; });
+}
+
+TEST(ColorBitmapRgn, XorsInsideTheRegionAndTwiceRestoresWithTheCachedMask) {
+    zvtest::ResourceCheck check;
+    std::mt19937 rng(23);
+    zvtest::Dib dib(200, 180);
+    for (int round = 0; round < 30; ++round) {
+        BitmapHandle b = Frame(56, 48, BITMAP_ALLOCATED, round % 3 ? 0 : 5);  // scaled within the model window
+        const Mask m = RandomMask(rng, b.Width, b.Height);
+        b.Region = RgnOfMask(m);
+        static const int kOrientations[] = {0, 1, 2, 3, 4, 5, 7, 8};
+        RgnTransform t{kOrientations[rng() % 8], 1 + int(rng() % 3), 1 + int(rng() % 2), 1 + int(rng() % 3),
+                       1 + int(rng() % 2), int(rng() % 20), int(rng() % 20)};
+        RgnTransform *pt = round % 5 ? &t : nullptr;
+        const COLORREF colour = rng() & 0xFFFFFF;
+        const uint32_t xorBits = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
+        SCOPED_TRACE(testing::Message() << "round " << round << ", orientation " << b.Orientation << " -> "
+                                        << t.Orientation);
+        GdiFlush();
+        for (int i = 0; i < dib.w * dib.h; ++i)
+            dib.bits[i] = rng() & 0xFFFFFF;
+        const auto before = dib.Pixels();
+        ASSERT_EQ(Z_ColorBitmapRgn(dib.dc, &b, pt, colour), RC_SUCCESS);
+        const Mask inside = Highlighted(m, b, pt);
+        auto want = before;
+        for (int y = 0; y < dib.h; ++y)
+            for (int x = 0; x < dib.w; ++x)
+                if (inside.Get(x, y))
+                    want[size_t(y) * dib.w + x] ^= xorBits;
+        EXPECT_EQ(zvtest::FirstDifference(dib.Pixels(), want, dib.w), "identical");
+        const HBITMAP mask = b.Region->hMaskCache;
+        ASSERT_NE(mask, nullptr);
+        ASSERT_EQ(Z_ColorBitmapRgn(dib.dc, &b, pt, colour), RC_SUCCESS);
+        EXPECT_EQ(zvtest::FirstDifference(dib.Pixels(), before, dib.w), "identical");
+        EXPECT_EQ(b.Region->hMaskCache, mask);
+
+        // Moved: the same mask, drawn at the new place.
+        RgnTransform moved = zv::CacheKeyOf(&b, pt);
+        moved.OffsetX += 11, moved.OffsetY += 5;
+        ASSERT_EQ(Z_ColorBitmapRgn(dib.dc, &b, &moved, colour), RC_SUCCESS);
+        EXPECT_EQ(b.Region->hMaskCache, mask);
+        const Mask movedInside = Highlighted(m, b, &moved);
+        want = before;
+        for (int y = 0; y < dib.h; ++y)
+            for (int x = 0; x < dib.w; ++x)
+                if (movedInside.Get(x, y))
+                    want[size_t(y) * dib.w + x] ^= xorBits;
+        EXPECT_EQ(zvtest::FirstDifference(dib.Pixels(), want, dib.w), "identical");
+        K_FreeRegion(b.Region);
+    }
+    EXPECT_EQ(Z_ColorBitmapRgn(dib.dc, nullptr, nullptr, 0), RC_NO_BITMAP);
+    BitmapHandle none = Frame(10, 10);
+    EXPECT_EQ(Z_ColorBitmapRgn(dib.dc, &none, nullptr, 0xFF), RC_SUCCESS);
+
+    // Failures to make the mask draw nothing and leave nothing behind.
+    BitmapHandle b = Frame(70, 60);
+    b.Region = RgnOfMask(RandomMask(rng, 70, 60));
+    dib.Fill(kOld);
+    zvtest::SweepAllocationFailures(
+        [&] {
+            zv::RgnDeleteCaches(b.Region);
+            return Z_ColorBitmapRgn(dib.dc, &b, nullptr, 0xFFFFFF);
+        },
+        [&](int rc) {
+            EXPECT_EQ(rc, RC_SUCCESS);
+            EXPECT_EQ(b.Region->hMaskCache, nullptr);
+            EXPECT_EQ(zvtest::FirstDifference(dib.Pixels(), std::vector<uint32_t>(size_t(dib.w) * dib.h, kOld),
+                                              dib.w), "identical");
+        },
+        [&](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
+    K_FreeRegion(b.Region);
+}
+
+}  // namespace

@@ -1,0 +1,341 @@
+// The clipboard.  The independent side: CF_DIB read back and decoded by
+// the test itself, pictures placed with plain SetClipboardData, and a
+// second process that writes the clipboard.  Wine synthesizes formats
+// (CF_DIB offers CF_BITMAP, CF_ENHMETAFILE offers CF_METAFILEPICT), so
+// absences are checked only where no synthesis applies.
+#include "transfer/xfer_support.h"
+
+#include "frame/library.h"
+#include "transfer/clipboard.h"
+
+#include <cstdlib>
+
+using namespace zvtest;
+
+namespace {
+
+// The library entry registers the region format; these tests link the
+// library without it.
+void RegisterRegionFormat() {
+    if (!zv::RegionClipboardFormat)
+        zv::RegionClipboardFormat = RegisterClipboardFormatA("ZORAVISTA 8.0 Region");
+}
+
+class Clipboard : public TransferTest {
+protected:
+    void SetUp() override {
+        TransferTest::SetUp();
+        RegisterRegionFormat();
+        window_ = CreateWindowExA(0, "STATIC", "zvdisp clipboard test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  nullptr, nullptr);
+        ASSERT_NE(window_, nullptr);
+        Empty();
+    }
+    void TearDown() override {
+        Empty();
+        DestroyWindow(window_);
+    }
+    void Empty() {
+        ASSERT_TRUE(OpenClipboard(window_));
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    // Places one object with plain Win32 (the clipboard owns it then).
+    void Place(UINT format, HANDLE h, bool empty = true) {
+        ASSERT_TRUE(OpenClipboard(window_));
+        if (empty)
+            EmptyClipboard();
+        EXPECT_NE(SetClipboardData(format, h), nullptr);
+        CloseClipboard();
+    }
+    std::vector<uint32_t> ClipboardDib() {
+        std::vector<uint32_t> v;
+        if (OpenClipboard(window_)) {
+            if (HANDLE h = GetClipboardData(CF_DIB))
+                v = DecodePackedDib(h);
+            CloseClipboard();
+        }
+        return v;
+    }
+    HWND window_ = nullptr;
+};
+
+// The bitmap the second process puts on the clipboard, with a region.
+void MakeSharedBitmap(BitmapHandle &b) {
+    std::mt19937 rng(86);
+    MakeRandomBitmap(b, rng, 23, 17, 8, ORDER_BGR, 2);
+    RECT r{2, 3, 11, 9};
+    Z_SetBitmapRgnRect(&b, nullptr, &r, RGN_MODE_SET);
+}
+
+bool HasMasks() { return zv::RegionServices.CreateMaskFromRgn && zv::RegionServices.SetRgnFromMask; }
+
+TEST_F(Clipboard, RoundTripOfEveryDepthAndItsRegion) {
+    std::mt19937 rng(81);
+    for (int bits : {1, 4, 8, 12, 16, 24, 32})
+        for (int o : {0, 2, 5}) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, orientation " << o);
+            BitmapHandle b{};
+            MakeRandomBitmap(b, rng, 21, 13, bits, bits == 12 ? ORDER_GRAY : ORDER_BGR, o);
+            RECT r{3, 2, 3 + int(rng() % 15), 2 + int(rng() % 9)};
+            ASSERT_EQ(Z_SetBitmapRgnRect(&b, nullptr, &r, RGN_MODE_SET), RC_SUCCESS);
+            ASSERT_EQ(Z_CopyToClipboard(window_, &b), 1);
+            const std::vector<uint32_t> want = KernelColors(b);
+            EXPECT_EQ(ClipboardDib(), want);
+            EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+            EXPECT_TRUE(IsClipboardFormatAvailable(CF_PALETTE) || bits > 8);
+            EXPECT_EQ(IsClipboardFormatAvailable(zv::RegionClipboardFormat) != 0, HasMasks());
+            EXPECT_EQ(Z_ClipboardReady(), 1);
+            {
+                LiveBlockCheck check;
+                BitmapHandle c{};
+                ASSERT_EQ(Z_CopyFromClipboard(window_, &c), 1);
+                EXPECT_EQ(KernelColors(c), want);
+                for (int y = 0; HasMasks() && y < DisplayH(b); ++y)
+                    for (int x = 0; x < DisplayW(b); ++x) {
+                        int sc, sr, cc, cr;  // the same displayed pixel in both
+                        DisplayToStored(b.Orientation, b.Width, b.Height, x, y, &sc, &sr);
+                        DisplayToStored(c.Orientation, c.Width, c.Height, x, y, &cc, &cr);
+                        ASSERT_EQ(Z_IsPtInBitmapRgn(&c, cr, cc), Z_IsPtInBitmapRgn(&b, sr, sc)) << x << "," << y;
+                    }
+                K_FreeBitmap(&c);
+            }
+            K_FreeBitmap(&b);
+        }
+}
+
+TEST_F(Clipboard, FlagsChooseTheFormatsAndDibComesFirst) {
+    std::mt19937 rng(82);
+    BitmapHandle a{}, b{};
+    MakeRandomBitmap(a, rng, 9, 7, 8, ORDER_BGR, 2);
+    MakeRandomBitmap(b, rng, 5, 4, 24, ORDER_BGR, 2);
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, 4);
+    std::memcpy(GlobalLock(text), "abc", 4);
+    GlobalUnlock(text);
+    Place(CF_TEXT, text);
+    ASSERT_EQ(Z_CopyToClipboardExt(window_, &a, CLIP_DIB), RC_SUCCESS);
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT)) << "0x02 alone does not empty the clipboard";
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_PALETTE));
+    EXPECT_EQ(ClipboardDib(), KernelColors(a));
+    ASSERT_EQ(Z_CopyToClipboardExt(window_, &a, CLIP_EMPTY_FIRST | CLIP_REGION), RC_SUCCESS);
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+    EXPECT_FALSE(IsClipboardFormatAvailable(zv::RegionClipboardFormat)) << "no region, no region format";
+    // CF_BITMAP of b, then CF_DIB of a: a comes back.
+    Place(CF_BITMAP, Z_ConvertToDDB(nullptr, &b));
+    HGLOBAL dib = K_ConvertToDib(&a);
+    K_GlobalDetach(dib);
+    Place(CF_DIB, dib, false);
+    BitmapHandle c{};
+    ASSERT_EQ(Z_CopyFromClipboard(window_, &c), 1);
+    EXPECT_EQ(KernelColors(c), KernelColors(a));
+    K_FreeBitmap(&c);
+    K_FreeBitmap(&a);
+    K_FreeBitmap(&b);
+}
+
+TEST_F(Clipboard, MetafilesArePlayedOnWhite) {
+    HDC rec = CreateEnhMetaFileA(nullptr, nullptr, nullptr, nullptr);
+    const RECT all{0, 0, 100, 50}, red{10, 10, 30, 20};
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255)), redBrush = CreateSolidBrush(RGB(255, 0, 0));
+    FillRect(rec, &all, blue);
+    FillRect(rec, &red, redBrush);
+    DeleteObject(blue);
+    DeleteObject(redBrush);
+    Place(CF_ENHMETAFILE, CloseEnhMetaFile(rec));
+    EXPECT_EQ(Z_ClipboardReady(), IsClipboardFormatAvailable(CF_METAFILEPICT) ? 1 : 0) << "EMF alone does not count";
+    BitmapHandle b{};
+    ASSERT_EQ(Z_CopyFromClipboard(window_, &b), 1);
+    ASSERT_EQ(DisplayW(b), 100);
+    ASSERT_EQ(DisplayH(b), 50);
+    std::vector<uint32_t> px = KernelColors(b);
+    EXPECT_EQ(px[15 * 100 + 20], Rgb(255, 0, 0));
+    EXPECT_EQ(px[40 * 100 + 60], Rgb(0, 0, 255));
+    K_FreeBitmap(&b);
+
+    // A picture in MM_ANISOTROPIC with extents (0, 0): 640 x 480 thousandths of an inch.
+    HDC wmf = CreateMetaFileA(nullptr);
+    MoveToEx(wmf, 0, 0, nullptr);
+    HMETAFILE mf = CloseMetaFile(wmf);
+    HGLOBAL pict = GlobalAlloc(GMEM_MOVEABLE, sizeof(METAFILEPICT));
+    *static_cast<METAFILEPICT *>(GlobalLock(pict)) = METAFILEPICT{MM_ANISOTROPIC, 0, 0, mf};
+    GlobalUnlock(pict);
+    Place(CF_METAFILEPICT, pict);
+    EXPECT_EQ(Z_ClipboardReady(), 1);
+    // Wine (like Windows) offers it as CF_ENHMETAFILE too, which comes first:
+    // the picture itself is read directly.
+    ASSERT_TRUE(OpenClipboard(window_));
+    pict = GetClipboardData(CF_METAFILEPICT);
+    HDC screen = GetDC(nullptr);
+    const int w = MulDiv(640, GetDeviceCaps(screen, LOGPIXELSX), 1000);
+    const int h = MulDiv(480, GetDeviceCaps(screen, LOGPIXELSY), 1000);
+    ReleaseDC(nullptr, screen);
+    const bool read = zv::BitmapFromMetafilePict(&b, pict);
+    CloseClipboard();
+    ASSERT_TRUE(read);
+    EXPECT_EQ(b.Width, w);
+    EXPECT_EQ(b.Height, h);
+    px = KernelColors(b);
+    EXPECT_EQ(std::count(px.begin(), px.end(), 0xFFFFFFu), ptrdiff_t(px.size()));
+    K_FreeBitmap(&b);
+    // The size table, one row per mapping-mode family.
+    EXPECT_EQ(zv::MetafilePictSize(MM_ISOTROPIC, -200, -100, 96, 96).cy, 320);
+    EXPECT_EQ(zv::MetafilePictSize(MM_HIMETRIC, 2540, -5080, 96, 72).cy, 144);
+    EXPECT_EQ(zv::MetafilePictSize(MM_TWIPS, 1440, 720, 100, 100).cy, 50);
+    EXPECT_EQ(zv::MetafilePictSize(MM_TEXT, -30, 40, 96, 96).cx, 30);
+    EXPECT_EQ(zv::MetafilePictSize(99, 1, 1, 96, 96).cx, 640);
+}
+
+// The second process of WrittenByAnotherProcess: puts the shared bitmap
+// on the clipboard and ends.
+TEST(ClipboardChild, Writes) {
+    if (!std::getenv("ZV_CLIPBOARD_CHILD"))
+        GTEST_SKIP() << "runs as the second process of WrittenByAnotherProcess";
+    RegisterRegionFormat();
+    BitmapHandle b{};
+    MakeSharedBitmap(b);
+    HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(Z_CopyToClipboard(w, &b), 1);
+    DestroyWindow(w);
+    K_FreeBitmap(&b);
+}
+
+TEST_F(Clipboard, WrittenByAnotherProcess) {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string line = std::string("\"") + exe + "\" --gtest_filter=ClipboardChild.Writes";
+    SetEnvironmentVariableA("ZV_CLIPBOARD_CHILD", "1");
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableA("ZV_CLIPBOARD_CHILD", nullptr);
+    ASSERT_TRUE(started);
+    ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    ASSERT_EQ(code, 0u);
+    BitmapHandle want{}, got{};
+    MakeSharedBitmap(want);
+    ASSERT_EQ(Z_CopyFromClipboard(window_, &got), 1) << "is the keeper running? (scripts/winerun --keeper)";
+    EXPECT_EQ(KernelColors(got), KernelColors(want));
+    RECT box{};
+    if (HasMasks()) {
+        ASSERT_EQ(Z_GetBitmapRgnBounds(&got, nullptr, &box), RC_SUCCESS);
+        EXPECT_EQ(box.right - box.left, 9);
+        EXPECT_EQ(box.bottom - box.top, 6);
+    }
+    K_FreeBitmap(&got);
+    K_FreeBitmap(&want);
+}
+
+// DIBs with lying headers placed by the test: every case gives 0 with the
+// descriptor untouched, or 1 with a bitmap of the header's size.
+TEST_F(Clipboard, LyingDibsGiveZeroOrACorrectBitmap) {
+    std::mt19937 rng(84);
+    LiveBlockCheck check;
+    int taken = 0;
+    const int depths[] = {1, 4, 8, 16, 24, 32};
+    const uint32_t lies[] = {0, 1, 3, 12, 40, 124, 0xFFFF, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu};
+    for (int n = 0; n < 1500; ++n) {
+        BitmapHandle b{};
+        MakeRandomBitmap(b, rng, 1 + int(rng() % 9), 1 + int(rng() % 9), depths[rng() % 6], ORDER_BGR, 2);
+        HGLOBAL h = K_ConvertToDib(&b);
+        K_FreeBitmap(&b);
+        K_GlobalDetach(h);
+        const size_t size = GlobalSize(h);
+        BYTE *p = static_cast<BYTE *>(GlobalLock(h));
+        for (int k = 0, edits = 1 + int(rng() % 3); k < edits; ++k) {
+            const size_t offsets[] = {0, 4, 8, 14, 16, 20, 32};  // size, width, height, bits, compression, image, colours
+            const int field = int(rng() % 8);
+            const size_t at = field < 7 ? offsets[field] : rng() % size;
+            const uint32_t v = lies[rng() % 10];
+            if (at + 4 <= size)
+                std::memcpy(p + at, &v, at == 14 ? 2 : 4);
+        }
+        BITMAPINFOHEADER hdr{};
+        std::memcpy(&hdr, p, std::min(sizeof hdr, size));
+        GlobalUnlock(h);
+        if (rng() % 4 == 0)  // truncated
+            h = GlobalReAlloc(h, std::max<size_t>(1, rng() % size), GMEM_MOVEABLE);
+        Place(CF_DIB, h);
+        BitmapHandle out{};
+        const int rc = Z_CopyFromClipboard(window_, &out);
+        ASSERT_TRUE(rc == 0 || rc == 1);
+        if (rc == 1) {
+            ++taken;
+            ASSERT_EQ(out.Width, hdr.biWidth) << "case " << n;
+            ASSERT_EQ(out.Height, std::abs(hdr.biHeight)) << "case " << n;
+            K_FreeBitmap(&out);
+        } else {
+            ASSERT_EQ(out.Flags, 0u);
+        }
+    }
+    EXPECT_GT(taken, 100);
+}
+
+TEST_F(Clipboard, FailuresAndBadInputLeaveNothing) {
+    std::mt19937 rng(85);
+    BitmapHandle b{}, none{};
+    MakeRandomBitmap(b, rng, 40, 30, 8, ORDER_BGR, 5);
+    RECT r{1, 1, 20, 9};
+    Z_SetBitmapRgnRect(&b, nullptr, &r, RGN_MODE_SET);
+    EXPECT_EQ(Z_CopyToClipboardExt(window_, nullptr, CLIP_ALL), RC_NO_BITMAP);
+    EXPECT_EQ(Z_CopyToClipboardExt(window_, &none, CLIP_ALL), RC_NO_BITMAP);
+    EXPECT_EQ(Z_CopyToClipboard(window_, &none), 0);
+    EXPECT_EQ(Z_ClipboardReady(), 0);
+    EXPECT_EQ(Z_CopyFromClipboard(window_, &none), 0);
+    EXPECT_EQ(Z_CopyFromClipboard(window_, nullptr), 0);
+    Z_CopyToClipboard(window_, &b);  // the lazily made objects of a first copy
+    Empty();
+    const int gdi = GdiObjectCount();
+    SweepAllocationFailures([&] { return Z_CopyToClipboardExt(window_, &b, CLIP_ALL); },
+                            [&](int rc) {
+                                if (rc == RC_SUCCESS)  // a failure within the DDB's paint goes unnoticed
+                                    Empty();
+                                else
+                                    EXPECT_EQ(rc, RC_NO_MEMORY);
+                                EXPECT_EQ(Z_ClipboardReady(), 0);
+                                EXPECT_EQ(GdiObjectCount(), gdi);
+                            },
+                            [&](int rc) {
+                                EXPECT_EQ(rc, RC_SUCCESS);
+                                Empty();
+                            });
+    ASSERT_EQ(Z_CopyToClipboardExt(window_, &b, CLIP_EMPTY_FIRST | CLIP_DIB | CLIP_REGION), RC_SUCCESS);
+    BitmapHandle out{};
+    auto inside = [](BitmapHandle &x) {
+        std::vector<int> v;
+        for (int y = 0; y < x.Height; ++y)
+            for (int c = 0; c < x.Width; ++c)
+                v.push_back(Z_IsPtInBitmapRgn(&x, y, c));
+        return v;
+    };
+    ASSERT_EQ(Z_CopyFromClipboard(window_, &out), 1);
+    const std::vector<int> region = inside(out);
+    K_FreeBitmap(&out);
+    out = BitmapHandle{};
+    SweepAllocationFailures([&] { return Z_CopyFromClipboard(window_, &out); },
+                            [&](int rc) {
+                                if (rc == 1) {  // the region is lost or whole, the picture taken
+                                    if (out.Region) {
+                                        EXPECT_EQ(inside(out), region);
+                                    }
+                                    K_FreeBitmap(&out);
+                                } else {
+                                    EXPECT_EQ(out.Flags, 0u);
+                                }
+                                out = BitmapHandle{};
+                            },
+                            [&](int rc) {
+                                EXPECT_EQ(rc, 1);
+                                K_FreeBitmap(&out);
+                                out = BitmapHandle{};
+                            });
+    Empty();
+    EXPECT_EQ(GdiObjectCount(), gdi);
+    K_FreeBitmap(&b);
+}
+
+}  // namespace

@@ -1,0 +1,300 @@
+// Printing for real: a PostScript printer installed into the test's own
+// Wine prefix (default printer, port mapped to a file), each job rendered
+// with Ghostscript at the printer's 100 dpi and compared with the bitmap.
+// Colours are compared at the centres of 4 x 4 device-pixel blocks (one
+// source pixel each), which the renderer's rounding at edges cannot move.
+#include "transfer/xfer_support.h"
+
+#include "frame/library.h"
+#include "tools/common/test_printer.h"
+
+#include <thread>
+
+using namespace zvtest;
+
+namespace {
+
+class Print : public TransferTest {
+protected:
+    static void SetUpTestSuite() {
+        wine_ = zvtools::RunningUnderWine();
+        if (wine_)
+            ready_ = zvtools::InstallTestPrinter(&printer_, "zvdisp print test", "LPT2:", "zvdisp-print-job.ps", true,
+                                                 &why_);
+        if (ready_)  // a first job makes the printer driver's lazily made objects
+            Z_PrintBitmapExt(OpenPrinterDc(), nullptr, 0, 0, 0, 0, 1);
+    }
+    void SetUp() override {
+        if (!wine_)
+            GTEST_SKIP() << "the test printer is installed under Wine only";
+        ASSERT_TRUE(ready_) << "test printer set-up: " << why_;
+        TransferTest::SetUp();
+        DeleteFileA(printer_.JobPath.c_str());
+    }
+    void TearDown() override { K_SetStatusCallback(nullptr, nullptr); }
+
+    static bool JobWritten() { return GetFileAttributesA(printer_.JobPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    static std::string Job() { return zvtools::ReadFileAll(printer_.JobPath); }
+    static zvtools::Page Render() {
+        zvtools::Page page;
+        std::string why;
+        EXPECT_TRUE(zvtools::RenderWithGhostscript(printer_.JobUnixPath, printer_.JobUnixPath + ".ppm",
+                                                   printer_.JobPath + ".ppm", 100, false, &page, &why))
+            << why;
+        return page;
+    }
+    // A printer DC of its own, inside a document and page.
+    static HDC OpenPrinterDc() {
+        HDC dc = CreateDCA("WINSPOOL", printer_.Name.c_str(), nullptr, nullptr);
+        DOCINFOA doc{sizeof doc, "zvdisp print test", nullptr, nullptr, 0};
+        if (dc && StartDocA(dc, &doc) > 0)
+            StartPage(dc);
+        return dc;
+    }
+
+    static bool wine_, ready_;
+    static std::string why_;
+    static zvtools::TestPrinter printer_;
+};
+
+bool Print::wine_ = false;
+bool Print::ready_ = false;
+std::string Print::why_;
+zvtools::TestPrinter Print::printer_;
+
+int Count(const std::string &s, const std::string &what) {
+    int n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// Each displayed pixel of b shown as a 4 x 4 block at (left, top).
+void ExpectBlocks(const zvtools::Page &page, const BitmapHandle &b, int left, int top) {
+    const std::vector<uint32_t> want = DisplayedColors(b);
+    const int w = DisplayW(b), h = DisplayH(b);
+    ASSERT_GE(page.Width, left + 4 * w);
+    ASSERT_GE(page.Height, top + 4 * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(page.At(left + 4 * x + 2, top + 4 * y + 2), want[size_t(y) * w + x]) << "pixel " << x << ", " << y;
+}
+
+// The bounding box of the page's non-white pixels.
+RECT InkBox(const zvtools::Page &page) {
+    RECT r{page.Width, page.Height, 0, 0};
+    for (int y = 0; y < page.Height; ++y)
+        for (int x = 0; x < page.Width; ++x)
+            if (page.At(x, y) != 0xFFFFFF) {
+                r.left = std::min<LONG>(r.left, x), r.top = std::min<LONG>(r.top, y);
+                r.right = std::max<LONG>(r.right, x + 1), r.bottom = std::max<LONG>(r.bottom, y + 1);
+            }
+    return r;
+}
+
+void MakeInkBitmap(BitmapHandle &b, std::mt19937 &rng, int w, int h, int bits, int orientation) {
+    MakeRandomBitmap(b, rng, w, h, bits, ORDER_BGR, orientation);
+    if (bits == 24)  // no white pixel, so the ink box is the bitmap's
+        for (int i = 0; i < b.BytesPerLine * h; i += 3)
+            b.Data[i] &= 0x7F;
+}
+
+// Two bitmaps on one page of one document named "ZORA GRAPHIC", each in
+// its place; PrintDC is 0 after the last call.
+TEST_F(Print, TwoBitmapsOnOnePageThroughTheDispatcher) {
+    ResourceCheck check;
+    std::mt19937 rng(71);
+    BitmapHandle a{}, b{};
+    MakeRandomBitmap(a, rng, 20, 15, 24, ORDER_BGR, ORIENT_TOP_LEFT);
+    MakeRandomBitmap(b, rng, 12, 9, 8, ORDER_BGR, ORIENT_LEFT_TOP);
+    HDC dc = Z_PrintBitmap(&a, 100, 80, 80, 60, 0);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(zv::GetPaintSettings()->PrintDC, dc);
+    EXPECT_NE(Z_PrintBitmap(&b, 300, 200, 36, 0, 1), nullptr);  // 9 x 12 shown: height 48
+    EXPECT_EQ(zv::GetPaintSettings()->PrintDC, nullptr);
+    const std::string job = Job();
+    EXPECT_EQ(Count(job, "%%Page:"), 1);
+    EXPECT_NE(job.find("ZORA GRAPHIC"), std::string::npos);
+    const zvtools::Page page = Render();
+    ExpectBlocks(page, a, 100, 80);
+    ExpectBlocks(page, b, 300, 200);
+    EXPECT_EQ(page.At(300 + 2, 200 + 48 + 2), 0xFFFFFFu) << "the second bitmap is 48 high";
+    K_FreeBitmap(&a);
+    K_FreeBitmap(&b);
+}
+
+// Automatic size: as large as fits, centred, aspect kept; the fast path
+// paints what the dispatcher paints, and leaves the bitmap as it was.
+TEST_F(Print, AutomaticSizeAndTheFastPath) {
+    std::mt19937 rng(72);
+    BitmapHandle b{};
+    MakeInkBitmap(b, rng, 30, 20, 24, ORIENT_TOP_LEFT);
+    HDC info = CreateDCA("WINSPOOL", "zvdisp print test", nullptr, nullptr);
+    const int pw = GetDeviceCaps(info, HORZRES) - 1, ph = GetDeviceCaps(info, VERTRES) - 1;
+    DeleteDC(info);
+    const int width = std::min(pw, ph * 30 / 20), height = width * 20 / 30;
+    ASSERT_NE(Z_PrintBitmapExt(nullptr, &b, 0, 0, 0, 0, 1), nullptr);
+    const RECT box = InkBox(Render());
+    EXPECT_NEAR(box.left, 1 + (pw - width) / 2, 1);
+    EXPECT_NEAR(box.right - box.left, width, 1);
+    EXPECT_NEAR(box.top, 1 + (ph - height) / 2, 1);
+    EXPECT_NEAR(box.bottom - box.top, height, 1);
+
+    const std::vector<BYTE> before(b.Data, b.Data + b.BytesPerLine * b.Height);
+    for (int o : {ORIENT_TOP_LEFT, ORIENT_BOTTOM_LEFT}) {
+        b.Orientation = o;
+        ASSERT_NE(Z_PrintBitmapFast(nullptr, &b, 40, 60, 120, 80, 1), nullptr);
+        ExpectBlocks(Render(), b, 40, 60);
+        EXPECT_TRUE(std::equal(before.begin(), before.end(), b.Data)) << "orientation " << o;
+    }
+    K_FreeBitmap(&b);
+    // A 16-bit bitmap takes the general path: automatic size applies.
+    MakeInkBitmap(b, rng, 30, 20, 16, ORIENT_TOP_LEFT);
+    ASSERT_NE(Z_PrintBitmapFast(nullptr, &b, 0, 0, 0, 0, 1), nullptr);
+    EXPECT_NEAR(InkBox(Render()).right - box.left, width, 2);
+    K_FreeBitmap(&b);
+}
+
+TEST_F(Print, ANullBitmapEndsTheJob) {
+    ResourceCheck check;
+    std::mt19937 rng(73);
+    BitmapHandle b{};
+    MakeRandomBitmap(b, rng, 8, 8, 4, ORDER_BGR, ORIENT_BOTTOM_LEFT);
+    ASSERT_NE(Z_PrintBitmap(&b, 10, 10, 32, 32, 0), nullptr);
+    EXPECT_FALSE(JobWritten());
+    EXPECT_NE(Z_PrintBitmap(nullptr, 0, 0, 0, 0, 1), nullptr);
+    EXPECT_TRUE(JobWritten());
+    EXPECT_EQ(zv::GetPaintSettings()->PrintDC, nullptr);
+    // Unallocated bitmap: a failure, the job opened here is aborted.
+    DeleteFileA(printer_.JobPath.c_str());
+    BitmapHandle none{};
+    EXPECT_EQ(Z_PrintBitmap(&none, 0, 0, 0, 0, 0), nullptr);
+    EXPECT_EQ(zv::GetPaintSettings()->PrintDC, nullptr);
+    EXPECT_FALSE(JobWritten());
+    K_FreeBitmap(&b);
+}
+
+TEST_F(Print, NoDefaultPrinterGivesZero) {
+    char saved[256] = {};
+    GetProfileStringA("windows", "device", "", saved, sizeof saved);
+    WriteProfileStringA("windows", "device", "");
+    BitmapHandle b{};
+    std::mt19937 rng(74);
+    MakeRandomBitmap(b, rng, 4, 4, 8, ORDER_BGR, 0);
+    EXPECT_EQ(Z_PrintBitmap(&b, 0, 0, 0, 0, 1), nullptr);
+    EXPECT_EQ(Z_PrintBitmapFast(nullptr, &b, 0, 0, 4, 4, 1), nullptr);
+    WriteProfileStringA("windows", "device", saved);
+    K_FreeBitmap(&b);
+}
+
+// ---- progress through the status callback ------------------------------
+
+struct Progress {
+    std::vector<int> seen;
+    int stopAt = 1000;  // answer RC_FAILURE at the first percentage >= this
+    void *user = nullptr;
+    static int __stdcall Callback(int percent, void *user) {
+        auto *p = static_cast<Progress *>(user);
+        p->seen.push_back(percent);
+        p->user = user;
+        return percent >= p->stopAt ? RC_FAILURE : RC_SUCCESS;
+    }
+};
+
+// 0 first, then after row k of h the percentage 100 k / h whenever it moved.
+std::vector<int> ExpectedPercentages(int h) {
+    std::vector<int> v{0};
+    for (int k = 1; k <= h; ++k)
+        if (100 * k / h != v.back())
+            v.push_back(100 * k / h);
+    return v;
+}
+
+TEST_F(Print, ProgressIsReportedRowByRow) {
+    ResourceCheck check;
+    std::mt19937 rng(75);
+    BitmapHandle b{};
+    MakeRandomBitmap(b, rng, 25, 20, 24, ORDER_BGR, ORIENT_TOP_LEFT);
+    for (int rows : {37, 150}) {
+        Progress p;
+        K_SetStatusCallback(Progress::Callback, &p);
+        ASSERT_NE(Z_PrintBitmap(&b, 50, 50, 60, rows, 1), nullptr);
+        EXPECT_EQ(p.seen, ExpectedPercentages(rows)) << rows << " rows";
+        EXPECT_EQ(p.user, &p);
+    }
+    // Row by row paints the same page as one paint.
+    const zvtools::Page rowByRow = Render();
+    K_SetStatusCallback(nullptr, nullptr);
+    ASSERT_NE(Z_PrintBitmap(&b, 50, 50, 60, 150, 1), nullptr);
+    EXPECT_TRUE(rowByRow.Pixels == Render().Pixels);
+    K_FreeBitmap(&b);
+}
+
+TEST_F(Print, AStopFromTheCallbackAbortsTheJob) {
+    ResourceCheck check;
+    std::mt19937 rng(76);
+    BitmapHandle b{};
+    MakeRandomBitmap(b, rng, 25, 20, 8, ORDER_BGR, ORIENT_TOP_LEFT);
+    for (int stopAt : {0, 50}) {
+        Progress p;
+        p.stopAt = stopAt;
+        K_SetStatusCallback(Progress::Callback, &p);
+        EXPECT_EQ(Z_PrintBitmap(&b, 0, 0, 0, 0, 0), nullptr);
+        EXPECT_EQ(zv::GetPaintSettings()->PrintDC, nullptr);
+        EXPECT_EQ(p.seen.back(), stopAt == 0 ? 0 : 50);
+        EXPECT_FALSE(JobWritten()) << "stopped at " << stopAt;
+    }
+    // A DC of the caller's is ended with endDoc, so its job is written.
+    Progress p;
+    p.stopAt = 0;
+    K_SetStatusCallback(Progress::Callback, &p);
+    EXPECT_EQ(Z_PrintBitmapExt(OpenPrinterDc(), &b, 0, 0, 0, 0, 1), nullptr);
+    EXPECT_TRUE(JobWritten());
+    K_FreeBitmap(&b);
+}
+
+TEST_F(Print, TwoThreadsReportToTheirOwnCallbacks) {
+    std::mt19937 rng(77);
+    BitmapHandle a{}, b{};
+    MakeRandomBitmap(a, rng, 10, 10, 24, ORDER_BGR, ORIENT_TOP_LEFT);
+    MakeRandomBitmap(b, rng, 10, 10, 24, ORDER_BGR, ORIENT_TOP_LEFT);
+    Progress pa, pb;
+    auto job = [&](BitmapHandle *bitmap, Progress *p, int rows) {
+        K_SetStatusCallback(Progress::Callback, p);
+        HDC dc = OpenPrinterDc();
+        EXPECT_NE(Z_PrintBitmapExt(dc, bitmap, 10, 10, 40, rows, 1), nullptr);
+        K_SetStatusCallback(nullptr, nullptr);
+        zv::LibraryEntry(nullptr, DLL_THREAD_DETACH);
+    };
+    std::thread one(job, &a, &pa, 37), two(job, &b, &pb, 150);
+    one.join();
+    two.join();
+    EXPECT_EQ(pa.seen, ExpectedPercentages(37));
+    EXPECT_EQ(pb.seen, ExpectedPercentages(150));
+    EXPECT_EQ(pa.user, &pa);
+    EXPECT_EQ(pb.user, &pb);
+    K_FreeBitmap(&a);
+    K_FreeBitmap(&b);
+}
+
+// Every allocation failing in turn: 0 and an aborted job on the
+// dispatcher path; the fast path paints nothing but ends the job.
+TEST_F(Print, AllocationFailuresAbortAndLeaveNothing) {
+    std::mt19937 rng(78);
+    BitmapHandle b{};
+    MakeRandomBitmap(b, rng, 40, 30, 8, ORDER_BGR, ORIENT_BOTTOM_LEFT);
+    Z_PrintBitmap(&b, 1, 1, 4, 4, 1);  // the printer's lazily made objects
+    const int gdi = GdiObjectCount();
+    SweepAllocationFailures([&] { return Z_PrintBitmap(&b, 10, 10, 80, 60, 1) ? RC_SUCCESS : RC_NO_MEMORY; },
+                            [&](int rc) {
+                                EXPECT_EQ(rc, RC_NO_MEMORY);
+                                EXPECT_EQ(zv::GetPaintSettings()->PrintDC, nullptr);
+                            },
+                            [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
+    SweepAllocationFailures([&] { return Z_PrintBitmapFast(nullptr, &b, 10, 10, 80, 60, 1) ? RC_SUCCESS : RC_NO_MEMORY; },
+                            [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); }, [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
+    EXPECT_EQ(GdiObjectCount(), gdi);
+    K_FreeBitmap(&b);
+}
+
+}  // namespace

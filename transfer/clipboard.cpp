@@ -1,0 +1,280 @@
+// The clipboard: a bitmap goes on it as palette, packed DIB, the region's
+// mask (the registered region format) and device-dependent bitmap at
+// once, and comes back from the first of DIB, device-dependent bitmap,
+// enhanced metafile and metafile picture that is there, with its region
+// when the region format is there too.
+//
+// The mask travels through the region operations of the table the
+// library hands to the kernel (slots 3 and 18).  Everything read here
+// may come from another program: sizes are checked before use, and the
+// caller's descriptor is written only when the whole read succeeded.
+#include "frame/library.h"
+#include "transfer/clipboard.h"
+#include "transfer/dib.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+// What Z_CopyToClipboardExt prepares before it opens the clipboard; what
+// is still held when it goes out of scope is released.
+struct ClipObjects {
+    HPALETTE Palette = nullptr;
+    HGLOBAL Dib = nullptr;
+    HGLOBAL Region = nullptr;
+    HBITMAP Ddb = nullptr;
+    ClipObjects() = default;
+    ClipObjects(const ClipObjects &) = delete;
+    ClipObjects &operator=(const ClipObjects &) = delete;
+    ~ClipObjects() {
+        if (Palette)
+            DeleteObject(Palette);
+        K_GlobalFree(Dib);
+        K_GlobalFree(Region);
+        if (Ddb)
+            DeleteObject(Ddb);
+    }
+};
+
+// Hands one object to the clipboard; once taken it is the clipboard's.
+template <class T>
+void HandOver(UINT format, T &object, bool global) {
+    if (!object || !format || !SetClipboardData(format, object))
+        return;  // still ours: released with the rest
+    if (global)
+        K_GlobalDetach(object);
+    object = nullptr;
+}
+
+// The window's DC for one step of the preparation.
+class WindowDc {
+public:
+    explicit WindowDc(HWND hWnd) : wnd_(hWnd), dc_(GetDC(hWnd)) {}
+    ~WindowDc() {
+        if (dc_)
+            ReleaseDC(wnd_, dc_);
+    }
+    WindowDc(const WindowDc &) = delete;
+    WindowDc &operator=(const WindowDc &) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND wnd_;
+    HDC dc_;
+};
+
+int PrepareRegion(BitmapHandle *pBitmap, ClipObjects &objects) {
+    const auto makeMask = zv::RegionServices.CreateMaskFromRgn;
+    if (!pBitmap->Region || !makeMask)
+        return RC_SUCCESS;
+    BitmapHandle mask{};
+    const int rc = makeMask(pBitmap, &mask);
+    if (rc != RC_SUCCESS)
+        return rc;
+    objects.Region = K_ChangeToDib(&mask);
+    if (!objects.Region) {
+        K_FreeBitmap(&mask);
+        return RC_NO_MEMORY;
+    }
+    return RC_SUCCESS;
+}
+
+// Pictures larger than this are refused: their extents come from other
+// programs, and a white 24-bit page of them must be allocated.
+constexpr int64_t kMaxPictureSide = 32768;
+constexpr int64_t kMaxPicturePixels = int64_t(1) << 26;
+
+bool PlausibleSize(int64_t width, int64_t height) {
+    return width > 0 && height > 0 && width <= kMaxPictureSide && height <= kMaxPictureSide &&
+           width * height <= kMaxPicturePixels;
+}
+
+// A white 24-bit bitmap of width x height with a kernel DC on it; play()
+// draws into the DC.  The bitmap is *pOut after a successful play.
+template <class Play>
+bool PlayOnWhite(BitmapHandle *pOut, int64_t width, int64_t height, Play play) {
+    if (!PlausibleSize(width, height))
+        return false;
+    BitmapHandle b{};
+    if (K_CreateBitmap(&b, int(width), int(height), 24, ORDER_BGR, ORIENT_TOP_LEFT) != RC_SUCCESS)
+        return false;
+    K_FillBitmap(&b, 0xFFFFFF);
+    HDC dc = K_CreateBitmapDC(&b);
+    bool ok = dc != nullptr;
+    if (ok) {
+        play(dc, int(width), int(height));
+        ok = K_DeleteBitmapDC(&b, dc) == RC_SUCCESS;
+    }
+    if (!ok) {
+        K_FreeBitmap(&b);
+        return false;
+    }
+    *pOut = b;
+    return true;
+}
+
+bool FromEnhMetafile(BitmapHandle *pOut, HENHMETAFILE emf) {
+    ENHMETAHEADER header{};
+    if (!emf || GetEnhMetaFileHeader(emf, 100, &header) < 100)
+        return false;
+    const RECTL &r = header.rclBounds;
+    return PlayOnWhite(pOut, int64_t(r.right) - r.left + 1, int64_t(r.bottom) - r.top + 1,
+                       [emf](HDC dc, int w, int h) {
+                           const RECT frame{0, 0, w - 1, h - 1};
+                           PlayEnhMetaFile(dc, emf, &frame);
+                       });
+}
+
+bool FromDdb(HWND hWnd, BitmapHandle *pOut) {
+    HBITMAP ddb = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    HPALETTE palette =
+        IsClipboardFormatAvailable(CF_PALETTE) ? static_cast<HPALETTE>(GetClipboardData(CF_PALETTE)) : nullptr;
+    HPALETTE own = palette ? nullptr : K_CreateDefaultPalette();
+    HDC dc = GetDC(hWnd);
+    const int rc = Z_ConvertFromDDB(dc, pOut, ddb, palette ? palette : own);
+    if (dc)
+        ReleaseDC(hWnd, dc);
+    if (own)
+        DeleteObject(own);
+    return rc == RC_SUCCESS;
+}
+
+bool TakePicture(HWND hWnd, BitmapHandle *pOut) {
+    if (IsClipboardFormatAvailable(CF_DIB))
+        return zv::BitmapFromDibHandle(pOut, GetClipboardData(CF_DIB)) == RC_SUCCESS;
+    if (IsClipboardFormatAvailable(CF_BITMAP))
+        return FromDdb(hWnd, pOut);
+    if (IsClipboardFormatAvailable(CF_ENHMETAFILE))
+        return FromEnhMetafile(pOut, static_cast<HENHMETAFILE>(GetClipboardData(CF_ENHMETAFILE)));
+    if (IsClipboardFormatAvailable(CF_METAFILEPICT))
+        return zv::BitmapFromMetafilePict(pOut, GetClipboardData(CF_METAFILEPICT));
+    return false;
+}
+
+// The region of the mask in the region format, when it is there; a
+// failure leaves the bitmap without a region.
+void TakeRegion(BitmapHandle *pBitmap) {
+    const auto setFromMask = zv::RegionServices.SetRgnFromMask;
+    if (!zv::RegionClipboardFormat || !setFromMask || !IsClipboardFormatAvailable(zv::RegionClipboardFormat))
+        return;
+    BitmapHandle mask{};
+    if (zv::BitmapFromDibHandle(&mask, GetClipboardData(zv::RegionClipboardFormat)) != RC_SUCCESS)
+        return;
+    setFromMask(pBitmap, nullptr, &mask, RGN_MODE_SET);
+    K_FreeBitmap(&mask);
+}
+
+}  // namespace
+
+namespace zv {
+
+bool BitmapFromMetafilePict(BitmapHandle *pOut, HGLOBAL handle) {
+    if (!handle || GlobalSize(handle) < sizeof(METAFILEPICT))
+        return false;
+    const auto *pict = static_cast<const METAFILEPICT *>(GlobalLock(handle));
+    if (!pict)
+        return false;
+    HDC screen = GetDC(nullptr);
+    const SIZE size = zv::MetafilePictSize(pict->mm, pict->xExt, pict->yExt, GetDeviceCaps(screen, LOGPIXELSX),
+                                           GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    const bool ok = PlayOnWhite(pOut, size.cx, size.cy, [pict](HDC dc, int w, int h) {
+        if (SetMapMode(dc, pict->mm) && (pict->mm == MM_ISOTROPIC || pict->mm == MM_ANISOTROPIC)) {
+            SetWindowExtEx(dc, w, h, nullptr);
+            SetViewportExtEx(dc, w, h, nullptr);
+        }
+        PlayMetaFile(dc, pict->hMF);
+    });
+    GlobalUnlock(handle);
+    return ok;
+}
+
+SIZE MetafilePictSize(int mm, int xExt, int yExt, int dpiX, int dpiY) {
+    const int x = std::abs(xExt), y = std::abs(yExt);
+    auto scaled = [&](int per) { return SIZE{MulDiv(x, dpiX, per), MulDiv(y, dpiY, per)}; };
+    switch (mm) {
+    case MM_TEXT: return SIZE{x, y};
+    case MM_LOMETRIC: return scaled(254);
+    case MM_HIMETRIC: return scaled(2540);
+    case MM_LOENGLISH: return scaled(100);
+    case MM_HIENGLISH: return scaled(1000);
+    case MM_TWIPS: return scaled(1440);
+    case MM_ISOTROPIC:
+    case MM_ANISOTROPIC: {
+        const int ex = xExt ? xExt : 640, ey = yExt ? yExt : 480;
+        if (ex > 0 && ey > 0)
+            return SIZE{MulDiv(ex, dpiX, 1000), MulDiv(ey, dpiY, 1000)};
+        return SIZE{640, MulDiv(640, std::abs(ey), std::abs(ex))};
+    }
+    default: return SIZE{640, 480};
+    }
+}
+
+}  // namespace zv
+
+extern "C" {
+
+int __stdcall Z_CopyToClipboardExt(HWND hWnd, BitmapHandle *pBitmap, UINT uFlags) {
+    if (!pBitmap || !(pBitmap->Flags & BITMAP_ALLOCATED) || !zv::HasUsableFormat(pBitmap) ||
+        (pBitmap->BitsPerPixel <= 8 && pBitmap->ColorCount > (1 << pBitmap->BitsPerPixel)))
+        return RC_NO_BITMAP;  // no pixels, or fields that describe none
+    ClipObjects objects;
+    if (uFlags & CLIP_PALETTE) {
+        WindowDc dc(hWnd);
+        if (!dc.get())
+            return RC_INVALID_PARAMETER;
+        objects.Palette = Z_CreatePaintPalette(dc.get(), pBitmap);
+    }
+    if ((uFlags & CLIP_DIB) && !(objects.Dib = K_ConvertToDib(pBitmap)))
+        return RC_NO_MEMORY;
+    if (uFlags & CLIP_REGION) {
+        const int rc = PrepareRegion(pBitmap, objects);
+        if (rc != RC_SUCCESS)
+            return rc;
+    }
+    if (uFlags & CLIP_BITMAP) {
+        WindowDc dc(hWnd);
+        if (!dc.get())
+            return RC_INVALID_PARAMETER;
+        if (!(objects.Ddb = Z_ConvertToDDB(dc.get(), pBitmap)))
+            return RC_NO_MEMORY;
+    }
+    if (!OpenClipboard(hWnd))
+        return RC_INVALID_PARAMETER;
+    if (uFlags & CLIP_EMPTY_FIRST)
+        EmptyClipboard();
+    HandOver(CF_PALETTE, objects.Palette, false);
+    HandOver(CF_DIB, objects.Dib, true);
+    HandOver(zv::RegionClipboardFormat, objects.Region, true);
+    HandOver(CF_BITMAP, objects.Ddb, false);
+    CloseClipboard();
+    return RC_SUCCESS;
+}
+
+int __stdcall Z_CopyToClipboard(HWND hWnd, BitmapHandle *pBitmap) {
+    return Z_CopyToClipboardExt(hWnd, pBitmap, CLIP_ALL) == RC_SUCCESS ? 1 : 0;
+}
+
+int __stdcall Z_CopyFromClipboard(HWND hWnd, BitmapHandle *pBitmap) {
+    if (!pBitmap || !OpenClipboard(hWnd))
+        return 0;
+    BitmapHandle taken{};
+    const bool ok = TakePicture(hWnd, &taken);
+    if (ok) {
+        TakeRegion(&taken);
+        *pBitmap = taken;
+    }
+    CloseClipboard();
+    return ok ? 1 : 0;
+}
+
+int __stdcall Z_ClipboardReady(void) {
+    return IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_BITMAP) ||
+                   IsClipboardFormatAvailable(CF_METAFILEPICT)
+               ? 1
+               : 0;
+}
+
+}  // extern "C"
