@@ -1,7 +1,7 @@
 // Device transfer against raw Win32 in the same process, same pixels:
 //   Z_ConvertToDDB     vs CreateDIBitmap of the bitmap's rows
 //   Z_ConvertFromDDB   vs GetDIBits of the same DDB into a new buffer
-//   Z_CopyToClipboard + Z_CopyFromClipboard
+//   Z_CopyToClipboard + Z_CopyFromClipboard (all formats, then CF_DIB only)
 //                      vs SetClipboardData(CF_DIB) + GetClipboardData
 //   printing a page through the dispatcher: peak kernel memory
 //
@@ -137,6 +137,14 @@ int main(int argc, char **argv) {
     GlobalUnlock(dib);
     K_GlobalFree(dib);
     Report("Z_CopyToClipboard+Z_CopyFromClipboard / raw", clip, rawClip, 1.5);
+    // The same with the DIB alone, the one format the raw path puts.
+    const double clipDib = Best(budget, [&] {
+        BitmapHandle out{};
+        Z_CopyToClipboardExt(window, &b, CLIP_EMPTY_FIRST | CLIP_DIB);
+        Z_CopyFromClipboard(window, &out);
+        K_FreeBitmap(&out);
+    });
+    Report("  the same, CF_DIB only (CLIP_DIB)", clipDib, rawClip, 1.5);
     DestroyWindow(window);
 
     zvtools::TestPrinter printer;
