@@ -15,23 +15,11 @@ int GrayOf(const Colour &c) { return (c.r * 77 + c.g * 151 + c.b * 28 + 128) >> 
 
 // The underlay's gray levels as displayed: row-major, displayed width dw.
 std::vector<int> DisplayedGray(const BitmapHandle &u, int &dw, int &dh) {
-    const int w = u.Width, h = u.Height, o = u.Orientation;
-    const bool swap = o == 4 || o == 5 || o == 7 || o == 8;
-    dw = swap ? h : w, dh = swap ? w : h;
-    std::vector<int> g(static_cast<size_t>(w) * h);
-    for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c) {
-            int x, y;
-            switch (o) {
-            case 1: x = w - 1 - c, y = r; break;
-            case 2: x = c, y = h - 1 - r; break;
-            case 3: x = w - 1 - c, y = h - 1 - r; break;
-            case 4: x = h - 1 - r, y = c; break;
-            case 5: x = r, y = c; break;
-            case 7: x = h - 1 - r, y = w - 1 - c; break;
-            case 8: x = r, y = w - 1 - c; break;
-            default: x = c, y = r; break;
-            }
+    dw = zvtest::DisplayW(u), dh = zvtest::DisplayH(u);
+    std::vector<int> g(static_cast<size_t>(dw) * dh);
+    for (int y = 0, c, r; y < dh; ++y)
+        for (int x = 0; x < dw; ++x) {
+            zvtest::DisplayToStored(u.Orientation, u.Width, u.Height, x, y, &c, &r);
             g[static_cast<size_t>(y) * dw + x] = GrayOf(PixelColour(u, c, r, GrayAs::Level));
         }
     return g;
@@ -43,14 +31,7 @@ uint64_t Expected(const BitmapHandle &t, const PixelGrid &grid, int x, int y, in
     const Colour n{std::clamp(c.r + d, 0, 255), std::clamp(c.g + d, 0, 255), std::clamp(c.b + d, 0, 255)};
     if (t.BitsPerPixel > 8)
         return t.Order == ORDER_BGR ? uint64_t(n.b) | n.g << 8 | n.r << 16 : uint64_t(n.r) | n.g << 8 | n.b << 16;
-    int best = 0, bestD = 1 << 30;
-    for (size_t i = 0; i < grid.Palette.size(); ++i) {
-        const Colour &p = grid.Palette[i];
-        const int dd = 2 * (p.r - n.r) * (p.r - n.r) + 4 * (p.g - n.g) * (p.g - n.g) + (p.b - n.b) * (p.b - n.b);
-        if (dd < bestD)
-            bestD = dd, best = static_cast<int>(i);
-    }
-    return static_cast<uint64_t>(best);
+    return static_cast<uint64_t>(zvtest::NearestEntry(t.Palette, static_cast<int>(grid.Palette.size()), n.r, n.g, n.b));
 }
 
 std::vector<BYTE> Bytes(const BitmapHandle &b) { return {b.Data, b.Data + static_cast<size_t>(b.BytesPerLine) * b.Height}; }
@@ -89,62 +70,6 @@ TEST(Underlay, TiledAndStretchedMatchTheModelInsideTheRegion) {
                 const uint64_t keep = tf.Bits == 32 ? 0xFFFFFF : ~uint64_t(0);
                 ASSERT_EQ(RawPixel(t, x, y) & keep, want & keep) << x << "," << y << (inside ? " inside" : " outside");
             }
-        K_FreeBitmap(&t);
-        K_FreeBitmap(&u);
-    }
-}
-
-// Mid-gray leaves a target as it was, white raises every channel by 127,
-// black lowers it by 128 (clamped).
-TEST(Underlay, MidGrayWhiteAndBlack) {
-    BitmapHandle t{}, u{};
-    ASSERT_EQ(K_CreateBitmap(&t, 3, 1, 24, ORDER_BGR, 0), RC_SUCCESS);
-    ASSERT_EQ(K_CreateBitmap(&u, 1, 1, 24, ORDER_BGR, 0), RC_SUCCESS);
-    const BYTE start[9] = {0, 100, 255, 128, 127, 1, 200, 50, 129};
-    for (const auto &[level, add] : {std::pair{128, 0}, std::pair{255, 127}, std::pair{0, -128}}) {
-        std::memcpy(t.Data, start, 9);
-        std::memset(u.Data, level, 3);
-        ASSERT_EQ(Z_UnderlayBitmap(&t, &u, 0), RC_SUCCESS);
-        for (int i = 0; i < 9; ++i)
-            EXPECT_EQ(t.Data[i], std::clamp(start[i] + add, 0, 255)) << level << " byte " << i;
-    }
-    K_FreeBitmap(&t);
-    K_FreeBitmap(&u);
-}
-
-// Every allocation failing in turn: RC_NO_MEMORY, both bitmaps as they
-// were, nothing left.  Bad input is refused before anything happens.
-TEST(Underlay, FailuresAndBadInputChangeNothing) {
-    zvtest::WarmUp();
-    zvtest::ResourceCheck check;
-    std::mt19937 rng(2902);
-    for (const Format tf : {Format{8, ORDER_BGR}, Format{24, ORDER_BGR}}) {
-        BitmapHandle t{}, u{};
-        RandomBitmap(t, tf, 20, 9, rng);
-        RandomBitmap(u, Format{24, ORDER_RGB}, 5, 4, rng);
-        u.Orientation = 5;
-        RECT r{2, 1, 15, 8};
-        ASSERT_EQ(Z_SetBitmapRgnRect(&t, nullptr, &r, RGN_MODE_SET), RC_SUCCESS);
-        const std::vector<BYTE> tBefore = Bytes(t), uBefore = Bytes(u);
-        for (UINT mode : {0u, 1u})
-            zvtest::SweepAllocationFailures(
-                [&] { return Z_UnderlayBitmap(&t, &u, mode); },
-                [&](int rc) {
-                    EXPECT_EQ(rc, RC_NO_MEMORY);
-                    EXPECT_EQ(Bytes(t), tBefore);
-                },
-                [&](int rc) {
-                    EXPECT_EQ(rc, RC_SUCCESS);
-                    std::memcpy(t.Data, tBefore.data(), tBefore.size());
-                });
-        EXPECT_EQ(Bytes(u), uBefore);
-        EXPECT_EQ(Z_UnderlayBitmap(&t, &u, 2), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Z_UnderlayBitmap(nullptr, &u, 0), RC_NO_BITMAP);
-        EXPECT_EQ(Z_UnderlayBitmap(&t, nullptr, 0), RC_NO_BITMAP);
-        u.Flags &= ~BITMAP_ALLOCATED;
-        EXPECT_EQ(Z_UnderlayBitmap(&t, &u, 2), RC_NO_BITMAP);
-        u.Flags |= BITMAP_ALLOCATED;
-        EXPECT_EQ(Bytes(t), tBefore);
         K_FreeBitmap(&t);
         K_FreeBitmap(&u);
     }

@@ -12,34 +12,32 @@
 
 namespace zvtest {
 
-// The displayed image as GDI shows the pixels painted as they are.
-inline std::vector<uint32_t> DisplayedColors(const BitmapHandle &b) {
+// The displayed image, top row first, from color(column, row) of the
+// stored pixels.
+template <class Color>
+std::vector<uint32_t> InDisplayOrder(const BitmapHandle &b, Color color) {
     const int w = DisplayW(b), h = DisplayH(b);
     std::vector<uint32_t> out(size_t(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             int c, r;
             DisplayToStored(b.Orientation, b.Width, b.Height, x, y, &c, &r);
-            out[size_t(y) * w + x] = AsIsColor(b, c, r);
+            out[size_t(y) * w + x] = color(c, r);
         }
     return out;
 }
 
+// The displayed image as GDI shows the pixels painted as they are.
+inline std::vector<uint32_t> DisplayedColors(const BitmapHandle &b) {
+    return InDisplayOrder(b, [&](int c, int r) { return AsIsColor(b, c, r); });
+}
+
 // The displayed image in the kernel's colours (K_ConvertToBGR).
 inline std::vector<uint32_t> KernelColors(const BitmapHandle &b) {
-    const int w = DisplayW(b), h = DisplayH(b);
     std::vector<std::vector<BYTE>> rows(b.Height, std::vector<BYTE>(size_t(b.Width) * 3));
     for (int r = 0; r < b.Height; ++r)
         K_ConvertToBGR(&b, b.Data + size_t(r) * b.BytesPerLine, rows[r].data(), b.Width);
-    std::vector<uint32_t> out(size_t(w) * h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            int c, r;
-            DisplayToStored(b.Orientation, b.Width, b.Height, x, y, &c, &r);
-            const BYTE *p = &rows[r][size_t(c) * 3];
-            out[size_t(y) * w + x] = Rgb(p[2], p[1], p[0]);
-        }
-    return out;
+    return InDisplayOrder(b, [&](int c, int r) { return Rgb(rows[r][3 * c + 2], rows[r][3 * c + 1], rows[r][3 * c]); });
 }
 
 // A DDB read with GetDIBits into a 32-bit top-down DIB on the screen DC,
@@ -96,15 +94,16 @@ struct TransferTest : testing::Test {
 };
 
 // Decodes a packed DIB (BITMAPINFOHEADER; 1, 4, 8 bits with table, 16 as
-// 5-5-5 widened, 24, 32; either row direction).
-inline std::vector<uint32_t> DecodeDib(const BYTE *p) {
+// 5-5-5 widened, 24, 32; either row direction), or one whose rows are
+// elsewhere (a metafile record's).
+inline std::vector<uint32_t> DecodeDib(const BYTE *p, const BYTE *rows = nullptr) {
     BITMAPINFOHEADER h;
     std::memcpy(&h, p, sizeof h);
     const int w = h.biWidth, ht = std::abs(h.biHeight), bits = h.biBitCount;
     const int colors = bits <= 8 ? (h.biClrUsed ? int(h.biClrUsed) : 1 << bits) : 0;
-    const BYTE *table = p + h.biSize, *rows = table + 4 * colors;
-    if (h.biCompression == BI_BITFIELDS && h.biSize == 40)
-        rows += 12;
+    const BYTE *table = p + h.biSize;
+    if (!rows)
+        rows = table + 4 * colors + (h.biCompression == BI_BITFIELDS && h.biSize == 40 ? 12 : 0);
     const size_t stride = (size_t(w) * bits + 31) / 32 * 4;
     std::vector<uint32_t> out(size_t(w) * ht);
     for (int y = 0; y < ht; ++y) {
