@@ -30,6 +30,8 @@ inline int GdiObjectCount(int nType = 0) {
             return live;
         }
     }
+#else
+    (void)nType;
 #endif
     return static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
 }
