@@ -428,6 +428,9 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     EXPECT_EQ(g->RequestsPending, 0);
     ExpectShows(w, w.Expected(), "replayed release");
     EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_SUCCESS);
+    const BYTE none = 0;
+    for (const POINT range : {POINT{-1, 0}, POINT{0, 9}, POINT{3, 2}})  // blocks first..last outside 0..8
+        EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, range.x, range.y, 0), RC_INVALID_PARAMETER);
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
     // A palette bitmap's answers keep its palette's colours.
     Bitmap indexed(8, 8, 8, 3);
@@ -435,7 +438,6 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     K_PutBitmapColors(&indexed.b, 0, 3, palette);
     ASSERT_EQ(Start(h, &indexed.b, dest, s, nullptr, 0, 0, 0, RecordRequest, &asked), RC_SUCCESS);
     const std::vector<COLORREF> green(64, RGB(90, 200, 40));
-    const BYTE none = 0;
     EXPECT_EQ(Z_UpdateMagGlassExt(h, green.data(), &none, 0, 0, 0), RC_SUCCESS);
     EXPECT_EQ(K_GetPixelValue(&Glass(h)->DataBitmap, 7, 7), 0x28C85Au);
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
