@@ -439,7 +439,8 @@ int __stdcall K_CombineBitmap(BitmapHandle *pDst, int nLeft, int nTop, int nWidt
 /* A new empty list.  RC_NO_MEMORY. */
 int __stdcall K_CreateBitmapList(void **phList);
 /* Inserts before item nIndex (0..count; -1 appends).  RC_NO_MEMORY with
- * the list unchanged. */
+ * the list unchanged; RC_NO_BITMAP for an allocated descriptor whose
+ * fields are impossible (a descriptor without data is taken as it is). */
 int __stdcall K_InsertBitmapListItem(void *hList, int nIndex, BitmapHandle *pBitmap);
 int __stdcall K_GetBitmapListCount(void *hList, uint32_t *pCount);
 int __stdcall K_GetBitmapListItem(void *hList, int nIndex, BitmapHandle *pOut);

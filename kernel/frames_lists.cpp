@@ -36,6 +36,8 @@ int __stdcall K_InsertBitmapListItem(void *hList, int nIndex, BitmapHandle *pBit
     BitmapList *l = ListOf(hList);
     if (!l || !pBitmap || nIndex < -1 || (nIndex >= 0 && uint32_t(nIndex) > l->Count))
         return RC_INVALID_PARAMETER;
+    if ((pBitmap->Flags & BITMAP_ALLOCATED) && !HasData(pBitmap))
+        return RC_NO_BITMAP;  // claims pixels it cannot describe: the list would free what it cannot know
     if (l->Count == l->Capacity) {
         const uint32_t capacity = l->Capacity ? 2 * l->Capacity : 8;
         void *items = K_Realloc(l->Items, sizeof(BitmapHandle) * capacity);

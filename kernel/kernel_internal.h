@@ -33,7 +33,7 @@ inline bool ExchangesAxes(int o) { return o == 4 || o == 5 || o == 7 || o == 8; 
 inline bool HasData(const BitmapHandle *b) {
     return b && (b->Flags & BITMAP_ALLOCATED) && b->Data && b->Width > 0 && b->Height > 0 &&
            IsValidDepth(b->BitsPerPixel) && b->BytesPerLine >= (int64_t(b->Width) * b->BitsPerPixel + 7) / 8 &&
-           IsValidOrientation(b->Orientation);
+           IsValidOrientation(b->Orientation) && (b->ColorCount <= 256 || b->Palette);
 }
 
 // Counts a call of K_GetBitmapRow (K_GetRowReadCount).

@@ -4,7 +4,8 @@
 # find_package(zvdisp CONFIG) (MinGW import libraries), and the consumer
 # once more by hand with the MSVC-style import libraries.
 #   consumer.sh BUILD_DIR ARCH [run]
-# With "run" (x86_64 only) both consumers are run under Wine.
+# With "run" (x86_64 only) both consumers and the clipboard example are
+# run under Wine.
 set -euo pipefail
 build=$1 arch=$2 run=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -32,4 +33,7 @@ if [ "$run" = run ]; then
     for exe in consumer_mingw consumer_msvclib; do
         "$here/winerun" -- "$out/$exe.exe"
     done
+    # The one example that needs no one at the window: copy and paste.
+    cp "$out"/*.dll "$out/examples/"
+    "$here/winerun" -- "$out/examples/clipboard.exe"
 fi

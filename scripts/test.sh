@@ -18,14 +18,23 @@ step "configure and build i686 (compiled and linked; layouts pinned by static_as
 cmake --preset i686 >build/i686-configure.log 2>&1 || { cat build/i686-configure.log; exit 1; }
 cmake --build --preset i686
 scripts/consumer.sh build/i686 i686
-scripts/apidoc.sh
+scripts/package.sh   # API reference (out/api) and the SDK zips (out/zvdisp-*-<arch>.zip)
 rm -f build/x64-configure.log build/i686-configure.log
 
 step "tests at Xvfb depth 24 and depth 8"
-rc=0
-ctest --preset x64 || rc=$?
-# The export sweep's own closing line, per depth.
-for f in build/x64/tests/sweep-summary-*.txt; do
-    [ -f "$f" ] && echo "depth ${f##*-summary-}: $(cat "$f")" | sed 's/\.txt:/:/'
+rm -f build/x64/tests/*-summary-*.txt
+set +e
+ctest --preset x64 2>&1 | tee build/ctest.log
+rc=${PIPESTATUS[0]}
+set -e
+# The closing line per depth: the export sweep and the mutation run, then
+# ctest's summary once more so that the run ends with it.
+echo
+for d in 24 8; do
+    line=""
+    f=build/x64/tests/sweep-summary-$d.txt; [ -f "$f" ] && line="$(cat "$f")"
+    f=build/x64/tests/fuzz-summary-$d.txt; [ -f "$f" ] && line="${line:+$line; }$(cat "$f")"
+    [ -n "$line" ] && echo "depth $d: $line"
 done
+sed -n '/tests passed, /,$p' build/ctest.log
 exit $rc

@@ -1,8 +1,11 @@
 // zvdisp.dll under concurrent use and repeated loading: four threads paint
-// their own bitmaps with their own display modes and build regions at
-// once, and must get what the same work gives on one thread; the library
-// loaded and unloaded 100 times with work in between leaves nothing.
+// their own bitmaps with their own display modes, build regions and play
+// animations at once, and must get what the same work gives on one thread;
+// the library loaded and unloaded 100 times with work in between leaves
+// nothing.
 #include "support.h"
+
+#include "tools/common/animation.h"
 
 #include <atomic>
 #include <cstring>
@@ -28,6 +31,10 @@ struct Api {
     ZV_API(Z_GetBitmapRgnArea);
     ZV_API(Z_GetBitmapRgnBounds);
     ZV_API(Z_FreeBitmapRgn);
+    ZV_API(Z_CreatePlayback);
+    ZV_API(Z_ProcessPlayback);
+    ZV_API(Z_CancelPlaybackWait);
+    ZV_API(Z_DestroyPlayback);
 #undef ZV_API
     ~Api() {
         if (module)
@@ -95,6 +102,24 @@ uint64_t Work(const Api &api, BitmapHandle *b, Canvas &canvas, int seed) {
     mix(api.Z_GetBitmapRgnBounds(b, nullptr, &bounds));
     mix(area), mix(bounds.left), mix(bounds.top), mix(bounds.right), mix(bounds.bottom);
     mix(api.Z_FreeBitmapRgn(b));
+    // A generated animation of its own, played to the end.
+    zvtools::AnimationSpec spec;
+    const unsigned disposals[] = {unsigned(seed % 4), 3, 2, 1, 0};
+    spec.Frames = 3 + seed, spec.Disposals = disposals, spec.DisposalCount = 5;
+    void *list = zvtools::MakeAnimation(spec);
+    BitmapHandle t{};
+    PlaybackHandle play = nullptr;
+    if (list && zvtools::MakeAnimationTarget(spec, &t) && api.Z_CreatePlayback(&play, &t, list) == RC_SUCCESS) {
+        UINT s = PLAYSTATE_START;
+        for (int n = 0; n < 200 && s != PLAYSTATE_END; ++n, api.Z_CancelPlaybackWait(play))
+            mix(api.Z_ProcessPlayback(play, &s)), mix(s);
+        for (int i = 0; i < t.BytesPerLine * t.Height; ++i)
+            mix(t.Data[i]);
+        api.Z_DestroyPlayback(play, nullptr);
+    }
+    mix(play != nullptr);
+    K_DestroyBitmapList(list);
+    K_FreeBitmap(&t);
     return h;
 }
 

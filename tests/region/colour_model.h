@@ -1,7 +1,7 @@
 // The slow model of pixel colours, written from the rules in zvkern.h
 // apart from the kernel's code: every pixel read from the descriptor's
 // bytes one at a time.  Also random few-colour bitmaps of every depth and
-// Order, and the combine modes on pixel masks.
+// Order.
 #pragma once
 
 #include "region_model.h"
@@ -220,30 +220,6 @@ inline void RandomBitmap(BitmapHandle &bm, Format f, int w, int h, std::mt19937 
                                       : rnd(static_cast<uint32_t>(pool.size()));
             PutRaw(bm, x, y, pool[c]);
         }
-}
-
-// ---- combine modes ----------------------------------------------------------
-
-// The combine operation on masks, for a clipped bitmap of w x h whose old
-// region is old (none: the bitmap rectangle).
-inline Mask Combined(const Mask *old, const Mask &sel, UINT mode, int w, int h) {
-    Mask r;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const bool n = sel.Get(x, y), o = old ? old->Get(x, y) : true;
-            bool v;
-            switch (mode) {
-            case RGN_MODE_AND: v = n && o; break;
-            case RGN_MODE_SET: v = n; break;
-            case RGN_MODE_NEW_MINUS_OLD: v = n && !o; break;
-            case RGN_MODE_OLD_MINUS_NEW: v = o && !n; break;
-            case RGN_MODE_OR: v = n || o; break;
-            case RGN_MODE_XOR: v = n != o; break;
-            default: v = !n; break;
-            }
-            r.Set(x, y, v);
-        }
-    return r;
 }
 
 }  // namespace rgntest

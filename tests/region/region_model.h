@@ -196,21 +196,69 @@ inline testing::AssertionResult Matches(const ZoraRgn *r, const Mask &expected) 
     if (!bad.empty())
         return testing::AssertionFailure() << "invariant: " << bad;
     const Mask got = MaskOf(r);
-    if (!(got == expected)) {
-        for (int y = kLo; y < kHi; ++y)
-            for (int x = kLo; x < kHi; ++x)
-                if (got.Get(x, y) != expected.Get(x, y))
-                    return testing::AssertionFailure()
-                           << "pixel (" << x << ", " << y << ") is " << got.Get(x, y) << ", model says "
-                           << expected.Get(x, y) << "; " << got.Count() << " pixels vs " << expected.Count();
-    }
-    const RECT want = expected.Bounds();
-    if (!EqualRect(&want, &r->Bounds))
-        return testing::AssertionFailure() << "bounds (" << r->Bounds.left << ", " << r->Bounds.top << ", "
-                                           << r->Bounds.right << ", " << r->Bounds.bottom << ") vs model ("
-                                           << want.left << ", " << want.top << ", " << want.right << ", "
-                                           << want.bottom << ")";
+    const bool same = got == expected;
+    for (int y = kLo; !same && y < kHi; ++y)
+        for (int x = kLo; x < kHi; ++x)
+            if (got.Get(x, y) != expected.Get(x, y))
+                return testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << got.Get(x, y)
+                                                   << "; " << got.Count() << " pixels vs " << expected.Count();
+    const RECT want = expected.Bounds(), &b = r->Bounds;
+    if (!EqualRect(&want, &b))
+        return testing::AssertionFailure() << "bounds (" << b.left << ", " << b.top << ", " << b.right << ", "
+                                           << b.bottom << ") vs (" << want.left << ", " << want.top << ", "
+                                           << want.right << ", " << want.bottom << ")";
     return testing::AssertionSuccess();
+}
+
+// The combine modes on pixel sets.  Without an old region the bitmap
+// rectangle stands in (widened to the new region's bounds when unclipped);
+// the result is cut to the bitmap unless it is unclipped.
+inline Mask ModelCombine(const BitmapHandle &bm, const Mask *old, const Mask &add, UINT mode) {
+    const bool unclipped = (bm.Flags & BITMAP_RGN_UNCLIPPED) != 0;
+    RECT whole{0, 0, bm.Width, bm.Height}, u;
+    const RECT nb = add.Bounds();
+    if (unclipped && UnionRect(&u, &whole, &nb))
+        whole = u;
+    return Mask::Of([&](int x, int y) {
+        const POINT p{x, y};
+        if (!unclipped && (x < 0 || y < 0 || x >= bm.Width || y >= bm.Height))
+            return false;
+        const bool n = add.Get(x, y), w = PtInRect(&whole, p) != 0, o = old ? old->Get(x, y) : w;
+        switch (mode) {
+        case RGN_MODE_AND: return n && o;
+        case RGN_MODE_SET: return n;
+        case RGN_MODE_NEW_MINUS_OLD: return n && !o;
+        case RGN_MODE_OLD_MINUS_NEW: return o && !n;
+        case RGN_MODE_OR: return n || o;
+        case RGN_MODE_XOR: return n != o;
+        default: return w && !n;
+        }
+    });
+}
+
+struct GdiHandle {
+    HRGN Handle = nullptr;
+    ~GdiHandle() {
+        if (Handle)
+            DeleteObject(Handle);
+    }
+};
+
+// The Bezier points of a cardinal spline through knots k: the knot order
+// of each Close, control points at tension / 3 of the neighbours' chord.
+inline std::vector<POINT> CardinalBezier(const std::vector<POINT> &k, double t, int close) {
+    const int n = static_cast<int>(k.size()), s = close == 2 ? n - 1 : 0;
+    const int segs = close == 0 ? n - 3 : close == 1 ? n : n - 1;
+    auto at = [&](int i) { return k[i % n]; };
+    auto pt = [](double x, double y) { return POINT{static_cast<LONG>(x), static_cast<LONG>(y)}; };
+    std::vector<POINT> out{at(s + 1)};
+    for (int j = 0; j < segs; ++j) {
+        const POINT p0 = at(s + j), p1 = at(s + j + 1), p2 = at(s + j + 2), p3 = at(s + j + 3);
+        out.push_back(pt(p1.x + t / 3 * (p2.x - p0.x), p1.y + t / 3 * (p2.y - p0.y)));
+        out.push_back(pt(p2.x - t / 3 * (p3.x - p1.x), p2.y - t / 3 * (p3.y - p1.y)));
+        out.push_back(p2);
+    }
+    return out;
 }
 
 // A bitmap descriptor without pixels, enough for region work.
