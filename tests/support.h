@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 
 namespace zvtest {
 
@@ -163,6 +164,32 @@ inline uint64_t PixelAt(const BYTE *row, int x, int bits) {
 // Stored pixel (column c, row r) of a bitmap.
 inline uint64_t PixelAt(const BitmapHandle &b, int c, int r) {
     return PixelAt(b.Data + size_t(r) * b.BytesPerLine, c, b.BitsPerPixel);
+}
+
+// The folder of the running test executable, with its trailing separator.
+inline std::string ExeDir() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string p = path;
+    return p.substr(0, p.find_last_of("\\/") + 1);
+}
+
+// Runs a command line to its end (at most ms): its exit code, or ~0u when
+// it could not start or did not end.
+inline DWORD RunProcess(std::string commandLine, DWORD ms = 60000) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return ~0u;
+    DWORD code = ~0u;
+    if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+    else
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return code;
 }
 
 }  // namespace zvtest

@@ -81,7 +81,7 @@ void GiveBackLeftArea(MagGlassRecord *g, int x, int y, int prevX, int prevY, boo
 
 // The paint of a bitmap limited to its region: the region as it shows when
 // pSrc is painted into pDst becomes the clip region of the device context.
-int PaintClippedToRegion(HDC hDC, BitmapHandle *pBitmap, const RECT &src, const RECT &dst) {
+int PaintClippedToRegion(HDC hDC, BitmapHandle *pBitmap, const RECT &src, const RECT &dst, RECT glass) {
     const int sw = src.right - src.left, sh = src.bottom - src.top < 0 ? src.top - src.bottom : src.bottom - src.top;
     BitmapHandle part;
     int rc = K_InitBitmapHandle(&part, pBitmap, sw, sh, pBitmap->BitsPerPixel);
@@ -110,7 +110,7 @@ int PaintClippedToRegion(HDC hDC, BitmapHandle *pBitmap, const RECT &src, const 
     const int saved = SaveDC(hDC);
     SelectClipRgn(hDC, clip);
     DeleteObject(clip);
-    rc = Z_PaintDC(hDC, pBitmap, &src, nullptr, &dst, nullptr, SRCCOPY);
+    rc = Z_PaintDC(hDC, pBitmap, &src, nullptr, &dst, &glass, SRCCOPY);
     RestoreDC(hDC, saved);
     return rc;
 }
@@ -192,10 +192,11 @@ void PaintOffscreen(MagGlassRecord *g, HDC dc, BitmapHandle *pSource, const RECT
         RealizePalette(dc);
     RECT all{0, 0, g->GlassWidth, g->GlassHeight};
     FillRect(dc, &all, g->BackBrush);
+    // Clipped to the glass: the destination is Zoom/100 times the glass.
     if (local.Region && (!g->IgnoreRegion || g->MaskColorCount > 0))
-        PaintClippedToRegion(dc, &local, src, dst);
+        PaintClippedToRegion(dc, &local, src, dst, all);
     else
-        Z_PaintDC(dc, &local, &src, nullptr, &dst, nullptr, SRCCOPY);
+        Z_PaintDC(dc, &local, &src, nullptr, &dst, &all, SRCCOPY);
     if (g->OwnerDrawProc)
         g->OwnerDrawProc(g->Window, dc, x, y, &g->GlassRect, g->OwnerDrawData);
     DrawCrosshair(g, dc);
@@ -256,6 +257,24 @@ RECT DisplayedToStored(const BitmapHandle &b, RECT r) {
     return r;
 }
 
+// The off-screen DC of the glass's size, compatible with the window's DC
+// (made again when the glass changed size); null when GDI refuses it.
+static HDC Offscreen(MagGlassRecord *g, HDC wdc) {
+    if (g->OffscreenDC && g->OffscreenWidth == g->GlassWidth && g->OffscreenHeight == g->GlassHeight)
+        return g->OffscreenDC;
+    FreeOffscreen(g);
+    g->OffscreenDC = CreateCompatibleDC(wdc);
+    g->OffscreenBitmap = g->OffscreenDC ? CreateCompatibleBitmap(wdc, g->GlassWidth, g->GlassHeight) : nullptr;
+    if (!g->OffscreenBitmap) {
+        FreeOffscreen(g);
+        return nullptr;
+    }
+    g->OffscreenOld = SelectObject(g->OffscreenDC, g->OffscreenBitmap);
+    g->OffscreenWidth = g->GlassWidth;
+    g->OffscreenHeight = g->GlassHeight;
+    return g->OffscreenDC;
+}
+
 bool PaintGlass(MagGlassRecord *g, int x, int y, int prevX, int prevY, bool bRemove) {
     // Step 1: the source.
     BitmapHandle *source = &g->BitmapCopy;
@@ -291,10 +310,7 @@ bool PaintGlass(MagGlassRecord *g, int x, int y, int prevX, int prevY, bool bRem
     if (!wdc)
         return true;
     SetMapMode(wdc, MM_TEXT);
-    HDC mem = CreateCompatibleDC(wdc);
-    HBITMAP bmp = mem ? CreateCompatibleBitmap(wdc, g->GlassWidth, g->GlassHeight) : nullptr;
-    if (bmp) {
-        HGDIOBJ oldBmp = SelectObject(mem, bmp);
+    if (HDC mem = Offscreen(g, wdc)) {
         PaintOffscreen(g, mem, source, src, dst, x, y);
         HRGN clip = GlassShapeRgn(g, x, y);
         SelectClipRgn(wdc, clip);
@@ -302,13 +318,22 @@ bool PaintGlass(MagGlassRecord *g, int x, int y, int prevX, int prevY, bool bRem
         SelectClipRgn(wdc, nullptr);
         if (clip)
             DeleteObject(clip);
-        SelectObject(mem, oldBmp);
-        DeleteObject(bmp);
     }
-    if (mem)
-        DeleteDC(mem);
     ReleaseDC(g->Window, wdc);
     return true;
+}
+
+void FreeOffscreen(MagGlassRecord *g) {
+    if (g->OffscreenDC) {
+        SelectObject(g->OffscreenDC, g->OffscreenOld);
+        DeleteDC(g->OffscreenDC);
+    }
+    if (g->OffscreenBitmap)
+        DeleteObject(g->OffscreenBitmap);
+    g->OffscreenDC = nullptr;
+    g->OffscreenBitmap = nullptr;
+    g->OffscreenOld = nullptr;
+    g->OffscreenWidth = g->OffscreenHeight = 0;
 }
 
 }  // namespace zv

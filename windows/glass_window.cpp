@@ -59,6 +59,7 @@ void ReleaseGlass(MagGlassRecord *g, bool restoreStyle) {
     if (GetCapture() == w)
         ReleaseCapture();
     K_FreeBitmap(&g->BitmapCopy);  // the copy's own region (and window-level table)
+    FreeOffscreen(g);
     if (g->BorderPen)
         DeleteObject(g->BorderPen);
     if (g->CrosshairPen)

@@ -5,38 +5,17 @@
 
 #include "tools/common/animation.h"
 
-#include <string>
-
 namespace {
 
 using namespace pbtest;
 
-std::string BinDir() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string p = path;
-    return p.substr(0, p.find_last_of("\\/") + 1);
-}
-
 TEST(Player, PlaysFramesInItsWindowAsTheLibraryComposesThem) {
     RegionTable table;
     zvtest::LiveBlockCheck check;
-    const std::string capture = BinDir() + "player_capture.bmp";
+    const std::string capture = zvtest::ExeDir() + "player_capture.bmp";
     DeleteFileA(capture.c_str());
-    std::string command = "\"" + BinDir() + "zvplay.exe\" --frames 5 --capture \"" + capture + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    const DWORD waited = WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    if (waited != WAIT_OBJECT_0)
-        TerminateProcess(pi.hProcess, 1);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    ASSERT_EQ(waited, WAIT_OBJECT_0) << "the player did not end";
-    ASSERT_EQ(code, 0u);
+    ASSERT_EQ(zvtest::RunProcess("\"" + zvtest::ExeDir() + "zvplay.exe\" --frames 5 --capture \"" + capture + "\""), 0u)
+        << "the player failed or did not end";
     BitmapHandle shot{};
     ASSERT_EQ(K_LoadBitmapFile(capture.c_str(), &shot), RC_SUCCESS);
 

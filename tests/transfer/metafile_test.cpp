@@ -4,45 +4,13 @@
 // the bitmap for the metafile DC's device class shows.
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
-#include "paint/reference.h"
+#include "transfer/xfer_support.h"
 
 #include <cstring>
 
 namespace {
 
 using zvtest::Dib;
-
-// A DIB as a metafile record carries it, drawn 1:1 into a canvas of
-// 0x00RRGGBB pixels at (x, y); its colour table goes to *table.
-void DrawRecordDib(std::vector<uint32_t> &canvas, int cw, int ch, int x, int y, int w, int h, const BYTE *info,
-                   const BYTE *bits, std::vector<RGBQUAD> *table) {
-    BITMAPINFOHEADER hd;
-    std::memcpy(&hd, info, sizeof hd);
-    const int bpp = hd.biBitCount, height = abs(hd.biHeight);
-    const int colors = bpp <= 8 ? (hd.biClrUsed ? int(hd.biClrUsed) : 1 << bpp) : 0;
-    const RGBQUAD *pal = reinterpret_cast<const RGBQUAD *>(info + hd.biSize);
-    table->assign(pal, pal + colors);
-    const int stride = (hd.biWidth * bpp + 31) / 32 * 4;
-    for (int j = 0; j < h && j < height; ++j) {
-        const BYTE *row = bits + size_t(hd.biHeight > 0 ? height - 1 - j : j) * stride;
-        for (int i = 0; i < w && i < hd.biWidth; ++i) {
-            uint32_t v;
-            if (bpp <= 8) {
-                const int idx = (row[i * bpp / 8] >> (8 - bpp - i * bpp % 8)) & ((1 << bpp) - 1);
-                v = zvtest::Rgb(pal[idx].rgbRed, pal[idx].rgbGreen, pal[idx].rgbBlue);
-            } else if (bpp == 16) {
-                const int p = row[2 * i] | row[2 * i + 1] << 8;
-                auto wd = [](int c) { return (c << 3) | (c >> 2); };
-                v = zvtest::Rgb(wd((p >> 10) & 31), wd((p >> 5) & 31), wd(p & 31));
-            } else {
-                const BYTE *q = row + i * (bpp / 8);
-                v = zvtest::Rgb(q[2], q[1], q[0]);
-            }
-            if (x + i >= 0 && x + i < cw && y + j >= 0 && y + j < ch)
-                canvas[size_t(y + j) * cw + x + i] = v;
-        }
-    }
-}
 
 struct Decoded {
     std::vector<uint32_t> pixels;
@@ -51,16 +19,29 @@ struct Decoded {
     int records = 0, paletteUsage = 0;
 };
 
+// A DIB as a metafile record carries it, drawn 1:1 at (x, y); its colour
+// table is kept.
+void DrawRecordDib(Decoded &d, int x, int y, int w, int h, const BYTE *info, const BYTE *bits) {
+    BITMAPINFOHEADER hd;
+    std::memcpy(&hd, info, sizeof hd);
+    const int colors = hd.biBitCount <= 8 ? (hd.biClrUsed ? int(hd.biClrUsed) : 1 << hd.biBitCount) : 0;
+    const RGBQUAD *pal = reinterpret_cast<const RGBQUAD *>(info + hd.biSize);
+    d.tables.emplace_back(pal, pal + colors);
+    const std::vector<uint32_t> px = zvtest::DecodeDib(info, bits);
+    for (int j = 0; j < h && j < abs(hd.biHeight); ++j)
+        for (int i = 0; i < w && i < hd.biWidth; ++i)
+            if (x + i >= 0 && x + i < d.w && y + j >= 0 && y + j < d.h)
+                d.pixels[size_t(y + j) * d.w + x + i] = px[size_t(j) * hd.biWidth + i];
+    ++d.records;
+}
+
 int CALLBACK EmfRecord(HDC, HANDLETABLE *, const ENHMETARECORD *rec, int, LPARAM lp) {
     auto &d = *reinterpret_cast<Decoded *>(lp);
     if (rec->iType != EMR_STRETCHDIBITS)
         return 1;
     const auto *r = reinterpret_cast<const EMRSTRETCHDIBITS *>(rec);
     const BYTE *base = reinterpret_cast<const BYTE *>(rec);
-    d.tables.emplace_back();
-    DrawRecordDib(d.pixels, d.w, d.h, r->xDest, r->yDest, r->cxDest, r->cyDest, base + r->offBmiSrc,
-                  base + r->offBitsSrc, &d.tables.back());
-    ++d.records;
+    DrawRecordDib(d, r->xDest, r->yDest, r->cxDest, r->cyDest, base + r->offBmiSrc, base + r->offBitsSrc);
     d.paletteUsage += r->iUsageSrc != DIB_RGB_COLORS;
     return 1;
 }
@@ -74,10 +55,7 @@ int CALLBACK WmfRecord(HDC, HANDLETABLE *, METARECORD *rec, int, LPARAM lp) {
     BITMAPINFOHEADER hd;
     std::memcpy(&hd, info, sizeof hd);
     const int colors = hd.biBitCount <= 8 ? (hd.biClrUsed ? int(hd.biClrUsed) : 1 << hd.biBitCount) : 0;
-    d.tables.emplace_back();
-    DrawRecordDib(d.pixels, d.w, d.h, int16_t(p[10]), int16_t(p[9]), int16_t(p[8]), int16_t(p[7]), info,
-                  info + hd.biSize + 4 * colors, &d.tables.back());
-    ++d.records;
+    DrawRecordDib(d, int16_t(p[10]), int16_t(p[9]), int16_t(p[8]), int16_t(p[7]), info, info + hd.biSize + 4 * colors);
     d.paletteUsage += p[2] != DIB_RGB_COLORS;
     return 1;
 }
@@ -240,66 +218,6 @@ TEST_F(Metafile, NaturalSizeAndOneSideGiven) {
         DeleteMf(mf);
     }
     K_FreeBitmap(&b);
-}
-
-TEST_F(Metafile, BadInputLeavesEverythingAsItWas) {
-    zvtest::ResourceCheck resources;
-    BitmapHandle none{};
-    EXPECT_EQ(Z_ConvertToEMF(nullptr), nullptr);
-    EXPECT_EQ(Z_ConvertToWMF(&none), nullptr);
-    EXPECT_EQ(Z_ChangeToEMF(&none), nullptr);
-    BitmapHandle b{};
-    ASSERT_EQ(K_CreateBitmap(&b, 5, 5, 24, 1, 0), RC_SUCCESS);
-    const BitmapHandle before = b;
-    EXPECT_EQ(Z_ConvertFromMetafile(nullptr, nullptr, 0, 0), RC_INVALID_PARAMETER);
-    EXPECT_EQ(Z_ConvertFromMetafile(&b, nullptr, 0, 0), RC_INVALID_PARAMETER);
-    const HANDLE notMeta = CreateSolidBrush(0);
-    EXPECT_EQ(Z_ChangeFromEMF(&b, notMeta, 0, 0), RC_INVALID_PARAMETER);
-    DeleteObject(notMeta);
-    const HANDLE mf = Z_ConvertToEMF(&b);
-    EXPECT_EQ(Z_ChangeFromEMF(&b, mf, -5, 0), RC_INVALID_PARAMETER);
-    EXPECT_EQ(GetObjectType(mf), DWORD(OBJ_ENHMETAFILE)) << "kept on failure";
-    EXPECT_EQ(0, std::memcmp(&b, &before, sizeof b));
-    EXPECT_EQ(Z_GetMetafileInfo(mf, nullptr), RC_INVALID_PARAMETER);
-    DeleteMf(mf);
-    K_FreeBitmap(&b);
-}
-
-// Every allocation of every allocating conversion fails in turn: the
-// documented result, the caller's bitmap unchanged, nothing left behind.
-TEST_F(Metafile, FailedAllocationsLeaveNothingBehind) {
-    zvtest::ResourceCheck resources;
-    BitmapHandle b{};
-    std::mt19937 rng(5);
-    zvtest::MakeRandomBitmap(b, rng, 40, 30, 24, 1, 0);
-    BitmapHandle pal{};
-    zvtest::MakeRandomBitmap(pal, rng, 40, 30, 8, 1, 0);
-    for (BitmapHandle *src : {&b, &pal})
-        for (int enhanced = 0; enhanced < 2; ++enhanced) {
-            HANDLE made = nullptr;
-            zvtest::SweepAllocationFailures(
-                [&] { made = Z_ConvertToMetafile(src, enhanced); return made ? 1 : 0; },
-                [&](int rc) { EXPECT_EQ(rc, 0); },
-                [&](int rc) { EXPECT_EQ(rc, 1); });
-            ASSERT_TRUE(made);
-            BitmapHandle out{};
-            out.Width = 77;
-            const BitmapHandle outBefore = out;
-            zvtest::SweepAllocationFailures(
-                [&] { return Z_ConvertFromMetafile(&out, made, 0, 0); },
-                [&](int rc) {
-                    EXPECT_EQ(rc, RC_NO_MEMORY);
-                    EXPECT_EQ(0, std::memcmp(&out, &outBefore, sizeof out));
-                },
-                [&](int rc) {
-                    EXPECT_EQ(rc, RC_SUCCESS);
-                    K_FreeBitmap(&out);
-                    out = outBefore;
-                });
-            DeleteMf(made);
-        }
-    K_FreeBitmap(&b);
-    K_FreeBitmap(&pal);
 }
 
 }  // namespace

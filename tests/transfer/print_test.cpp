@@ -99,8 +99,30 @@ void MakeInkBitmap(BitmapHandle &b, std::mt19937 &rng, int w, int h, int bits, i
             b.Data[i] &= 0x7F;
 }
 
+struct Progress {
+    std::vector<int> seen;
+    int stopAt = 1000;  // answer RC_FAILURE at the first percentage >= this
+    void *user = nullptr;
+    static int __stdcall Callback(int percent, void *user) {
+        auto *p = static_cast<Progress *>(user);
+        p->seen.push_back(percent);
+        p->user = user;
+        return percent >= p->stopAt ? RC_FAILURE : RC_SUCCESS;
+    }
+};
+
+// 0 first, then after row k of h the percentage 100 k / h whenever it moved.
+std::vector<int> ExpectedPercentages(int h) {
+    std::vector<int> v{0};
+    for (int k = 1; k <= h; ++k)
+        if (100 * k / h != v.back())
+            v.push_back(100 * k / h);
+    return v;
+}
+
 // Two bitmaps on one page of one document named "ZORA GRAPHIC", each in
-// its place; PrintDC is 0 after the last call.
+// its place, the second painted row by row for its progress report;
+// PrintDC is 0 after the last call.
 TEST_F(Print, TwoBitmapsOnOnePageThroughTheDispatcher) {
     ResourceCheck check;
     std::mt19937 rng(71);
@@ -110,7 +132,11 @@ TEST_F(Print, TwoBitmapsOnOnePageThroughTheDispatcher) {
     HDC dc = Z_PrintBitmap(&a, 100, 80, 80, 60, 0);
     ASSERT_NE(dc, nullptr);
     EXPECT_EQ(zv::GetPaintSettings()->PrintDC, dc);
+    Progress p;
+    K_SetStatusCallback(Progress::Callback, &p);
     EXPECT_NE(Z_PrintBitmap(&b, 300, 200, 36, 0, 1), nullptr);  // 9 x 12 shown: height 48
+    EXPECT_EQ(p.seen, ExpectedPercentages(48));
+    EXPECT_EQ(p.user, &p);
     EXPECT_EQ(zv::GetPaintSettings()->PrintDC, nullptr);
     const std::string job = Job();
     EXPECT_EQ(Count(job, "%%Page:"), 1);
@@ -155,101 +181,45 @@ TEST_F(Print, AutomaticSizeAndTheFastPath) {
     K_FreeBitmap(&b);
 }
 
-TEST_F(Print, ANullBitmapEndsTheJob) {
+// How a job ends: a null bitmap ends it; a stop from the callback (at 0 %
+// or later) or an unallocated bitmap aborts the library's own job, while a
+// DC of the caller's is ended so its job is written; no default printer
+// gives 0.
+TEST_F(Print, JobsEndAbortOrNeverStart) {
     ResourceCheck check;
     std::mt19937 rng(73);
-    BitmapHandle b{};
+    BitmapHandle b{}, none{};
     MakeRandomBitmap(b, rng, 8, 8, 4, ORDER_BGR, ORIENT_BOTTOM_LEFT);
     ASSERT_NE(Z_PrintBitmap(&b, 10, 10, 32, 32, 0), nullptr);
     EXPECT_FALSE(JobWritten());
     EXPECT_NE(Z_PrintBitmap(nullptr, 0, 0, 0, 0, 1), nullptr);
     EXPECT_TRUE(JobWritten());
     EXPECT_EQ(zv::GetPaintSettings()->PrintDC, nullptr);
-    // Unallocated bitmap: a failure, the job opened here is aborted.
     DeleteFileA(printer_.JobPath.c_str());
-    BitmapHandle none{};
     EXPECT_EQ(Z_PrintBitmap(&none, 0, 0, 0, 0, 0), nullptr);
     EXPECT_EQ(zv::GetPaintSettings()->PrintDC, nullptr);
     EXPECT_FALSE(JobWritten());
-    K_FreeBitmap(&b);
-}
-
-TEST_F(Print, NoDefaultPrinterGivesZero) {
-    char saved[256] = {};
-    GetProfileStringA("windows", "device", "", saved, sizeof saved);
-    WriteProfileStringA("windows", "device", "");
-    BitmapHandle b{};
-    std::mt19937 rng(74);
-    MakeRandomBitmap(b, rng, 4, 4, 8, ORDER_BGR, 0);
-    EXPECT_EQ(Z_PrintBitmap(&b, 0, 0, 0, 0, 1), nullptr);
-    EXPECT_EQ(Z_PrintBitmapFast(nullptr, &b, 0, 0, 4, 4, 1), nullptr);
-    WriteProfileStringA("windows", "device", saved);
-    K_FreeBitmap(&b);
-}
-
-// ---- progress through the status callback ------------------------------
-
-struct Progress {
-    std::vector<int> seen;
-    int stopAt = 1000;  // answer RC_FAILURE at the first percentage >= this
-    void *user = nullptr;
-    static int __stdcall Callback(int percent, void *user) {
-        auto *p = static_cast<Progress *>(user);
-        p->seen.push_back(percent);
-        p->user = user;
-        return percent >= p->stopAt ? RC_FAILURE : RC_SUCCESS;
-    }
-};
-
-// 0 first, then after row k of h the percentage 100 k / h whenever it moved.
-std::vector<int> ExpectedPercentages(int h) {
-    std::vector<int> v{0};
-    for (int k = 1; k <= h; ++k)
-        if (100 * k / h != v.back())
-            v.push_back(100 * k / h);
-    return v;
-}
-
-TEST_F(Print, ProgressIsReportedRowByRow) {
-    ResourceCheck check;
-    std::mt19937 rng(75);
-    BitmapHandle b{};
-    MakeRandomBitmap(b, rng, 25, 20, 24, ORDER_BGR, ORIENT_TOP_LEFT);
-    for (int rows : {37, 150}) {
-        Progress p;
-        K_SetStatusCallback(Progress::Callback, &p);
-        ASSERT_NE(Z_PrintBitmap(&b, 50, 50, 60, rows, 1), nullptr);
-        EXPECT_EQ(p.seen, ExpectedPercentages(rows)) << rows << " rows";
-        EXPECT_EQ(p.user, &p);
-    }
-    // Row by row paints the same page as one paint.
-    const zvtools::Page rowByRow = Render();
-    K_SetStatusCallback(nullptr, nullptr);
-    ASSERT_NE(Z_PrintBitmap(&b, 50, 50, 60, 150, 1), nullptr);
-    EXPECT_TRUE(rowByRow.Pixels == Render().Pixels);
-    K_FreeBitmap(&b);
-}
-
-TEST_F(Print, AStopFromTheCallbackAbortsTheJob) {
-    ResourceCheck check;
-    std::mt19937 rng(76);
-    BitmapHandle b{};
-    MakeRandomBitmap(b, rng, 25, 20, 8, ORDER_BGR, ORIENT_TOP_LEFT);
     for (int stopAt : {0, 50}) {
         Progress p;
         p.stopAt = stopAt;
         K_SetStatusCallback(Progress::Callback, &p);
         EXPECT_EQ(Z_PrintBitmap(&b, 0, 0, 0, 0, 0), nullptr);
         EXPECT_EQ(zv::GetPaintSettings()->PrintDC, nullptr);
-        EXPECT_EQ(p.seen.back(), stopAt == 0 ? 0 : 50);
+        EXPECT_EQ(p.seen.back(), stopAt);
         EXPECT_FALSE(JobWritten()) << "stopped at " << stopAt;
     }
-    // A DC of the caller's is ended with endDoc, so its job is written.
     Progress p;
     p.stopAt = 0;
     K_SetStatusCallback(Progress::Callback, &p);
     EXPECT_EQ(Z_PrintBitmapExt(OpenPrinterDc(), &b, 0, 0, 0, 0, 1), nullptr);
     EXPECT_TRUE(JobWritten());
+    K_SetStatusCallback(nullptr, nullptr);
+    char saved[256] = {};
+    GetProfileStringA("windows", "device", "", saved, sizeof saved);
+    WriteProfileStringA("windows", "device", "");
+    EXPECT_EQ(Z_PrintBitmap(&b, 0, 0, 0, 0, 1), nullptr);
+    EXPECT_EQ(Z_PrintBitmapFast(nullptr, &b, 0, 0, 4, 4, 1), nullptr);
+    WriteProfileStringA("windows", "device", saved);
     K_FreeBitmap(&b);
 }
 
@@ -274,26 +244,6 @@ TEST_F(Print, TwoThreadsReportToTheirOwnCallbacks) {
     EXPECT_EQ(pa.user, &pa);
     EXPECT_EQ(pb.user, &pb);
     K_FreeBitmap(&a);
-    K_FreeBitmap(&b);
-}
-
-// Every allocation failing in turn: 0 and an aborted job on the
-// dispatcher path; the fast path paints nothing but ends the job.
-TEST_F(Print, AllocationFailuresAbortAndLeaveNothing) {
-    std::mt19937 rng(78);
-    BitmapHandle b{};
-    MakeRandomBitmap(b, rng, 40, 30, 8, ORDER_BGR, ORIENT_BOTTOM_LEFT);
-    Z_PrintBitmap(&b, 1, 1, 4, 4, 1);  // the printer's lazily made objects
-    const int gdi = GdiObjectCount();
-    SweepAllocationFailures([&] { return Z_PrintBitmap(&b, 10, 10, 80, 60, 1) ? RC_SUCCESS : RC_NO_MEMORY; },
-                            [&](int rc) {
-                                EXPECT_EQ(rc, RC_NO_MEMORY);
-                                EXPECT_EQ(zv::GetPaintSettings()->PrintDC, nullptr);
-                            },
-                            [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
-    SweepAllocationFailures([&] { return Z_PrintBitmapFast(nullptr, &b, 10, 10, 80, 60, 1) ? RC_SUCCESS : RC_NO_MEMORY; },
-                            [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); }, [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
-    EXPECT_EQ(GdiObjectCount(), gdi);
     K_FreeBitmap(&b);
 }
 

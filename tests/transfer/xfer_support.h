@@ -96,15 +96,16 @@ struct TransferTest : testing::Test {
 };
 
 // Decodes a packed DIB (BITMAPINFOHEADER; 1, 4, 8 bits with table, 16 as
-// 5-5-5 widened, 24, 32; either row direction).
-inline std::vector<uint32_t> DecodeDib(const BYTE *p) {
+// 5-5-5 widened, 24, 32; either row direction), or one whose rows are
+// elsewhere (a metafile record's).
+inline std::vector<uint32_t> DecodeDib(const BYTE *p, const BYTE *rows = nullptr) {
     BITMAPINFOHEADER h;
     std::memcpy(&h, p, sizeof h);
     const int w = h.biWidth, ht = std::abs(h.biHeight), bits = h.biBitCount;
     const int colors = bits <= 8 ? (h.biClrUsed ? int(h.biClrUsed) : 1 << bits) : 0;
-    const BYTE *table = p + h.biSize, *rows = table + 4 * colors;
-    if (h.biCompression == BI_BITFIELDS && h.biSize == 40)
-        rows += 12;
+    const BYTE *table = p + h.biSize;
+    if (!rows)
+        rows = table + 4 * colors + (h.biCompression == BI_BITFIELDS && h.biSize == 40 ? 12 : 0);
     const size_t stride = (size_t(w) * bits + 31) / 32 * 4;
     std::vector<uint32_t> out(size_t(w) * ht);
     for (int y = 0; y < ht; ++y) {

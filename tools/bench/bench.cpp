@@ -6,6 +6,7 @@
 // a measured loop (its scratch run, once per call, as in an application).
 //
 //   bench.exe [seconds per figure, default 0.3] [colour: colour spaces only]
+#include "tools/common/bench_clock.h"
 #include "paint/convert.h"
 #include "zvdisp.h"
 #include "zvkern.h"
@@ -19,15 +20,10 @@
 
 namespace {
 
+using zvtools::Now;
+
 constexpr int kWidth = 4000;
 constexpr int kRows = 16;  // distinct source rows, cycled
-
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(f.QuadPart);
-}
 
 // Mpixel/s of row(y) over many short rounds within about `seconds`: the
 // best round (a round in which the machine's other work took the

@@ -9,6 +9,7 @@
 // records costs more to write than one of a single record.
 //
 //   zvmetabench.exe [seconds per figure, default 1] [width height]
+#include "tools/common/bench_clock.h"
 #include "zvdisp.h"
 #include "zvkern.h"
 
@@ -20,27 +21,8 @@
 
 namespace {
 
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(f.QuadPart);
-}
-
-// Best seconds of one run within about `budget` seconds (at least three).
-double Best(double budget, const std::function<void()> &fn) {
-    fn();
-    double best = 1e30;
-    const double end = Now() + budget;
-    int runs = 0;
-    do {
-        const double t0 = Now();
-        fn();
-        best = std::min(best, Now() - t0);
-        ++runs;
-    } while (Now() < end || runs < 3);
-    return best;
-}
+using zvtools::Best;
+using zvtools::Now;
 
 void RawRoundTrip(const BitmapHandle &b, int band) {
     BITMAPINFO bi{};

@@ -11,6 +11,7 @@
 // Cases that dither for an 8-bit device paint as for one (the library's
 // own reduction) whatever the screen, so that the figures exist at both
 // Xvfb depths.
+#include "tools/common/bench_clock.h"
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
 #include "tools/common/dib_section.h"
@@ -26,29 +27,8 @@
 
 namespace {
 
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(f.QuadPart);
-}
-
-// Best seconds of one run of fn within about `budget` seconds (at least
-// three runs), so that a run in which other work took the processor does
-// not count.
-double Best(double budget, const std::function<void()> &fn) {
-    fn();  // warm up
-    double best = 1e30;
-    const double end = Now() + budget;
-    int runs = 0;
-    do {
-        const double t0 = Now();
-        fn();
-        best = std::min(best, Now() - t0);
-        ++runs;
-    } while (Now() < end || runs < 3);
-    return best;
-}
+using zvtools::Best;
+using zvtools::Now;
 
 using Target = zvtools::DibSection;
 

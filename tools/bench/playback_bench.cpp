@@ -6,6 +6,7 @@
 // Also the kernel allocations per frame and per step.
 //
 //   zvplaybench.exe [seconds per figure, default 1]
+#include "tools/common/bench_clock.h"
 #include "tools/common/animation.h"
 #include "zvdisp.h"
 #include "zvkern.h"
@@ -17,26 +18,8 @@
 
 namespace {
 
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(f.QuadPart);
-}
-
-double Best(double budget, const std::function<void()> &fn) {
-    fn();
-    double best = 1e30;
-    const double end = Now() + budget;
-    int runs = 0;
-    do {
-        const double t0 = Now();
-        fn();
-        best = std::min(best, Now() - t0);
-        ++runs;
-    } while (Now() < end || runs < 3);
-    return best;
-}
+using zvtools::Best;
+using zvtools::Now;
 
 // A DIB section of bits per pixel in its own memory DC (8 bits: colors).
 struct Dib {

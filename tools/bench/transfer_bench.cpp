@@ -6,6 +6,7 @@
 //   printing a page through the dispatcher: peak kernel memory
 //
 //   zvtransferbench.exe [seconds per figure, default 1] [width height]
+#include "tools/common/bench_clock.h"
 #include "tools/common/test_printer.h"
 #include "zvdisp.h"
 #include "zvkern.h"
@@ -20,27 +21,8 @@
 
 namespace {
 
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(f.QuadPart);
-}
-
-// Best seconds of one run within about `budget` seconds (at least 3 runs).
-double Best(double budget, const std::function<void()> &fn) {
-    fn();
-    double best = 1e30;
-    const double end = Now() + budget;
-    int runs = 0;
-    do {
-        const double t0 = Now();
-        fn();
-        best = std::min(best, Now() - t0);
-        ++runs;
-    } while (Now() < end || runs < 3);
-    return best;
-}
+using zvtools::Best;
+using zvtools::Now;
 
 void Report(const char *what, double ours, double raw, double target) {
     std::printf("%-44s %8.1f ms  raw %8.1f ms  ratio %5.2f (target %.1f)\n", what, ours * 1e3, raw * 1e3, ours / raw,

@@ -10,6 +10,7 @@
 // 4-connected area of one colour (with scattered holes) against GDI's
 // ExtFloodFill(FLOODFILLSURFACE) of the same area on a memory DC (ratio =
 // GDI time / wand time; the target is 1 or more).
+#include "tools/common/bench_clock.h"
 #include "color/hsv.h"
 #include "region/region.h"
 
@@ -24,16 +25,7 @@
 
 namespace {
 
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
+using zvtools::Now;
 
 int g_reps = 7;
 

@@ -3,6 +3,7 @@
 // figure is printed as the library's time over GDI's (below 1.0: faster).
 //
 //   zvbench_regions [repetitions]
+#include "tools/common/bench_clock.h"
 #include "region/region.h"
 #include "tools/common/dib_section.h"
 
@@ -17,16 +18,7 @@
 
 namespace {
 
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
+using zvtools::Now;
 
 int g_reps = 15;
 
