@@ -263,46 +263,4 @@ TEST_F(Clipboard, LyingDibsGiveZeroOrACorrectBitmap) {
     EXPECT_GT(taken, 100);
 }
 
-// Every allocation of a paste of a bitmap with a region failing in turn:
-// 0 with the descriptor untouched, or the picture with its region whole
-// or without one; no GDI object left.
-TEST_F(Clipboard, FailedPasteGivesNothingOrARegionWholeOrLost) {
-    std::mt19937 rng(85);
-    BitmapHandle b{}, out{};
-    MakeRandomBitmap(b, rng, 40, 30, 8, ORDER_BGR, 5);
-    RECT r{1, 1, 20, 9};
-    Z_SetBitmapRgnRect(&b, nullptr, &r, RGN_MODE_SET);
-    ASSERT_EQ(Z_CopyToClipboardExt(window_, &b, CLIP_EMPTY_FIRST | CLIP_DIB | CLIP_REGION), RC_SUCCESS);
-    K_FreeBitmap(&b);
-    auto inside = [](BitmapHandle &x) {
-        std::vector<int> v;
-        for (int y = 0; y < x.Height; ++y)
-            for (int c = 0; c < x.Width; ++c)
-                v.push_back(Z_IsPtInBitmapRgn(&x, y, c));
-        return v;
-    };
-    ASSERT_EQ(Z_CopyFromClipboard(window_, &out), 1);
-    const std::vector<int> region = inside(out);
-    K_FreeBitmap(&out);
-    out = BitmapHandle{};
-    const int gdi = GdiObjectCount();
-    SweepAllocationFailures([&] { return Z_CopyFromClipboard(window_, &out); },
-                            [&](int rc) {
-                                if (rc == 1 && out.Region) {
-                                    EXPECT_EQ(inside(out), region);
-                                }
-                                if (rc != 1) {
-                                    EXPECT_EQ(out.Flags, 0u);
-                                }
-                                K_FreeBitmap(&out);
-                                out = BitmapHandle{};
-                            },
-                            [&](int rc) {
-                                EXPECT_EQ(rc, 1);
-                                K_FreeBitmap(&out);
-                                out = BitmapHandle{};
-                            });
-    EXPECT_EQ(GdiObjectCount(), gdi);
-}
-
 }  // namespace

@@ -12,34 +12,32 @@
 
 namespace zvtest {
 
-// The displayed image as GDI shows the pixels painted as they are.
-inline std::vector<uint32_t> DisplayedColors(const BitmapHandle &b) {
+// The displayed image, top row first, from color(column, row) of the
+// stored pixels.
+template <class Color>
+std::vector<uint32_t> InDisplayOrder(const BitmapHandle &b, Color color) {
     const int w = DisplayW(b), h = DisplayH(b);
     std::vector<uint32_t> out(size_t(w) * h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             int c, r;
             DisplayToStored(b.Orientation, b.Width, b.Height, x, y, &c, &r);
-            out[size_t(y) * w + x] = AsIsColor(b, c, r);
+            out[size_t(y) * w + x] = color(c, r);
         }
     return out;
 }
 
+// The displayed image as GDI shows the pixels painted as they are.
+inline std::vector<uint32_t> DisplayedColors(const BitmapHandle &b) {
+    return InDisplayOrder(b, [&](int c, int r) { return AsIsColor(b, c, r); });
+}
+
 // The displayed image in the kernel's colours (K_ConvertToBGR).
 inline std::vector<uint32_t> KernelColors(const BitmapHandle &b) {
-    const int w = DisplayW(b), h = DisplayH(b);
     std::vector<std::vector<BYTE>> rows(b.Height, std::vector<BYTE>(size_t(b.Width) * 3));
     for (int r = 0; r < b.Height; ++r)
         K_ConvertToBGR(&b, b.Data + size_t(r) * b.BytesPerLine, rows[r].data(), b.Width);
-    std::vector<uint32_t> out(size_t(w) * h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            int c, r;
-            DisplayToStored(b.Orientation, b.Width, b.Height, x, y, &c, &r);
-            const BYTE *p = &rows[r][size_t(c) * 3];
-            out[size_t(y) * w + x] = Rgb(p[2], p[1], p[0]);
-        }
-    return out;
+    return InDisplayOrder(b, [&](int c, int r) { return Rgb(rows[r][3 * c + 2], rows[r][3 * c + 1], rows[r][3 * c]); });
 }
 
 // A DDB read with GetDIBits into a 32-bit top-down DIB on the screen DC,

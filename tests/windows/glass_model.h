@@ -48,7 +48,7 @@ inline Pixels ModelGlassPixels(BitmapHandle *pBitmap, const RECT &dest, const Gl
     const RECT glass = ModelGlassRect(s, x, y);
     RECT dst{x - hw - glass.left - sx, y - hh - glass.top - sy, x + hw - glass.left - sx, y + hh - glass.top - sy};
 
-    DibSurface d(s.Width, s.Height);
+    Dib d(s.Width, s.Height);
     d.Fill(0);
     BitmapHandle shown = {};
     K_CopyBitmap(&shown, pBitmap);
@@ -58,11 +58,11 @@ inline Pixels ModelGlassPixels(BitmapHandle *pBitmap, const RECT &dest, const Gl
         Z_SetPaintIntensity(&shown, s.Options[2]);
     }
     Z_FreeBitmapRgn(&shown);  // regions are the mask tests' affair
-    PaintWithPalette(d.DC, &shown, &src, dst);
+    PaintWithPalette(d.dc, &shown, &src, dst);
     K_FreeBitmap(&shown);
     if (s.OwnerDraw)
-        FillRect(d.DC, &kOwnerDrawSquare, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    Pixels p = d.Read();
+        FillRect(d.dc, &kOwnerDrawSquare, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    Pixels p = Read(d);
 
     // Crosshair: centre lines in the pen colour, neighbours inverted (style
     // 3) or in the inverted pen colour (style 2), each line once.
@@ -92,23 +92,23 @@ inline Pixels ModelGlassPixels(BitmapHandle *pBitmap, const RECT &dest, const Gl
     }
     // Border.
     if (s.Shape || s.Ellipse || s.Border3D) {
-        DibSurface b(W, H);
-        CopyMemory(b.Bits, p.Data.data(), sizeof(UINT) * W * H);
-        HGDIOBJ oldBrush = SelectObject(b.DC, GetStockObject(NULL_BRUSH));
+        Dib b(W, H);
+        CopyMemory(b.bits, p.Data.data(), sizeof(UINT) * W * H);
+        HGDIOBJ oldBrush = SelectObject(b.dc, GetStockObject(NULL_BRUSH));
         if (s.Shape) {
-            FrameRgn(b.DC, s.Shape, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), 2, 2);
+            FrameRgn(b.dc, s.Shape, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), 2, 2);
         } else if (s.Ellipse) {
             HPEN pe = s.BorderWidth > 0 ? CreatePen(PS_SOLID, s.BorderWidth + 1, s.Pen) : CreatePen(PS_NULL, 0, 0);
-            HGDIOBJ oldPen = SelectObject(b.DC, pe);
-            Ellipse(b.DC, 0, 0, W - 1, H - 1);
-            SelectObject(b.DC, oldPen);
+            HGDIOBJ oldPen = SelectObject(b.dc, pe);
+            Ellipse(b.dc, 0, 0, W - 1, H - 1);
+            SelectObject(b.dc, oldPen);
             DeleteObject(pe);
         } else {
             RECT r{0, 0, W, H};
-            DrawEdge(b.DC, &r, EDGE_SUNKEN, BF_RECT);
+            DrawEdge(b.dc, &r, EDGE_SUNKEN, BF_RECT);
         }
-        SelectObject(b.DC, oldBrush);
-        p = b.Read();
+        SelectObject(b.dc, oldBrush);
+        p = Read(b);
     } else if (s.BorderWidth == 1) {
         hline(0, 0, W, 1);
         hline(H - 1, 0, W, 1);

@@ -3,7 +3,7 @@
 // input (SetCursorPos, SendInput) through its own message loop.
 #pragma once
 
-#include "support.h"
+#include "paint/reference.h"
 
 #include <vector>
 
@@ -52,49 +52,16 @@ struct Pixels {
     UINT &At(int x, int y) { return Data[static_cast<size_t>(y) * Width + x]; }
 };
 
-// A top-down 32-bit DIB section in a memory DC.
-struct DibSurface {
-    HDC DC = nullptr;
-    HBITMAP Bitmap = nullptr;
-    HGDIOBJ Old = nullptr;
-    UINT *Bits = nullptr;
-    int Width = 0, Height = 0;
-    DibSurface(int w, int h) : Width(w), Height(h) {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        void *bits = nullptr;
-        DC = CreateCompatibleDC(nullptr);
-        Bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        Bits = static_cast<UINT *>(bits);
-        Old = SelectObject(DC, Bitmap);
-    }
-    ~DibSurface() {
-        SelectObject(DC, Old);
-        DeleteObject(Bitmap);
-        DeleteDC(DC);
-    }
-    DibSurface(const DibSurface &) = delete;
-    DibSurface &operator=(const DibSurface &) = delete;
-    void Fill(UINT rgb) {
-        GdiFlush();
-        for (int i = 0; i < Width * Height; ++i)
-            Bits[i] = rgb;
-    }
-    Pixels Read() const {
-        GdiFlush();
-        Pixels p;
-        p.Width = Width;
-        p.Height = Height;
-        p.Data.assign(Bits, Bits + Width * Height);
-        for (UINT &v : p.Data)
-            v &= 0xFFFFFF;
-        return p;
-    }
-};
+
+// What a DIB section holds, as Pixels.
+inline Pixels Read(const Dib &d) { return Pixels{d.w, d.h, d.Pixels()}; }
+
+// Puts the cursor at client point (x, y) of a window: real input.
+inline void CursorTo(HWND hWnd, int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(hWnd, &p);
+    SetCursorPos(p.x, p.y);
+}
 
 class OwnerWindow {
 public:
@@ -128,16 +95,7 @@ public:
     int Paints() const { return paints_; }
     void SetDest(RECT d) { dest_ = d; }
 
-    POINT ToScreen(int x, int y) const {
-        POINT p{x, y};
-        ClientToScreen(hwnd_, &p);
-        return p;
-    }
-    // Real input at client point (x, y).
-    void MoveTo(int x, int y) const {
-        const POINT p = ToScreen(x, y);
-        SetCursorPos(p.x, p.y);
-    }
+    void MoveTo(int x, int y) const { CursorTo(hwnd_, x, y); }
     static void Button(bool down) {
         INPUT in = {};
         in.type = INPUT_MOUSE;
@@ -156,20 +114,20 @@ public:
     Pixels Capture() const {
         RECT rc;
         GetClientRect(hwnd_, &rc);
-        DibSurface s(rc.right, rc.bottom);
+        Dib s(rc.right, rc.bottom);
         HDC dc = GetDC(hwnd_);
-        BitBlt(s.DC, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
+        BitBlt(s.dc, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
         ReleaseDC(hwnd_, dc);
-        return s.Read();
+        return Read(s);
     }
     // What the window paints without any tool: white, and the bitmap in dest.
     Pixels Expected() const {
         RECT rc;
         GetClientRect(hwnd_, &rc);
-        DibSurface s(rc.right, rc.bottom);
+        Dib s(rc.right, rc.bottom);
         s.Fill(0xFFFFFF);
-        PaintWithPalette(s.DC, bitmap_, nullptr, dest_);
-        return s.Read();
+        PaintWithPalette(s.dc, bitmap_, nullptr, dest_);
+        return Read(s);
     }
 
 private:
