@@ -39,50 +39,27 @@ long long From14(long long x, bool wide) { return x * Full(wide) / 16384; }
 
 Pixel RefHls8From(long long R, long long G, long long B) {
     const long long mx = std::max({R, G, B}), mn = std::min({R, G, B}), L = (mx + mn) >> 1;
-    long long H = 0, S = 0;
-    if (mx != mn) {
-        S = mx + mn < 256 ? (mx - mn) * 255 / (mx + mn) : (mx - mn) * 255 / (510 - mx - mn);
-        if (S != 0) {
-            const long long d6 = 6 * (mx - mn);
-            if (mx == R)
-                H = (G - B) * 255 / d6;
-            else if (mx == G)
-                H = (B - R) * 255 / d6 + 85;
-            else
-                H = (R - G) * 255 / d6 + 170;
-            if (H < 0)
-                H += 255;
-        }
-    }
-    return {{H, L, S}};
+    const long long S = mx == mn ? 0 : (mx - mn) * 255 / (mx + mn < 256 ? mx + mn : 510 - mx - mn);
+    if (S == 0)
+        return {{0, L, 0}};
+    const long long d6 = 6 * (mx - mn);
+    const long long H = mx == R ? (G - B) * 255 / d6 : mx == G ? (B - R) * 255 / d6 + 85 : (R - G) * 255 / d6 + 170;
+    return {{H < 0 ? H + 255 : H, L, S}};
 }
 
 long long RefHls8Hue(long long h, long long m1, long long m2) {
-    if (h >= 256)
-        h -= 255;
-    if (h < 0)
-        h += 255;
+    h = h >= 256 ? h - 255 : h < 0 ? h + 255 : h;
     const long long d = m2 - m1;
-    if (h < 43)
-        return m1 + d * h * 6 / 255;
-    if (h < 128)
-        return m2;
-    if (h > 170)
-        return m1;
-    return m1 + d * 6 * (170 - h) / 255;
+    return h < 43 ? m1 + d * h * 6 / 255 : h < 128 ? m2 : h > 170 ? m1 : m1 + d * 6 * (170 - h) / 255;
 }
 
 Pixel RefHsv16From(long long R, long long G, long long B) {
     const long long mx = std::max({R, G, B}), mn = std::min({R, G, B});
     if (mx == mn)
         return {{0, 0, mx}};
-    double t;
-    if (mn == B)
-        t = (G - mn) * 7895040.0 / double(R + G - 2 * mn) + 46260;
-    else if (mn == R)
-        t = (B - mn) * 7895040.0 / double(G + B - 2 * mn) + 7941300;
-    else
-        t = (R - mn) * 7895040.0 / double(B + R - 2 * mn) + 15836340;
+    const double t = mn == B   ? (G - mn) * 7895040.0 / double(R + G - 2 * mn) + 46260
+                     : mn == R ? (B - mn) * 7895040.0 / double(G + B - 2 * mn) + 7941300
+                               : (R - mn) * 7895040.0 / double(B + R - 2 * mn) + 15836340;
     return {{(long long)(t * (1 / 360.0)) & 0xFFFF, (long long)((mx - mn) * 65535.0 / double(mx)), mx}};
 }
 
@@ -106,37 +83,24 @@ Pixel RefHsv16To(long long hue, long long sat, long long v) {  // returns R, G, 
 
 Pixel RefHls16From(long long R, long long G, long long B) {
     const long long mx = std::max({R, G, B}), mn = std::min({R, G, B}), L = (mx + mn) >> 1;
-    long long H = 0, S = 0;
-    if (mx != mn) {
-        S = (long long)((mx - mn) * 65535.0 / double(mx + mn < 65536 ? mx + mn : 131070 - mx - mn));
-        if (S != 0) {
-            const double d6 = double(6 * (mx - mn));
-            if (mx == R)
-                H = (long long)((G - B) * 65535.0 / d6);
-            else if (mx == G)
-                H = (long long)((B - R) * 65535.0 / d6 + 21845.0);
-            else
-                H = (long long)((R - G) * 65535.0 / d6 + 43690.0);
-            if (H < 0)
-                H += 65535;
-        }
-    }
-    return {{H, L, S}};
+    const long long S =
+        mx == mn ? 0 : (long long)((mx - mn) * 65535.0 / double(mx + mn < 65536 ? mx + mn : 131070 - mx - mn));
+    if (S == 0)
+        return {{0, L, 0}};
+    const double d6 = double(6 * (mx - mn));
+    const long long H = (long long)(mx == R   ? (G - B) * 65535.0 / d6
+                                    : mx == G ? (B - R) * 65535.0 / d6 + 21845.0
+                                              : (R - G) * 65535.0 / d6 + 43690.0);
+    return {{H < 0 ? H + 65535 : H, L, S}};
 }
 
 long long RefHls16Hue(long long h, long long m1, long long m2) {
-    if (h < 0)
-        h += 65535;
-    if (h > 65535)
-        h -= 65535;
+    h = h < 0 ? h + 65535 : h > 65535 ? h - 65535 : h;
     const double d = double(m2 - m1), k = 9.155413138017853e-5;
-    if (h <= 10922)
-        return std::min<long long>((long long)(d * h * k + m1), 65535);
-    if (h < 32768)
-        return m2;
-    if (h < 43691)
-        return std::min<long long>((long long)(d * (43690 - h) * k + m1), 65535);
-    return m1;
+    return h <= 10922   ? std::min<long long>((long long)(d * h * k + m1), 65535)
+           : h < 32768 ? m2
+           : h < 43691 ? std::min<long long>((long long)(d * (43690 - h) * k + m1), 65535)
+                       : m1;
 }
 
 // R, G, B of the family into the space's components.
@@ -152,13 +116,10 @@ Pixel RefFromRgb(Space s, bool wide, long long R, long long G, long long B) {
         const long long k = std::min({F - R, F - G, F - B});
         return {{F - R - k, F - G - k, F - B - k, k}};
     }
-    case kHsv:
-        if (wide)
-            return RefHsv16From(R, G, B);
-        else {
-            const DWORD hsv = Z_RGBtoHSV(RGB(R, G, B));
-            return {{hsv & 0xFF, (hsv >> 8) & 0xFF, (hsv >> 16) & 0xFF}};
-        }
+    case kHsv: {
+        const DWORD hsv = Z_RGBtoHSV(RGB(R, G, B));  // the 8-bit rules are their own test's
+        return wide ? RefHsv16From(R, G, B) : Pixel{{hsv & 0xFF, (hsv >> 8) & 0xFF, (hsv >> 16) & 0xFF}};
+    }
     case kHls: return wide ? RefHls16From(R, G, B) : RefHls8From(R, G, B);
     }
     return {};
@@ -182,13 +143,10 @@ Pixel RefToRgb(Space s, bool wide, const Pixel &p) {
     case kCmyk:
         return {{std::clamp(F - c[3] - c[0], 0LL, F), std::clamp(F - c[3] - c[1], 0LL, F),
                  std::clamp(F - c[3] - c[2], 0LL, F)}};
-    case kHsv:
-        if (wide)
-            return RefHsv16To(c[0], c[1], c[2]);
-        else {
-            const COLORREF rgb = Z_HSVtoRGB(DWORD(c[0] | c[1] << 8 | c[2] << 16));
-            return {{GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)}};
-        }
+    case kHsv: {
+        const COLORREF rgb = Z_HSVtoRGB(DWORD(c[0] | c[1] << 8 | c[2] << 16));
+        return wide ? RefHsv16To(c[0], c[1], c[2]) : Pixel{{GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)}};
+    }
     case kHls: {
         const long long H = c[0], L = c[1], S = c[2];
         if (S == 0)

@@ -5,8 +5,11 @@
 #pragma once
 
 #include "region_model.h"
+#include "paint/reference.h"
 
 namespace rgntest {
+
+using zvtest::RawPixel;
 
 struct Colour {
     int r, g, b;
@@ -17,28 +20,6 @@ struct Colour {
 // a flood fill (the significant value scaled to 16 bits, low byte red).
 enum class GrayAs { Level, Value };
 
-inline uint64_t RawPixel(const BitmapHandle &bm, int x, int y) {
-    const BYTE *row = bm.Data + static_cast<size_t>(y) * bm.BytesPerLine;
-    const int bits = bm.BitsPerPixel;
-    if (bits <= 8) {
-        uint64_t v = 0;
-        for (int i = 0; i < bits; ++i) {
-            const int bit = x * bits + i;
-            v = v << 1 | ((row[bit / 8] >> (7 - bit % 8)) & 1);
-        }
-        return v;
-    }
-    if (bits == 12) {
-        const int at = (x / 2) * 3 + x % 2;
-        const unsigned word = row[at] | row[at + 1] << 8;
-        return x % 2 ? word >> 4 : word & 0xFFF;
-    }
-    uint64_t v = 0;
-    for (int i = bits / 8 - 1; i >= 0; --i)
-        v = v << 8 | row[static_cast<size_t>(x) * (bits / 8) + i];
-    return v;
-}
-
 inline bool IsGray(const BitmapHandle &bm) {
     return bm.BitsPerPixel == 12 || (bm.BitsPerPixel == 16 && bm.Order == ORDER_GRAY);
 }
@@ -47,13 +28,9 @@ inline bool IsGray(const BitmapHandle &bm) {
 inline std::vector<Colour> PaletteColours(const BitmapHandle &bm) {
     std::vector<Colour> p;
     const int ramp = 1 << bm.BitsPerPixel;
-    if (!bm.Palette) {
-        for (int i = 0; i < ramp; ++i)
-            p.push_back({i * 255 / (ramp - 1), i * 255 / (ramp - 1), i * 255 / (ramp - 1)});
-        return p;
-    }
-    for (int i = 0; i < std::min(bm.ColorCount, ramp); ++i)
-        p.push_back({bm.Palette[i].rgbRed, bm.Palette[i].rgbGreen, bm.Palette[i].rgbBlue});
+    for (int i = 0; i < (bm.Palette ? std::min(bm.ColorCount, ramp) : ramp); ++i)
+        p.push_back(bm.Palette ? Colour{bm.Palette[i].rgbRed, bm.Palette[i].rgbGreen, bm.Palette[i].rgbBlue}
+                               : Colour{i * 255 / (ramp - 1), i * 255 / (ramp - 1), i * 255 / (ramp - 1)});
     return p;
 }
 
@@ -103,11 +80,9 @@ inline Colour PixelColour(const BitmapHandle &bm, int x, int y, GrayAs as, const
         return bgr ? Colour{z, m, a} : Colour{a, m, z};
     }
     default: {
-        if (!pPalette) {
-            const std::vector<Colour> p = PaletteColours(bm);
-            return raw < p.size() ? p[raw] : Colour{0, 0, 0};
-        }
-        return raw < pPalette->size() ? (*pPalette)[raw] : Colour{0, 0, 0};
+        const std::vector<Colour> own = pPalette ? std::vector<Colour>{} : PaletteColours(bm);
+        const std::vector<Colour> &p = pPalette ? *pPalette : own;
+        return raw < p.size() ? p[raw] : Colour{0, 0, 0};
     }
     }
 }
@@ -157,21 +132,14 @@ inline std::vector<Format> AllFormats() {
 
 inline void PutRaw(BitmapHandle &bm, int x, int y, uint64_t v) {
     BYTE *row = bm.Data + static_cast<size_t>(y) * bm.BytesPerLine;
-    const int bits = bm.BitsPerPixel;
-    if (bits <= 8) {
-        for (int i = 0; i < bits; ++i) {
-            const int bit = x * bits + i;
-            const int one = (v >> (bits - 1 - i)) & 1;
-            row[bit / 8] = static_cast<BYTE>((row[bit / 8] & ~(0x80 >> bit % 8)) | one << (7 - bit % 8));
-        }
-    } else if (bits == 12) {
-        const int at = (x / 2) * 3 + x % 2;
-        unsigned word = row[at] | row[at + 1] << 8;
-        word = x % 2 ? (word & 0x000F) | (v & 0xFFF) << 4 : (word & 0xF000) | (v & 0xFFF);
+    const int bits = bm.BitsPerPixel, at = (x / 2) * 3 + x % 2;
+    for (int i = 0, bit = x * bits; bits <= 8 && i < bits; ++i, ++bit)
+        row[bit / 8] = BYTE((row[bit / 8] & ~(0x80 >> bit % 8)) | ((v >> (bits - 1 - i)) & 1) << (7 - bit % 8));
+    for (int i = 0; bits > 12 && i < bits / 8; ++i)
+        row[static_cast<size_t>(x) * (bits / 8) + i] = static_cast<BYTE>(v >> (8 * i));
+    if (bits == 12) {
+        const uint64_t word = x % 2 ? (row[at] & 0x0F) | (v & 0xFFF) << 4 : (row[at + 1] & 0xF0) << 8 | (v & 0xFFF);
         row[at] = static_cast<BYTE>(word), row[at + 1] = static_cast<BYTE>(word >> 8);
-    } else {
-        for (int i = 0; i < bits / 8; ++i)
-            row[static_cast<size_t>(x) * (bits / 8) + i] = static_cast<BYTE>(v >> (8 * i));
     }
 }
 

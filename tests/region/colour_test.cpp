@@ -1,6 +1,6 @@
-// The kernel's pixel reading, the colour-region scans and the flood fills
-// against the per-pixel model of colour_model.h, over random few-colour
-// bitmaps of every depth and Order.
+// The colour-region scans and the flood fills against the per-pixel model
+// of colour_model.h (which the kernel's pixel reading must follow too),
+// over random few-colour bitmaps of every depth and Order.
 #include "colour_model.h"
 
 #include "color/hsv.h"
@@ -12,39 +12,6 @@
 using namespace rgntest;
 
 namespace {
-
-TEST(KernelPixels, ReadValueAndConversionsFollowTheColourRules) {
-    zvtest::LiveBlockCheck check;
-    std::mt19937 rng(3601);
-    for (const Format &f : AllFormats())
-        for (int iter = 0; iter < 6; ++iter) {
-            SCOPED_TRACE(testing::Message() << f.Bits << " bits, order " << f.Order << ", case " << iter);
-            BitmapHandle bm{};
-            RandomBitmap(bm, f, 1 + static_cast<int>(rng() % 40), 1 + static_cast<int>(rng() % 5), rng);
-            const PixelGrid grid(bm);
-            const int w = bm.Width;
-            std::vector<BYTE> row(std::max<size_t>(bm.BytesPerLine, 3u * w) + 16), back(row), again(row);
-            for (int y = 0; y < bm.Height; ++y) {
-                ASSERT_EQ(K_GetBitmapRow(&bm, row.data(), y, 0, bm.BytesPerLine), bm.BytesPerLine);
-                ASSERT_EQ(K_ConvertToBGR(&bm, row.data(), row.data(), w), RC_SUCCESS);
-                for (int x = 0; x < w; ++x) {
-                    ASSERT_EQ((Colour{row[3 * x + 2], row[3 * x + 1], row[3 * x]}), grid.Level[grid.At(x, y)]) << x;
-                    ASSERT_EQ(K_GetPixelValue(&bm, y, x), RefOf(grid.Value[grid.At(x, y)])) << x << "," << y;
-                }
-                // Back to the format and again to 24 bits keeps the colours,
-                // but for gray data (levels are not values) and indices past
-                // the palette (black need not be an entry).
-                if (IsGray(bm) || (bm.BitsPerPixel <= 8 && bm.ColorCount < (1 << bm.BitsPerPixel)))
-                    continue;
-                ASSERT_EQ(K_ConvertFromBGR(&bm, row.data(), back.data(), w), RC_SUCCESS);
-                ASSERT_EQ(K_ConvertToBGR(&bm, back.data(), again.data(), w), RC_SUCCESS);
-                ASSERT_EQ(std::memcmp(again.data(), row.data(), 3u * w), 0) << "round trip, row " << y;
-            }
-            EXPECT_EQ(K_GetPixelValue(&bm, 0, w), K_NO_PIXEL);
-            EXPECT_EQ(K_GetPixelValue(&bm, bm.Height, 0), K_NO_PIXEL);
-            K_FreeBitmap(&bm);
-        }
-}
 
 // One random scan call and the pixels the model says it selects.
 struct ScanCase {

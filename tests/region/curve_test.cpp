@@ -1,4 +1,4 @@
-// Curves to Bezier chains: the counts table and the records refused, the
+// Curves to Bezier chains: the counts table, the
 // cardinal spline against its formula, and the interpolating splines
 // against the properties that define them (through every knot, first and
 // second derivatives continuous, natural or periodic ends).
@@ -52,44 +52,6 @@ TEST(Curves, CountsTable) {
             EXPECT_TRUE(refused || written == count);
         }
     }
-}
-
-// Records refused by the conversion and by the curve region (kAny: not
-// this call's concern).
-TEST(Curves, RefusedRecords) {
-    zvtest::LiveBlockCheck check;
-    constexpr int kOk = RC_SUCCESS, kBad = RC_INVALID_PARAMETER, kAny = 1;
-    struct Row {
-        int type, close, n;
-        double tension;
-        int fill, size, toBezier, toRegion;
-    } const rows[] = {
-        {0, 0, 4, .5, 0, 0, kBad, kOk},  {0, 0, 7, .5, 0, 0, kBad, kOk},   {0, 0, 5, .5, 0, 0, kBad, kBad},
-        {0, 0, 6, .5, 0, 0, kBad, kBad}, {1, 0, 6, 1, 0, 0, kOk, kOk},      {1, 0, 6, 0, 0, 0, kOk, kOk},
-        {1, 0, 6, 1.5, 0, 0, kAny, kBad}, {1, 0, 6, -.1, 0, 0, kAny, kBad}, {1, 3, 6, .5, 0, 0, kBad, kAny},
-        {1, 0, 3, .5, 0, 0, kBad, kAny}, {2, 1, 2, .5, 0, 0, kBad, kAny},   {2, 0, 6, .5, 0, 0, kOk, kBad},
-        {1, 0, 6, .5, 2, 0, kAny, kBad}, {1, 0, 6, .5, 0, 136, kBad, kAny}, {1, 0, 6, .5, 0, 12, kAny, kBad},
-    };
-    std::vector<POINT> k(10);
-    for (int i = 0; i < 10; ++i)
-        k[i] = POINT{5 + 4 * i, 5 + (i % 3) * 9};
-    for (const Row &r : rows) {
-        SCOPED_TRACE(testing::Message() << "type " << r.type << ", close " << r.close << ", " << r.n << " points");
-        std::vector<POINT> p(k.begin(), k.begin() + r.n);
-        RgnCurve c = CurveOf(r.type, r.close, p, r.tension);
-        c.FillMode = r.fill;
-        c.StructSize = r.size ? r.size : c.StructSize;
-        UINT count = 0;
-        EXPECT_TRUE(r.toBezier == kAny || Z_CurveToBezier(&c, &count, nullptr) == r.toBezier) << "to Bezier";
-        BitmapHandle bm = Frame(50, 50);
-        EXPECT_TRUE(r.toRegion == kAny || Z_SetBitmapRgnCurve(&bm, nullptr, &c, RGN_MODE_SET) == r.toRegion) << "region";
-        Z_FreeBitmapRgn(&bm);
-    }
-    std::vector<POINT> p(k.begin(), k.begin() + 6);
-    RgnCurve c = CurveOf(1, 0, p);
-    c.Points = nullptr;
-    BitmapHandle bm = Frame(50, 50);
-    EXPECT_EQ(Z_SetBitmapRgnCurve(&bm, nullptr, &c, RGN_MODE_SET), kBad);
 #ifndef _WIN64
     static_assert(sizeof(RgnCurve) == 36, "the 32-bit record is 36 bytes");
 #endif
@@ -113,17 +75,12 @@ TEST(Curves, CardinalAgainstItsFormula) {
     }
 }
 
-// Derivatives of a Bezier chain at the joins, from its exact points.
-struct Chain {
-    std::vector<Pt> p;
-    size_t Segments() const { return (p.size() - 1) / 3; }
-    Pt D1(size_t a, size_t b) const { return Pt{3 * (p[b].x - p[a].x), 3 * (p[b].y - p[a].y)}; }
-    Pt D2(size_t a) const { return Pt{6 * (p[a].x - 2 * p[a + 1].x + p[a + 2].x), 6 * (p[a].y - 2 * p[a + 1].y + p[a + 2].y)}; }
-    Pt D1Start(size_t s) const { return D1(3 * s, 3 * s + 1); }
-    Pt D1End(size_t s) const { return D1(3 * s + 2, 3 * s + 3); }
-    Pt D2Start(size_t s) const { return D2(3 * s); }
-    Pt D2End(size_t s) const { return D2(3 * s + 1); }
-};
+// First and second derivatives at the start (a = 3 s) and end (a = 3 s + 1)
+// of segment s of a Bezier chain, from its exact points.
+Pt D1(const std::vector<Pt> &p, size_t a) { return Pt{3 * (p[a + 1].x - p[a].x), 3 * (p[a + 1].y - p[a].y)}; }
+Pt D2(const std::vector<Pt> &p, size_t a) {
+    return Pt{6 * (p[a].x - 2 * p[a + 1].x + p[a + 2].x), 6 * (p[a].y - 2 * p[a + 1].y + p[a + 2].y)};
+}
 
 void ExpectNear(Pt a, Pt b, const char *what, size_t where) {
     const double tol = 1e-9 * (1 + std::fabs(a.x) + std::fabs(a.y));
@@ -140,22 +97,19 @@ TEST(Curves, InterpolatingSplinesAreSmoothThroughEveryKnot) {
         std::vector<double> xy(2 * (3 * n + 1));
         uint32_t count = 0;
         ASSERT_EQ(zv::SplineToBezierExact(xy.data(), &count, k.data(), static_cast<int>(n), close), RC_SUCCESS);
-        Chain c;
+        std::vector<Pt> p;
         for (uint32_t i = 0; i < count; ++i)
-            c.p.push_back(Pt{xy[2 * i], xy[2 * i + 1]});
-        ASSERT_EQ(c.Segments(), segs);
+            p.push_back(Pt{xy[2 * i], xy[2 * i + 1]});
+        ASSERT_EQ(p.size(), 3 * segs + 1);
         for (size_t s = 0; s <= segs; ++s)
-            ExpectNear(c.p[3 * s], Pt{double(k[s % n].x), double(k[s % n].y)}, "knot", s);
-        for (size_t s = 0; s + 1 < segs; ++s) {
-            ExpectNear(c.D1End(s), c.D1Start(s + 1), "first derivative", s + 1);
-            ExpectNear(c.D2End(s), c.D2Start(s + 1), "second derivative", s + 1);
+            ExpectNear(p[3 * s], Pt{double(k[s % n].x), double(k[s % n].y)}, "knot", s);
+        for (size_t s = 1; s < segs + close; ++s) {  // closed: the seam too
+            ExpectNear(D1(p, 3 * s - 1), D1(p, 3 * (s % segs)), "first derivative", s);
+            ExpectNear(D2(p, 3 * s - 2), D2(p, 3 * (s % segs)), "second derivative", s);
         }
-        if (close) {  // the seam closes smoothly
-            ExpectNear(c.D1End(segs - 1), c.D1Start(0), "first derivative at the seam", 0);
-            ExpectNear(c.D2End(segs - 1), c.D2Start(0), "second derivative at the seam", 0);
-        } else {  // natural ends
-            ExpectNear(c.D2Start(0), Pt{0, 0}, "second derivative at the start", 0);
-            ExpectNear(c.D2End(segs - 1), Pt{0, 0}, "second derivative at the end", segs);
+        if (!close) {  // natural ends
+            ExpectNear(D2(p, 0), Pt{0, 0}, "second derivative at the start", 0);
+            ExpectNear(D2(p, 3 * segs - 2), Pt{0, 0}, "second derivative at the end", segs);
         }
     }
     // The rounded points of collinear knots lie on the line, evenly.
@@ -167,20 +121,6 @@ TEST(Curves, InterpolatingSplinesAreSmoothThroughEveryKnot) {
     ASSERT_EQ(count, 7u);
     for (int i = 0; i < 7; ++i)
         EXPECT_TRUE(out[i].x == 10 * i && out[i].y == 20 * i) << i;
-}
-
-// The interpolating splines' temporary arrays, under every allocation
-// failure.
-TEST(Curves, TemporaryArraysAreReleasedOnEveryPath) {
-    std::mt19937 rng(43);
-    std::vector<POINT> k = RandomKnots(rng, 9), out(3 * 9 + 1);
-    for (int close : {0, 1}) {
-        RgnCurve c = CurveOf(2, close, k);
-        UINT count = 0;
-        zvtest::SweepAllocationFailures([&] { return Z_CurveToBezier(&c, &count, out.data()); },
-                                        [](int rc) { EXPECT_EQ(rc, RC_NO_MEMORY); },
-                                        [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
-    }
 }
 
 }  // namespace

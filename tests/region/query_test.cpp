@@ -83,44 +83,4 @@ TEST(RgnQuery, BitmapWithoutRegionIsTheWholeRectangle) {
     EXPECT_TRUE(r.left == 0 && r.top == 0 && r.right == 13 && r.bottom == 7);
 }
 
-// Bitmap to caller for rectangles: the kernel's rectangle conversion, the
-// rounded-up scale (the vertical one only in the stated cases) and the
-// offset.
-TEST(RgnTransformOut, RectanglesToCallerCoordinates) {
-    std::mt19937 rng(32);
-    for (int iter = 0; iter < 400; ++iter) {
-        const int bo = static_cast<int>(rng() % 8 + (rng() % 8 >= 6 ? 1 : 0)) % 9;
-        const int to = static_cast<int>(rng() % 9);
-        if (bo == 6 || to == 6)
-            continue;
-        BitmapHandle bm = Frame(30 + static_cast<int>(rng() % 20), 10 + static_cast<int>(rng() % 20),
-                                BITMAP_ALLOCATED, bo);
-        RgnTransform t{to, 1 + static_cast<int>(rng() % 5), 1 + static_cast<int>(rng() % 5),
-                       1 + static_cast<int>(rng() % 5), 1 + static_cast<int>(rng() % 5),
-                       static_cast<int>(rng() % 21) - 10, static_cast<int>(rng() % 21) - 10};
-        const RECT in{static_cast<LONG>(rng() % 10), static_cast<LONG>(rng() % 5), static_cast<LONG>(10 + rng() % 20),
-                      static_cast<LONG>(5 + rng() % 5)};
-        RECT got = in, want = in;
-        ASSERT_EQ(zv::RgnTransformRectToCaller(&bm, &t, &got), RC_SUCCESS);
-        if (to != bo) {
-            ASSERT_EQ(K_ConvertRectOrientation(bo, bm.Width, bm.Height, to, &want), RC_SUCCESS);
-        }
-        const bool roundY = to == 2 || (to == 0 && bo == 4);
-        auto up = [](LONG v, int n, int d) { return v ? static_cast<LONG>(std::ceil(double(v) * n / d - 1e-9)) : 0; };
-        auto yScale = [&](LONG v) {
-            return roundY ? up(v, t.ScaleYNum, t.ScaleYDen) : static_cast<LONG>(v * t.ScaleYNum / t.ScaleYDen);
-        };
-        const RECT expect{up(want.left, t.ScaleXNum, t.ScaleXDen) + t.OffsetX, yScale(want.top) + t.OffsetY,
-                          up(want.right, t.ScaleXNum, t.ScaleXDen) + t.OffsetX, yScale(want.bottom) + t.OffsetY};
-        ASSERT_TRUE(EqualRect(&got, &expect)) << iter;
-    }
-    // Past 31 bits the same expression is evaluated in double.
-    BitmapHandle bm = Frame(10, 10);
-    RgnTransform big{0, 1000, 2, 1, 1, 0, 0};
-    RECT r{3000000, 0, 4000001, 1};
-    ASSERT_EQ(zv::RgnTransformRectToCaller(&bm, &big, &r), RC_SUCCESS);
-    EXPECT_EQ(r.left, 1500000000);
-    EXPECT_EQ(r.right, 2000000500);
-}
-
 }  // namespace
