@@ -281,6 +281,20 @@ TEST(MagGlass, EndingItGivesTheWindowBack) {
         SetWindowLongA(h, GWL_STYLE, GetWindowLongA(h, GWL_STYLE) | 0x8);
         const LONG style = GetWindowLongA(h, GWL_STYLE);
         const LONG_PTR proc = GetWindowLongPtrA(h, GWLP_WNDPROC);
+        // Without a glass the other functions refuse; the smallest glass is
+        // 10 x 10 at 100 %, and colours from a region need a region.
+        EXPECT_EQ(Z_StopMagGlass(h), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_UpdateMagGlassShape(h, 0, nullptr), RC_INVALID_PARAMETER);
+        const int sizes[][4] = {{9, 20, 200, RC_INVALID_PARAMETER}, {20, 9, 200, RC_INVALID_PARAMETER},
+                                {20, 20, 99, RC_INVALID_PARAMETER}, {10, 10, 100, RC_SUCCESS}};
+        for (const auto &v : sizes) {
+            GlassSetup t;
+            t.Width = v[0], t.Height = v[1], t.Zoom = v[2];
+            EXPECT_EQ(Start(h, &pic.b, dest, t), v[3]) << v[0] << " x " << v[1] << " at " << v[2] << " %";
+            Z_StopMagGlass(h);
+        }
+        EXPECT_EQ(Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_COLORS_FROM_RGN), RC_INVALID_PARAMETER);
         ASSERT_EQ(Start(h, &pic.b, dest, s), RC_SUCCESS);
         EXPECT_EQ(Z_WindowHasMagGlass(h), 1);
         EXPECT_EQ(GetWindowLongA(h, GWL_STYLE), style & ~0x8);
