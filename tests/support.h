@@ -110,6 +110,32 @@ inline int NearestEntry(const RGBQUAD *pal, int n, int r, int g, int b) {
     return best;
 }
 
+// Pixel x of a row in the kernel's packing, read the slow way: a bit
+// stream below 8 bits, 12-bit pairs in three bytes, little-endian bytes
+// above.
+inline uint64_t PixelAt(const BYTE *row, int x, int bits) {
+    if (bits == 12) {
+        const BYTE *q = row + (x / 2) * 3;
+        return x % 2 ? (q[1] | q[2] << 8) >> 4 : (q[0] | q[1] << 8) & 0xFFF;
+    }
+    uint64_t v = 0;
+    if (bits >= 8) {
+        for (int i = 0; i < bits / 8; ++i)
+            v |= uint64_t(row[size_t(x) * (bits / 8) + i]) << (8 * i);
+        return v;
+    }
+    for (int i = 0; i < bits; ++i) {
+        const int bit = x * bits + i;
+        v = v << 1 | ((row[bit / 8] >> (7 - bit % 8)) & 1);
+    }
+    return v;
+}
+
+// Stored pixel (column c, row r) of a bitmap.
+inline uint64_t PixelAt(const BitmapHandle &b, int c, int r) {
+    return PixelAt(b.Data + size_t(r) * b.BytesPerLine, c, b.BitsPerPixel);
+}
+
 // The folder of the running test executable, with its trailing separator.
 inline std::string ExeDir() {
     char path[MAX_PATH] = {};

@@ -1,20 +1,15 @@
 // The magnifying glass's cursors as resources of zvdisp.dll: 32 x 32
 // monochrome with their hot spots, and the one a glass shows by default.
-#include "support.h"
+#include "dll/dll_api.h"
 
 #include "windows/glass.h"
 
 namespace {
 
-using StartFn = decltype(&Z_StartMagGlass);
-using StopFn = decltype(&Z_StopMagGlass);
-
 TEST(LibraryCursors, RoundAndSquareLensesWithTheirHotSpots) {
-    HMODULE lib = LoadLibraryA("zvdisp.dll");
-    ASSERT_NE(lib, nullptr);
-    auto start = reinterpret_cast<StartFn>(reinterpret_cast<void *>(GetProcAddress(lib, "Z_StartMagGlass")));
-    auto stop = reinterpret_cast<StopFn>(reinterpret_cast<void *>(GetProcAddress(lib, "Z_StopMagGlass")));
-    ASSERT_TRUE(start && stop);
+    zvtest::Api api;
+    const HMODULE lib = api.module;
+    ASSERT_TRUE(lib && api.Z_StartMagGlass && api.Z_StopMagGlass);
     BitmapHandle pic = {};
     ASSERT_EQ(K_CreateBitmap(&pic, 16, 16, 24, ORDER_BGR, 0), RC_SUCCESS);
     const RECT dest{0, 0, 16, 16};
@@ -41,17 +36,16 @@ TEST(LibraryCursors, RoundAndSquareLensesWithTheirHotSpots) {
             DeleteObject(info.hbmColor);
         DestroyCursor(cur);
         // A glass started without a cursor shows this one over the window.
-        ASSERT_EQ(start(w, &pic, &dest, 10, 10, 100, 0, nullptr, 0, c.ellipse, 1, 0, 0, nullptr, 0, 0, 0, 0),
+        ASSERT_EQ(api.Z_StartMagGlass(w, &pic, &dest, 10, 10, 100, 0, nullptr, 0, c.ellipse, 1, 0, 0, nullptr, 0, 0, 0, 0),
                   RC_SUCCESS);
         auto *g = static_cast<const zv::MagGlassRecord *>(GetPropA(w, "ZORAMAGDATA"));
         ASSERT_NE(g, nullptr);
         EXPECT_EQ(g->Cursor, LoadCursorA(lib, MAKEINTRESOURCEA(c.id)));
         EXPECT_NE(g->Cursor, nullptr);
-        EXPECT_EQ(stop(w), RC_SUCCESS);
+        EXPECT_EQ(api.Z_StopMagGlass(w), RC_SUCCESS);
     }
     DestroyWindow(w);
     K_FreeBitmap(&pic);
-    FreeLibrary(lib);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // zvdisp.dll as a process loads it: exports under their plain names, the
 // entry's work at load, thread end and unload, and no kernel block left.
-#include "support.h"
+#include "dll/dll_api.h"
 
 #include <cstring>
 
@@ -15,17 +15,7 @@ bool TableIsAllNull() {
     return t && std::memcmp(t, &none, sizeof none) == 0;
 }
 
-struct Library {
-    HMODULE module = LoadLibraryA("zvdisp.dll");
-    ~Library() {
-        if (module)
-            FreeLibrary(module);
-    }
-    template <class Fn>
-    Fn Get(const char *name) const {
-        return reinterpret_cast<Fn>(reinterpret_cast<void *>(GetProcAddress(module, name)));
-    }
-};
+using Library = zvtest::Api;
 
 DWORD WINAPI SetModeOnThread(LPVOID fn) {
     auto getMode = reinterpret_cast<GetModeFn>(fn);

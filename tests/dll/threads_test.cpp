@@ -3,7 +3,7 @@
 // animations at once, and must get what the same work gives on one thread;
 // the library loaded and unloaded 100 times with work in between leaves
 // nothing.
-#include "support.h"
+#include "dll/dll_api.h"
 
 #include "tools/common/animation.h"
 
@@ -13,34 +13,7 @@
 
 namespace {
 
-// The exports used here, taken from the loaded DLL.
-struct Api {
-    HMODULE module = LoadLibraryA("zvdisp.dll");
-#define ZV_API(name) decltype(&::name) name = Get<decltype(&::name)>(#name)
-    template <class Fn>
-    Fn Get(const char *name) const {
-        return module ? reinterpret_cast<Fn>(reinterpret_cast<void *>(GetProcAddress(module, name))) : nullptr;
-    }
-    ZV_API(Z_SetDisplayMode);
-    ZV_API(Z_PaintDC);
-    ZV_API(Z_CreatePaintPalette);
-    ZV_API(Z_SetBitmapRgnEllipse);
-    ZV_API(Z_SetBitmapRgnRect);
-    ZV_API(Z_SetBitmapRgnPolygon);
-    ZV_API(Z_OffsetBitmapRgn);
-    ZV_API(Z_GetBitmapRgnArea);
-    ZV_API(Z_GetBitmapRgnBounds);
-    ZV_API(Z_FreeBitmapRgn);
-    ZV_API(Z_CreatePlayback);
-    ZV_API(Z_ProcessPlayback);
-    ZV_API(Z_CancelPlaybackWait);
-    ZV_API(Z_DestroyPlayback);
-#undef ZV_API
-    ~Api() {
-        if (module)
-            FreeLibrary(module);
-    }
-};
+using zvtest::Api;
 
 constexpr int kW = 61, kH = 47;
 

@@ -1,13 +1,17 @@
 // Kernel bitmaps: creation, hand-made descriptors, rows, palettes, copies
-// and the region hook.
+// and the region hook; whole-bitmap operations (fill limited by a region,
+// conversion, combination, lists, release) against per-pixel models.
 #include "support.h"
 
 #include "paint/fixed_palettes.h"
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace {
+
+using zvtest::PixelAt;
 
 // A descriptor an application fills by hand over its own memory.
 struct HandMade {
@@ -18,19 +22,15 @@ struct HandMade {
 
     HandMade(int width, int height, int bits, int colors) {
         const int stride = (width * bits + 31) / 32 * 4;
-        pixels.assign(static_cast<size_t>(stride) * height, 0);
+        pixels.resize(static_cast<size_t>(stride) * height);
         for (size_t i = 0; i < pixels.size(); ++i)
             pixels[i] = static_cast<uint8_t>(i * 7 + 3);
-        palette.resize(colors);
         for (int i = 0; i < colors; ++i)
-            palette[i] = RGBQUAD{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 3), 0};
+            palette.push_back(RGBQUAD{BYTE(i), BYTE(255 - i), BYTE(i * 3), 0});
         for (int i = 0; i < 256; ++i)
             lut[i] = static_cast<uint8_t>(i);
         bitmap.Data = pixels.data();
-        bitmap.Width = width;
-        bitmap.Height = height;
-        bitmap.BitsPerPixel = bits;
-        bitmap.BytesPerLine = stride;
+        bitmap.Width = width, bitmap.Height = height, bitmap.BitsPerPixel = bits, bitmap.BytesPerLine = stride;
         bitmap.Flags = BITMAP_ALLOCATED | BITMAP_CONTIGUOUS;
         bitmap.ColorCount = colors;
         bitmap.Palette = colors ? palette.data() : nullptr;
@@ -42,6 +42,63 @@ struct HandMade {
 
 bool SameBytes(const BitmapHandle &a, const BitmapHandle &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// A region made by hand in the kernel's allocators, as the library makes
+// them: per row y of [top, top + rows.size()) the runs rows[y - top].
+ZoraRgn *MakeRegion(int top, const std::vector<std::vector<int32_t>> &rows) {
+    auto *r = static_cast<ZoraRgn *>(K_AllocZero(1, sizeof(ZoraRgn)));
+    size_t values = 0;
+    for (auto &row : rows)
+        values += row.size();
+    r->RowTable = static_cast<RgnRow *>(K_AllocZero(rows.size(), sizeof(RgnRow)));
+    r->SpanStore = static_cast<int32_t *>(K_AllocZero(values + 1, sizeof(int32_t)));
+    r->RowTableSize = uint32_t(8 * rows.size());
+    int32_t left = INT32_MAX, right = INT32_MIN;
+    size_t at = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        r->RowTable[i] = RgnRow{uint32_t(rows[i].size()), uint32_t(4 * at)};
+        for (int32_t v : rows[i])
+            r->SpanStore[at++] = v;
+        if (!rows[i].empty())
+            left = std::min(left, rows[i].front()), right = std::max(right, rows[i].back());
+    }
+    r->SpanStoreSize = uint32_t(4 * at);
+    r->Bounds = RECT{left, top, right, top + int(rows.size())};
+    return r;
+}
+
+// Random runs, some reaching outside the bitmap; first and last rows not empty.
+std::vector<std::vector<int32_t>> RandomRuns(std::mt19937 &rng, int n, int width) {
+    std::vector<std::vector<int32_t>> rows(n);
+    for (auto &row : rows)
+        for (int x = int(rng() % 5) - 3; x < width + 2 && rng() % 4;) {
+            const int end = x + 1 + int(rng() % 9);
+            row.push_back(x), row.push_back(end);
+            x = end + 1 + int(rng() % 6);
+        }
+    rows.front() = {0, 1};
+    rows.back() = {width - 1, width + 3};
+    return rows;
+}
+
+bool Selected(const std::vector<std::vector<int32_t>> &rows, int top, int y, int x) {
+    if (y < top || y >= top + int(rows.size()))
+        return false;
+    const auto &row = rows[y - top];
+    for (size_t i = 0; i + 1 < row.size(); i += 2)
+        if (x >= row[i] && x < row[i + 1])
+            return true;
+    return false;
+}
+
+void Randomize(BitmapHandle &b, std::mt19937 &rng, bool palette = false) {
+    for (int i = 0; i < b.BytesPerLine * b.Height; ++i)
+        b.Data[i] = BYTE(rng());
+    for (int i = 0; palette && i < b.ColorCount; ++i)
+        b.Palette[i] = RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
+}
+
+COLORREF ColorOf(const RGBQUAD &q) { return RGB(q.rgbRed, q.rgbGreen, q.rgbBlue); }
+
 TEST(KernelBitmap, CreateGivesZeroedContiguousBitmapWithGrayPaletteAndIdentityTable) {
     zvtest::LiveBlockCheck check;
     for (int bits : {1, 2, 3, 4, 5, 6, 7, 8, 12, 16, 24, 32, 48, 64}) {
@@ -50,44 +107,45 @@ TEST(KernelBitmap, CreateGivesZeroedContiguousBitmapWithGrayPaletteAndIdentityTa
         ASSERT_EQ(K_CreateBitmap(&b, 13, 5, bits, ORDER_BGR, ORIENT_TOP_LEFT), RC_SUCCESS);
         EXPECT_EQ(b.BytesPerLine, (13 * bits + 31) / 32 * 4);
         EXPECT_EQ(b.Flags, BITMAP_ALLOCATED | BITMAP_CONTIGUOUS);
-        EXPECT_EQ(b.PaintGamma, 100u);
-        EXPECT_EQ(b.PaintContrast, 0);
-        EXPECT_EQ(b.PaintIntensity, 0);
-        EXPECT_EQ(b.Region, nullptr);
+        EXPECT_TRUE(b.PaintGamma == 100 && !b.PaintContrast && !b.PaintIntensity && !b.Region);
         for (int i = 0; i < 256; ++i)
             ASSERT_EQ(b.PaintLUT[i], i);
         for (int i = 0; i < b.BytesPerLine * b.Height; ++i)
             ASSERT_EQ(b.Data[i], 0);
+        EXPECT_EQ(b.ColorCount, bits <= 8 ? 1 << bits : 0);
+        EXPECT_EQ(b.Palette != nullptr, bits <= 8);
         if (bits <= 8) {
-            ASSERT_EQ(b.ColorCount, 1 << bits);
             EXPECT_EQ(b.Palette[0].rgbRed, 0);
             EXPECT_EQ(b.Palette[b.ColorCount - 1].rgbGreen, 255);
             for (int i = 1; i < b.ColorCount; ++i)
                 EXPECT_GT(b.Palette[i].rgbBlue, b.Palette[i - 1].rgbBlue);
             EXPECT_EQ(K_IsGrayScale(&b), 1);
-        } else {
-            EXPECT_EQ(b.Palette, nullptr);
-            EXPECT_EQ(b.ColorCount, 0);
         }
         EXPECT_EQ(K_FreeBitmap(&b), RC_SUCCESS);
-        EXPECT_EQ(b.Flags & BITMAP_ALLOCATED, 0u);
-        EXPECT_EQ(b.Data, nullptr);
+        EXPECT_TRUE(!(b.Flags & BITMAP_ALLOCATED) && !b.Data);
     }
 }
 
-TEST(KernelBitmap, CreateRefusesBadArgumentsAndLeavesTheDescriptor) {
+TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
     BitmapHandle b;
     std::memset(&b, 0x5A, sizeof b);
     const BitmapHandle before = b;
     EXPECT_EQ(K_CreateBitmap(nullptr, 1, 1, 8, 1, 0), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_CreateBitmap(&b, 0, 1, 8, 1, 0), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_CreateBitmap(&b, 1, -1, 8, 1, 0), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_CreateBitmap(&b, 1, 1, 9, 1, 0), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_CreateBitmap(&b, 1, 1, 10, 1, 0), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_CreateBitmap(&b, 1, 1, 8, 1, 6), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_CreateBitmap(&b, 1, 1, 8, 1, 9), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_CreateBitmap(&b, 0x7fffffff, 0x7fffffff, 64, 1, 0), RC_INVALID_PARAMETER);
+    const int bad[][4] = {{0, 1, 8, 0}, {1, -1, 8, 0}, {1, 1, 9, 0}, {1, 1, 10, 0}, {1, 1, 8, 6}, {1, 1, 8, 9},
+                          {0x7fffffff, 0x7fffffff, 64, 0}};
+    for (const auto &a : bad)
+        EXPECT_EQ(K_CreateBitmap(&b, a[0], a[1], a[2], 1, a[3]), RC_INVALID_PARAMETER) << a[0] << " " << a[2];
     EXPECT_TRUE(SameBytes(b, before));
+    HandMade hand(8, 2, 24, 0);
+    uint8_t row[64];
+    EXPECT_EQ(K_GetBitmapRow(nullptr, row, 0, 0, 1), RC_NO_BITMAP);
+    EXPECT_EQ(K_GetBitmapRow(&hand.bitmap, nullptr, 0, 0, 1), RC_INVALID_PARAMETER);
+    for (int at : {2, -1})
+        EXPECT_EQ(K_GetBitmapRow(&hand.bitmap, row, at, 0, 1), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_GetBitmapRow(&hand.bitmap, row, 0, -1, 1), RC_INVALID_PARAMETER);
+    hand.bitmap.Flags = 0;
+    EXPECT_EQ(K_PutBitmapRow(&hand.bitmap, row, 0, 0, 1), RC_NO_BITMAP);
+    EXPECT_EQ(K_BeginAccess(&hand.bitmap), RC_NO_BITMAP);
 }
 
 TEST(KernelBitmap, CreateAndCopiesReleaseEverythingWhenAnAllocationFails) {
@@ -96,28 +154,17 @@ TEST(KernelBitmap, CreateAndCopiesReleaseEverythingWhenAnAllocationFails) {
     const BitmapHandle before = b;
     const int allocations = zvtest::SweepAllocationFailures(
         [&] { return K_CreateBitmap(&b, 40, 30, 8, ORDER_BGR, 0); },
-        [&](int rc) {
-            EXPECT_EQ(rc, RC_NO_MEMORY);
-            EXPECT_TRUE(SameBytes(b, before));
-        },
-        [&](int rc) {
-            ASSERT_EQ(rc, RC_SUCCESS);
-            K_FreeBitmap(&b);
-        });
+        [&](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY && SameBytes(b, before)); },
+        [&](int rc) { ASSERT_EQ(rc, RC_SUCCESS); K_FreeBitmap(&b); });
     EXPECT_EQ(allocations, 3) << "pixels, paint table, palette";
     ASSERT_EQ(K_CreateBitmap(&b, 40, 30, 8, ORDER_BGR, 0), RC_SUCCESS);
-
-    // b now holds a bitmap; give it a window-level table, then copy it.
     b.WindowLUT = static_cast<RGBQUAD *>(K_AllocZero(16, sizeof(RGBQUAD)));
     b.WindowLUTLength = 16;
     for (auto copyFn : {K_CopyBitmap, K_CopyBitmapHandle}) {
         BitmapHandle copy{};
         zvtest::SweepAllocationFailures(
             [&] { return copyFn(&copy, &b); },
-            [&](int rc) {
-                EXPECT_EQ(rc, RC_NO_MEMORY);
-                EXPECT_TRUE(SameBytes(copy, BitmapHandle{}));
-            },
+            [&](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY && SameBytes(copy, BitmapHandle{})); },
             [&](int rc) {
                 ASSERT_EQ(rc, RC_SUCCESS);
                 EXPECT_NE(copy.WindowLUT, b.WindowLUT);
@@ -131,7 +178,6 @@ TEST(KernelBitmap, HandMadeDescriptorWorksEverywhereAndIsNeverFreedByTheKernel) 
     zvtest::LiveBlockCheck check;
     HandMade hand(21, 4, 8, 256);
     BitmapHandle &b = hand.bitmap;
-
     uint8_t row[32];
     ASSERT_EQ(K_GetBitmapRow(&b, row, 2, 3, 10), 10);
     EXPECT_EQ(std::memcmp(row, hand.pixels.data() + 2 * b.BytesPerLine + 3, 10), 0);
@@ -140,103 +186,77 @@ TEST(KernelBitmap, HandMadeDescriptorWorksEverywhereAndIsNeverFreedByTheKernel) 
     const uint8_t bytes[3] = {1, 2, 3};
     ASSERT_EQ(K_PutBitmapRow(&b, bytes, 3, 5, 3), 3);
     EXPECT_EQ(hand.pixels[3 * b.BytesPerLine + 6], 2);
-
     RGBQUAD colors[4];
     ASSERT_EQ(K_GetBitmapColors(&b, 254, 4, colors), 2);
     EXPECT_EQ(colors[1].rgbGreen, 0);
-    EXPECT_EQ(K_IsGrayScale(&b), 0);
     EXPECT_NE(K_ComparePalette(&b, hand.palette.data(), 256), 0);
-
     const int token = K_BeginAccess(&b);
     EXPECT_GE(token, 1);
     EXPECT_EQ(K_EndAccess(&b, token), RC_SUCCESS);
-
     BitmapHandle copy;
     ASSERT_EQ(K_CopyBitmap(&copy, &b), RC_SUCCESS);
     EXPECT_EQ(std::memcmp(copy.Data, b.Data, hand.pixels.size()), 0);
     EXPECT_EQ(copy.Palette[200].rgbRed, hand.palette[200].rgbRed);
     K_FreeBitmap(&copy);
-
+    // A descriptor of a window of it: size and depth of its own, no pixels.
+    b.Orientation = ORIENT_BOTTOM_LEFT;
+    b.Flags |= BITMAP_RGN_UNCLIPPED | BITMAP_WINDOW_LEVEL;
+    BitmapHandle w;
+    ASSERT_EQ(K_InitBitmapHandle(&w, &b, 3, 4, 1), RC_SUCCESS);
+    EXPECT_TRUE(w.Width == 3 && w.Height == 4 && w.BitsPerPixel == 1 && w.BytesPerLine == 4 && !w.Data);
+    EXPECT_TRUE(w.Orientation == ORIENT_BOTTOM_LEFT && w.Flags == BITMAP_RGN_UNCLIPPED);
+    EXPECT_EQ(K_FreeBitmap(&w), RC_SUCCESS);
+    EXPECT_EQ(K_InitBitmapHandle(&w, nullptr, 3, 4, 9), RC_INVALID_PARAMETER);
     ASSERT_EQ(K_FreeBitmap(&b), RC_SUCCESS);
     EXPECT_EQ(b.Data, hand.pixels.data()) << "caller's pixels are not the kernel's to free";
-    EXPECT_EQ(b.Palette, hand.palette.data());
-    EXPECT_EQ(b.PaintLUT, hand.lut);
-    EXPECT_EQ(b.Flags & BITMAP_ALLOCATED, 0u);
+    EXPECT_TRUE(b.Palette == hand.palette.data() && b.PaintLUT == hand.lut && !(b.Flags & BITMAP_ALLOCATED));
 }
 
-TEST(KernelBitmap, RowsRefuseBadArguments) {
-    HandMade hand(8, 2, 24, 0);
-    BitmapHandle &b = hand.bitmap;
-    uint8_t row[64];
-    EXPECT_EQ(K_GetBitmapRow(nullptr, row, 0, 0, 1), RC_NO_BITMAP);
-    EXPECT_EQ(K_GetBitmapRow(&b, nullptr, 0, 0, 1), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_GetBitmapRow(&b, row, 2, 0, 1), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_GetBitmapRow(&b, row, -1, 0, 1), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_GetBitmapRow(&b, row, 0, -1, 1), RC_INVALID_PARAMETER);
-    b.Flags = 0;
-    EXPECT_EQ(K_PutBitmapRow(&b, row, 0, 0, 1), RC_NO_BITMAP);
-    EXPECT_EQ(K_BeginAccess(&b), RC_NO_BITMAP);
-}
-
-TEST(KernelPalette, GrayTestTellsRampsFromColours) {
+TEST(KernelPalette, GrayTestFixedPalettesAndPalettesOfBitmaps) {
     HandMade mono(8, 1, 1, 2);
-    mono.palette[0] = RGBQUAD{0, 0, 0, 0};
-    mono.palette[1] = RGBQUAD{255, 255, 255, 0};
+    mono.palette = {{0, 0, 0, 0}, {255, 255, 255, 0}};
     EXPECT_EQ(K_IsGrayScale(&mono.bitmap), 1);
     std::swap(mono.palette[0], mono.palette[1]);
     EXPECT_EQ(K_IsGrayScale(&mono.bitmap), 2);
     mono.palette[0].rgbRed = 3;
     EXPECT_EQ(K_IsGrayScale(&mono.bitmap), 0);
-
     HandMade none(8, 1, 4, 0);  // no palette: painted with a gray ramp
     EXPECT_EQ(K_IsGrayScale(&none.bitmap), 1);
     RGBQUAD ramp[16];
     ASSERT_EQ(K_GetBitmapColors(&none.bitmap, 0, 16, ramp), 16);
     EXPECT_EQ(ramp[1].rgbRed, 17);
+    // Deep gray: a window table is looked at only while it is in force.
+    HandMade deep(8, 1, 16, 0);
+    EXPECT_EQ(K_IsGrayScale(&deep.bitmap), 0);
+    deep.bitmap.Order = ORDER_GRAY;
+    RGBQUAD table[3] = {{0, 0, 0, 0}, {9, 9, 9, 0}, {200, 200, 200, 0}};
+    deep.bitmap.WindowLUT = table;
+    deep.bitmap.WindowLUTLength = 3;
+    std::swap(table[0], table[2]);
+    EXPECT_EQ(K_IsGrayScale(&deep.bitmap), 1);
+    deep.bitmap.Flags |= BITMAP_WINDOW_LEVEL;
+    EXPECT_EQ(K_IsGrayScale(&deep.bitmap), 2);
+    table[1].rgbRed = 10;
+    EXPECT_EQ(K_IsGrayScale(&deep.bitmap), 0);
 
-    HandMade gray16(8, 1, 16, 0);
-    gray16.bitmap.Order = ORDER_GRAY;
-    EXPECT_EQ(K_IsGrayScale(&gray16.bitmap), 1);
-    gray16.bitmap.Order = ORDER_BGR;
-    EXPECT_EQ(K_IsGrayScale(&gray16.bitmap), 0);
-    HandMade rgb(8, 1, 24, 0);
-    EXPECT_EQ(K_IsGrayScale(&rgb.bitmap), 0);
-}
-
-TEST(KernelPalette, FixedPalettesOfEachDeviceClass) {
-    struct Case {
-        int bits;
-        const RGBQUAD *colors;
-        int count;
-    } cases[] = {{1, zv::MonoPalette.data(), 2}, {4, zv::Vga16Palette.data(), 16}, {8, zv::Rgb332Palette.data(), 256}};
-    for (const Case &c : cases) {
-        HPALETTE pal = K_CreateFixedPalette(c.bits);
-        ASSERT_NE(pal, nullptr);
+    const std::pair<int, const RGBQUAD *> fixed[] = {
+        {1, zv::MonoPalette.data()}, {4, zv::Vga16Palette.data()}, {8, zv::Rgb332Palette.data()}};
+    for (const auto &f : fixed) {
+        HPALETTE pal = K_CreateFixedPalette(f.first);
         PALETTEENTRY pe[256];
-        ASSERT_EQ(GetPaletteEntries(pal, 0, 256, pe), static_cast<UINT>(c.count));
-        for (int i = 0; i < c.count; ++i) {
-            EXPECT_EQ(pe[i].peRed, c.colors[i].rgbRed);
-            EXPECT_EQ(pe[i].peBlue, c.colors[i].rgbBlue);
-        }
+        ASSERT_EQ(GetPaletteEntries(pal, 0, 256, pe), 1u << f.first);
+        for (int i = 0; i < 1 << f.first; ++i)
+            EXPECT_TRUE(pe[i].peRed == f.second[i].rgbRed && pe[i].peBlue == f.second[i].rgbBlue) << i;
         DeleteObject(pal);
     }
     EXPECT_EQ(K_CreateFixedPalette(24), nullptr);
-    EXPECT_EQ(zv::Rgb332Palette[0xFF].rgbRed, 255);
-    EXPECT_EQ(zv::Rgb332Palette[1 << 5].rgbRed, 36);
-    EXPECT_EQ(zv::Rgb332Palette[2 << 2].rgbGreen, 73);
-    EXPECT_EQ(zv::CubePalette[215].rgbBlue, 255);
-    EXPECT_EQ(zv::CubePalette[216].rgbRed, 0);
-}
 
-TEST(KernelPalette, PaletteFromBitmapAndFromColors) {
     HandMade hand(4, 1, 4, 16);
     HPALETTE pal = K_CreatePaletteFromBitmap(&hand.bitmap);
-    ASSERT_NE(pal, nullptr);
     PALETTEENTRY pe[16];
     ASSERT_EQ(GetPaletteEntries(pal, 0, 16, pe), 16u);
     EXPECT_EQ(pe[5].peGreen, hand.palette[5].rgbGreen);
     DeleteObject(pal);
-
     // A bitmap whose Palette is a GDI palette handle.
     HPALETTE handle = K_CreatePaletteFromColors(hand.palette.data(), 16);
     hand.bitmap.Palette = reinterpret_cast<RGBQUAD *>(handle);
@@ -249,33 +269,13 @@ TEST(KernelPalette, PaletteFromBitmapAndFromColors) {
     EXPECT_EQ(K_CreatePaletteFromColors(nullptr, 3), nullptr);
 }
 
-// A region made by hand with kernel blocks, as the library makes them.
-ZoraRgn *MakeRegion() {
-    auto *rgn = static_cast<ZoraRgn *>(K_AllocZero(1, sizeof(ZoraRgn)));
-    rgn->Bounds = RECT{1, 0, 3, 1};
-    rgn->RowTableSize = 8;
-    rgn->RowTable = static_cast<RgnRow *>(K_AllocZero(1, sizeof(RgnRow)));
-    rgn->RowTable[0] = RgnRow{2, 0};
-    rgn->SpanStoreSize = 8;
-    rgn->SpanStore = static_cast<int32_t *>(K_Alloc(8));
-    rgn->SpanStore[0] = 1;
-    rgn->SpanStore[1] = 3;
-    rgn->hRgnCache = CreateRectRgn(1, 0, 3, 1);
-    return rgn;
-}
-
-struct CopyLog {
-    int calls = 0;
-    int dx = -1, dy = -1;
-} g_copyLog;
+int g_copyCalls, g_copyDx, g_copyDy;
 
 int __stdcall RecordingCopy(BitmapHandle *pDst, BitmapHandle *pSrc, int nDx, int nDy) {
-    ++g_copyLog.calls;
-    g_copyLog.dx = nDx;
-    g_copyLog.dy = nDy;
+    ++g_copyCalls, g_copyDx = nDx, g_copyDy = nDy;
     EXPECT_EQ(pDst->Region, nullptr) << "the kernel clears the copy's region first";
-    pDst->Region = MakeRegion();
     EXPECT_NE(pSrc->Region, nullptr);
+    pDst->Region = MakeRegion(0, {{1, 3}});
     return RC_SUCCESS;
 }
 
@@ -286,44 +286,283 @@ TEST(KernelRegionHook, CopiesCarryTheRegionThroughTheTableAndFreeReleasesIt) {
     K_SetRegionServiceTable(&table);
     table.CopyWithOffset = nullptr;  // the kernel keeps its own copy of the entries
     EXPECT_EQ(K_GetRegionServiceTable()->CopyWithOffset, RecordingCopy);
-
     BitmapHandle b, copy;
     ASSERT_EQ(K_CreateBitmap(&b, 4, 2, 8, ORDER_BGR, 0), RC_SUCCESS);
-    b.Region = MakeRegion();
-    g_copyLog = {};
+    b.Region = MakeRegion(0, {{1, 3}});
+    g_copyCalls = 0, g_copyDx = g_copyDy = -1;
     ASSERT_EQ(K_CopyBitmap(&copy, &b), RC_SUCCESS);
-    EXPECT_EQ(g_copyLog.calls, 1);
-    EXPECT_EQ(g_copyLog.dx, 0);
-    EXPECT_EQ(g_copyLog.dy, 0);
+    EXPECT_TRUE(g_copyCalls == 1 && g_copyDx == 0 && g_copyDy == 0);
     EXPECT_NE(copy.Region, b.Region);
     K_FreeBitmap(&copy);
     EXPECT_EQ(copy.Region, nullptr);
-
     K_SetRegionServiceTable(nullptr);  // withdrawn: copies carry no region
     ASSERT_EQ(K_CopyBitmapHandle(&copy, &b), RC_SUCCESS);
-    EXPECT_EQ(copy.Region, nullptr);
-    EXPECT_EQ(copy.Data, b.Data);
+    EXPECT_TRUE(copy.Region == nullptr && copy.Data == b.Data);
     K_FreeBitmap(&copy);
     EXPECT_NE(b.Data, nullptr) << "freeing a descriptor copy leaves the pixels";
     K_FreeBitmap(&b);  // frees the region too
     K_FreeRegion(nullptr);
 }
 
-TEST(KernelBitmap, InitialisedDescriptorDescribesAWindowOfABitmap) {
-    HandMade hand(10, 10, 8, 256);
-    hand.bitmap.Orientation = ORIENT_BOTTOM_LEFT;
-    hand.bitmap.Flags |= BITMAP_RGN_UNCLIPPED | BITMAP_WINDOW_LEVEL;
-    BitmapHandle w;
-    ASSERT_EQ(K_InitBitmapHandle(&w, &hand.bitmap, 3, 4, 1), RC_SUCCESS);
-    EXPECT_EQ(w.Width, 3);
-    EXPECT_EQ(w.Height, 4);
-    EXPECT_EQ(w.BitsPerPixel, 1);
-    EXPECT_EQ(w.BytesPerLine, 4);
-    EXPECT_EQ(w.Orientation, ORIENT_BOTTOM_LEFT);
-    EXPECT_EQ(w.Flags, BITMAP_RGN_UNCLIPPED);
-    EXPECT_EQ(w.Data, nullptr);
-    EXPECT_EQ(K_FreeBitmap(&w), RC_SUCCESS);
-    EXPECT_EQ(K_InitBitmapHandle(&w, nullptr, 3, 4, 9), RC_INVALID_PARAMETER);
+TEST(KernelFill, FillsExactlyTheRegionWithTheColourAtEveryDepth) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(7);
+    const int cases[][2] = {{1, 1}, {2, 1}, {4, 1}, {5, 1}, {8, 1}, {12, 2}, {16, 2}, {16, 1}, {24, 1}, {24, 0}, {32, 1}, {48, 0}};
+    for (const auto &c : cases)
+        for (int round = 0; round < 6; ++round) {
+            SCOPED_TRACE(testing::Message() << c[0] << " bits, round " << round);
+            const int w = 1 + int(rng() % 150), h = 1 + int(rng() % 20);
+            BitmapHandle b;
+            ASSERT_EQ(K_CreateBitmap(&b, w, h, c[0], c[1], 0), RC_SUCCESS);
+            Randomize(b, rng, true);
+            std::vector<uint8_t> before(b.Data, b.Data + b.BytesPerLine * h);
+            BitmapHandle old = b;
+            old.Data = before.data();
+            std::vector<std::vector<int32_t>> runs;
+            const int top = int(rng() % 5) - 2;
+            const bool withRegion = round % 3 != 0;
+            if (withRegion)
+                b.Region = MakeRegion(top, runs = RandomRuns(rng, 1 + int(rng() % (h + 3)), w));
+            // Palette depths: a palette index or an entry's colour; deeper
+            // ones a colour that survives the format.
+            COLORREF color = RGB(rng() & 0xF8, rng() & 0xF8, rng() & 0xF8);
+            uint64_t index = 0;
+            if (c[0] <= 8) {
+                index = rng() % b.ColorCount;
+                color = round % 2 ? 0x01000000u | 0xAB00u | uint32_t(index) : ColorOf(b.Palette[index]);
+                for (uint64_t i = 0; !(round % 2) && i < index; ++i)  // the first entry of that colour
+                    if (ColorOf(b.Palette[i]) == color)
+                        index = i;
+            }
+            ASSERT_EQ(K_FillBitmap(&b, color), RC_SUCCESS);
+            uint64_t filled = ~0ull;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    if (withRegion && !Selected(runs, top, y, x)) {
+                        ASSERT_EQ(PixelAt(b, x, y), PixelAt(old, x, y)) << y << "," << x;
+                        continue;
+                    }
+                    if (filled == ~0ull)
+                        filled = PixelAt(b, x, y);
+                    ASSERT_EQ(PixelAt(b, x, y), filled) << y << "," << x;
+                    ASSERT_TRUE(c[0] > 8 || filled == index);
+                    ASSERT_TRUE(c[0] <= 8 || c[1] == 2 || (K_GetPixelValue(&b, y, x) & 0xF8F8F8) == color) << y << "," << x;
+                }
+            K_FreeBitmap(&b);
+        }
+    EXPECT_EQ(K_FillBitmap(nullptr, 0), RC_NO_BITMAP);
+}
+
+TEST(KernelConvert, ConvertsEveryPixelToTheNewDepthAndPalette) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(11);
+    for (int from : {1, 4, 8, 16, 24, 32})
+        for (int to : {1, 2, 4, 8, 24, 32}) {
+            SCOPED_TRACE(testing::Message() << from << " -> " << to);
+            const int w = 1 + int(rng() % 70), h = 1 + int(rng() % 9);
+            BitmapHandle src;
+            ASSERT_EQ(K_CreateBitmap(&src, w, h, from, ORDER_BGR, ORIENT_BOTTOM_LEFT), RC_SUCCESS);
+            Randomize(src, rng, true);
+            src.Left = 5, src.Top = -3, src.Delay = 70, src.DisposalMethod = 3, src.TransparentColor = 0x123456;
+            src.BackgroundColor = 0x654321, src.Flags |= BITMAP_TRANSPARENT | BITMAP_WAIT_INPUT;
+            std::vector<RGBQUAD> pal;
+            UINT flags = (rng() % 2) ? KCONV_BLUE_FIRST : 0;
+            if (to <= 8) {
+                pal.resize(1 + rng() % (1u << to));
+                for (auto &q : pal)
+                    q = RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
+                flags |= KCONV_USE_COLORS | KCONV_NEAREST;
+            }
+            BitmapHandle dst;
+            ASSERT_EQ(K_ConvertColorResolution(&src, &dst, to, pal.data(), int(pal.size()), flags), RC_SUCCESS);
+            EXPECT_TRUE(dst.BitsPerPixel == to && dst.Orientation == ORIENT_BOTTOM_LEFT);
+            EXPECT_EQ(dst.Order, (flags & KCONV_BLUE_FIRST) ? ORDER_BGR : ORDER_RGB);
+            EXPECT_TRUE(dst.Left == 5 && dst.Top == -3 && dst.Delay == 70 && dst.DisposalMethod == 3);
+            EXPECT_TRUE(dst.TransparentColor == 0x123456 && dst.BackgroundColor == 0x654321);
+            EXPECT_EQ(dst.Flags & (BITMAP_TRANSPARENT | BITMAP_WAIT_INPUT), BITMAP_TRANSPARENT | BITMAP_WAIT_INPUT);
+            EXPECT_TRUE(to > 8 || dst.ColorCount == int(pal.size()));
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    UINT c = K_GetPixelValue(&src, y, x);
+                    if (from == 16)  // 5-5-5 widened
+                        c = (c & 0xF8F8F8) | (c & 0xE0E0E0) >> 5;
+                    const int r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
+                    if (to <= 8)
+                        ASSERT_EQ(PixelAt(dst, x, y), uint64_t(zvtest::NearestEntry(pal.data(), int(pal.size()), r, g, b)));
+                    else
+                        ASSERT_EQ(K_GetPixelValue(&dst, y, x), UINT(r | g << 8 | b << 16)) << y << "," << x;
+                }
+            K_FreeBitmap(&dst);
+            K_FreeBitmap(&src);
+        }
+}
+
+TEST(KernelConvert, BadInputAndFailedAllocationsLeaveTheOutputAlone) {
+    zvtest::LiveBlockCheck check;
+    BitmapHandle src, none{}, dst{};
+    ASSERT_EQ(K_CreateBitmap(&src, 40, 7, 8, ORDER_BGR, 0), RC_SUCCESS);
+    RGBQUAD two[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    dst.Width = 1234;
+    const BitmapHandle untouched = dst;
+    EXPECT_EQ(K_ConvertColorResolution(nullptr, &dst, 1, two, 2, 0x10010), RC_NO_BITMAP);
+    EXPECT_EQ(K_ConvertColorResolution(&none, &dst, 1, two, 2, 0x10010), RC_NO_BITMAP);
+    EXPECT_EQ(K_ConvertColorResolution(&src, nullptr, 1, two, 2, 0x10010), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_ConvertColorResolution(&src, &dst, 9, two, 2, 0x10010), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_ConvertColorResolution(&src, &dst, 1, nullptr, 2, 0x10010), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_ConvertColorResolution(&src, &dst, 1, two, 2, 0x10011), RC_INVALID_PARAMETER);
+    EXPECT_TRUE(SameBytes(dst, untouched));
+    zvtest::SweepAllocationFailures(
+        [&] { return K_ConvertColorResolution(&src, &dst, 1, two, 2, 0x10010); },
+        [&](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY && SameBytes(dst, untouched)); },
+        [&](int rc) {
+            ASSERT_EQ(rc, RC_SUCCESS);
+            K_FreeBitmap(&dst);
+            dst = untouched;
+        });
+    K_FreeBitmap(&src);
+}
+
+const int kCombineDepths[] = {1, 3, 4, 8, 12, 24, 64};
+
+TEST(KernelCombine, CopiesTheBlockWithinBothBitmapsAndTheSourceRegion) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(5);
+    for (int round = 0; round < 120; ++round) {
+        const int bits = kCombineDepths[round % 7];
+        SCOPED_TRACE(testing::Message() << "round " << round << ", " << bits << " bits");
+        BitmapHandle dst, src;
+        const int dw = 1 + int(rng() % 60), dh = 1 + int(rng() % 20), sw = 1 + int(rng() % 40), sh = 1 + int(rng() % 15);
+        const int srcO = rng() % 3 ? ORIENT_TOP_LEFT : ORIENT_BOTTOM_LEFT, dstO = rng() % 2 ? ORIENT_TOP_LEFT : ORIENT_BOTTOM_LEFT;
+        ASSERT_EQ(K_CreateBitmap(&dst, dw, dh, bits, ORDER_BGR, dstO), RC_SUCCESS);
+        ASSERT_EQ(K_CreateBitmap(&src, sw, sh, bits, ORDER_BGR, srcO), RC_SUCCESS);
+        Randomize(dst, rng), Randomize(src, rng);
+        std::vector<uint8_t> before(dst.Data, dst.Data + dst.BytesPerLine * dh);
+        BitmapHandle old = dst;
+        old.Data = before.data();
+        std::vector<std::vector<int32_t>> runs;
+        const int top = int(rng() % 4) - 1;
+        const UINT flags = (rng() % 3) ? KCOMBINE_SOURCE_RGN | KCOMBINE_COPY : KCOMBINE_COPY;
+        if (rng() % 3)
+            src.Region = MakeRegion(top, runs = RandomRuns(rng, 1 + int(rng() % sh), sw));
+        const int x = int(rng() % (dw + 20)) - 10, y = int(rng() % (dh + 20)) - 10;
+        const int w = int(rng() % (sw + 5)), h = int(rng() % (sh + 5));
+        const int sx = int(rng() % 7) - 3, sy = int(rng() % 7) - 3;
+        ASSERT_EQ(K_CombineBitmap(&dst, x, y, w, h, &src, sx, sy, flags), RC_SUCCESS);
+        // Block pixel (i, j) comes from source (sy + i, sx + j) and lands on
+        // row y + i, or on the rows counted from the bottom when the row
+        // orders differ.
+        for (int r = 0; r < dh; ++r)
+            for (int c = 0; c < dw; ++c) {
+                const int i = srcO != dstO ? (dh - 1 - r) - y : r - y, j = c - x, srow = sy + i, scol = sx + j;
+                const bool inside = i >= 0 && i < h && j >= 0 && j < w && srow >= 0 && srow < sh && scol >= 0 &&
+                                    scol < sw &&
+                                    (!(flags & KCOMBINE_SOURCE_RGN) || !src.Region || Selected(runs, top, srow, scol));
+                ASSERT_EQ(PixelAt(dst, c, r), inside ? PixelAt(src, scol, srow) : PixelAt(old, c, r)) << r << "," << c;
+            }
+        K_FreeBitmap(&dst), K_FreeBitmap(&src);
+    }
+}
+
+TEST(KernelCombine, CopyRectKeepsFormatAndZeroesWhatLiesOutside) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(9);
+    for (int round = 0; round < 40; ++round) {
+        const int bits = kCombineDepths[round % 7];
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        BitmapHandle src, out;
+        const int sw = 1 + int(rng() % 50), sh = 1 + int(rng() % 12);
+        ASSERT_EQ(K_CreateBitmap(&src, sw, sh, bits, ORDER_GRAY, ORIENT_BOTTOM_LEFT), RC_SUCCESS);
+        Randomize(src, rng);
+        const int x = int(rng() % (sw + 10)) - 5, y = int(rng() % (sh + 6)) - 3;
+        const int w = 1 + int(rng() % 30), h = 1 + int(rng() % 10);
+        ASSERT_EQ(K_CopyBitmapRect(&src, &out, x, y, w, h), RC_SUCCESS);
+        EXPECT_TRUE(out.Width == w && out.Height == h && out.BitsPerPixel == bits);
+        EXPECT_TRUE(out.Order == ORDER_GRAY && out.Orientation == ORIENT_BOTTOM_LEFT);
+        EXPECT_TRUE(bits > 8 || !std::memcmp(out.Palette, src.Palette, sizeof(RGBQUAD) << bits));
+        for (int r = 0; r < h; ++r)
+            for (int c = 0; c < w; ++c) {
+                const bool in = y + r >= 0 && y + r < sh && x + c >= 0 && x + c < sw;
+                ASSERT_EQ(PixelAt(out, c, r), in ? PixelAt(src, x + c, y + r) : 0u) << r << "," << c;
+            }
+        K_FreeBitmap(&out), K_FreeBitmap(&src);
+    }
+    BitmapHandle a, b, c, none{};
+    ASSERT_EQ(K_CreateBitmap(&a, 4, 4, 8, ORDER_BGR, 0), RC_SUCCESS);
+    ASSERT_EQ(K_CreateBitmap(&b, 4, 4, 24, ORDER_BGR, 0), RC_SUCCESS);
+    ASSERT_EQ(K_CreateBitmap(&c, 4, 4, 8, ORDER_BGR, ORIENT_RIGHT_TOP), RC_SUCCESS);
+    EXPECT_EQ(K_CombineBitmap(&a, 0, 0, 4, 4, &none, 0, 0, 0x30), RC_NO_BITMAP);
+    EXPECT_EQ(K_CombineBitmap(&none, 0, 0, 4, 4, &a, 0, 0, 0x30), RC_NO_BITMAP);
+    EXPECT_EQ(K_CombineBitmap(&a, 0, 0, 4, 4, &b, 0, 0, 0x30), RC_INVALID_FORMAT);
+    EXPECT_EQ(K_CombineBitmap(&a, 0, 0, 4, 4, &c, 0, 0, 0x30), RC_INVALID_FORMAT);
+    EXPECT_EQ(K_CombineBitmap(&a, 0, 0, 4, 4, &a, 0, 0, 0x31), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_CopyBitmapRect(&none, &b, 0, 0, 1, 1), RC_NO_BITMAP);
+    EXPECT_EQ(K_CopyBitmapRect(&a, &b, 0, 0, 0, 1), RC_INVALID_PARAMETER);
+    K_FreeBitmap(&a), K_FreeBitmap(&b), K_FreeBitmap(&c);
+}
+
+TEST(KernelList, InsertGetSetAndDestroyOwnTheItems) {
+    zvtest::LiveBlockCheck check;
+    void *list = nullptr;
+    zvtest::SweepAllocationFailures([&] { return K_CreateBitmapList(&list); },
+                                    [&](int rc) { EXPECT_EQ(rc, RC_NO_MEMORY); },
+                                    [&](int rc) { ASSERT_EQ(rc, RC_SUCCESS); K_DestroyBitmapList(list); });
+    ASSERT_EQ(K_CreateBitmapList(&list), RC_SUCCESS);
+    // Inserts at the end, the front and the middle: widths 1..12 in order.
+    std::vector<int> model;
+    for (int i = 0; i < 12; ++i) {
+        BitmapHandle b;
+        ASSERT_EQ(K_CreateBitmap(&b, i + 1, 2, 8, ORDER_BGR, 0), RC_SUCCESS);
+        const int at = i % 3 == 0 ? -1 : i % 3 == 1 ? 0 : int(model.size() / 2);
+        if (i == 8) {
+            K_SetAllocationFailure(0, 0);  // the ninth needs more room
+            EXPECT_EQ(K_InsertBitmapListItem(list, at, &b), RC_NO_MEMORY);
+            K_SetAllocationFailure(-1, 0);
+        }
+        ASSERT_EQ(K_InsertBitmapListItem(list, at, &b), RC_SUCCESS);
+        model.insert(at < 0 ? model.end() : model.begin() + at, i + 1);
+    }
+    uint32_t count = 0;
+    ASSERT_EQ(K_GetBitmapListCount(list, &count), RC_SUCCESS);
+    ASSERT_EQ(count, model.size());
+    BitmapHandle b;
+    for (size_t i = 0; i < model.size(); ++i) {
+        ASSERT_EQ(K_GetBitmapListItem(list, int(i), &b), RC_SUCCESS);
+        EXPECT_EQ(b.Width, model[i]);
+        b.Delay = 40 + i;
+        ASSERT_EQ(K_SetBitmapListItem(list, int(i), &b), RC_SUCCESS);
+    }
+    ASSERT_EQ(K_GetBitmapListItem(list, 3, &b), RC_SUCCESS);
+    EXPECT_EQ(b.Delay, 43u);
+    for (int at : {int(count), -1})
+        EXPECT_TRUE(K_GetBitmapListItem(list, at, &b) == RC_INVALID_PARAMETER &&
+                    K_SetBitmapListItem(list, at, &b) == RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_InsertBitmapListItem(list, int(count) + 1, &b), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_InsertBitmapListItem(list, -2, &b), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_InsertBitmapListItem(nullptr, -1, &b), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_GetBitmapListCount(list, nullptr), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_CreateBitmapList(nullptr), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_DestroyBitmapList(nullptr), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_DestroyBitmapList(list), RC_SUCCESS);  // frees the twelve bitmaps
+}
+
+TEST(KernelRelease, AccessAndDescriptorRelease) {
+    zvtest::LiveBlockCheck check;
+    BitmapHandle b, copy;
+    ASSERT_EQ(K_CreateBitmap(&b, 8, 8, 24, ORDER_BGR, 0), RC_SUCCESS);
+    ASSERT_GE(K_BeginAccess(&b), 1);
+    ASSERT_GE(K_BeginAccess(&b), 2);
+    EXPECT_EQ(K_ReleaseAccess(&b), RC_SUCCESS);
+    EXPECT_EQ(b.KernelAccess, 0u);
+    EXPECT_EQ(K_ReleaseAccess(nullptr), RC_NO_BITMAP);
+    // A copy names b's pixels and holds a region of its own.
+    ASSERT_EQ(K_CopyBitmapHandle(&copy, &b), RC_SUCCESS);
+    copy.Region = MakeRegion(0, {{0, 3}});
+    EXPECT_EQ(K_ReleaseBitmapHandle(&b), RC_INVALID_PARAMETER);
+    EXPECT_EQ(b.Flags & BITMAP_ALLOCATED, BITMAP_ALLOCATED);
+    EXPECT_EQ(K_ReleaseBitmapHandle(&copy), RC_SUCCESS);
+    EXPECT_TRUE(copy.Data == nullptr && copy.Region == nullptr);
+    EXPECT_EQ(K_ReleaseBitmapHandle(nullptr), RC_NO_BITMAP);
+    K_FreeBitmap(&b);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
-// Kernel trigonometry and the kernel's own bitmap transforms (pixels
-// only; the region they carry is tested with the region operations).
+// Kernel trigonometry, significant bits, orientations (against the table
+// of the eight symmetries, written out here independently of the
+// kernel's code) and the kernel's own bitmap transforms (pixels only; the
+// region they carry is tested with the region operations).
 #include "support.h"
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 namespace {
@@ -14,115 +17,215 @@ TEST(KernelTrig, FixedPointCosineAndSine) {
         EXPECT_LE(std::fabs(K_SinFixed(a) - 16384 * std::sin(rad)), 0.5 + 1e-9) << a;
     }
     const int quarter[4][2] = {{16384, 0}, {0, 16384}, {-16384, 0}, {0, -16384}};
-    for (int k = -8; k <= 8; ++k) {
-        const int q = ((k % 4) + 4) % 4;
-        EXPECT_EQ(K_CosFixed(9000 * k), quarter[q][0]) << k;
-        EXPECT_EQ(K_SinFixed(9000 * k), quarter[q][1]) << k;
-    }
-    // Symmetric angles give equal magnitudes.
-    for (int a = 0; a < 9000; a += 13) {
-        EXPECT_EQ(K_CosFixed(a), -K_CosFixed(18000 - a));
-        EXPECT_EQ(K_SinFixed(a), K_SinFixed(18000 - a));
-        EXPECT_EQ(K_SinFixed(a), -K_SinFixed(-a));
+    for (int k = -8; k <= 8; ++k)
+        EXPECT_TRUE(K_CosFixed(9000 * k) == quarter[(k % 4 + 4) % 4][0] && K_SinFixed(9000 * k) == quarter[(k % 4 + 4) % 4][1]);
+    for (int a = 0; a < 9000; a += 13)  // symmetric angles give equal magnitudes
+        EXPECT_TRUE(K_CosFixed(a) == -K_CosFixed(18000 - a) && K_SinFixed(a) == K_SinFixed(18000 - a) &&
+                    K_SinFixed(a) == -K_SinFixed(-a)) << a;
+}
+
+// The wanted part of a deep pixel is the most significant bits of its
+// range, at most the wanted width; an empty range means all of it.
+TEST(SignificantBits, TopOfTheRangeWithinTheWantedWidth) {
+    std::mt19937 rng(33);
+    for (int bits : {9, 12, 16, 24, 32, 48})
+        for (int wanted = 1; wanted <= 16; ++wanted)
+            for (int low = -2; low <= bits + 1; ++low)
+                for (int high = -2; high <= bits + 1; ++high) {
+                    int n = -1, s = -1;
+                    UINT m = 0;
+                    ASSERT_EQ(K_GetSignificantBits(bits, wanted, low, high, &n, &m, &s), RC_SUCCESS);
+                    const int top = std::min(bits, 32) - 1;
+                    int lo = std::max(low, 0), hi = std::min(high, top);
+                    if (lo > hi)
+                        lo = 0, hi = top;
+                    ASSERT_EQ(n, std::min(hi - lo + 1, wanted)) << bits << " " << wanted << " " << low << " " << high;
+                    ASSERT_EQ(uint64_t(m), (uint64_t(1) << n) - 1);
+                    const uint32_t raw = rng();
+                    uint32_t expect = 0;  // bits hi, hi - 1, ..., hi - n + 1 of raw
+                    for (int b = hi; b > hi - n; --b)
+                        expect = expect << 1 | ((raw >> b) & 1);
+                    ASSERT_EQ((raw >> s) & m, expect);
+                }
+    int n, s;
+    UINT m;
+    EXPECT_EQ(K_GetSignificantBits(0, 8, 0, 7, &n, &m, &s), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_GetSignificantBits(65, 8, 0, 7, &n, &m, &s), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_GetSignificantBits(16, 0, 0, 7, &n, &m, &s), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_GetSignificantBits(16, 8, 0, 7, nullptr, &m, &s), RC_INVALID_PARAMETER);
+}
+
+const int kCodes[] = {0, 1, 2, 3, 4, 5, 7, 8};
+
+struct Point {
+    int x, y;
+};
+
+// Displayed position of stored (c, r) of a W x H bitmap shown in code o.
+Point Shown(int o, int c, int r, int w, int h) {
+    switch (o) {
+    case 0: return {c, r};
+    case 1: return {w - 1 - c, r};
+    case 2: return {c, h - 1 - r};
+    case 3: return {w - 1 - c, h - 1 - r};
+    case 4: return {h - 1 - r, c};
+    case 5: return {r, c};
+    case 7: return {h - 1 - r, w - 1 - c};
+    default: return {r, w - 1 - c};
     }
 }
 
-// A bitmap whose pixel values name their position, at any depth.
-struct Numbered {
-    BitmapHandle b{};
-    int bits;
-    Numbered(int w, int h, int bitsPerPixel) : bits(bitsPerPixel) {
-        EXPECT_EQ(K_CreateBitmap(&b, w, h, bits, ORDER_BGR, 0), RC_SUCCESS);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                Set(x, y, static_cast<uint64_t>(y * 31 + x * 7 + 1));
-    }
-    ~Numbered() { K_FreeBitmap(&b); }
-    uint64_t Mask() const { return bits >= 64 ? ~0ull : (1ull << bits) - 1; }
-    uint64_t Get(int x, int y) const {
-        uint64_t v = 0;
-        const uint8_t *row = b.Data + static_cast<size_t>(y) * b.BytesPerLine;
-        for (int i = 0; i < bits; ++i) {
-            const int64_t bit = static_cast<int64_t>(x) * bits + i;
-            v = v << 1 | ((row[bit / 8] >> (7 - bit % 8)) & 1);
-        }
-        return v;
-    }
-    void Set(int x, int y, uint64_t v) {
-        v &= Mask();
-        uint8_t *row = b.Data + static_cast<size_t>(y) * b.BytesPerLine;
-        for (int i = 0; i < bits; ++i) {
-            const int64_t bit = static_cast<int64_t>(x) * bits + i;
-            const uint8_t m = static_cast<uint8_t>(0x80 >> (bit % 8));
-            if ((v >> (bits - 1 - i)) & 1)
-                row[bit / 8] |= m;
-            else
-                row[bit / 8] &= static_cast<uint8_t>(~m);
-        }
-    }
+bool Swaps(int o) { return o >= 4; }
+
+struct Raster {
+    int w, h;
+    std::vector<int> px;  // row-major
+    int at(int c, int r) const { return px[r * w + c]; }
 };
+
+// The storage, in orientation `to`, of an image stored W x H in `from`.
+Raster Restored(const Raster &src, int from, int to) {
+    const bool swap = Swaps(from) != Swaps(to);
+    Raster out{swap ? src.h : src.w, swap ? src.w : src.h, std::vector<int>(src.px.size(), -1)};
+    for (int r = 0; r < src.h; ++r)
+        for (int c = 0; c < src.w; ++c)
+            for (int r2 = 0; r2 < out.h; ++r2)
+                for (int c2 = 0; c2 < out.w; ++c2) {
+                    const Point d = Shown(from, c, r, src.w, src.h), e = Shown(to, c2, r2, out.w, out.h);
+                    if (e.x == d.x && e.y == d.y)
+                        out.px[r2 * out.w + c2] = src.at(c, r);
+                }
+    return out;
+}
+
+TEST(KernelOrientation, TurnQueryReproducesTheTableOnPixels) {
+    Raster image{3, 5, {}};
+    for (int i = 0; i < 15; ++i)
+        image.px.push_back(i);
+    for (int from : kCodes)
+        for (int to : kCodes) {
+            SCOPED_TRACE(testing::Message() << from << " -> " << to);
+            int degrees = -1, flip = -1;
+            ASSERT_EQ(K_GetOrientationTurn(from, to, &degrees, &flip), RC_SUCCESS);
+            ASSERT_TRUE(degrees == 0 || degrees == 90 || degrees == 180 || degrees == 270);
+            Raster turned = image;
+            if (flip)  // vertically
+                for (int r = 0; r < image.h; ++r)
+                    for (int c = 0; c < image.w; ++c)
+                        turned.px[r * image.w + c] = image.at(c, image.h - 1 - r);
+            for (int k = 0; k < degrees / 90; ++k) {  // a quarter turn clockwise as the image is seen
+                Raster o{turned.h, turned.w, std::vector<int>(turned.px.size())};
+                for (int r = 0; r < turned.h; ++r)
+                    for (int c = 0; c < turned.w; ++c)
+                        o.px[c * o.w + (turned.h - 1 - r)] = turned.at(c, r);
+                turned = o;
+            }
+            const Raster expected = Restored(image, from, to);
+            EXPECT_EQ(turned.w, expected.w);
+            EXPECT_EQ(turned.px, expected.px);
+        }
+    int d, f;
+    EXPECT_EQ(K_GetOrientationTurn(6, 0, &d, &f), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_GetOrientationTurn(0, 9, &d, &f), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_GetOrientationTurn(0, 1, nullptr, &f), RC_INVALID_PARAMETER);
+}
+
+TEST(KernelOrientation, RectangleConversionFollowsTheTableAndGoesBack) {
+    const int w = 4, h = 3;
+    for (int from : kCodes)
+        for (int to : kCodes) {
+            SCOPED_TRACE(testing::Message() << from << " -> " << to);
+            const bool swap = Swaps(from) != Swaps(to);
+            const int w2 = swap ? h : w, h2 = swap ? w : h;
+            for (int r = 0; r < h; ++r)
+                for (int c = 0; c < w; ++c) {
+                    RECT px{c, r, c + 1, r + 1};
+                    ASSERT_EQ(K_ConvertRectOrientation(from, w, h, to, &px), RC_SUCCESS);
+                    ASSERT_TRUE(px.right - px.left == 1 && px.bottom - px.top == 1);
+                    const Point a = Shown(from, c, r, w, h), b = Shown(to, px.left, px.top, w2, h2);
+                    EXPECT_TRUE(a.x == b.x && a.y == b.y) << "pixel " << c << "," << r;
+                    ASSERT_EQ(K_ConvertRectOrientation(to, w2, h2, from, &px), RC_SUCCESS);
+                    EXPECT_TRUE(px.left == c && px.top == r);
+                }
+            // A larger rectangle keeps its area and comes back whole.
+            RECT big{1, 0, 4, 2};
+            ASSERT_EQ(K_ConvertRectOrientation(from, w, h, to, &big), RC_SUCCESS);
+            EXPECT_EQ((big.right - big.left) * (big.bottom - big.top), 6);
+            K_ConvertRectOrientation(to, w2, h2, from, &big);
+            EXPECT_TRUE(big.left == 1 && big.top == 0 && big.right == 4 && big.bottom == 2);
+        }
+    RECT r{};
+    EXPECT_EQ(K_ConvertRectOrientation(0, 2, 2, 6, &r), RC_INVALID_PARAMETER);
+    EXPECT_EQ(K_ConvertRectOrientation(0, 2, 2, 1, nullptr), RC_INVALID_PARAMETER);
+}
+
+// Pixel (x, y) as a bit field: these operations move 12-bit pixels as
+// bit fields of a row, not as the pairs of the paint path.
+uint64_t Field(const BitmapHandle &b, int x, int y) {
+    uint64_t v = 0;
+    for (int i = 0; i < b.BitsPerPixel; ++i) {
+        const int64_t bit = int64_t(x) * b.BitsPerPixel + i;
+        v = v << 1 | ((b.Data[size_t(y) * b.BytesPerLine + bit / 8] >> (7 - bit % 8)) & 1);
+    }
+    return v;
+}
 
 TEST(KernelGeometry, FlipMirrorRotateResizeMovePixels) {
     zvtest::LiveBlockCheck check;
+    std::mt19937 rng(17);
+    const int w = 13, h = 7;
     for (int bits : {1, 4, 8, 12, 24, 32}) {
         SCOPED_TRACE(bits);
-        const int w = 13, h = 7;
-        Numbered src(w, h, bits);
-        {
-            Numbered t(w, h, bits);
-            ASSERT_EQ(K_FlipBitmap(&t.b), RC_SUCCESS);
-            ASSERT_EQ(K_MirrorBitmap(&t.b), RC_SUCCESS);
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    ASSERT_EQ(t.Get(x, y), src.Get(w - 1 - x, h - 1 - y));
-        }
+        BitmapHandle src;
+        ASSERT_EQ(K_CreateBitmap(&src, w, h, bits, ORDER_BGR, 0), RC_SUCCESS);
+        for (int i = 0; i < src.BytesPerLine * h; ++i)
+            src.Data[i] = BYTE(rng());
+        auto transformed = [&](int op, int arg) {  // 0 flip + mirror, 1 rotate, 2 resize
+            BitmapHandle t;
+            EXPECT_EQ(K_CopyBitmap(&t, &src), RC_SUCCESS);
+            const int rc = op == 0 ? (K_FlipBitmap(&t), K_MirrorBitmap(&t)) : op == 1 ? K_RotateBitmap(&t, arg)
+                                                                                      : K_ResizeBitmap(&t, 30, 5);
+            EXPECT_EQ(rc, RC_SUCCESS);
+            return t;
+        };
+        BitmapHandle t = transformed(0, 0);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(Field(t, x, y), Field(src, w - 1 - x, h - 1 - y));
+        K_FreeBitmap(&t);
         for (int angle : {9000, 18000, 27000, -9000, 3000}) {
-            Numbered t(w, h, bits);
-            ASSERT_EQ(K_RotateBitmap(&t.b, angle), RC_SUCCESS);
-            int64_t a = (-angle % 36000 + 36000) % 36000;
-            const int64_t c = K_CosFixed(static_cast<int>(a)), s = K_SinFixed(static_cast<int>(a));
-            if (angle % 18000 == 0) {
-                EXPECT_EQ(t.b.Width, w);
-            } else if (angle % 9000 == 0) {
-                EXPECT_EQ(t.b.Width, h);
-                EXPECT_EQ(t.b.Height, w);
-            }
-            for (int y = 0; y < t.b.Height; ++y)
-                for (int x = 0; x < t.b.Width; ++x) {
-                    const int64_t sx = w / 2 + ((x - t.b.Width / 2) * c - (y - t.b.Height / 2) * s) / 16384;
-                    const int64_t sy = h / 2 + ((x - t.b.Width / 2) * s + (y - t.b.Height / 2) * c) / 16384;
-                    const uint64_t want = sx >= 0 && sx < w && sy >= 0 && sy < h
-                                              ? src.Get(static_cast<int>(sx), static_cast<int>(sy))
-                                              : 0;
-                    ASSERT_EQ(t.Get(x, y), want) << angle << " at " << x << "," << y;
+            t = transformed(1, angle);
+            const int64_t a = (-angle % 36000 + 36000) % 36000, c = K_CosFixed(int(a)), s = K_SinFixed(int(a));
+            EXPECT_TRUE(angle % 9000 || t.Width == (angle % 18000 ? h : w));
+            for (int y = 0; y < t.Height; ++y)
+                for (int x = 0; x < t.Width; ++x) {
+                    const int64_t sx = w / 2 + ((x - t.Width / 2) * c - (y - t.Height / 2) * s) / 16384;
+                    const int64_t sy = h / 2 + ((x - t.Width / 2) * s + (y - t.Height / 2) * c) / 16384;
+                    const bool in = sx >= 0 && sx < w && sy >= 0 && sy < h;
+                    ASSERT_EQ(Field(t, x, y), in ? Field(src, int(sx), int(sy)) : 0) << angle << " at " << x << "," << y;
                 }
+            K_FreeBitmap(&t);
         }
-        {
-            Numbered t(w, h, bits);
-            ASSERT_EQ(K_ResizeBitmap(&t.b, 30, 5), RC_SUCCESS);
-            ASSERT_EQ(t.b.Width, 30);
-            for (int y = 0; y < 5; ++y)
-                for (int x = 0; x < 30; ++x)
-                    ASSERT_EQ(t.Get(x, y), src.Get(x * w / 30, y * h / 5));
-        }
+        t = transformed(2, 0);
+        ASSERT_EQ(t.Width, 30);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 30; ++x)
+                ASSERT_EQ(Field(t, x, y), Field(src, x * w / 30, y * h / 5));
+        K_FreeBitmap(&t);
+        K_FreeBitmap(&src);
     }
-    BitmapHandle none{};
+    BitmapHandle none{}, t;
     EXPECT_EQ(K_FlipBitmap(nullptr), RC_NO_BITMAP);
     EXPECT_EQ(K_MirrorBitmap(&none), RC_NO_BITMAP);
     EXPECT_EQ(K_RotateBitmap(&none, 9000), RC_NO_BITMAP);
     EXPECT_EQ(K_ResizeBitmap(&none, 3, 3), RC_NO_BITMAP);
-    Numbered t(4, 4, 8);
-    EXPECT_EQ(K_ResizeBitmap(&t.b, 0, 3), RC_INVALID_PARAMETER);
-    const BitmapHandle before = t.b;
-    zvtest::SweepAllocationFailures([&] { return K_RotateBitmap(&t.b, 9000); },
-                                    [&](int rc) {
-                                        EXPECT_EQ(rc, RC_NO_MEMORY);
-                                        EXPECT_EQ(t.b.Data, before.Data);
-                                    },
-                                    [&](int rc) {
-                                        EXPECT_EQ(rc, RC_SUCCESS);
-                                        K_RotateBitmap(&t.b, -9000);
-                                    });
+    ASSERT_EQ(K_CreateBitmap(&t, 4, 4, 8, ORDER_BGR, 0), RC_SUCCESS);
+    EXPECT_EQ(K_ResizeBitmap(&t, 0, 3), RC_INVALID_PARAMETER);
+    const BitmapHandle before = t;
+    zvtest::SweepAllocationFailures([&] { return K_RotateBitmap(&t, 9000); },
+                                    [&](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY && t.Data == before.Data); },
+                                    [&](int rc) { EXPECT_EQ(rc, RC_SUCCESS); K_RotateBitmap(&t, -9000); });
+    K_FreeBitmap(&t);
 }
 
 }  // namespace
