@@ -1,6 +1,7 @@
 // Z_ConvertColorSpace: the worked values, every pair of formats of both
 // families against a slow per-pixel reference over random pixels, the
-// driver's checks.
+// driver's checks; Z_RGBtoHSV and Z_HSVtoRGB.
+#include "color/hsv.h"
 #include "support.h"
 
 #include <algorithm>
@@ -165,16 +166,13 @@ Pixel RefToRgb(Space s, bool wide, const Pixel &p) {
 }
 
 long long ReadComponent(const BYTE *p, const Format &f) {
-    if (f.bytes == 1)
-        return p[0];
-    const int v = p[0] | p[1] << 8;
+    const int v = f.bytes == 1 ? p[0] : p[0] | p[1] << 8;
     return f.isSigned ? int16_t(v) : v;
 }
 
 void WriteComponent(BYTE *p, const Format &f, long long v) {
     p[0] = BYTE(v);
-    if (f.bytes == 2)
-        p[1] = BYTE(v >> 8);
+    p[f.bytes - 1] = BYTE(v >> (8 * f.bytes - 8));
 }
 
 int PixelBytes(const Format &f) { return f.channels * f.bytes; }
@@ -188,10 +186,8 @@ std::vector<BYTE> Reference(const std::vector<BYTE> &src, int count, const Forma
         for (int c = 0; c < from.channels; ++c)
             in.c[c] = ReadComponent(&src[size_t(i) * PixelBytes(from) + c * from.bytes], from);
         const Pixel rgb = RefToRgb(from.space, wide, in);  // R, G, B
-        long long bgr[3];
-        for (int c = 0; c < 3; ++c)  // the RGB run keeps the low bits
-            bgr[c] = wide ? rgb.c[2 - c] & 0xFFFF : rgb.c[2 - c] & 0xFF;
-        const Pixel o = RefFromRgb(to.space, wide, bgr[2], bgr[1], bgr[0]);
+        const long long low = wide ? 0xFFFF : 0xFF;  // the RGB run keeps the low bits
+        const Pixel o = RefFromRgb(to.space, wide, rgb.c[0] & low, rgb.c[1] & low, rgb.c[2] & low);
         for (int c = 0; c < to.channels; ++c)
             WriteComponent(&out[size_t(i) * PixelBytes(to) + c * to.bytes], to, o.c[c]);
     }
@@ -228,15 +224,13 @@ TEST(ColourSpace, EveryPairMatchesTheReference) {
             ASSERT_EQ(Z_ConvertColorSpace(src.data(), got.data(), count, from.code, to.code), RC_SUCCESS);
             for (size_t i = 0; i < want.size(); ++i)
                 ASSERT_EQ(got[i], want[i]) << "pixel " << i / PixelBytes(to) << ", byte " << i % PixelBytes(to);
-            for (size_t i = want.size(); i < got.size(); ++i)
-                ASSERT_EQ(got[i], 0xA5) << "written past the run";
+            ASSERT_EQ(std::count(got.begin() + want.size(), got.end(), 0xA5), 8) << "written past the run";
             // Short runs: the vector loops leave their tails to the scalar rule.
             const int few = 1 + int(rng() % 9);
             std::vector<BYTE> short_(size_t(few) * PixelBytes(to) + 8, 0xA5);
             ASSERT_EQ(Z_ConvertColorSpace(src.data(), short_.data(), few, from.code, to.code), RC_SUCCESS);
             ASSERT_EQ(0, std::memcmp(short_.data(), want.data(), size_t(few) * PixelBytes(to))) << few << " pixels";
-            for (size_t i = size_t(few) * PixelBytes(to); i < short_.size(); ++i)
-                ASSERT_EQ(short_[i], 0xA5) << "written past " << few << " pixels";
+            ASSERT_EQ(std::count(short_.begin() + few * PixelBytes(to), short_.end(), 0xA5), 8) << "written past " << few;
             if (from.space != kRgb) {  // through the scratch run, the buffer may be both
                 std::vector<BYTE> inPlace(src);
                 inPlace.resize(std::max(src.size(), want.size()));
@@ -285,6 +279,90 @@ TEST(ColourSpace, DriverChecks) {
     EXPECT_EQ(Z_ConvertColorSpace(src, dst, -5, CS_HSV16, CS_YUV16), RC_SUCCESS);
     for (BYTE b : dst)
         EXPECT_EQ(b, 0x5A) << "nothing written";
+}
+
+// ---- HSV ----------------------------------------------------------------
+
+// Z_RGBtoHSV / Z_HSVtoRGB: the worked values, and every 8-bit input of
+// both directions against a literal transcription of the rules.
+// The rules as written, one step per line, kept apart from color/hsv.h.
+DWORD ModelRgbToHsv(int R, int G, int B) {
+    const int mn = std::min({R, G, B}), mx = std::max({R, G, B});
+    int hue = 0, sat = 0;
+    if (mx != mn) {
+        if (B == mn)
+            hue = ((G - mn) * 30720 / ((R - mn) + (G - mn)) + 180) / 360;
+        else if (R == mn)
+            hue = ((B - mn) * 30720 / ((G - mn) + (B - mn)) + 30900) / 360;
+        else
+            hue = ((R - mn) * 30720 / ((B - mn) + (R - mn)) + 61620) / 360;
+        sat = (mx - mn) * 255 / mx;
+    }
+    return DWORD(hue % 256) | DWORD(sat) << 8 | DWORD(mx) << 16;
+}
+
+COLORREF ModelHsvToRgb(int hue, int sat, int val) {
+    const int h = (hue * 360) >> 8;
+    int R = val, G = val, B = val;
+    if (sat != 0) {
+        const int p = (255 - sat) * val / 255, d = val - p;
+        if (h >= 0 && h <= 60) {
+            R = val; G = p + d * h / (120 - h); B = p;
+        } else if (h >= 61 && h <= 120) {
+            R = p + d * (120 - h) / h; G = val; B = p;
+        } else if (h >= 121 && h <= 180) {
+            R = p; G = val; B = p + d * (h - 120) / (240 - h);
+        } else if (h >= 181 && h <= 240) {
+            R = p; G = p + d * (240 - h) / (h - 120); B = val;
+        } else if (h >= 241 && h <= 300) {
+            R = p + d * (h - 240) / (360 - h); G = p; B = val;
+        } else {
+            R = val; G = p; B = p + d * (360 - h) / (h - 240);
+        }
+    }
+    return RGB(R & 0xFF, G & 0xFF, B & 0xFF);
+}
+
+DWORD Hsv(int h, int s, int v) { return DWORD(h) | DWORD(s) << 8 | DWORD(v) << 16; }
+
+TEST(ColourHsv, WorkedValues) {
+    struct Case {
+        int r, g, b, h, s, v, r2, g2, b2;
+    } const cases[] = {
+        {255, 0, 0, 0, 255, 255, 255, 0, 0},       {255, 255, 0, 43, 255, 255, 255, 255, 0},
+        {0, 255, 0, 85, 255, 255, 2, 255, 0},      {0, 255, 255, 128, 255, 255, 0, 255, 255},
+        {0, 0, 255, 171, 255, 255, 0, 0, 255},     {255, 0, 255, 213, 255, 255, 246, 0, 255},
+        {255, 128, 0, 29, 255, 255, 255, 127, 0},  {10, 20, 30, 142, 170, 30, 10, 20, 30},
+        {128, 128, 128, 0, 0, 128, 128, 128, 128},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.r << "," << c.g << "," << c.b);
+        EXPECT_EQ(Z_RGBtoHSV(RGB(c.r, c.g, c.b)), Hsv(c.h, c.s, c.v));
+        EXPECT_EQ(Z_HSVtoRGB(Hsv(c.h, c.s, c.v)), RGB(c.r2, c.g2, c.b2));
+    }
+    EXPECT_EQ(Z_HSVtoRGB(Hsv(255, 255, 255)), RGB(255, 0, 4));
+    EXPECT_EQ(Z_RGBtoHSV(RGB(0, 0, 0)), 0u);
+    EXPECT_EQ(Z_RGBtoHSV(RGB(255, 255, 255)), Hsv(0, 0, 255));
+    EXPECT_EQ(Z_RGBtoHSV(0x12FF0000u), 0x12FFFFABu) << "the high byte is carried";
+    EXPECT_EQ(Z_HSVtoRGB(0xFF000000u | Hsv(0, 255, 255)), RGB(255, 0, 0)) << "the high byte is ignored";
+}
+
+// All 2^24 inputs of each direction (about a second).
+TEST(ColourHsv, EveryColourMatchesTheRules) {
+    int wrong = 0;
+    for (DWORD c = 0; c < 0x1000000u && wrong < 5; ++c) {
+        const int a = c & 0xFF, b = (c >> 8) & 0xFF, d = c >> 16;
+        const DWORD hsv = Z_RGBtoHSV(c);
+        const COLORREF rgb = Z_HSVtoRGB(c);
+        if (hsv != ModelRgbToHsv(a, b, d) || hsv != zv::RgbToHsv8(a, b, d)) {
+            ++wrong;
+            ADD_FAILURE() << "RGB " << std::hex << c << " gives " << hsv << ", the rules " << ModelRgbToHsv(a, b, d);
+        }
+        if (rgb != ModelHsvToRgb(a, b, d) || rgb != zv::HsvToRgb8(a, b, d)) {
+            ++wrong;
+            ADD_FAILURE() << "HSV " << std::hex << c << " gives " << rgb << ", the rules " << ModelHsvToRgb(a, b, d);
+        }
+    }
 }
 
 }  // namespace

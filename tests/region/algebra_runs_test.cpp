@@ -1,10 +1,10 @@
 // The run structure of the algebra's results, not only their pixels:
 // union and exclusive-or merge runs that overlap or touch, intersection
-// keeps touching runs apart, a difference cuts each run of a on its own, a
-// clip each row.  Every row of every result is compared run for run with a
-// slow reference that follows the row algorithms step by step, on rows
-// built so that equal and touching edges (between the inputs and inside
-// one input) are the common case.
+// keeps touching runs apart, a difference cuts each run of a on its own.
+// Every row of every result is compared run for run with a slow reference
+// that follows the row algorithms step by step, on rows built so that
+// equal and touching edges (between the inputs and inside one input) are
+// the common case.
 #include "region_model.h"
 
 #include <algorithm>
@@ -139,7 +139,6 @@ testing::AssertionResult SameRuns(const ZoraRgn *got, const Rows &want) {
 TEST(RgnAlgebraRuns, RandomRowsAgainstTheRowAlgorithms) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(4711);
-    size_t rowsCompared = 0, touchingInputs = 0;
     for (int iter = 0; iter < 2500; ++iter) {
         SCOPED_TRACE(iter);
         // Dense regions fill the span store's growth step with rows of more
@@ -154,18 +153,15 @@ TEST(RgnAlgebraRuns, RandomRowsAgainstTheRowAlgorithms) {
         ZoraRgn *a = Build(ra), *b = Build(rb);
         ASSERT_TRUE(a && b && SameRuns(a, ra) && SameRuns(b, rb));
         const RECT ab = a->Bounds, bb = b->Bounds;
-        Rows inter, uni, diffAB, diffBA, exor, clipped;
+        Rows inter, uni, diffAB, diffBA, exor;
         for (const Rows *r : {&ra, &rb})
             for (const auto &[y, row] : *r) {
-                for (size_t k = 2; k < row.size(); k += 2)
-                    touchingInputs += row[k] == row[k - 1];
                 const Runs &x = ra.count(y) ? ra.at(y) : Runs{}, &z = rb.count(y) ? rb.at(y) : Runs{};
                 inter[y] = RefIntersect(x, z);
                 uni[y] = RefUnion(x, z);
                 diffAB[y] = RefSubtract(x, z, ab.left, ab.right);
                 diffBA[y] = RefSubtract(z, x, bb.left, bb.right);
                 exor[y] = RefUnion(diffAB[y], diffBA[y]);
-                ++rowsCompared;
             }
         using Op = int (*)(ZoraRgn **, const ZoraRgn *, const ZoraRgn *);
         const struct {
@@ -183,25 +179,11 @@ TEST(RgnAlgebraRuns, RandomRowsAgainstTheRowAlgorithms) {
             K_FreeRegion(out);
         }
 
-        // The clip keeps each row's part inside the rectangle; a clip that
-        // covers the bounds leaves the runs as they are.
-        const int32_t cl = static_cast<int32_t>(rng() % 40) - 8, ct = static_cast<int32_t>(rng() % 10);
-        const RECT clip{cl, ct, cl + static_cast<int32_t>(rng() % 60), ct + static_cast<int32_t>(rng() % 60)};
-        for (const auto &[y, row] : ra)
-            clipped[y] = y >= clip.top && y < clip.bottom ? RefIntersect(row, {clip.left, clip.right}) : Runs{};
-        const RECT cover{bb.left - 1, bb.top, bb.right, bb.bottom + 1};
-        ASSERT_EQ(zv::RgnClipToRect(a, &clip), RC_SUCCESS);
-        ASSERT_EQ(zv::RgnClipToRect(b, &cover), RC_SUCCESS);
-        EXPECT_TRUE(SameRuns(a, clipped)) << "clip";
-        EXPECT_TRUE(SameRuns(b, rb)) << "clip over the bounds";
         K_FreeRegion(a);
         K_FreeRegion(b);
         if (testing::Test::HasFailure())
             return;
     }
-    // The inputs did what they are for.
-    EXPECT_GT(rowsCompared, 12000u);
-    EXPECT_GT(touchingInputs, 50000u);
 }
 
 }  // namespace

@@ -36,24 +36,18 @@ inline std::vector<Colour> PaletteColours(const BitmapHandle &bm) {
 
 inline Colour GrayColour(const BitmapHandle &bm, uint64_t raw, GrayAs as) {
     const bool window = (bm.Flags & BITMAP_WINDOW_LEVEL) != 0;
-    int low = window ? bm.WindowLowBit : bm.LowBit, high = window ? bm.WindowHighBit : bm.HighBit;
-    low = std::max(low, 0);
-    high = std::min(high, bm.BitsPerPixel - 1);
+    int low = std::max(window ? bm.WindowLowBit : bm.LowBit, 0);
+    int high = std::min(window ? bm.WindowHighBit : bm.HighBit, bm.BitsPerPixel - 1);
     if (low > high)
         low = 0, high = bm.BitsPerPixel - 1;
-    const int n = high - low + 1;
+    const int n = high - low + 1, k = std::min(n, as == GrayAs::Level ? 8 : 16);
     if (window && bm.WindowLUT && bm.WindowLUTLength) {
-        const uint64_t i = std::min<uint64_t>((raw >> low) & ((1u << n) - 1), bm.WindowLUTLength - 1);
-        return {bm.WindowLUT[i].rgbRed, bm.WindowLUT[i].rgbGreen, bm.WindowLUT[i].rgbBlue};
+        const RGBQUAD &q = bm.WindowLUT[std::min<uint64_t>((raw >> low) & ((1u << n) - 1), bm.WindowLUTLength - 1)];
+        return {q.rgbRed, q.rgbGreen, q.rgbBlue};
     }
-    const int k = std::min(n, as == GrayAs::Level ? 8 : 16);
-    const uint32_t mask = (1u << k) - 1, v = static_cast<uint32_t>(raw >> (high - k + 1)) & mask;
-    if (as == GrayAs::Level) {
-        const int g = static_cast<int>(v << (8 - k));
-        return {g, g, g};
-    }
-    const uint32_t w = v * 65535 / mask;
-    return {static_cast<int>(w % 256), static_cast<int>(w / 256), 0};
+    const uint32_t mask = (1u << k) - 1, v = static_cast<uint32_t>(raw >> (high - k + 1)) & mask, w = v * 65535 / mask;
+    const int g = as == GrayAs::Level ? static_cast<int>(v << (8 - k)) : 0;
+    return as == GrayAs::Level ? Colour{g, g, g} : Colour{static_cast<int>(w % 256), static_cast<int>(w / 256), 0};
 }
 
 // The colour of pixel (x, y); an index beyond the palette gives black.
@@ -171,23 +165,18 @@ inline void RandomBitmap(BitmapHandle &bm, Format f, int w, int h, std::mt19937 
     }
     std::vector<uint64_t> pool(2 + rnd(4));
     for (auto &v : pool) {
-        v = (static_cast<uint64_t>(rng()) << 32 | rng());
-        if (bits < 64)
-            v &= (uint64_t(1) << bits) - 1;
-        if (bits >= 24 && rnd(2))  // channels from a coarse set: exact matches happen
-            for (int i = 0; i < bits / 8; ++i)
-                v = (v & ~(uint64_t(0xFF) << 8 * i)) | uint64_t(rnd(3) * 120) << 8 * i;
+        v = (static_cast<uint64_t>(rng()) << 32 | rng()) & (bits < 64 ? (uint64_t(1) << bits) - 1 : ~uint64_t(0));
+        const bool coarse = bits >= 24 && rnd(2);  // channels from a coarse set: exact matches happen
+        for (int i = 0; coarse && i < bits / 8; ++i)
+            v = (v & ~(uint64_t(0xFF) << 8 * i)) | uint64_t(rnd(3) * 120) << 8 * i;
     }
-    const int patch = 1 + static_cast<int>(rnd(6));
-    std::vector<uint32_t> cell(static_cast<size_t>((w / patch + 1) * (h / patch + 1)));
+    const int patch = 1 + static_cast<int>(rnd(6)), across = w / patch + 1;
+    std::vector<uint32_t> cell(static_cast<size_t>(across * (h / patch + 1)));
     for (auto &c : cell)
         c = rnd(static_cast<uint32_t>(pool.size()));
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const uint32_t c = rnd(8) ? cell[static_cast<size_t>((y / patch) * (w / patch + 1) + x / patch)]
-                                      : rnd(static_cast<uint32_t>(pool.size()));
-            PutRaw(bm, x, y, pool[c]);
-        }
+        for (int x = 0; x < w; ++x)
+            PutRaw(bm, x, y, pool[rnd(8) ? cell[static_cast<size_t>(y / patch * across + x / patch)] : rnd(pool.size())]);
 }
 
 }  // namespace rgntest

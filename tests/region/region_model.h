@@ -72,10 +72,9 @@ struct Mask {
         RECT r{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
         for (int y = kLo; y < kHi; ++y)
             for (int x = kLo; x < kHi; ++x)
-                if (bit[Index(x, y)]) {
-                    r.left = std::min<LONG>(r.left, x), r.right = std::max<LONG>(r.right, x + 1);
-                    r.top = std::min<LONG>(r.top, y), r.bottom = std::max<LONG>(r.bottom, y + 1);
-                }
+                if (bit[Index(x, y)])
+                    r = RECT{std::min<LONG>(r.left, x), std::min<LONG>(r.top, y), std::max<LONG>(r.right, x + 1),
+                             std::max<LONG>(r.bottom, y + 1)};
         return r.left > r.right ? RECT{0, 0, 0, 0} : r;
     }
 };
@@ -84,21 +83,15 @@ struct Mask {
 inline Mask PixelsOfGdi(HRGN h) {
     RECT box;
     GetRgnBox(h, &box);
-    Mask m;
-    for (int y = box.top; y < box.bottom; ++y)
-        for (int x = box.left; x < box.right; ++x)
-            if (PtInRegion(h, x, y))
-                m.Set(x, y);
-    return m;
+    return Mask::Of([&](int x, int y) {
+        return x >= box.left && x < box.right && y >= box.top && y < box.bottom && PtInRegion(h, x, y);
+    });
 }
 
 // The pixels of a region read straight from its row table.
 inline Mask MaskOf(const ZoraRgn *r) {
     Mask m;
-    if (!r)
-        return m;
-    const uint32_t rows = r->RowTableSize / 8;
-    for (uint32_t i = 0; i < rows; ++i) {
+    for (uint32_t i = 0; r && i < r->RowTableSize / 8; ++i) {
         const RgnRow &row = r->RowTable[i];
         const int32_t *v = r->SpanStore + row.Offset / 4;
         for (uint32_t k = 0; k + 1 < row.Count; k += 2)
@@ -125,16 +118,16 @@ inline std::string InvariantFailure(const ZoraRgn *r) {
     uint32_t bytes = 0;
     for (uint32_t i = 0; i < rows; ++i) {
         const RgnRow &row = r->RowTable[i];
-        const std::string at = " in row " + std::to_string(i);
+        auto at = [i] { return " in row " + std::to_string(i); };
         if (row.Count % 2 || (!row.Count && (i == 0 || i + 1 == rows || row.Offset)))
-            return "odd count, empty first or last row or empty row with an offset" + at;
+            return "odd count, empty first or last row or empty row with an offset" + at();
         if (row.Offset % 4 || row.Offset + 4ull * row.Count > r->SpanStoreSize)
-            return "values outside the span store" + at;
+            return "values outside the span store" + at();
         bytes += 4 * row.Count;
         const int32_t *v = r->SpanStore + row.Offset / 4;
         for (uint32_t k = 0; k < row.Count; k += 2)
             if (v[k] >= v[k + 1] || (k && v[k] < v[k - 1]))
-                return "empty, inverted, overlapping or descending run" + at;
+                return "empty, inverted, overlapping or descending run" + at();
         left = row.Count ? std::min<LONG>(left, v[0]) : left;
         right = row.Count ? std::max<LONG>(right, v[row.Count - 1]) : right;
     }
@@ -147,23 +140,19 @@ inline std::string InvariantFailure(const ZoraRgn *r) {
 struct Snapshot {
     bool Has = false;
     RECT Bounds{};
-    std::vector<RgnRow> Rows;
+    std::vector<std::pair<uint32_t, uint32_t>> Rows;  // count, offset
     std::vector<int32_t> Spans;
     bool operator==(const Snapshot &o) const {
-        return Has == o.Has && EqualRect(&Bounds, &o.Bounds) && Spans == o.Spans && Rows.size() == o.Rows.size() &&
-               std::equal(Rows.begin(), Rows.end(), o.Rows.begin(),
-                          [](const RgnRow &a, const RgnRow &b) { return a.Count == b.Count && a.Offset == b.Offset; });
+        return Has == o.Has && EqualRect(&Bounds, &o.Bounds) && Spans == o.Spans && Rows == o.Rows;
     }
 };
 
 inline Snapshot SnapshotOf(const ZoraRgn *r) {
     Snapshot s;
-    if (!r)
-        return s;
-    s.Has = true;
-    s.Bounds = r->Bounds;
-    s.Rows.assign(r->RowTable, r->RowTable + r->RowTableSize / 8);
-    s.Spans.assign(r->SpanStore, r->SpanStore + r->SpanStoreSize / 4);
+    for (uint32_t i = 0; r && i < r->RowTableSize / 8; ++i)
+        s.Rows.emplace_back(r->RowTable[i].Count, r->RowTable[i].Offset);
+    if (r)
+        s.Has = true, s.Bounds = r->Bounds, s.Spans.assign(r->SpanStore, r->SpanStore + r->SpanStoreSize / 4);
     return s;
 }
 
@@ -173,13 +162,13 @@ inline testing::AssertionResult Matches(const ZoraRgn *r, const Mask &expected) 
     if (!bad.empty())
         return testing::AssertionFailure() << "invariant: " << bad;
     const Mask got = MaskOf(r);
-    const bool same = got == expected;
-    for (int y = kLo; !same && y < kHi; ++y)
-        for (int x = kLo; x < kHi; ++x)
-            if (got.Get(x, y) != expected.Get(x, y))
-                return testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << got.Get(x, y)
-                                                   << "; " << got.Count() << " pixels vs " << expected.Count();
     const RECT want = expected.Bounds(), &b = r->Bounds;
+    if (!(got == expected))
+        for (size_t i = 0;; ++i)
+            if (got.bit[i] != expected.bit[i])
+                return testing::AssertionFailure() << "pixel (" << int(i % kSpan) + kLo << ", "
+                                                   << int(i / kSpan) + kLo << ") differs; " << got.Count()
+                                                   << " pixels vs " << expected.Count();
     if (!EqualRect(&want, &b))
         return testing::AssertionFailure() << "bounds (" << b.left << ", " << b.top << ", " << b.right << ", "
                                            << b.bottom << ") vs (" << want.left << ", " << want.top << ", "
@@ -193,14 +182,14 @@ inline testing::AssertionResult Matches(const ZoraRgn *r, const Mask &expected) 
 inline Mask ModelCombine(const BitmapHandle &bm, const Mask *old, const Mask &add, UINT mode) {
     const bool unclipped = (bm.Flags & BITMAP_RGN_UNCLIPPED) != 0;
     RECT whole{0, 0, bm.Width, bm.Height}, u;
-    const RECT nb = add.Bounds();
+    const RECT nb = unclipped ? add.Bounds() : RECT{};
     if (unclipped && UnionRect(&u, &whole, &nb))
         whole = u;
     return Mask::Of([&](int x, int y) {
-        const POINT p{x, y};
         if (!unclipped && (x < 0 || y < 0 || x >= bm.Width || y >= bm.Height))
             return false;
-        const bool n = add.Get(x, y), w = PtInRect(&whole, p) != 0, o = old ? old->Get(x, y) : w;
+        const bool w = x >= whole.left && x < whole.right && y >= whole.top && y < whole.bottom;
+        const bool n = add.Get(x, y), o = old ? old->Get(x, y) : w;
         switch (mode) {
         case RGN_MODE_AND: return n && o;
         case RGN_MODE_SET: return n;
@@ -215,10 +204,7 @@ inline Mask ModelCombine(const BitmapHandle &bm, const Mask *old, const Mask &ad
 
 struct GdiHandle {
     HRGN Handle = nullptr;
-    ~GdiHandle() {
-        if (Handle)
-            DeleteObject(Handle);
-    }
+    ~GdiHandle() { DeleteObject(Handle); }  // none: nothing to delete
 };
 
 // The Bezier points of a cardinal spline through knots k: the knot order
@@ -241,19 +227,14 @@ inline std::vector<POINT> CardinalBezier(const std::vector<POINT> &k, double t, 
 // A bitmap descriptor without pixels, enough for region work.
 inline BitmapHandle Frame(int width, int height, uint32_t flags = BITMAP_ALLOCATED, int orientation = 0) {
     BitmapHandle b{};
-    b.Width = width;
-    b.Height = height;
-    b.BitsPerPixel = 8;
-    b.Flags = flags;
-    b.Orientation = orientation;
+    b.Width = width, b.Height = height, b.BitsPerPixel = 8, b.Flags = flags, b.Orientation = orientation;
     return b;
 }
 
 // A region built from a mask through the builder, row by row.
 inline ZoraRgn *RgnOfMask(const Mask &m) {
-    RECT all{kLo, kLo, kHi, kHi};
     zv::RgnBuilder b;
-    if (zv::RgnBuilderBegin(b, all) != RC_SUCCESS)
+    if (zv::RgnBuilderBegin(b, RECT{kLo, kLo, kHi, kHi}) != RC_SUCCESS)
         return nullptr;
     for (int y = kLo; y < kHi; ++y) {
         for (auto [s, e] : m.Runs(y))
@@ -265,18 +246,15 @@ inline ZoraRgn *RgnOfMask(const Mask &m) {
     return b.Region;
 }
 
-
 // Runs op (which changes bm's region) under every allocation failure.
 // A failure must give RC_NO_MEMORY and leave the region as it was, or -
 // when only a final trim failed - succeed with the clean run's result.
 inline void SweepRegionOp(BitmapHandle &bm, const std::function<int()> &op) {
     ZoraRgn *master = bm.Region;
     const Snapshot before = SnapshotOf(master);
-    auto restore = [&] {
+    auto restore = [&] {  // a copy of none is none
         K_FreeRegion(bm.Region);
-        bm.Region = nullptr;
-        if (master)
-            Z_CopyZoraRgn(&bm.Region, master);
+        Z_CopyZoraRgn(&bm.Region, master);
     };
     bm.Region = nullptr;
     restore();
@@ -331,20 +309,15 @@ inline Mask RotateClosedForm(const Mask &src, const BitmapHandle &bm, int oldW, 
 inline Mask RegionToCaller(const Mask &m, const BitmapHandle &bm, const RgnTransform *t) {
     if (!t)
         return m;
-    Mask turned = m;
-    if (t->Orientation != bm.Orientation) {
-        int degrees = 0, flip = 0;
+    int degrees = 0, flip = 0;
+    if (t->Orientation != bm.Orientation)
         K_GetOrientationTurn(bm.Orientation, t->Orientation, &degrees, &flip);
-        if (flip)
-            turned = Mask::Of([&](int x, int y) { return m.Get(x, bm.Height - 1 - y); });
-        const int angle = ((degrees * 100) % 36000 + 36000) % 36000;
-        if (angle) {
-            const bool quarter = angle != 18000;
-            const int w = quarter ? bm.Height : bm.Width, h = quarter ? bm.Width : bm.Height;
-            BitmapHandle frame = Frame(w, h, 0, 0);
-            turned = RotateClosedForm(turned, frame, bm.Width, bm.Height, (36000 - angle) % 36000, RECT{0, 0, w, h});
-        }
-    }
+    const Mask flipped = flip ? Mask::Of([&](int x, int y) { return m.Get(x, bm.Height - 1 - y); }) : m;
+    const int angle = ((degrees * 100) % 36000 + 36000) % 36000, w = angle == 18000 ? bm.Width : bm.Height;
+    const int h = angle == 18000 ? bm.Height : bm.Width;
+    const Mask turned = angle ? RotateClosedForm(flipped, Frame(w, h, 0, 0), bm.Width, bm.Height,
+                                                 (36000 - angle) % 36000, RECT{0, 0, w, h})
+                              : flipped;
     const bool rowsUp = t->Orientation == 2 || (t->Orientation == 0 && bm.Orientation == 4);
     const int64_t extra = rowsUp ? t->ScaleYDen - 1 : 0;
     auto col = [&](int64_t v) { return static_cast<int>((v * t->ScaleXNum + t->ScaleXDen - 1) / t->ScaleXDen); };
@@ -364,11 +337,9 @@ inline Mask MapToCaller(const Mask &m, const BitmapHandle &bm, const RgnTransfor
     Mask out;
     for (int y = 0; y < bm.Height; ++y)
         for (int x = 0; x < bm.Width; ++x) {
-            if (!m.Get(x, y))
-                continue;
             RECT px{x, y, x + 1, y + 1};
             zv::RgnTransformRectToCaller(&bm, t, &px);
-            for (int v = px.top; v < px.bottom; ++v)
+            for (int v = px.top; m.Get(x, y) && v < px.bottom; ++v)
                 for (int u = px.left; u < px.right; ++u)
                     out.Set(u, v);
         }

@@ -15,10 +15,6 @@ using namespace rgntest;
 constexpr uint32_t kOld = 0x204060;
 constexpr WORD kPattern[8] = {0x0F, 0x87, 0xC3, 0xE1, 0xF0, 0x78, 0x3C, 0x1E};
 
-bool Turned(const BitmapHandle &b) {
-    return b.Orientation == 4 || b.Orientation == 5 || b.Orientation == 7 || b.Orientation == 8;
-}
-
 // The region of b in the coordinates of a paint of its part src (null:
 // all) into dst, pixel by pixel.
 Mask PaintedRegion(const BitmapHandle &b, const Mask &m, const RECT *src, const RECT &dst) {
@@ -30,8 +26,8 @@ Mask PaintedRegion(const BitmapHandle &b, const Mask &m, const RECT *src, const 
             return x >= 0 && y >= 0 && x < frame.Width && y < frame.Height && m.Get(x + src->left, y + src->top);
         });
     }
-    const RgnTransform t{0, dst.right - dst.left, Turned(frame) ? frame.Height : frame.Width, dst.bottom - dst.top,
-                         Turned(frame) ? frame.Width : frame.Height, dst.left, dst.top};
+    const RgnTransform t{0, dst.right - dst.left, zvtest::DisplayW(frame), dst.bottom - dst.top,
+                         zvtest::DisplayH(frame), dst.left, dst.top};
     return MapToCaller(part, frame, &t);
 }
 
@@ -53,11 +49,9 @@ TEST(PaintRgnDC, InsideTheRegionThePlainPaintOutsideTheOldPixels) {
         BitmapHandle b{};
         zvtest::MakeRandomBitmap(b, rng, 20 + int(rng() % 60), 20 + int(rng() % 60), round % 2 ? 8 : 24, ORDER_BGR,
                                  round % 3 ? 0 : kOrientations[rng() % 8]);
-        const bool withRegion = round % 10 != 0;
-        const Mask m = withRegion ? RandomMask(rng, b.Width, b.Height) : Mask::Rect(0, 0, b.Width, b.Height);
-        if (withRegion)
-            b.Region = RgnOfMask(m);
-        const int dw = Turned(b) ? b.Height : b.Width, dh = Turned(b) ? b.Width : b.Height;
+        const Mask m = round % 10 ? RandomMask(rng, b.Width, b.Height) : Mask::Rect(0, 0, b.Width, b.Height);
+        b.Region = round % 10 ? RgnOfMask(m) : nullptr;  // every 10th without a region
+        const int dw = zvtest::DisplayW(b), dh = zvtest::DisplayH(b);
         RECT part = zvtest::RandomRect(rng, b.Width, b.Height);
         IntersectRect(&part, &part, std::array<RECT, 1>{RECT{0, 0, b.Width, b.Height}}.data());
         const RECT *src = b.Orientation == 0 && rng() % 2 && !IsRectEmpty(&part) ? &part : nullptr;
@@ -72,7 +66,8 @@ TEST(PaintRgnDC, InsideTheRegionThePlainPaintOutsideTheOldPixels) {
         const Mask inside = PaintedRegion(b, m, src, dst);
         // A clip region of the caller's, if any, is put back afterwards.
         HRGN callerClip = rng() % 2 ? CreateRectRgn(3, 4, 90, 70) : nullptr;
-        SelectClipRgn(dib.dc, callerClip);
+        SelectClipRgn(dib.dc, callerClip);  // the DC keeps a copy
+        DeleteObject(callerClip);
         const ClipState before(dib.dc);
         for (int buffer = 0; buffer < (b.Orientation ? 1 : 2); ++buffer) {
             plain.Fill(kOld), dib.Fill(kOld);
@@ -87,8 +82,6 @@ TEST(PaintRgnDC, InsideTheRegionThePlainPaintOutsideTheOldPixels) {
             EXPECT_EQ(zvtest::FirstDifference(dib.Pixels(), want, dib.w), "identical") << "buffer " << buffer;
         }
         SelectClipRgn(dib.dc, nullptr);
-        if (callerClip)
-            DeleteObject(callerClip);
         K_FreeBitmap(&b);
     }
 }
