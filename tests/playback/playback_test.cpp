@@ -104,6 +104,13 @@ TEST(PlaybackLines, AppendRestartsAnEndedPlaybackAndSetIndexEndsTracking) {
     EXPECT_EQ(p.Index(), -1);
     EXPECT_EQ(Z_SetPlaybackIndex(p.h, 3), RC_INVALID_PARAMETER);
     EXPECT_EQ(Z_SetPlaybackIndex(p.h, -2), RC_INVALID_PARAMETER);
+    PlaybackHandle gone = nullptr;  // a destroyed handle no longer locks
+    void *list = nullptr;
+    ASSERT_EQ(Z_CreatePlayback(&gone, &p.t, nullptr), RC_SUCCESS);
+    ASSERT_EQ(Z_DestroyPlayback(gone, &list), RC_SUCCESS);
+    K_DestroyBitmapList(list);
+    UINT s;
+    EXPECT_EQ(Z_GetPlaybackState(gone, &s), RC_INVALID_PARAMETER);
 }
 
 TEST(PlaybackWait, DelayCountsDownAndCancelEndsTheWait) {

@@ -129,6 +129,19 @@ TEST_F(Clipboard, FlagsChooseTheFormatsAndDibComesFirst) {
     ASSERT_EQ(Z_CopyFromClipboard(window_, &c), 1);
     EXPECT_EQ(KernelColors(c), KernelColors(a));
     K_FreeBitmap(&c);
+    // Everything is made before the clipboard is opened: a copy that fails
+    // on any allocation hands nothing over.
+    RECT r{1, 1, 4, 3};
+    ASSERT_EQ(Z_SetBitmapRgnRect(&b, nullptr, &r, RGN_MODE_SET), RC_SUCCESS);
+    Empty();
+    SweepAllocationFailures([&] { return Z_CopyToClipboardExt(window_, &b, CLIP_ALL); },
+                            [&](int rc) {
+                                if (rc != RC_SUCCESS) {  // a failure within the DDB's paint goes unnoticed
+                                    EXPECT_EQ(Z_ClipboardReady(), 0);
+                                }
+                                Empty();
+                            },
+                            [&](int) { Empty(); });
     K_FreeBitmap(&a);
     K_FreeBitmap(&b);
 }

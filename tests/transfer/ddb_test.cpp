@@ -79,8 +79,13 @@ TEST_F(Ddb, ConvertFromDdbReadsWhatGetDIBitsReads) {
         EXPECT_EQ(got, want) << FirstDifference(got, want, w);
         EXPECT_EQ(GetCurrentObject(screen, OBJ_PAL), GetStockObject(DEFAULT_PALETTE));
         ReleaseDC(nullptr, screen);
-        // Change deletes both on success.
+        // Change deletes both on success only.
         BitmapHandle c{};
+        HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));  // not a bitmap
+        HPALETTE kept = K_CreateFixedPalette(8);
+        EXPECT_EQ(Z_ChangeFromDDB(nullptr, &c, reinterpret_cast<HBITMAP>(brush), kept), RC_INVALID_PARAMETER);
+        EXPECT_EQ(GetObjectType(brush) << 8 | GetObjectType(kept), DWORD(OBJ_BRUSH << 8 | OBJ_PAL)) << "kept on failure";
+        DeleteObject(brush), DeleteObject(kept);
         ASSERT_EQ(Z_ChangeFromDDB(nullptr, &c, ddb, palette), RC_SUCCESS);
         EXPECT_EQ(GetObjectType(ddb), 0u);
         EXPECT_EQ(DisplayedColors(c), want);

@@ -215,6 +215,9 @@ TEST_F(Metafile, NaturalSizeAndOneSideGiven) {
             EXPECT_EQ(out.Height, s[3]);
             K_FreeBitmap(&out);
         }
+        BitmapHandle out{};
+        EXPECT_EQ(Z_ChangeFromMetafile(&out, mf, -5, 0), RC_INVALID_PARAMETER);
+        EXPECT_EQ(GetObjectType(mf), DWORD(k ? OBJ_ENHMETAFILE : OBJ_METAFILE)) << "kept on failure";
         DeleteMf(mf);
     }
     K_FreeBitmap(&b);

@@ -145,6 +145,10 @@ TEST_F(Print, TwoBitmapsOnOnePageThroughTheDispatcher) {
     ExpectBlocks(page, a, 100, 80);
     ExpectBlocks(page, b, 300, 200);
     EXPECT_EQ(page.At(300 + 2, 200 + 48 + 2), 0xFFFFFFu) << "the second bitmap is 48 high";
+    K_SetStatusCallback(nullptr, nullptr);  // the same page painted at once: the same pixels
+    ASSERT_NE(Z_PrintBitmap(&a, 100, 80, 80, 60, 0), nullptr);
+    ASSERT_NE(Z_PrintBitmap(&b, 300, 200, 36, 0, 1), nullptr);
+    EXPECT_TRUE(page.Pixels == Render().Pixels) << "row by row paints what one paint paints";
     K_FreeBitmap(&a);
     K_FreeBitmap(&b);
 }

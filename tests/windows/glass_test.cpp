@@ -281,6 +281,20 @@ TEST(MagGlass, EndingItGivesTheWindowBack) {
         SetWindowLongA(h, GWL_STYLE, GetWindowLongA(h, GWL_STYLE) | 0x8);
         const LONG style = GetWindowLongA(h, GWL_STYLE);
         const LONG_PTR proc = GetWindowLongPtrA(h, GWLP_WNDPROC);
+        // Without a glass the other functions refuse; the smallest glass is
+        // 10 x 10 at 100 %, and colours from a region need a region.
+        EXPECT_EQ(Z_StopMagGlass(h), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_UpdateMagGlassShape(h, 0, nullptr), RC_INVALID_PARAMETER);
+        const int sizes[][4] = {{9, 20, 200, RC_INVALID_PARAMETER}, {20, 9, 200, RC_INVALID_PARAMETER},
+                                {20, 20, 99, RC_INVALID_PARAMETER}, {10, 10, 100, RC_SUCCESS}};
+        for (const auto &v : sizes) {
+            GlassSetup t;
+            t.Width = v[0], t.Height = v[1], t.Zoom = v[2];
+            EXPECT_EQ(Start(h, &pic.b, dest, t), v[3]) << v[0] << " x " << v[1] << " at " << v[2] << " %";
+            Z_StopMagGlass(h);
+        }
+        EXPECT_EQ(Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_COLORS_FROM_RGN), RC_INVALID_PARAMETER);
         ASSERT_EQ(Start(h, &pic.b, dest, s), RC_SUCCESS);
         EXPECT_EQ(Z_WindowHasMagGlass(h), 1);
         EXPECT_EQ(GetWindowLongA(h, GWL_STYLE), style & ~0x8);
@@ -428,6 +442,9 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     EXPECT_EQ(g->RequestsPending, 0);
     ExpectShows(w, w.Expected(), "replayed release");
     EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_SUCCESS);
+    const BYTE none = 0;
+    for (const POINT range : {POINT{-1, 0}, POINT{0, 9}, POINT{3, 2}})  // blocks first..last outside 0..8
+        EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, range.x, range.y, 0), RC_INVALID_PARAMETER);
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
     // A palette bitmap's answers keep its palette's colours.
     Bitmap indexed(8, 8, 8, 3);
@@ -435,7 +452,6 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     K_PutBitmapColors(&indexed.b, 0, 3, palette);
     ASSERT_EQ(Start(h, &indexed.b, dest, s, nullptr, 0, 0, 0, RecordRequest, &asked), RC_SUCCESS);
     const std::vector<COLORREF> green(64, RGB(90, 200, 40));
-    const BYTE none = 0;
     EXPECT_EQ(Z_UpdateMagGlassExt(h, green.data(), &none, 0, 0, 0), RC_SUCCESS);
     EXPECT_EQ(K_GetPixelValue(&Glass(h)->DataBitmap, 7, 7), 0x28C85Au);
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);

@@ -183,6 +183,20 @@ TEST_F(PanWindow, ClosingReshapingAndEndingLeaveNothing) {
     }
     check.reset();
     ASSERT_EQ(Create(), RC_SUCCESS);
+    const RECT flat{5, 0, 5, 10}, whole{0, 0, 400, 200};
+    EXPECT_EQ(Z_UpdatePanWindow(pan, &picture.b, 0, 0, nullptr, &flat), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdatePanWindow(owner.Handle(), &picture.b, 0, 0, nullptr, &whole), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_DestroyPanWindow(owner.Handle()), RC_INVALID_PARAMETER);
+    EXPECT_TRUE(IsWindow(owner.Handle()));
+    ShowWindow(owner.Handle(), SW_MINIMIZE);
+    if (IsIconic(owner.Handle())) {
+        EXPECT_EQ(Z_UpdatePanWindow(pan, &picture.b, 0, 0, nullptr, &whole), RC_INVALID_PARAMETER) << "owner minimized";
+    }
+    ShowWindow(owner.Handle(), SW_RESTORE);
+    for (const HWND o : {reinterpret_cast<HWND>(0x12345), owner.Handle()})  // no window; an empty class name
+        EXPECT_EQ(Z_CreatePanWindow(o, &picture.b, 0, 0, 0, 99, 99, o == owner.Handle() ? "" : "P", nullptr, nullptr, 1,
+                                    nullptr, nullptr),
+                  RC_INVALID_PARAMETER);
     Picture turned(200, 600, ORIENT_RIGHT_TOP);
     const RECT wide{0, 0, 600, 200}, d{0, 0, 400, 200};
     ASSERT_EQ(Z_UpdatePanWindow(pan, &turned.b, 0, kRed, nullptr, &wide), RC_SUCCESS);
