@@ -127,26 +127,4 @@ TEST(KernelMemory, TwoThreadsAllocatingAtOnceKeepTheCountsExact) {
     EXPECT_EQ(K_GetLiveBytes(), bytes);
 }
 
-TEST(KernelSlots, ValuesArePerThreadAndReleaseFreesTheCallersBlock) {
-    zvtest::LiveBlockCheck check;
-    const int slot = K_AllocSlot();
-    ASSERT_GE(slot, 0);
-    EXPECT_EQ(K_GetSlotValue(slot), nullptr) << "never set";
-    void *mine = K_Alloc(8), *seenBefore = mine, *seenAfter = nullptr;
-    K_SetSlotValue(slot, mine);
-    std::thread([&] {
-        seenBefore = K_GetSlotValue(slot);
-        int local = 0;
-        K_SetSlotValue(slot, &local);
-        seenAfter = K_GetSlotValue(slot);
-        K_SetSlotValue(slot, nullptr);
-    }).join();
-    EXPECT_EQ(seenBefore, nullptr) << "another thread sees its own value";
-    EXPECT_NE(seenAfter, nullptr);
-    EXPECT_EQ(K_GetSlotValue(slot), mine);
-    EXPECT_EQ(K_ReleaseSlot(slot), RC_SUCCESS);  // frees `mine`
-    EXPECT_EQ(K_GetSlotValue(-1), nullptr);
-    EXPECT_EQ(K_ReleaseSlot(-1), RC_INVALID_PARAMETER);
-}
-
 }  // namespace

@@ -1,5 +1,5 @@
-// Test support for the painters: 32-bit DIB section targets, random
-// bitmaps, and a deliberately simple reference painter.
+// Test support for the painters: DIB section targets, random bitmaps, and
+// a deliberately simple reference painter.
 //
 // The reference works per destination pixel from the painters' documented
 // mapping (paint/painters.h): destination (x, y) shows displayed source
@@ -17,11 +17,12 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace zvtest {
 
-// The paint target, with fill and read-back.
+// The paint target (32 bits), with fill and read-back.
 struct Dib : zvtools::DibSection {
     Dib(int width, int height) : DibSection(width, height) {}
 
@@ -41,42 +42,31 @@ struct Dib : zvtools::DibSection {
 // A 24-bit DIB section target, which takes the painters' narrow strips
 // (a 32-bit one takes wide strips where the screen is true colour).
 struct Dib24 {
-    HDC dc = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = nullptr;
-    HGDIOBJ old = nullptr;
     BYTE *bits = nullptr;
     int w, h, stride;
     Dib24(int width, int height) : w(width), h(height), stride((width * 3 + 3) & ~3) {
         BITMAPINFO bi{};
         bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-        void *p = nullptr;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
-        bits = static_cast<BYTE *>(p);
-        old = SelectObject(dc, bitmap);
+        bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void **>(&bits), nullptr, 0);
+        SelectObject(dc, bitmap);
     }
     ~Dib24() {
-        SelectObject(dc, old);
+        DeleteDC(dc);  // deselects the bitmap
         DeleteObject(bitmap);
-        DeleteDC(dc);
     }
-    Dib24(const Dib24 &) = delete;
-    Dib24 &operator=(const Dib24 &) = delete;
+    BYTE *At(size_t i) const { return bits + i / w * stride + i % w * 3; }
     void Fill(uint32_t v) {
         GdiFlush();
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                std::memcpy(bits + size_t(y) * stride + x * 3, &v, 3);
+        for (size_t i = 0; i < size_t(w) * h; ++i)
+            std::memcpy(At(i), &v, 3);
     }
-    // Pixels as the 32-bit target reads them: 0x00RRGGBB.
-    std::vector<uint32_t> Pixels() const {
+    std::vector<uint32_t> Pixels() const {  // as the 32-bit target reads them: 0x00RRGGBB
         GdiFlush();
         std::vector<uint32_t> v(size_t(w) * h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const BYTE *p = bits + size_t(y) * stride + x * 3;
-                v[size_t(y) * w + x] = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-            }
+        for (size_t i = 0; i < v.size(); ++i)
+            v[i] = uint32_t(At(i)[0]) | uint32_t(At(i)[1]) << 8 | uint32_t(At(i)[2]) << 16;
         return v;
     }
 };
@@ -98,37 +88,18 @@ inline void DisplayToStored(int o, int w, int h, int x, int y, int *c, int *r) {
     }
 }
 
+// Raw stored pixel value (column c, row r).
+inline uint64_t RawPixel(const BitmapHandle &b, int c, int r) { return PixelAt(b, c, r); }
+
 inline int DisplayW(const BitmapHandle &b) { return b.Orientation >= 4 ? b.Height : b.Width; }
 inline int DisplayH(const BitmapHandle &b) { return b.Orientation >= 4 ? b.Width : b.Height; }
-
-// Raw stored pixel value, read bit by bit.
-inline uint64_t RawPixel(const BitmapHandle &b, int c, int r) {
-    const BYTE *row = b.Data + size_t(r) * b.BytesPerLine;
-    const int bits = b.BitsPerPixel;
-    if (bits == 12) {
-        const BYTE *q = row + (c / 2) * 3;
-        return c % 2 ? ((q[1] | (q[2] << 8)) >> 4) : ((q[0] | (q[1] << 8)) & 0xFFF);
-    }
-    if (bits >= 8) {
-        uint64_t v = 0;
-        for (int i = 0; i < bits / 8; ++i)
-            v |= uint64_t(row[size_t(c) * (bits / 8) + i]) << (8 * i);
-        return v;
-    }
-    uint64_t v = 0;
-    for (int i = 0; i < bits; ++i) {
-        const int bit = c * bits + i;
-        v = (v << 1) | ((row[bit / 8] >> (7 - bit % 8)) & 1);
-    }
-    return v;
-}
 
 // Colour GDI shows for a stored pixel painted as it is (kind 0) with RGB
 // colour tables: palette through the paint table, 5-5-5 widened as
 // (c << 3) | (c >> 2), 24/32 bits blue first (Order 5 rows are red first
 // until converted), 24-bit colours through the paint table.
 inline uint32_t AsIsColor(const BitmapHandle &b, int c, int r) {
-    const uint64_t v = RawPixel(b, c, r);
+    const uint64_t v = PixelAt(b, c, r);
     const bool lut = (b.Flags & BITMAP_PAINT_LUT) && b.PaintLUT;
     auto L = [&](int x) { return lut ? b.PaintLUT[x] : x; };
     switch (b.BitsPerPixel) {
@@ -144,9 +115,7 @@ inline uint32_t AsIsColor(const BitmapHandle &b, int c, int r) {
         int b0 = v & 255, g = (v >> 8) & 255, r0 = (v >> 16) & 255;
         if (b.Order == ORDER_BGR_CONVERT)
             std::swap(b0, r0);
-        if (b.BitsPerPixel == 24)
-            return Rgb(L(r0), L(g), L(b0));
-        return Rgb(r0, g, b0);
+        return b.BitsPerPixel == 24 ? Rgb(L(r0), L(g), L(b0)) : Rgb(r0, g, b0);
     }
     default: {
         RGBQUAD q{};
@@ -160,8 +129,8 @@ struct PaintCase {
     RECT src, clipSrc, dst, clipDst;
 };
 
-// Calls pixel(X, Y) for the displayed source pixel of every destination
-// pixel the paint may touch, and stores its colour.
+// Calls color(x, y, X, Y) for the displayed source pixel (X, Y) of every
+// destination pixel (x, y) the paint may touch, and stores its colour.
 inline void ReferencePaint(std::vector<uint32_t> &out, int outW, int outH, const BitmapHandle &b, const PaintCase &pc,
                            const std::function<uint32_t(int x, int y, int X, int Y)> &color) {
     const RECT &s = pc.src, &d = pc.dst;
@@ -171,13 +140,12 @@ inline void ReferencePaint(std::vector<uint32_t> &out, int outW, int outH, const
     RECT cs{std::max({s.left, pc.clipSrc.left, 0L}), std::max({s.top, pc.clipSrc.top, 0L}),
             std::min({s.right, pc.clipSrc.right, LONG(DisplayW(b))}),
             std::min({s.bottom, pc.clipSrc.bottom, LONG(DisplayH(b))})};
-    for (int y = std::max(0L, std::max(d.top, pc.clipDst.top)); y < std::min(LONG(outH), std::min(d.bottom, pc.clipDst.bottom)); ++y)
-        for (int x = std::max(0L, std::max(d.left, pc.clipDst.left)); x < std::min(LONG(outW), std::min(d.right, pc.clipDst.right)); ++x) {
+    for (int y = std::max({0L, d.top, pc.clipDst.top}); y < std::min({LONG(outH), d.bottom, pc.clipDst.bottom}); ++y)
+        for (int x = std::max({0L, d.left, pc.clipDst.left}); x < std::min({LONG(outW), d.right, pc.clipDst.right}); ++x) {
             const int X = int(s.left + (x - d.left) * sw / dw);
             const int Y = int(s.bottom - 1 - (d.bottom - 1 - y) * sh / dh);
-            if (X < cs.left || X >= cs.right || Y < cs.top || Y >= cs.bottom)
-                continue;
-            out[size_t(y) * outW + x] = color(x, y, X, Y);
+            if (X >= cs.left && X < cs.right && Y >= cs.top && Y < cs.bottom)
+                out[size_t(y) * outW + x] = color(x, y, X, Y);
         }
 }
 
@@ -185,15 +153,10 @@ inline void ReferencePaint(std::vector<uint32_t> &out, int outW, int outH, const
 // fewer).
 inline void MakeRandomBitmap(BitmapHandle &b, std::mt19937 &rng, int w, int h, int bits, int order, int orientation) {
     ASSERT_EQ(K_CreateBitmap(&b, w, h, bits, order, orientation), RC_SUCCESS);
-    for (int y = 0; y < h; ++y)
-        for (int i = 0; i < b.BytesPerLine; ++i)
-            b.Data[size_t(y) * b.BytesPerLine + i] = BYTE(rng());
-    if (bits <= 8) {
-        std::vector<RGBQUAD> pal(size_t(1) << bits);
-        for (auto &q : pal)
-            q = RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
-        K_PutBitmapColors(&b, 0, int(pal.size()), pal.data());
-    }
+    for (size_t i = 0; i < size_t(h) * b.BytesPerLine; ++i)
+        b.Data[i] = BYTE(rng());
+    for (int i = 0; i < b.ColorCount; ++i)
+        b.Palette[i] = RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
 }
 
 // A random rectangle roughly inside [0, w) x [0, h), sometimes reaching out.

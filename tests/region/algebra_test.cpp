@@ -1,5 +1,6 @@
 // The region builder, the combine operation in every mode against the
-// pixel-set model, failed operations and two threads at once.
+// pixel-set model, failed operations, two threads at once, and the region
+// queries.
 #include "region_model.h"
 
 #include <thread>

@@ -1,6 +1,6 @@
-// The colour-region scans and the flood fills against the per-pixel model
-// of colour_model.h (which the kernel's pixel reading must follow too),
-// over random few-colour bitmaps of every depth and Order.
+// The colour-region scans, the flood fills and the underlay against the
+// per-pixel model of colour_model.h (which the kernel's pixel reading must
+// follow too), over random few-colour bitmaps of every depth and Order.
 #include "colour_model.h"
 
 #include "color/hsv.h"

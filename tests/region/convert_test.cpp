@@ -1,6 +1,6 @@
-// GDI handles, stored region data and the clip switch, against the pixel
-// model: every transform through the exports, the cache contract, the
-// data block byte for byte, its round trip, outside data mutated.
+// GDI handles, stored region data and masks against the pixel model:
+// every transform through the exports, the cache contract, the data block
+// byte for byte and its round trips; runs to GDI regions in pieces.
 #include "region_model.h"
 
 #include <cstring>

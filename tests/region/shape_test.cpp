@@ -1,6 +1,6 @@
 // Shape regions compared pixel by pixel with the GDI region the same GDI
-// call gives, and the curve region against the region of the same path
-// drawn directly.
+// call gives, the curve region against the region of the same path drawn
+// directly, and the curves' Bezier chains.
 #include "region_model.h"
 
 #include <cmath>
@@ -99,9 +99,8 @@ TEST(RgnShapes, CurvesMatchTheSamePathDrawnDirectly) {
 
 // ---- curves to Bezier chains -----------------------------------------------
 
-// Curves to Bezier chains: the
-// cardinal spline against its formula, and the interpolating splines
-// against the properties that define them (through every knot, first and
+// Curves to Bezier chains: the cardinal spline against its formula, and
+// the interpolating splines against the properties that define them (through every knot, first and
 // second derivatives continuous, natural or periodic ends).
 
 struct Pt {

@@ -1,6 +1,7 @@
 // Region transforms against per-pixel models: offset, flip, mirror,
-// scale, rotation, and the caller-to-bitmap transform of the combine
-// operation for every orientation pair.
+// scale, rotation, the caller-to-bitmap transform of the combine operation
+// for every orientation pair, and the kernel's bitmap operations carrying
+// the region.
 #include "region_model.h"
 #include "frame/library.h"
 
