@@ -598,6 +598,7 @@ int main(int argc, char **argv) {
     unsigned long long seed = 1;
     std::string target = "all", replay;
     char which[16] = {};
+    unsigned long long replayCase = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--seconds")
@@ -624,11 +625,9 @@ int main(int argc, char **argv) {
         const size_t slash = replay.find_last_of("/\\");
         name = replay.substr(slash == std::string::npos ? 0 : slash + 1);
         char kind[16] = {};
-        unsigned long long kase = 0;
-        if (std::sscanf(name.c_str(), "%15[a-z]-%15[a-z]-%llu-%llu", kind, which, &seed, &kase) != 4)
+        if (std::sscanf(name.c_str(), "%15[a-z]-%15[a-z]-%llu-%llu", kind, which, &seed, &replayCase) != 4)
             return std::fprintf(stderr, "fuzz: %s is not named kind-target-seed-case.bin\n", name.c_str()), 2;
         target = which;
-        g_cur.kase = kase;
     }
     for (int t = 0; t < 4; ++t)
         if (target == "all" || ("," + target + ",").find(std::string(",") + kTargets[t] + ",") != std::string::npos)
@@ -650,13 +649,13 @@ int main(int argc, char **argv) {
     for (int t : chosen)
         for (const Bytes &s : seeds[t]) {
             Rng r(0);
-            g_cur.target = t, g_cur.input = &s;
+            g_cur.target = t, g_cur.input = &s, g_cur.seed = seed, g_cur.kase = ~0ull;  // an unmutated seed
             kRun[t](s, r);
         }
     base.Take();
 
     if (!replay.empty()) {  // the case's choices again, over the kept input
-        g_cur.target = chosen[0], g_cur.seed = seed;
+        g_cur.target = chosen[0], g_cur.seed = seed, g_cur.kase = replayCase;
         Rng r = CaseRng(seed, g_cur.target, g_cur.kase);
         MakeCase(seeds[g_cur.target], g_cur.target, r);
         const Bytes in = ReadFileBytes(replay);
