@@ -15,6 +15,7 @@
 // copy (Z_GetBitmapRgnHandle).
 #include "region/convert.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,6 +33,24 @@ HRGN CopyGdiRegion(HRGN hRgn) {
     return copy;
 }
 
+// The part of the caller's plane that can reach the bitmap through the
+// transform (bitmap = (caller + offset) * num / den, then turned within the
+// bitmap's frame), with a margin for the rounding; all of it for a scale of 0.
+RECT CallerReach(const BitmapHandle *pBitmap, const RgnTransform *pTransform) {
+    if (!pTransform)
+        return RECT{0, 0, pBitmap->Width, pBitmap->Height};
+    const int64_t side = int64_t(std::max(pBitmap->Width, pBitmap->Height)) + 2;
+    auto span = [&](int64_t num, int64_t den, int64_t offset, LONG *lo, LONG *hi) {
+        const int64_t reach = num ? side * std::llabs(den) / std::llabs(num) + 2 : INT32_MAX;
+        *lo = LONG(std::clamp<int64_t>(-offset - reach, INT32_MIN, INT32_MAX));
+        *hi = LONG(std::clamp<int64_t>(-offset + reach, INT32_MIN, INT32_MAX));
+    };
+    RECT r;
+    span(pTransform->ScaleXNum, pTransform->ScaleXDen, pTransform->OffsetX, &r.left, &r.right);
+    span(pTransform->ScaleYNum, pTransform->ScaleYDen, pTransform->OffsetY, &r.top, &r.bottom);
+    return r;
+}
+
 }  // namespace
 
 HRGN OwnedGdiRegion(HRGN hRgn, int bMustDelete) { return bMustDelete ? hRgn : CopyGdiRegion(hRgn); }
@@ -44,8 +63,10 @@ HRGN OwnedGdiRegion(HRGN hRgn, int bMustDelete) { return bMustDelete ? hRgn : Co
 // left; one band's rectangles share top and bottom and neither overlap
 // nor descend; bands do not overlap).  Empty rectangles are skipped, as
 // the system skips them; rectangles of a band that touch make one run.
-// The runs are those of the GDI region the block describes.
-int RgnFromRegionData(const void *pData, int nSize, ZoraRgn **ppOut) {
+// The runs are those of the GDI region the block describes.  With pClip
+// the rectangles are cut to it (after the order checks) before any row is
+// built: a few bytes may claim rows by the billion.
+int RgnFromRegionData(const void *pData, int nSize, ZoraRgn **ppOut, const RECT *pClip) {
     if (!pData || nSize < static_cast<int>(sizeof(RGNDATAHEADER)))
         return RC_NO_MEMORY;
     RGNDATAHEADER h;
@@ -55,6 +76,12 @@ int RgnFromRegionData(const void *pData, int nSize, ZoraRgn **ppOut) {
         return RC_NO_MEMORY;
     const RECT *rects = reinterpret_cast<const RECT *>(static_cast<const BYTE *>(pData) + sizeof h);
     const DWORD n = h.nCount;
+    auto at = [&](DWORD i) {
+        RECT r = rects[i];
+        if (pClip && !IntersectRect(&r, &r, pClip))
+            r = RECT{0, 0, 0, 0};
+        return r;
+    };
 
     // Order and the box of the non-empty rectangles.
     RECT box{0, 0, 0, 0};
@@ -72,26 +99,29 @@ int RgnFromRegionData(const void *pData, int nSize, ZoraRgn **ppOut) {
             return RC_NO_MEMORY;  // not one band, or overlapping / descending
         }
         lastRight = r.right;
+        const RECT cut = at(i);
+        if (IsRectEmpty(&cut))
+            continue;
         if (!any)
-            box = r, any = true;
+            box = cut, any = true;
         else
-            UnionRect(&box, &box, &r);
+            UnionRect(&box, &box, &cut);
     }
 
     RgnBuilder b;
     int rc = RgnBuilderBegin(b, box);
     if (rc != RC_SUCCESS)
         return rc;
+    RECT rects0{};  // the first non-empty rectangle of the band
     for (DWORD first = 0; first < n && any;) {
-        while (first < n && (rects[first].left >= rects[first].right || rects[first].top >= rects[first].bottom))
+        while (first < n && IsRectEmpty(&(rects0 = at(first))))
             ++first;
         if (first == n)
             break;
         DWORD end = first + 1;
-        while (end < n && (rects[end].top == rects[first].top || rects[end].left >= rects[end].right ||
-                           rects[end].top >= rects[end].bottom))
+        for (RECT r; end < n && ((r = at(end)).top == rects0.top || IsRectEmpty(&r));)
             ++end;
-        const LONG top = rects[first].top, bottom = rects[first].bottom;
+        const LONG top = rects0.top, bottom = rects0.bottom;
         while (b.CurrentRow < top)
             if ((rc = RgnBuilderEndRow(b)) != RC_SUCCESS)
                 return rc;
@@ -99,8 +129,8 @@ int RgnFromRegionData(const void *pData, int nSize, ZoraRgn **ppOut) {
             LONG s = 0, e = 0;
             bool pending = false;
             for (DWORD i = first; i < end; ++i) {
-                const RECT &r = rects[i];
-                if (r.left >= r.right || r.top >= r.bottom)
+                const RECT r = at(i);
+                if (IsRectEmpty(&r))
                     continue;
                 if (pending && r.left == e) {
                     e = r.right;
@@ -252,8 +282,11 @@ int __stdcall Z_SetBitmapRgnData(BitmapHandle *pBitmap, RgnTransform *pTransform
             return RC_INVALID_PARAMETER;
         return RgnCombine(pBitmap, pTransform, nullptr, uCombineMode);
     }
+    // A null bitmap: only the checks (an empty cut).
+    const bool clip = !pBitmap || !(pBitmap->Flags & BITMAP_RGN_UNCLIPPED);
+    const RECT reach = pBitmap ? CallerReach(pBitmap, pTransform) : RECT{0, 0, 0, 0};
     ZoraRgn *rgn = nullptr;
-    const int rc = RgnFromRegionData(pData, nSize, &rgn);
+    const int rc = RgnFromRegionData(pData, nSize, &rgn, clip ? &reach : nullptr);
     if (rc != RC_SUCCESS)
         return rc;
     if (!pBitmap) {

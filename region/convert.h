@@ -29,6 +29,6 @@ int ResizedRgnHandle(BitmapHandle *pBitmap, const RECT *pDst, HRGN *phRgn, int *
 
 // Runs of a stored region data block from outside: RC_NO_MEMORY for a
 // block the system would refuse or that is not a banded rectangle list.
-int RgnFromRegionData(const void *pData, int nSize, ZoraRgn **ppOut);
+int RgnFromRegionData(const void *pData, int nSize, ZoraRgn **ppOut, const RECT *pClip);
 
 }  // namespace zv

@@ -108,6 +108,18 @@ TEST(RgnData, BlockIsByteForByteTheBandsAndRoundTrips) {
         EXPECT_EQ(Z_SetBitmapRgnData(&bm, nullptr, 0, nullptr, 99), RC_SUCCESS);
         EXPECT_EQ(bm.Region, nullptr);
     }
+    // A few bytes claiming rows by the billion cost only the bitmap's rows.
+    const std::vector<BYTE> huge = ExpectedBlock(Mask::Rect(0, 0, 1, 1));
+    const RECT claim{2, INT32_MIN + 1, 10, INT32_MAX};
+    std::memcpy(const_cast<BYTE *>(huge.data()) + sizeof(RGNDATAHEADER), &claim, sizeof claim);
+    BitmapHandle bm = Frame(16, 8);
+    RgnTransform moved{bm.Orientation, 1, 1, 1, 1, -1, 0};
+    for (RgnTransform *t : {static_cast<RgnTransform *>(nullptr), &moved}) {
+        ASSERT_EQ(Z_SetBitmapRgnData(&bm, t, int(huge.size()), const_cast<BYTE *>(huge.data()), RGN_MODE_SET),
+                  RC_SUCCESS);
+        EXPECT_TRUE(Matches(bm.Region, Mask::Rect(t ? 1 : 2, 0, t ? 9 : 10, 8)));
+    }
+    Z_FreeBitmapRgn(&bm);
 }
 
 // Masks both ways: the mask of a region holds 1 exactly inside it, and a
