@@ -4,10 +4,11 @@
 // display library registered one); a region operation that fails leaves
 // the bitmap, pixels included, as it was.
 //
-// Pixels are moved whole at any depth: depths below 8 bits are packed
-// most significant bit first, 12 bits straddle bytes.
+// Pixels are moved whole at any depth, packed as the kernel's rows pack
+// them (kernel/pixels.h).
 #include "kernel/kernel_internal.h"
 #include "kernel/kmem.h"
+#include "kernel/pixels.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -17,22 +18,6 @@
 using namespace zv::kern;
 
 namespace {
-
-void CopyPixel(const uint8_t *src, int64_t sx, uint8_t *dst, int64_t dx, int bits) {
-    if (bits % 8 == 0) {
-        const int bytes = bits / 8;
-        std::memcpy(dst + dx * bytes, src + sx * bytes, bytes);
-        return;
-    }
-    for (int b = 0; b < bits; ++b) {
-        const int64_t from = sx * bits + b, to = dx * bits + b;
-        const uint8_t mask = static_cast<uint8_t>(0x80u >> (to % 8));
-        if (src[from / 8] & (0x80u >> (from % 8)))
-            dst[to / 8] |= mask;
-        else
-            dst[to / 8] &= static_cast<uint8_t>(~mask);
-    }
-}
 
 bool IsMirrored(int o) { return o == 1 || o == 2 || o == 5 || o == 7; }
 
@@ -134,7 +119,7 @@ int __stdcall K_RotateBitmap(BitmapHandle *pBitmap, int nAngle) {
             const int64_t sx = oldCx + ((x - newCx) * c - (y - newCy) * s) / 16384;
             const int64_t sy = oldCy + ((x - newCx) * s + (y - newCy) * c) / 16384;
             if (sx >= 0 && sx < w && sy >= 0 && sy < h)
-                CopyPixel(pBitmap->Data + sy * pBitmap->BytesPerLine, sx, out, x, bits);
+                CopyPixel(pBitmap->Data + sy * pBitmap->BytesPerLine, int(sx), out, int(x), bits);
         }
     }
     ReplacePixels(pBitmap, data.release(), static_cast<int>(nw), static_cast<int>(nh), static_cast<int>(stride));
@@ -161,7 +146,7 @@ int __stdcall K_ResizeBitmap(BitmapHandle *pBitmap, int nNewWidth, int nNewHeigh
     for (int64_t y = 0; y < nNewHeight; ++y) {
         const uint8_t *in = pBitmap->Data + y * h / nNewHeight * pBitmap->BytesPerLine;
         for (int64_t x = 0; x < nNewWidth; ++x)
-            CopyPixel(in, x * w / nNewWidth, data.get() + y * stride, x, bits);
+            CopyPixel(in, int(x * w / nNewWidth), data.get() + y * stride, int(x), bits);
     }
     ReplacePixels(pBitmap, data.release(), nNewWidth, nNewHeight, static_cast<int>(stride));
     return RC_SUCCESS;

@@ -108,8 +108,11 @@ void SourceColumns(const KResize &r, int c0, int n, int *first, int *end) {
         *first = Clamp(int(((2 * int64_t(c0) + 1) * r.sw - r.dw) / (2 * r.dw)) - 1, 0, r.sw - 1);
         *end = Clamp(int(((2 * int64_t(c0 + n) + 1) * r.sw) / (2 * r.dw)) + 2, 1, r.sw);
     } else {
+        // The last column's footprint holds at least its own first source
+        // column, also when enlarging leaves it empty.
         *first = int(int64_t(c0) * r.sw / r.dw);
-        *end = std::max(int(int64_t(c0 + n) * r.sw / r.dw), *first + 1);
+        const int lastFirst = n > 0 ? int(int64_t(c0 + n - 1) * r.sw / r.dw) : *first;
+        *end = std::max(int(int64_t(c0 + n) * r.sw / r.dw), lastFirst + 1);
         *end = std::min(*end, r.sw);
     }
 }

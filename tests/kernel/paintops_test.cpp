@@ -2,6 +2,7 @@
 // operations are compared pixel for pixel through the painters).
 #include "support.h"
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -63,6 +64,42 @@ TEST(Resize, BilinearAndAreaAverageAgainstWorkedRows) {
     EXPECT_EQ(K_ResizeRow(r, 2, 0, 2, px), RC_INVALID_PARAMETER);
     K_ResizeEnd(r);
     K_FreeBitmap(&b);
+}
+
+// Area average of random sizes (enlarging and reducing) over random spans
+// of output columns, against the footprint average: every span reads
+// only the source columns it converted.
+TEST(Resize, AreaAverageOfAnySpanIsTheFootprintAverage) {
+    std::mt19937 rng(31);
+    for (int round = 0; round < 300; ++round) {
+        const int sw = 1 + rng() % 20, sh = 1 + rng() % 8, dw = 1 + rng() % 40, dh = 1 + rng() % 12;
+        BitmapHandle b{};
+        ASSERT_EQ(K_CreateBitmap(&b, sw, sh, 24, ORDER_BGR, 0), RC_SUCCESS);
+        for (int i = 0; i < b.BytesPerLine * sh; ++i)
+            b.Data[i] = BYTE(rng());
+        Rows rows;
+        KResize *r = nullptr;
+        ASSERT_EQ(K_ResizeStart(&b, dw, dh, 24, nullptr, 0, RESIZE_AREA, ReadRows, &rows, &r), RC_SUCCESS);
+        std::vector<BYTE> out(3 * dw);
+        for (int y = 0; y < dh; ++y) {
+            const int first = rng() % dw, count = 1 + rng() % (dw - first);
+            ASSERT_EQ(K_ResizeRow(r, y, first, count, out.data()), RC_SUCCESS);
+            const int y0 = y * sh / dh, y1 = std::min(std::max((y + 1) * sh / dh, y0 + 1), sh);
+            for (int k = 0; k < count; ++k) {
+                const int x0 = (first + k) * sw / dw, x1 = std::min(std::max((first + k + 1) * sw / dw, x0 + 1), sw);
+                for (int ch = 0; ch < 3; ++ch) {
+                    int sum = 0, n = 0;
+                    for (int sy = y0; sy < y1; ++sy)
+                        for (int sx = x0; sx < x1; ++sx, ++n)
+                            sum += b.Data[sy * b.BytesPerLine + 3 * sx + ch];
+                    ASSERT_EQ(out[3 * k + ch], (sum + n / 2) / n)
+                        << sw << "x" << sh << " -> " << dw << "x" << dh << ", row " << y << " column " << first + k;
+                }
+            }
+        }
+        K_ResizeEnd(r);
+        K_FreeBitmap(&b);
+    }
 }
 
 TEST(Resize, PassesTheRowSourceFailureAndFreesOnEveryPath) {
