@@ -27,8 +27,11 @@ namespace {
 
 // ---- Mutations -------------------------------------------------------
 
-constexpr uint32_t kBoundary[] = {0, 1, 2, 3, 4, 8, 12, 16, 40, 0x7F, 0x80, 0xFF, 0x100, 0x7FFF, 0x8000,
-                                  0xFFFF, 0x10000, 0x3FFFFFFF, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
+// Boundaries, and the sizes and versions of the headers read here.
+constexpr uint32_t kBoundary[] = {0,      1,      2,      3,      4,      8,          9,          12,
+                                  16,     40,     52,     56,     108,    124,        0x7F,       0x80,
+                                  0xFF,   0x100,  0x300,  0x7FFF, 0x8000, 0xFFFF,     0x10000,    0x3FFFFFFF,
+                                  0x7FFFFFFF, 0x80000000, 0xFFFFFFFE, 0xFFFFFFFF};
 constexpr uint8_t kInteresting[] = {0, 0xFF, 0x7F, 0x80};
 
 // Headers are where readers go wrong: half the positions fall in the first 64 bytes.
