@@ -334,6 +334,45 @@ bool RunRgn(const Bytes &in, Rng &r) {
     return ok;
 }
 
+// ---- DIB header variants, for the clipboard and BMP files ------------
+
+uint32_t Get32(const Bytes &b, size_t at) {
+    uint32_t v = 0;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+}
+
+// A 16- or 32-bit DIB whose 40-byte header starts at `at` (14 in a file),
+// turned to BI_BITFIELDS: the masks behind the header, or inside it grown
+// to a 124-byte one and behind it too (as the clipboard carries them).
+Bytes Bitfields(Bytes b, size_t at, bool v5) {
+    const bool is16 = b[at + 14] == 16;
+    const uint32_t masks[3] = {is16 ? 0x7C00u : 0xFF0000u, is16 ? 0x3E0u : 0xFF00u, is16 ? 0x1Fu : 0xFFu};
+    Bytes extra(v5 ? 96 : 12, 0);
+    std::memcpy(extra.data(), masks, sizeof masks);
+    std::memcpy(extra.data() + extra.size() - 12, masks, sizeof masks);
+    b.insert(b.begin() + at + 40, extra.begin(), extra.end());
+    Put(b, at + 16, BI_BITFIELDS, 4);
+    if (v5)
+        Put(b, at, 124, 4);
+    if (at == 14) {  // the file's size and bits offset
+        Put(b, 2, uint32_t(b.size()), 4);
+        Put(b, 10, Get32(b, 10) + uint32_t(extra.size()), 4);
+    }
+    return b;
+}
+
+// An 8-bit packed DIB with the 12-byte core header and a table of triples.
+Bytes CoreDib(const Bytes &dib) {
+    const uint32_t colors = 256, table = 40 + 4 * colors;
+    const uint16_t head[6] = {12, 0, uint16_t(Get32(dib, 4)), uint16_t(Get32(dib, 8)), 1, 8};
+    Bytes b(reinterpret_cast<const uint8_t *>(head), reinterpret_cast<const uint8_t *>(head + 6));
+    for (uint32_t i = 0; i < colors; ++i)
+        b.insert(b.end(), dib.begin() + 40 + 4 * i, dib.begin() + 43 + 4 * i);
+    b.insert(b.end(), dib.begin() + table, dib.end());
+    return b;
+}
+
 // ---- The clipboard ---------------------------------------------------
 // An input is one byte naming what goes on the clipboard, then its data.
 
@@ -362,6 +401,13 @@ std::vector<Bytes> ClipSeeds(Rng &r, const std::vector<Bytes> &meta) {
     for (int bits : {1, 4, 8, 16, 24, 32}) {
         BitmapHandle b = RandomBitmap(r, 13, 7, bits, bits == 8 ? ORIENT_TOP_LEFT : ORIENT_BOTTOM_LEFT);
         add(kClipDib, GlobalBytes(K_ConvertToDib(&b)));
+        const Bytes dib(seeds.back().begin() + 1, seeds.back().end());
+        if (bits == 8 && (Get32(dib, 32) == 0 || Get32(dib, 32) == 256))
+            add(kClipDib, CoreDib(dib));
+        if (bits == 16 || bits == 32) {
+            add(kClipDib, Bitfields(dib, 0, false));
+            add(kClipDib, Bitfields(dib, 0, true));
+        }
         if (bits == 24) {
             g_validDib = seeds.back();
             g_validDib.erase(g_validDib.begin());
@@ -475,6 +521,10 @@ std::vector<Bytes> BmpSeeds(Rng &r) {
             K_SaveBitmapFile(path.c_str(), &b);
             K_FreeBitmap(&b);
             seeds.push_back(ReadFileBytes(path));
+            if (bits == 16 || bits == 32) {
+                seeds.push_back(Bitfields(seeds.back(), 14, false));
+                seeds.push_back(Bitfields(seeds[seeds.size() - 2], 14, true));
+            }
         }
     DeleteFileA(path.c_str());
     return seeds;
@@ -548,6 +598,7 @@ int main(int argc, char **argv) {
     unsigned long long seed = 1;
     std::string target = "all", replay;
     char which[16] = {};
+    unsigned long long replayCase = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string a = argv[i];
         if (a == "--seconds")
@@ -574,11 +625,9 @@ int main(int argc, char **argv) {
         const size_t slash = replay.find_last_of("/\\");
         name = replay.substr(slash == std::string::npos ? 0 : slash + 1);
         char kind[16] = {};
-        unsigned long long kase = 0;
-        if (std::sscanf(name.c_str(), "%15[a-z]-%15[a-z]-%llu-%llu", kind, which, &seed, &kase) != 4)
+        if (std::sscanf(name.c_str(), "%15[a-z]-%15[a-z]-%llu-%llu", kind, which, &seed, &replayCase) != 4)
             return std::fprintf(stderr, "fuzz: %s is not named kind-target-seed-case.bin\n", name.c_str()), 2;
         target = which;
-        g_cur.kase = kase;
     }
     for (int t = 0; t < 4; ++t)
         if (target == "all" || ("," + target + ",").find(std::string(",") + kTargets[t] + ",") != std::string::npos)
@@ -600,13 +649,13 @@ int main(int argc, char **argv) {
     for (int t : chosen)
         for (const Bytes &s : seeds[t]) {
             Rng r(0);
-            g_cur.target = t, g_cur.input = &s;
+            g_cur.target = t, g_cur.input = &s, g_cur.seed = seed, g_cur.kase = ~0ull;  // an unmutated seed
             kRun[t](s, r);
         }
     base.Take();
 
     if (!replay.empty()) {  // the case's choices again, over the kept input
-        g_cur.target = chosen[0], g_cur.seed = seed;
+        g_cur.target = chosen[0], g_cur.seed = seed, g_cur.kase = replayCase;
         Rng r = CaseRng(seed, g_cur.target, g_cur.kase);
         MakeCase(seeds[g_cur.target], g_cur.target, r);
         const Bytes in = ReadFileBytes(replay);
