@@ -290,32 +290,6 @@ TEST(PaintDC, NullEmptyAndHugeRectangles) {
     K_FreeBitmap(&b);
 }
 
-// A 10000-pixel-wide 24-bit destination: strips of 262144 / 30000 = 8
-// rows where the surface does not take 32-bit pixels as they are (a 24-bit
-// DIB section), wide ones of 262144 / 40000 = 6 rows where it does; either
-// way the peak stays under 300 KB.
-TEST(PaintDC, WidePaintsUseStripsOfTheirSizeAndLittleMemory) {
-    ModeScope mode(0);
-    std::mt19937 rng(6);
-    Dib dib(10000, 16);
-    Dib24 narrow(10000, 16);
-    const RECT dst{0, 0, 10000, 16};
-    for (int srcW : {5000, 10000, 20000}) {
-        BitmapHandle b{};
-        MakeRandomBitmap(b, rng, srcW, 8, 24, ORDER_BGR, 0);
-        for (HDC dc : {narrow.dc, dib.dc}) {
-            K_ResetPeakBytes();
-            const size_t live = K_GetLiveBytes();
-            ASSERT_EQ(Z_PaintDC(dc, &b, nullptr, nullptr, &dst, nullptr, SRCCOPY), RC_SUCCESS);
-            EXPECT_LT(K_GetPeakBytes() - live, size_t(300 * 1024)) << "source width " << srcW;
-            const BITMAPINFOHEADER &h = zv::GetPaintSettings()->PaintInfo.bmiHeader;
-            EXPECT_EQ(h.biBitCount, dc == dib.dc ? 32 : 24);
-            EXPECT_EQ(h.biHeight, dc == dib.dc ? 16 - 6 - 6 : 16 - 8) << "the last strip's rows";
-        }
-        K_FreeBitmap(&b);
-    }
-}
-
 // GDI scales a direct paint itself (in HALFTONE mode), so the check is
 // on the header, the covered area and which stored rows show on top.
 TEST(PaintDC, DirectPaintIsOneStretchDIBitsStraightFromThePixels) {
