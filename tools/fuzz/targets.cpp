@@ -79,6 +79,23 @@ Bytes GlobalBytes(HGLOBAL h) {
     return b;
 }
 
+// A reader's call on a descriptor filled with a pattern: its status must be
+// one of codes; on success what it made is released, on failure the
+// pattern must be untouched.
+template <class Read>
+bool ReadInto(const char *call, std::initializer_list<int> codes, int success, Read read) {
+    BitmapHandle b, pattern;
+    std::memset(&b, 0xA5, sizeof b);
+    pattern = b;
+    const int rc = read(&b);
+    bool ok = Expect(rc, codes, call);
+    if (rc == success)
+        K_FreeBitmap(&b);
+    else if (std::memcmp(&b, &pattern, sizeof b) != 0)
+        ok = Fault((std::string(call) + " wrote the descriptor and failed").c_str(), rc);
+    return ok;
+}
+
 // ---- Metafiles -------------------------------------------------------
 
 // A WMF of the records the parser reads (map mode, viewport and window
@@ -369,20 +386,34 @@ void EmptyTheClipboard() {
     }
 }
 
+// The kernel's DIB reader straight on the bytes, at the end of a guarded
+// page (the clipboard's blocks hide a read past their end): the bits where
+// a 40-byte header and its table or masks end, else behind the header.
+bool ReadDib(const Bytes &dib) {
+    if (dib.size() < 4)
+        return true;
+    Guarded bytes(dib);
+    const auto *h = reinterpret_cast<const BITMAPINFOHEADER *>(bytes.Data());
+    uint64_t offset = Get32(dib, 0);
+    if (offset == 40 && dib.size() >= 40) {
+        const uint32_t used = h->biClrUsed ? h->biClrUsed : h->biBitCount <= 8 ? 1u << h->biBitCount : 0;
+        offset += 4ull * used + (h->biCompression == BI_BITFIELDS ? 12 : 0);
+    }
+    if (offset > dib.size())
+        return true;
+    return ReadInto("K_ConvertFromDib", {RC_SUCCESS, RC_INVALID_FORMAT, RC_NO_MEMORY, RC_INVALID_PARAMETER}, RC_SUCCESS,
+                    [&](BitmapHandle *b) { return K_ConvertFromDib(b, h, bytes.Data() + offset, dib.size()); });
+}
+
 bool RunClip(const Bytes &in, Rng &) {
     if (in.empty())
         return true;
-    PutOnClipboard(in[0] % kClipKinds, in.data() + 1, in.size() - 1);
-    BitmapHandle out, sentinel;
-    std::memset(&out, 0xA5, sizeof out);
-    sentinel = out;
-    const int rc = Z_CopyFromClipboard(g_window, &out);
-    bool ok = Expect(rc, {0, 1}, "Z_CopyFromClipboard");
-    if (rc == 1)
-        K_FreeBitmap(&out);
-    else if (std::memcmp(&out, &sentinel, sizeof out) != 0)
-        ok = Fault("Z_CopyFromClipboard wrote the descriptor and failed", rc);
+    const int kind = in[0] % kClipKinds;
+    PutOnClipboard(kind, in.data() + 1, in.size() - 1);
+    bool ok = ReadInto("Z_CopyFromClipboard", {0, 1}, 1, [](BitmapHandle *b) { return Z_CopyFromClipboard(g_window, b); });
     EmptyTheClipboard();
+    if (kind == kClipDib || kind == kClipRegion)
+        ok &= ReadDib(Bytes(in.begin() + 1, in.end()));
     return ok;
 }
 
@@ -409,16 +440,8 @@ std::vector<Bytes> BmpSeeds(Rng &r) {
 bool RunBmp(const Bytes &in, Rng &) {
     static const std::string path = TempPath(".bmp");
     WriteFileBytes(path, in);
-    BitmapHandle b, sentinel;
-    std::memset(&b, 0x5A, sizeof b);
-    sentinel = b;
-    const int rc = K_LoadBitmapFile(path.c_str(), &b);
-    bool ok = Expect(rc, {RC_SUCCESS, RC_INVALID_FORMAT, RC_NO_MEMORY, RC_ROW_READ, RC_FILE_SEEK}, "K_LoadBitmapFile");
-    if (rc == RC_SUCCESS)
-        K_FreeBitmap(&b);
-    else if (std::memcmp(&b, &sentinel, sizeof b) != 0)
-        ok = Fault("K_LoadBitmapFile wrote the descriptor and failed", rc);
-    return ok;
+    return ReadInto("K_LoadBitmapFile", {RC_SUCCESS, RC_INVALID_FORMAT, RC_NO_MEMORY, RC_ROW_READ, RC_FILE_SEEK},
+                    RC_SUCCESS, [](BitmapHandle *b) { return K_LoadBitmapFile(path.c_str(), b); });
 }
 
 }  // namespace
