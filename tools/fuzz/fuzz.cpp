@@ -201,7 +201,7 @@ int main(int argc, char **argv) {
         else if (a == "--replay")
             replay = argv[i + 1];
         else
-            return std::fprintf(stderr, "usage: zvfuzz [--seconds S] [--seed N] [--target all|meta|rgn|clip|bmp] "
+            return std::fprintf(stderr, "usage: zvfuzz [--seconds S] [--seed N] [--target all|meta,rgn,clip,bmp] "
                                         "[--out DIR] [--replay FILE]\n"), 2;
     }
     AddVectoredExceptionHandler(1, OnException);
