@@ -231,49 +231,4 @@ TEST_F(Clipboard, WrittenByAnotherProcess) {
     K_FreeBitmap(&want);
 }
 
-// DIBs with lying headers placed by the test: every case gives 0 with the
-// descriptor untouched, or 1 with a bitmap of the header's size.
-TEST_F(Clipboard, LyingDibsGiveZeroOrACorrectBitmap) {
-    std::mt19937 rng(84);
-    LiveBlockCheck check;
-    int taken = 0;
-    const int depths[] = {1, 4, 8, 16, 24, 32};
-    const uint32_t lies[] = {0, 1, 3, 12, 40, 124, 0xFFFF, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu};
-    for (int n = 0; n < 1500; ++n) {
-        BitmapHandle b{};
-        MakeRandomBitmap(b, rng, 1 + int(rng() % 9), 1 + int(rng() % 9), depths[rng() % 6], ORDER_BGR, 2);
-        HGLOBAL h = K_ConvertToDib(&b);
-        K_FreeBitmap(&b);
-        K_GlobalDetach(h);
-        const size_t size = GlobalSize(h);
-        BYTE *p = static_cast<BYTE *>(GlobalLock(h));
-        for (int k = 0, edits = 1 + int(rng() % 3); k < edits; ++k) {
-            const size_t offsets[] = {0, 4, 8, 14, 16, 20, 32};  // size, width, height, bits, compression, image, colours
-            const int field = int(rng() % 8);
-            const size_t at = field < 7 ? offsets[field] : rng() % size;
-            const uint32_t v = lies[rng() % 10];
-            if (at + 4 <= size)
-                std::memcpy(p + at, &v, at == 14 ? 2 : 4);
-        }
-        BITMAPINFOHEADER hdr{};
-        std::memcpy(&hdr, p, std::min(sizeof hdr, size));
-        GlobalUnlock(h);
-        if (rng() % 4 == 0)  // truncated
-            h = GlobalReAlloc(h, std::max<size_t>(1, rng() % size), GMEM_MOVEABLE);
-        Place(CF_DIB, h);
-        BitmapHandle out{};
-        const int rc = Z_CopyFromClipboard(window_, &out);
-        ASSERT_TRUE(rc == 0 || rc == 1);
-        if (rc == 1) {
-            ++taken;
-            ASSERT_EQ(out.Width, hdr.biWidth) << "case " << n;
-            ASSERT_EQ(out.Height, std::abs(hdr.biHeight)) << "case " << n;
-            K_FreeBitmap(&out);
-        } else {
-            ASSERT_EQ(out.Flags, 0u);
-        }
-    }
-    EXPECT_GT(taken, 100);
-}
-
 }  // namespace

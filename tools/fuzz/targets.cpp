@@ -2,6 +2,7 @@
 #include "tools/fuzz/fuzz.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 
 namespace zvfuzz {
@@ -80,18 +81,21 @@ Bytes GlobalBytes(HGLOBAL h) {
 }
 
 // A reader's call on a descriptor filled with a pattern: its status must be
-// one of codes; on success what it made is released, on failure the
-// pattern must be untouched.
+// one of codes; on success what it made must pass `made` and is released,
+// on failure the pattern must be untouched.
 template <class Read>
-bool ReadInto(const char *call, std::initializer_list<int> codes, int success, Read read) {
+bool ReadInto(const char *call, std::initializer_list<int> codes, int success, Read read,
+              bool (*made)(const BitmapHandle &, const void *) = nullptr, const void *context = nullptr) {
     BitmapHandle b, pattern;
     std::memset(&b, 0xA5, sizeof b);
     pattern = b;
     const int rc = read(&b);
     bool ok = Expect(rc, codes, call);
-    if (rc == success)
+    if (rc == success) {
+        if (made && !made(b, context))
+            ok = Fault((std::string(call) + " made a bitmap its data does not describe").c_str(), rc);
         K_FreeBitmap(&b);
-    else if (std::memcmp(&b, &pattern, sizeof b) != 0)
+    } else if (std::memcmp(&b, &pattern, sizeof b) != 0)
         ok = Fault((std::string(call) + " wrote the descriptor and failed").c_str(), rc);
     return ok;
 }
@@ -410,7 +414,18 @@ bool RunClip(const Bytes &in, Rng &) {
         return true;
     const int kind = in[0] % kClipKinds;
     PutOnClipboard(kind, in.data() + 1, in.size() - 1);
-    bool ok = ReadInto("Z_CopyFromClipboard", {0, 1}, 1, [](BitmapHandle *b) { return Z_CopyFromClipboard(g_window, b); });
+    // A DIB with a whole 40-byte header that is taken gives its size.
+    BITMAPINFOHEADER dib{};
+    const bool sized = kind == kClipDib && in.size() > sizeof dib && Get32(in, 1) == sizeof dib;
+    if (sized)
+        std::memcpy(&dib, in.data() + 1, sizeof dib);
+    bool ok = ReadInto(
+        "Z_CopyFromClipboard", {0, 1}, 1, [](BitmapHandle *b) { return Z_CopyFromClipboard(g_window, b); },
+        sized ? +[](const BitmapHandle &b, const void *h) {
+            const auto *d = static_cast<const BITMAPINFOHEADER *>(h);
+            return b.Width == d->biWidth && int64_t(b.Height) == std::llabs(int64_t(d->biHeight));
+        } : nullptr,
+        &dib);
     EmptyTheClipboard();
     if (kind == kClipDib || kind == kClipRegion)
         ok &= ReadDib(Bytes(in.begin() + 1, in.end()));
