@@ -32,8 +32,7 @@ TEST(LibraryCursors, RoundAndSquareLensesWithTheirHotSpots) {
         EXPECT_EQ(mask.bmWidth, 32);
         EXPECT_EQ(mask.bmHeight, 64) << "AND and XOR masks of 32 rows";
         DeleteObject(info.hbmMask);
-        if (info.hbmColor)
-            DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmColor);  // none, unless the check above failed
         DestroyCursor(cur);
         // A glass started without a cursor shows this one over the window.
         ASSERT_EQ(api.Z_StartMagGlass(w, &pic, &dest, 10, 10, 100, 0, nullptr, 0, c.ellipse, 1, 0, 0, nullptr, 0, 0, 0, 0),

@@ -15,8 +15,6 @@ bool TableIsAllNull() {
     return t && std::memcmp(t, &none, sizeof none) == 0;
 }
 
-using Library = zvtest::Api;
-
 DWORD WINAPI SetModeOnThread(LPVOID fn) {
     auto getMode = reinterpret_cast<GetModeFn>(fn);
     return getMode();  // creates this thread's block; thread detach frees it
@@ -25,13 +23,12 @@ DWORD WINAPI SetModeOnThread(LPVOID fn) {
 TEST(LibraryLoad, LoadUseAndUnloadLeaveNothingBehind) {
     const int start = K_GetLiveBlockCount();
     {
-        Library lib;
+        zvtest::Api lib;
         ASSERT_NE(lib.module, nullptr);
         EXPECT_EQ(K_GetLiveBlockCount(), start + 1) << "the loading thread's settings";
         auto setMode = lib.Get<SetModeFn>("Z_SetDisplayMode");  // exported under the plain names
         auto getMode = lib.Get<GetModeFn>("Z_GetDisplayMode");
-        ASSERT_NE(setMode, nullptr);
-        ASSERT_NE(getMode, nullptr);
+        ASSERT_TRUE(setMode && getMode);
         EXPECT_EQ(lib.Get<FARPROC>("Z_SetDisplayMode@8"), nullptr) << "no decorated name beside";
         EXPECT_EQ(getMode(), 0x0Cu);
         EXPECT_EQ(setMode(0xFF, 0x01), 0x0Cu);
@@ -58,12 +55,12 @@ TEST(LibraryLoad, LoadFailsCleanlyWithoutMemoryForTheFirstBlock) {
     if (module)
         FreeLibrary(module);
     EXPECT_EQ(K_GetLiveBlockCount(), start);
-    Library lib;  // and loads once memory is back
+    zvtest::Api lib;  // and loads once memory is back
     EXPECT_NE(lib.module, nullptr);
 }
 
 TEST(LibraryLoad, BothModulesCarryVersionInformation) {
-    Library lib;
+    zvtest::Api lib;
     for (HMODULE module : {lib.module, GetModuleHandleA("zvkern.dll")}) {
         HRSRC res = FindResourceA(module, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));
         ASSERT_NE(res, nullptr);

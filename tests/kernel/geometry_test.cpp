@@ -4,6 +4,7 @@
 // region they carry is tested with the region operations).
 #include "support.h"
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -166,29 +167,22 @@ TEST(KernelOrientation, RectangleConversionFollowsTheTableAndGoesBack) {
 // model's source pixel.
 TEST(KernelGeometry, TransformsMoveWholePixelsAtEveryDepth) {
     std::mt19937 rng(12);
-    for (int bits : {1, 4, 12, 24}) {
-        SCOPED_TRACE(testing::Message() << bits << " bits");
-        BitmapHandle src{};
-        ASSERT_EQ(K_CreateBitmap(&src, 13, 7, bits, ORDER_BGR, ORIENT_TOP_LEFT), RC_SUCCESS);
-        for (int i = 0; i < src.BytesPerLine * src.Height; ++i)
-            src.Data[i] = BYTE(rng());
-        auto check = [&](int (*op)(BitmapHandle *, int, int), int a, int b, auto from) {
-            BitmapHandle t{};
+    for (int bits : {1, 4, 12, 24})
+        for (int op = 0; op < 3; ++op) {
+            SCOPED_TRACE(testing::Message() << bits << " bits, operation " << op);
+            BitmapHandle src{}, t{};
+            ASSERT_EQ(K_CreateBitmap(&src, 13, 7, bits, ORDER_BGR, ORIENT_TOP_LEFT), RC_SUCCESS);
+            std::generate_n(src.Data, src.BytesPerLine * src.Height, [&] { return BYTE(rng()); });
             ASSERT_EQ(K_CopyBitmap(&t, &src), RC_SUCCESS);
-            ASSERT_EQ(op(&t, a, b), RC_SUCCESS);
+            // A quarter turn clockwise: new (c, r) shows old (r, H - 1 - c).
+            ASSERT_EQ(op == 0 ? K_MirrorBitmap(&t) : op == 1 ? K_RotateBitmap(&t, 9000) : K_ResizeBitmap(&t, 26, 5),
+                      RC_SUCCESS);
             for (int r = 0; r < t.Height; ++r)
                 for (int c = 0; c < t.Width; ++c) {
-                    const POINT s = from(c, r);
+                    const POINT s = op == 0 ? POINT{12 - c, r} : op == 1 ? POINT{r, 6 - c} : POINT{c / 2, r * 7 / 5};
                     ASSERT_EQ(zvtest::PixelAt(t, c, r), zvtest::PixelAt(src, s.x, s.y)) << c << "," << r;
                 }
             K_FreeBitmap(&t);
-        };
-        check([](BitmapHandle *b, int, int) { return K_MirrorBitmap(b); }, 0, 0,
-              [](int c, int r) { return POINT{12 - c, r}; });
-        // A quarter turn clockwise: new (c, r) shows old (r, H - 1 - c).
-        check([](BitmapHandle *b, int a, int) { return K_RotateBitmap(b, a); }, 9000, 0,
-              [](int c, int r) { return POINT{r, 6 - c}; });
-        check(K_ResizeBitmap, 26, 5, [](int c, int r) { return POINT{c * 13 / 26, r * 7 / 5}; });
-        K_FreeBitmap(&src);
-    }
+            K_FreeBitmap(&src);
+        }
 }

@@ -75,22 +75,20 @@ inline HBITMAP MakeDdb(std::mt19937 &rng, int w, int h, bool mono) {
     return ddb;
 }
 
-// What a process makes once, on first use, before counts are taken: the
-// thread's paint settings, the screen DC's lazily made objects, a first
-// DDB read.
-inline void WarmUpTransfer() {
-    Z_GetDisplayMode();
-    WarmUp();
-    std::mt19937 rng(1);
-    HBITMAP ddb = MakeDdb(rng, 4, 4, false);
-    HDC held = GetDC(nullptr);  // a second screen DC at once makes objects of its own
-    ReadDdb(ddb);
-    ReleaseDC(nullptr, held);
-    DeleteObject(ddb);
-}
-
+// Each test first makes what a process makes once, on first use, before
+// counts are taken: the thread's paint settings, the screen DC's lazily
+// made objects, a first DDB read.
 struct TransferTest : testing::Test {
-    void SetUp() override { WarmUpTransfer(); }
+    void SetUp() override {
+        Z_GetDisplayMode();
+        WarmUp();
+        std::mt19937 rng(1);
+        HBITMAP ddb = MakeDdb(rng, 4, 4, false);
+        HDC held = GetDC(nullptr);  // a second screen DC at once makes objects of its own
+        ReadDdb(ddb);
+        ReleaseDC(nullptr, held);
+        DeleteObject(ddb);
+    }
 };
 
 // Decodes a packed DIB (BITMAPINFOHEADER; 1, 4, 8 bits with table, 16 as
