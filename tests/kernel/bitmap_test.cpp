@@ -429,21 +429,6 @@ TEST(KernelCombine, CopiesTheBlockWithinBothBitmapsAndTheSourceRegion) {
     }
 }
 
-TEST(KernelCombine, RefusesWhatItCannotCopy) {
-    BitmapHandle a, b, c, none{};
-    ASSERT_EQ(K_CreateBitmap(&a, 4, 4, 8, ORDER_BGR, 0), RC_SUCCESS);
-    ASSERT_EQ(K_CreateBitmap(&b, 4, 4, 24, ORDER_BGR, 0), RC_SUCCESS);
-    ASSERT_EQ(K_CreateBitmap(&c, 4, 4, 8, ORDER_BGR, ORIENT_RIGHT_TOP), RC_SUCCESS);
-    EXPECT_EQ(K_CombineBitmap(&a, 0, 0, 4, 4, &none, 0, 0, 0x30), RC_NO_BITMAP);
-    EXPECT_EQ(K_CombineBitmap(&none, 0, 0, 4, 4, &a, 0, 0, 0x30), RC_NO_BITMAP);
-    EXPECT_EQ(K_CombineBitmap(&a, 0, 0, 4, 4, &b, 0, 0, 0x30), RC_INVALID_FORMAT);
-    EXPECT_EQ(K_CombineBitmap(&a, 0, 0, 4, 4, &c, 0, 0, 0x30), RC_INVALID_FORMAT);
-    EXPECT_EQ(K_CombineBitmap(&a, 0, 0, 4, 4, &a, 0, 0, 0x31), RC_INVALID_PARAMETER);
-    EXPECT_EQ(K_CopyBitmapRect(&none, &b, 0, 0, 1, 1), RC_NO_BITMAP);
-    EXPECT_EQ(K_CopyBitmapRect(&a, &b, 0, 0, 0, 1), RC_INVALID_PARAMETER);
-    K_FreeBitmap(&a), K_FreeBitmap(&b), K_FreeBitmap(&c);
-}
-
 TEST(KernelList, InsertGetSetAndDestroyOwnTheItems) {
     zvtest::LiveBlockCheck check;
     void *list = nullptr;

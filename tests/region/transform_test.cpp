@@ -53,6 +53,21 @@ TEST(RgnTransform, FlipMirrorOffsetAndScaleAgainstThePixelModel) {
         ASSERT_EQ(zv::RgnScale(r, xn, xd, yn, yd), RC_SUCCESS);
         ASSERT_TRUE(Matches(r, ScaleModel(s, xn, xd, yn, yd))) << xn << "/" << xd << " " << yn << "/" << yd;
         K_FreeRegion(r);
+
+        // Shear: row k (from the top for a mirrored orientation, else from
+        // the bottom) moves right by floor(k s / c), one less where the
+        // stepped remainder reaches c exactly after the first row.
+        const int angle = static_cast<int>(rng() % 6000), o = iter % 2 ? 2 : 0;  // shifts stay in the model
+        const Mask in = RandomMask(rng, w, h);
+        BitmapHandle sh = Frame(w, h, BITMAP_ALLOCATED | BITMAP_RGN_UNCLIPPED, o);
+        sh.Region = RgnOfMask(in);
+        const RECT box = sh.Region ? sh.Region->Bounds : RECT{};
+        ASSERT_EQ(zv::RgnShearWithBitmap(&sh, iter % 3 ? angle : -angle), RC_SUCCESS);
+        const int64_t c = K_CosFixed(angle), sn = K_SinFixed(angle), k0 = o ? box.top : h - box.bottom;
+        auto shift = [&](int64_t k) { return k * sn / c - (k > k0 && sn % c && k * (sn % c) % c == 0); };
+        ASSERT_TRUE(Matches(sh.Region, Mask::Of([&](int x, int y) { return in.Get(x - int(shift(o ? y : h - 1 - y)), y); })))
+            << "angle " << angle;
+        Z_FreeBitmapRgn(&sh);
     }
 }
 
