@@ -112,16 +112,16 @@ int RgnFromRegionData(const void *pData, int nSize, ZoraRgn **ppOut, const RECT 
     int rc = RgnBuilderBegin(b, box);
     if (rc != RC_SUCCESS)
         return rc;
-    RECT rects0{};  // the first non-empty rectangle of the band
+    RECT bandFirst{};  // the first non-empty rectangle of the band
     for (DWORD first = 0; first < n && any;) {
-        while (first < n && IsRectEmpty(&(rects0 = at(first))))
+        while (first < n && IsRectEmpty(&(bandFirst = at(first))))
             ++first;
         if (first == n)
             break;
         DWORD end = first + 1;
-        for (RECT r; end < n && ((r = at(end)).top == rects0.top || IsRectEmpty(&r));)
+        for (RECT r; end < n && ((r = at(end)).top == bandFirst.top || IsRectEmpty(&r));)
             ++end;
-        const LONG top = rects0.top, bottom = rects0.bottom;
+        const LONG top = bandFirst.top, bottom = bandFirst.bottom;
         while (b.CurrentRow < top)
             if ((rc = RgnBuilderEndRow(b)) != RC_SUCCESS)
                 return rc;

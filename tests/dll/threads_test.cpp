@@ -76,13 +76,13 @@ uint64_t Work(const Api &api, BitmapHandle *b, Canvas &canvas, int seed) {
     mix(area), mix(bounds.left), mix(bounds.top), mix(bounds.right), mix(bounds.bottom);
     mix(api.Z_FreeBitmapRgn(b));
     // A generated animation of its own, played to the end.
-    zvtools::AnimationSpec spec;
+    zvtools::AnimationPlan plan;
     const unsigned disposals[] = {unsigned(seed % 4), 3, 2, 1, 0};
-    spec.Frames = 3 + seed, spec.Disposals = disposals, spec.DisposalCount = 5;
-    void *list = zvtools::MakeAnimation(spec);
+    plan.Frames = 3 + seed, plan.Disposals = disposals, plan.DisposalCount = 5;
+    void *list = zvtools::MakeAnimation(plan);
     BitmapHandle t{};
     PlaybackHandle play = nullptr;
-    if (list && zvtools::MakeAnimationTarget(spec, &t) && api.Z_CreatePlayback(&play, &t, list) == RC_SUCCESS) {
+    if (list && zvtools::MakeAnimationTarget(plan, &t) && api.Z_CreatePlayback(&play, &t, list) == RC_SUCCESS) {
         UINT s = PLAYSTATE_START;
         for (int n = 0; n < 200 && s != PLAYSTATE_END; ++n, api.Z_CancelPlaybackWait(play))
             mix(api.Z_ProcessPlayback(play, &s)), mix(s);

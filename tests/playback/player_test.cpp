@@ -20,10 +20,10 @@ TEST(Player, PlaysFramesInItsWindowAsTheLibraryComposesThem) {
     ASSERT_EQ(K_LoadBitmapFile(capture.c_str(), &shot), RC_SUCCESS);
 
     // The same five frames composed here.
-    zvtools::AnimationSpec spec;
-    void *list = zvtools::MakeAnimation(spec);
+    zvtools::AnimationPlan plan;
+    void *list = zvtools::MakeAnimation(plan);
     BitmapHandle t;
-    ASSERT_TRUE(list && zvtools::MakeAnimationTarget(spec, &t));
+    ASSERT_TRUE(list && zvtools::MakeAnimationTarget(plan, &t));
     PlaybackHandle h = nullptr;
     ASSERT_EQ(Z_CreatePlayback(&h, &t, list), RC_SUCCESS);
     for (int drawn = 0; drawn < 5;) {

@@ -188,16 +188,12 @@ int main(int argc, char **argv) {
     }) / moves;
     std::printf("one Z_PaintDC of the glass's source rectangle into a memory DC: %.1f us\n", paint * 1e6);
 
-    HRGN star = CreatePolygonRgn(
-        [] {
-            static POINT pts[10];
-            for (int i = 0; i < 10; ++i) {
-                const double a = i * 3.14159265 / 5, r = i % 2 ? 60 : 128;
-                pts[i] = POINT{LONG(128 + r * std::sin(a)), LONG(128 - r * std::cos(a))};
-            }
-            return pts;
-        }(),
-        10, WINDING);
+    POINT points[10];  // a five-pointed star filling the glass
+    for (int i = 0; i < 10; ++i) {
+        const double a = i * 3.14159265 / 5, r = i % 2 ? 60 : 128;
+        points[i] = POINT{LONG(128 + r * std::sin(a)), LONG(128 - r * std::cos(a))};
+    }
+    HRGN star = CreatePolygonRgn(points, 10, WINDING);
     const char *names[] = {"rectangle", "ellipse", "region (a star)"};
     for (int shape = 0; shape < 3; ++shape) {
         if (Z_StartMagGlass(h, &picture, &dest, kGlass, kGlass, kZoom, RGB(255, 0, 0), nullptr, 0, shape == 1, 1, 0, 0,

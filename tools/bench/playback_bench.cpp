@@ -50,15 +50,15 @@ struct Dib {
 int main(int argc, char **argv) {
     const double budget = argc > 1 ? std::atof(argv[1]) : 1.0;
     static const unsigned disposals[] = {2, 3};
-    zvtools::AnimationSpec spec;
-    spec.Width = 640, spec.Height = 480, spec.Frames = 100;
-    spec.FrameWidth = 320, spec.FrameHeight = 240;
-    spec.Delay = 0;
-    spec.Disposals = disposals, spec.DisposalCount = 2;
-    void *list = zvtools::MakeAnimation(spec);
+    zvtools::AnimationPlan plan;
+    plan.Width = 640, plan.Height = 480, plan.Frames = 100;
+    plan.FrameWidth = 320, plan.FrameHeight = 240;
+    plan.Delay = 0;
+    plan.Disposals = disposals, plan.DisposalCount = 2;
+    void *list = zvtools::MakeAnimation(plan);
     BitmapHandle target;
     PlaybackHandle h = nullptr;
-    if (!list || !zvtools::MakeAnimationTarget(spec, &target) || Z_CreatePlayback(&h, &target, list) != RC_SUCCESS) {
+    if (!list || !zvtools::MakeAnimationTarget(plan, &target) || Z_CreatePlayback(&h, &target, list) != RC_SUCCESS) {
         std::printf("could not set up the animation\n");
         return 1;
     }
@@ -80,9 +80,9 @@ int main(int argc, char **argv) {
     K_SetAllocationFailure(-1, 0);
 
     // The GDI baseline over the same frames.
-    std::vector<BitmapHandle> frames(size_t(spec.Frames));
+    std::vector<BitmapHandle> frames(size_t(plan.Frames));
     std::vector<Dib *> dibs;
-    for (int i = 0; i < spec.Frames; ++i) {
+    for (int i = 0; i < plan.Frames; ++i) {
         K_GetBitmapListItem(list, i, &frames[size_t(i)]);
         const BitmapHandle &f = frames[size_t(i)];
         Dib *d = new Dib(f.Width, f.Height, 8, f.Palette);
@@ -91,10 +91,10 @@ int main(int argc, char **argv) {
                       static_cast<BYTE *>(d->bits) + size_t(y) * f.BytesPerLine);
         dibs.push_back(d);
     }
-    Dib canvas(spec.Width, spec.Height, 24), saved(spec.FrameWidth, spec.FrameHeight, 24);
+    Dib canvas(plan.Width, plan.Height, 24), saved(plan.FrameWidth, plan.FrameHeight, 24);
     HBRUSH ground = CreateSolidBrush(target.BackgroundColor);
     auto gdiPass = [&] {
-        const RECT all{0, 0, spec.Width, spec.Height};
+        const RECT all{0, 0, plan.Width, plan.Height};
         FillRect(canvas.dc, &all, ground);
         for (size_t i = 0; i < frames.size(); ++i) {
             const BitmapHandle &f = frames[i];
@@ -113,15 +113,15 @@ int main(int argc, char **argv) {
         GdiFlush();
     };
     const double gdi = Best(budget, gdiPass);
-    const double mpx = double(spec.Frames) * spec.FrameWidth * spec.FrameHeight / 1e6;
-    std::printf("playback: %d frames %dx%d (8 bits, transparent, disposal 2/3) into %dx%d 24 bits\n", spec.Frames,
-                spec.FrameWidth, spec.FrameHeight, spec.Width, spec.Height);
+    const double mpx = double(plan.Frames) * plan.FrameWidth * plan.FrameHeight / 1e6;
+    std::printf("playback: %d frames %dx%d (8 bits, transparent, disposal 2/3) into %dx%d 24 bits\n", plan.Frames,
+                plan.FrameWidth, plan.FrameHeight, plan.Width, plan.Height);
     std::printf("  library: %.1f ms per pass, %.0f steps/s, %.1f composed Mpixel/s\n", lib * 1e3, steps / lib,
                 mpx / lib);
     std::printf("  GDI baseline: %.1f ms per pass, %.1f composed Mpixel/s\n", gdi * 1e3, mpx / gdi);
     std::printf("  ratio to baseline: %.2f (target >= 1)\n", gdi / lib);
     std::printf("  kernel allocations: %.2f per frame, %.2f per step (%d steps per pass)\n",
-                double(allocations) / spec.Frames, double(allocations) / steps, steps);
+                double(allocations) / plan.Frames, double(allocations) / steps, steps);
     DeleteObject(ground);
     for (Dib *d : dibs)
         delete d;

@@ -10,7 +10,7 @@
 
 namespace zvtools {
 
-struct AnimationSpec {
+struct AnimationPlan {
     int Width = 240, Height = 160;      // the animation (the target)
     int Frames = 8;
     int FrameWidth = 96, FrameHeight = 72;
@@ -21,7 +21,7 @@ struct AnimationSpec {
 
 // Frame i: a ring and a diagonal bar in colours that turn with i, on
 // transparent index 0, placed on a circle around the middle.
-inline bool MakeAnimationFrame(const AnimationSpec &s, int i, BitmapHandle *pFrame) {
+inline bool MakeAnimationFrame(const AnimationPlan &s, int i, BitmapHandle *pFrame) {
     BitmapHandle f;
     if (K_CreateBitmap(&f, s.FrameWidth, s.FrameHeight, 8, ORDER_BGR, ORIENT_TOP_LEFT) != RC_SUCCESS)
         return false;
@@ -52,8 +52,8 @@ inline bool MakeAnimationFrame(const AnimationSpec &s, int i, BitmapHandle *pFra
     return true;
 }
 
-// A new kernel list of the spec's frames; null on failure.
-inline void *MakeAnimation(const AnimationSpec &s) {
+// A new kernel list of the plan's frames; null on failure.
+inline void *MakeAnimation(const AnimationPlan &s) {
     void *list = nullptr;
     if (K_CreateBitmapList(&list) != RC_SUCCESS)
         return nullptr;
@@ -68,8 +68,8 @@ inline void *MakeAnimation(const AnimationSpec &s) {
     return list;
 }
 
-// A 24-bit target for the spec with a soft background colour.
-inline bool MakeAnimationTarget(const AnimationSpec &s, BitmapHandle *pTarget) {
+// A 24-bit target for the plan with a soft background colour.
+inline bool MakeAnimationTarget(const AnimationPlan &s, BitmapHandle *pTarget) {
     if (K_CreateBitmap(pTarget, s.Width, s.Height, 24, ORDER_BGR, ORIENT_TOP_LEFT) != RC_SUCCESS)
         return false;
     pTarget->BackgroundColor = RGB(235, 238, 245);

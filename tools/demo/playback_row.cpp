@@ -12,11 +12,11 @@ namespace demo {
 bool PlaybackStates(const std::function<void(BitmapHandle *, const std::string &)> &tile) {
     static const char *const names[] = {"start", "advance", "render", "wait data", "drawn", "wait input",
                                         "wait delay", "wait delay/input", "dispose", "disposed", "end"};
-    zvtools::AnimationSpec spec;
-    void *list = zvtools::MakeAnimation(spec);
+    zvtools::AnimationPlan plan;
+    void *list = zvtools::MakeAnimation(plan);
     BitmapHandle target{};
     PlaybackHandle h = nullptr;
-    if (!list || !zvtools::MakeAnimationTarget(spec, &target) || Z_CreatePlayback(&h, &target, list) != RC_SUCCESS) {
+    if (!list || !zvtools::MakeAnimationTarget(plan, &target) || Z_CreatePlayback(&h, &target, list) != RC_SUCCESS) {
         if (list)
             K_DestroyBitmapList(list);
         K_FreeBitmap(&target);

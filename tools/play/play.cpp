@@ -158,15 +158,15 @@ int main(int argc, char **argv) {
         else if (!std::strcmp(argv[first], "--no-wait"))
             g.noWait = true;
     }
-    zvtools::AnimationSpec spec;
+    zvtools::AnimationPlan plan;
     void *list = nullptr;
     if (first < argc) {
-        spec.Width = spec.Height = 1;
-        list = LoadFrames(argc - first, argv + first, &spec.Width, &spec.Height);
+        plan.Width = plan.Height = 1;
+        list = LoadFrames(argc - first, argv + first, &plan.Width, &plan.Height);
     } else {
-        list = zvtools::MakeAnimation(spec);
+        list = zvtools::MakeAnimation(plan);
     }
-    if (!list || !zvtools::MakeAnimationTarget(spec, &g.target) ||
+    if (!list || !zvtools::MakeAnimationTarget(plan, &g.target) ||
         Z_CreatePlayback(&g.playback, &g.target, list) != RC_SUCCESS) {
         std::printf("could not set up the animation\n");
         return 1;
@@ -177,7 +177,7 @@ int main(int argc, char **argv) {
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = "ZvPlayWindow";
     RegisterClassA(&wc);
-    RECT frame{0, 0, spec.Width, spec.Height};
+    RECT frame{0, 0, plan.Width, plan.Height};
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     AdjustWindowRect(&frame, style, FALSE);
     g.window = CreateWindowA("ZvPlayWindow", "zvplay", style | WS_VISIBLE, 0, 0, frame.right - frame.left,
