@@ -270,8 +270,10 @@ int __stdcall K_GetFootprintThreshold(int nPixels);
 /* Resize with a row source.  The source is pSource (its size, bits,
  * Order, palette and gray settings); its rows come from pfnRows, asked
  * for (row, first column, byte count) of the source.  Method (uFlags &
- * 0xF0): 0x20 bilinear, 0x10 area average.  Output rows are nDstWidth
- * pixels at nBits: 24 (blue, green, red) or, at 8 bits or fewer, indices
+ * 0xF0): 0x20 bilinear at pixel centres, 0x10 area average (the exact
+ * mean of each pixel's footprint on a reducing axis, bilinear on an
+ * enlarging one).  Output rows are nDstWidth
+ * pixels at nBits: 24 (blue, green, red), 32 (blue, green, red, 0) or, at 8 bits or fewer, indices
  * into pColors (nColors entries) with ordered dithering when (uFlags &
  * 0x70000) == 0x70000, else error diffusion. */
 typedef int(__stdcall *ResizeRowSource)(const BitmapHandle *pBitmap, BYTE *pBuffer, int nRow, int nColumn,
@@ -282,6 +284,8 @@ typedef int(__stdcall *ResizeRowSource)(const BitmapHandle *pBitmap, BYTE *pBuff
 #define RESIZE_DITHER_DIFFUSE 0x10000u
 #define RESIZE_BLUE_FIRST 0x4u  /* the caller's word that colour data is blue first;
                                    this kernel reads the source's Order itself */
+#define RESIZE_PLAIN_LOOPS 0x100u /* this kernel's plain loops instead of its vector
+                                     ones (the same bytes; for the tests) */
 typedef struct KResize KResize;
 int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDstHeight, int nBits,
                             const RGBQUAD *pColors, int nColors, UINT uFlags, ResizeRowSource pfnRows,

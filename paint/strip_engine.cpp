@@ -478,7 +478,10 @@ int RunStrips(const StripJob &job) {
     const int64_t narrowBytes = wide24     ? 0
                                 : grayFits ? int64_t(grayLookup.Entries()) * 4 + readRow
                                            : readRow + (rowMode == STRIP_EXPAND ? DibRowBytes(n, stripBits) : 0);
-    const bool wide = !filter && !fromBitmap && (rowMode == STRIP_COPY || rowMode == STRIP_EXPAND) && (stripBits == 24 || fullTable) &&
+    // Filtered 24-bit rows are made wide by the resize itself.
+    const bool wide = (filter ? stripBits == 24
+                              : !fromBitmap && (rowMode == STRIP_COPY || rowMode == STRIP_EXPAND) &&
+                                    (stripBits == 24 || fullTable)) &&
                       (budget - narrowBytes) / (int64_t(n) * 4) >= std::min(m, 4) && TakesWidePixels(job.hDC, job.deviceBits);
     const int stripRowBytes = wide ? n * 4 : DibRowBytes(n, stripBits);
     int rowsPerStrip = int(std::min<int64_t>(m, std::max<int64_t>(1, (wide ? budget - narrowBytes : budget) / stripRowBytes)));
@@ -561,7 +564,7 @@ int RunStrips(const StripJob &job) {
         const int savedLow = b->WindowLowBit, savedHigh = b->WindowHighBit;
         b->WindowLowBit = b->LowBit;
         b->WindowHighBit = b->HighBit;
-        const int rc = K_ResizeStart(source, resizedW, lineCount, stripBits, colors, colorCount, flags, ReadWindowRow,
+        const int rc = K_ResizeStart(source, resizedW, lineCount, wide ? 32 : stripBits, colors, colorCount, flags, ReadWindowRow,
                                      &ws, &resize);
         b->WindowLowBit = savedLow;
         b->WindowHighBit = savedHigh;
@@ -675,7 +678,7 @@ int RunStrips(const StripJob &job) {
             lastOut = dstRow;
         }
         if (filter && lut24 && rc == RC_SUCCESS)
-            for (int i = 0, e = n * 3; i < e; ++i)
+            for (int i = 0, e = n * (wide ? 4 : 3); i < e; ++i)
                 dstRow[i] = b->PaintLUT[dstRow[i]];
         if (rc != RC_SUCCESS)
             break;

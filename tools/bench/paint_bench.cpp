@@ -7,7 +7,9 @@
 //
 //   zvpaintbench.exe [seconds per figure, default 0.5] [cases]
 //
-// `cases` keeps only the cases whose name contains it ("magnifier").
+// `cases` keeps only the cases whose name contains it ("magnifier";
+// "quality" prints the filters' PSNR against an exact box filter).  The
+// filtered paints follow in a table of their own (filter_bench.cpp).
 // Cases that dither for an 8-bit device paint as for one (the library's
 // own reduction) whatever the screen, so that the figures exist at both
 // Xvfb depths.
@@ -15,6 +17,7 @@
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
 #include "tools/common/dib_section.h"
+#include "tools/bench/filter_bench.h"
 #include "zvdisp.h"
 #include "zvkern.h"
 
@@ -238,5 +241,6 @@ int main(int argc, char **argv) {
     Z_WindowLevel(&gray, 0, 11, table.data(), 4096, 1);
     run({"16-bit gray, colour window level 1:1", &gray, &grayRaw, 2000, 2000, 0, 0, nullptr});
     K_FreeBitmap(&gray);
+    zvbench::RunFilterCases(budget, only);
     return 0;
 }
