@@ -363,10 +363,9 @@ void PutRow(KResize &r, int row, int first, int n, BYTE *dst) {
         }
         return;
     }
-    if (r.grayRamp && r.channels == 1) {  // each gray is its own entry: no error to carry
-        const bool ordered = (r.flags & RESIZE_DITHER_ORDERED) == RESIZE_DITHER_ORDERED;
+    if (r.grayRamp && r.channels == 1) {  // ordered: each gray offset is its own entry
         for (int k = 0; k < n; ++k)
-            PutBits(dst, k, r.outBits, uint32_t(ordered ? Clamp(v[k] + OrderedOffset(first + k, row), 0, 255) : v[k]));
+            dst[k] = BYTE(Clamp(v[k] + OrderedOffset(first + k, row), 0, 255));
         return;
     }
     for (int k = 0; k < n; ++k) {
@@ -485,7 +484,11 @@ int __stdcall K_ResizeRow(KResize *pResize, int nRow, int nFirstColumn, int nCou
     if (nFirstColumn != r.rangeFirst || nCount != r.rangeCount)
         std::fill(r.slotRow, r.slotRow + r.ringSlots, -1);
     r.rangeFirst = nFirstColumn, r.rangeCount = nCount;
-    const bool direct = r.outBits >= 24 && r.channels == 3;
+    // Colour rows, and grays that are their own entries without an
+    // error to carry, are made in the caller's row.
+    const bool direct = (r.outBits >= 24 && r.channels == 3) ||
+                        (r.outBits == 8 && r.channels == 1 && r.grayRamp &&
+                         (r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED);
     if (int rc = Combine(r, nRow, direct ? pDst : r.line); rc < 0)
         return rc;
     if (!direct)

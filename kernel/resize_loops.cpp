@@ -59,13 +59,14 @@ const int32_t kVerticalStart = (1 << 29) + (1 << 21);
 // Three channels of pixels `stride` bytes apart: a tap pair is two
 // neighbouring pixels in one 8-byte load, interleaved channel by channel
 // so that one multiply-add gives each channel's share of the pair.
-template <int Stride, int Places>
+template <int Stride, int Places, int Pairs>
 void HorizontalColour(const HorizontalJob &job) {
     const __m128i zero = _mm_setzero_si128(), start = _mm_set1_epi32(kHorizontalStart);
+    const int pairs = Pairs ? Pairs : job.pairCount;
     for (int j = 0; j < job.count; ++j) {
         const uint8_t *p = job.row + size_t(job.first[j] - job.base) * Stride;
         __m128i acc = start;
-        for (int q = 0; q < job.pairCount; ++q, p += 2 * Stride) {
+        for (int q = 0; q < pairs; ++q, p += 2 * Stride) {
             const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), zero);
             const __m128i next = _mm_srli_si128(v, 2 * Stride);
             const __m128i w = _mm_set1_epi32(int(job.pairs[size_t(q) * job.pairStride + j]));
@@ -79,6 +80,18 @@ void HorizontalColour(const HorizontalJob &job) {
             packed = _mm_insert_epi16(packed, -32768, 3);
         _mm_storel_epi64(reinterpret_cast<__m128i *>(job.out + size_t(j) * Places), packed);
     }
+}
+
+// The loop unrolled for one and two tap pairs (bilinear, and area
+// reductions up to 3:1).
+template <int Stride, int Places>
+void HorizontalColourPairs(const HorizontalJob &job) {
+    if (job.pairCount == 1)
+        HorizontalColour<Stride, Places, 1>(job);
+    else if (job.pairCount == 2)
+        HorizontalColour<Stride, Places, 2>(job);
+    else
+        HorizontalColour<Stride, Places, 0>(job);
 }
 
 inline uint32_t TwoBytes(const uint8_t *p) {
@@ -118,9 +131,9 @@ void HorizontalVector(const HorizontalJob &job) {
     if (job.channels == 1 && job.stride == 1)
         HorizontalGray(job);
     else if (job.channels == 3 && job.stride == 3)
-        job.places == 4 ? HorizontalColour<3, 4>(job) : HorizontalColour<3, 3>(job);
+        job.places == 4 ? HorizontalColourPairs<3, 4>(job) : HorizontalColourPairs<3, 3>(job);
     else if (job.channels == 3 && job.stride == 4)
-        job.places == 4 ? HorizontalColour<4, 4>(job) : HorizontalColour<4, 3>(job);
+        job.places == 4 ? HorizontalColourPairs<4, 4>(job) : HorizontalColourPairs<4, 3>(job);
     else
         HorizontalPlain(job);
 }

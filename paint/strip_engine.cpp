@@ -105,6 +105,8 @@ int __stdcall ReadWindowRow(const BitmapHandle *, BYTE *pBuffer, int nRow, int n
     const int offset = int(int64_t(aligned) * bits / 8);
     const int bytes = int(std::min<int64_t>(RowBytesOf(column - aligned + pixels, bits), b->BytesPerLine - offset));
     int got;
+    if (column == aligned && !ws->rows)  // whole bytes from the start: straight into the resize's buffer
+        return K_GetBitmapRow(b, pBuffer, row, offset, bytes) < bytes ? RC_ROW_READ : RC_SUCCESS;
     if (ws->rows) {
         CallerRows cr{ws->rows, ws->firstRow, ws->rowCount};
         got = ReadCallerRow(ws->bitmap, ws->scratch, row, aligned, bytes, &cr) == RC_SUCCESS ? bytes : -1;
