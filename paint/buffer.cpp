@@ -1,5 +1,6 @@
 // Painting rows that the caller holds: Z_PaintDCBuffer and its row reader.
 #include "kernel/kmem.h"
+#include "paint/dib_info.h"
 #include "paint/paint_kind.h"
 #include "paint/paint_palette.h"
 #include "paint/strip_engine.h"
@@ -43,24 +44,15 @@ int PaintBandAtOnce(HDC hDC, BitmapHandle *b, BYTE *rows, int count, const RECT 
         return RC_SUCCESS;
     ThreadPaintSettings *settings = GetPaintSettings();
     PaintBitmapInfo *info = &settings->PaintInfo;
-    BITMAPINFOHEADER &h = info->bmiHeader;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biPlanes = 1;
-    h.biCompression = BI_RGB;
-    h.biBitCount = WORD(b->BitsPerPixel);
-    h.biClrUsed = b->BitsPerPixel <= 8 ? b->ColorCount : 0;
-    h.biWidth = b->Width;
-    h.biHeight = count;
-    h.biSizeImage = DWORD(b->BytesPerLine) * count;
-    UINT usage = DIB_RGB_COLORS;
-    if (b->BitsPerPixel <= 8) {
-        if (settings->DisplayMode & DISP_PALETTE_INDICES) {
-            WriteIdentityIndexTable(*info);
-            usage = DIB_PAL_COLORS;
-        } else {
-            GetPaintColors(b, 0, b->ColorCount, info->bmiColors);
-        }
-    }
+    DibFormat f{};
+    f.width = b->Width;
+    f.height = count;
+    f.bits = b->BitsPerPixel;
+    f.imageBytes = DWORD(b->BytesPerLine) * count;
+    f.source = b->BitsPerPixel <= 8 ? IndicesOr(settings->DisplayMode, DIB_PAINT_COLORS) : DIB_NO_TABLE;
+    f.count = b->ColorCount;
+    f.bitmap = b;
+    const UINT usage = PrepareDibInfo(info, f);
     KPtr<BYTE> temp;
     const bool reverse = count > 1 && b->Orientation == ORIENT_TOP_LEFT;
     if (reverse) {

@@ -13,6 +13,7 @@
 // [lo, hi) holds S(hi) - S(lo).  A run costs two additions whatever its
 // length and no row is ever expanded to bytes.
 #include "kernel/kmem.h"
+#include "paint/dib_info.h"
 #include "paint/paint_kind.h"
 #include "paint/paint_palette.h"
 #include "paint/strip_engine.h"
@@ -126,6 +127,30 @@ void WriteFootprintRow(const FootprintRow &f, const int32_t *blackLeft, int line
     }
 }
 
+// The strip header of the footprint painters: 8-bit gray through the
+// paint table, or 1 bit in the bitmap's two colours (black first when
+// nothing says otherwise), or the identity index table.
+UINT PrepareFootprintInfo(PaintBitmapInfo *info, BitmapHandle *b, UINT mode, FootprintOutput output, int invert) {
+    DibFormat f{};
+    f.bits = output == MONO ? 1 : 8;
+    f.source = DIB_GIVEN_COLORS;
+    RGBQUAD colors[256] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    f.colors = colors;
+    if (output != MONO) {
+        f.count = 256;
+        f.source = IndicesOr(mode, DIB_GIVEN_COLORS);
+        GrayColors(b->PaintLUT, colors);  // the paint table however it stands
+    } else if ((mode & DISP_PALETTE_INDICES) && !(mode & DISP_DITHER_8BIT)) {
+        f.count = 2;
+        f.source = DIB_IDENTITY;
+    } else {
+        f.count = 2;
+        if (GetPaintColors(b, 0, 2, colors) < 2 && invert)
+            std::swap(colors[0], colors[1]);
+    }
+    return PrepareDibInfo(info, f);
+}
+
 int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,
                     const RECT *pClipDst, int invert, DWORD rop, FootprintOutput output) {
     ThreadPaintSettings *settings = GetPaintSettings();
@@ -207,29 +232,8 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
         areaDivisors.get()[k] = Divisor(uint32_t(std::max(area.get()[k], 1)));
     }
 
+    const UINT usage = PrepareFootprintInfo(&settings->PaintInfo, b, mode, output, invert);
     PaintBitmapInfo *info = &settings->PaintInfo;
-    BITMAPINFOHEADER &h = info->bmiHeader;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biPlanes = 1;
-    h.biCompression = BI_RGB;
-    h.biBitCount = WORD(stripBits);
-    UINT usage;
-    if (output != MONO) {
-        usage = SetGrayColorTable(info, b, mode);
-    } else if ((mode & DISP_PALETTE_INDICES) && !(mode & DISP_DITHER_8BIT)) {
-        WriteIdentityIndexTable(*info);
-        h.biClrUsed = 2;
-        usage = DIB_PAL_COLORS;
-    } else {
-        RGBQUAD colors[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-        if (GetPaintColors(b, 0, 2, colors) < 2 && invert)
-            std::swap(colors[0], colors[1]);
-        info->bmiColors[0] = colors[0];
-        info->bmiColors[1] = colors[1];
-        h.biClrUsed = 2;
-        usage = DIB_RGB_COLORS;
-    }
-
     const StripLayout layout{degrees, n, rowsPerStrip, stripRowBytes, stripBits, paint};
     int filled = 0, lastL0 = -1, lastL1 = -1;
     const BYTE *lastRow = nullptr;
