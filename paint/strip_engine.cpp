@@ -187,8 +187,8 @@ void WidenExpanded(BYTE *row, int bits, const BYTE *lut, const uint32_t *table, 
 // Paints the rows of IsBandOfBitmap's paint in bands of rowsPerStrip
 // straight from the bitmap: each band's header is bottom-up when the
 // stored rows run upwards on the device and top-down otherwise.
-int SendBands(const StripJob &job, const StripLayout &l, const StripWalks &walks, int flip, int m, PaintBitmapInfo *info,
-              UINT usage) {
+int SendBands(const StripJob &job, const StripLayout &l, const StripWalks &walks, int flip, int m,
+              PaintBitmapInfo *info, UINT usage) {
     const BitmapHandle *b = job.bitmap;
     BITMAPINFOHEADER &hdr = info->bmiHeader;
     hdr.biWidth = b->Width;
