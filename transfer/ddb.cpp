@@ -4,7 +4,7 @@
 #include "frame/library.h"
 #include "paint/painters.h"
 #include "transfer/dib.h"
-#include "transfer/scopes.h"
+#include "common/guards.h"
 
 #include <algorithm>
 #include <cstring>

@@ -7,11 +7,10 @@
 // the previous one returned; a call with endDoc ends page and document
 // and deletes the DC.  Z_PrintBitmap keeps that DC in the thread's
 // PrintDC between calls.
+#include "common/guards.h"
 #include "frame/library.h"
-#include "kernel/kmem.h"
 #include "paint/dib_info.h"
 #include "paint/painters.h"
-#include "transfer/scopes.h"
 
 #include <cstring>
 #include <optional>
