@@ -1,5 +1,4 @@
 // Painting rows that the caller holds: Z_PaintDCBuffer and its row reader.
-#include "kernel/kmem.h"
 #include "paint/dib_info.h"
 #include "paint/paint_kind.h"
 #include "paint/paint_palette.h"
@@ -56,7 +55,7 @@ int PaintBandAtOnce(HDC hDC, BitmapHandle *b, BYTE *rows, int count, const RECT 
     KPtr<BYTE> temp;
     const bool reverse = count > 1 && b->Orientation == ORIENT_TOP_LEFT;
     if (reverse) {
-        temp.reset(KAlloc<BYTE>(size_t(b->BytesPerLine)).release());
+        temp = KAlloc<BYTE>(size_t(b->BytesPerLine));
         if (temp)
             ReverseRows(rows, count, b->BytesPerLine, temp.get());
     }
@@ -88,7 +87,7 @@ extern "C" int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const R
     int deviceBits = 24, kind = 0;
     ChoosePainterKind(hDC, b, &deviceBits, &kind);
     const int count = nCount < 0 ? -nCount : nCount;
-    const RECT image{0, 0, DisplayWidth(b), DisplayHeight(b)};
+    const RECT image = ImageRect(*b);
     const RECT src = pSrc ? *pSrc : image;
     RECT clipSrc = pClipSrc ? Intersect(src, *pClipSrc) : src;
     // The band is stored rows nRow .. nRow + count - 1; in displayed
@@ -105,28 +104,22 @@ extern "C" int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const R
     KPtr<BYTE> copy;
     BYTE *rows = pBuffer;
     if (nCount < 0) {
-        copy.reset(KAlloc<BYTE>(size_t(b->BytesPerLine) * count).release());
+        copy = KAlloc<BYTE>(size_t(b->BytesPerLine) * count);
         if (!copy)
             return RC_NO_MEMORY;
         K_ConvertBand(pBuffer, copy.get(), b->BytesPerLine, count);
         rows = copy.get();
     }
-    const int token = K_BeginAccess(b);  // the rows are the caller's: a bitmap without data is fine
+    const RowAccess access(b);  // the rows are the caller's: a bitmap without data is fine
     const int dw = pDst->right - pDst->left, dh = abs(int(pDst->bottom - pDst->top));
     const int sw = src.right - src.left, sh = abs(int(src.bottom - src.top));
     const bool unscaled = dw == sw && dh == sh;
     if (kind >= PAINT_GRAY)
         kind = PAINT_AS_IS;
-    int rc;
     if (!unscaled)
-        rc = PaintStrips(hDC, b, rows, nRow, count, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
-    else if (exchanged || kind != PAINT_AS_IS ||
-             (b->Orientation != ORIENT_TOP_LEFT && b->Orientation != ORIENT_BOTTOM_LEFT) ||
-             b->BytesPerLine != DibRowBytes(b->Width, b->BitsPerPixel))
-        rc = PaintUnscaled(hDC, b, rows, nRow, count, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
-    else
-        rc = PaintBandAtOnce(hDC, b, rows, count, src, clipSrc, *pDst, clipDst, band, dwRop);
-    if (token >= 1)
-        K_EndAccess(b, token);
-    return rc;
+        return PaintStrips(hDC, b, rows, nRow, count, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
+    const bool upright = b->Orientation == ORIENT_TOP_LEFT || b->Orientation == ORIENT_BOTTOM_LEFT;
+    if (exchanged || kind != PAINT_AS_IS || !upright || b->BytesPerLine != DibRowBytes(b->Width, b->BitsPerPixel))
+        return PaintUnscaled(hDC, b, rows, nRow, count, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
+    return PaintBandAtOnce(hDC, b, rows, count, src, clipSrc, *pDst, clipDst, band, dwRop);
 }

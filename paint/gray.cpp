@@ -12,7 +12,6 @@
 // the black pixels of those lines left of column x, and the footprint
 // [lo, hi) holds S(hi) - S(lo).  A run costs two additions whatever its
 // length and no row is ever expanded to bytes.
-#include "kernel/kmem.h"
 #include "paint/dib_info.h"
 #include "paint/paint_kind.h"
 #include "paint/paint_palette.h"
@@ -170,7 +169,8 @@ bool PlanFootprintFrame(BitmapHandle *b, const RECT *pSrc, const RECT *pClipSrc,
     if (f->sw <= 0 || f->sh <= 0 || f->dw <= 0 || f->dh <= 0)
         return false;
     RECT clipSrc = pClipSrc ? Intersect(f->src, *pClipSrc) : f->src;
-    f->dispW = DisplayWidth(b), f->dispH = DisplayHeight(b);
+    const SIZE shown = DisplayedSize(*b);
+    f->dispW = shown.cx, f->dispH = shown.cy;
     clipSrc = Intersect(clipSrc, RECT{0, 0, f->dispW, f->dispH});
     const RECT clipDst = pClipDst ? Intersect(f->dst, *pClipDst) : f->dst;
     if (IsEmptyRect(clipSrc) || IsEmptyRect(clipDst))
@@ -210,7 +210,7 @@ int MonoThreshold(const FootprintFrame &f) {
 // strip and the turned strip, the run list and the column table.
 struct FootprintBuffers {
     KPtr<int> lo, hi, area;
-    TempPtr<BYTE> strip, out;
+    TempBlock<BYTE> strip, out;
     KPtr<WORD> runs;
     KPtr<int32_t> blackLeft;
     KPtr<Divisor> areaDivisors;
@@ -237,25 +237,25 @@ void StripColumnIntervals(const BitmapHandle *b, const FootprintFrame &f, int *l
 
 int AllocateFootprints(const BitmapHandle *b, const FootprintFrame &f, FootprintBuffers *fb) {
     const size_t n = size_t(f.n);
-    fb->lo.reset(KAlloc<int>(n).release());
-    fb->hi.reset(KAlloc<int>(n).release());
-    fb->area.reset(KAlloc<int>(n).release());
-    fb->strip.reset(AllocTemp(size_t(f.rowsPerStrip + 1) * f.stripRowBytes));
+    fb->lo = KAlloc<int>(n);
+    fb->hi = KAlloc<int>(n);
+    fb->area = KAlloc<int>(n);
+    fb->strip = TempAlloc(size_t(f.rowsPerStrip + 1) * f.stripRowBytes);
     if (!fb->lo || !fb->hi || !fb->area || !fb->strip)
         return RC_NO_MEMORY;
     if (f.degrees != 0) {
         const bool columns = f.degrees == 90 || f.degrees == 270;
-        fb->out.reset(AllocTemp((columns ? size_t(DibRowBytes(f.rowsPerStrip, f.stripBits)) * n
-                                         : size_t(f.rowsPerStrip) * f.stripRowBytes) + 1));
+        fb->out = TempAlloc((columns ? size_t(DibRowBytes(f.rowsPerStrip, f.stripBits)) * n
+                                     : size_t(f.rowsPerStrip) * f.stripRowBytes) + 1);
         if (!fb->out)
             return RC_NO_MEMORY;
     }
     StripColumnIntervals(b, f, fb->lo.get(), fb->hi.get(), fb->area.get());
     fb->firstColumn = fb->lo.get()[0];
     fb->runWidth = fb->hi.get()[n - 1] - fb->firstColumn;
-    fb->runs.reset(KAlloc<WORD>(size_t(fb->runWidth) + 2).release());
-    fb->blackLeft.reset(KAllocZero<int32_t>(size_t(fb->runWidth) + 1).release());
-    fb->areaDivisors.reset(KAlloc<Divisor>(n).release());
+    fb->runs = KAlloc<WORD>(size_t(fb->runWidth) + 2);
+    fb->blackLeft = KAllocZero<int32_t>(size_t(fb->runWidth) + 1);
+    fb->areaDivisors = KAlloc<Divisor>(n);
     return fb->runs && fb->blackLeft && fb->areaDivisors ? RC_SUCCESS : RC_NO_MEMORY;
 }
 

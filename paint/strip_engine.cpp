@@ -1,7 +1,6 @@
 // The strip engine: see strip_engine.h and the geometry in geometry.h.
 #include "paint/strip_engine.h"
 
-#include "kernel/kmem.h"
 #include "paint/convert.h"
 #include "paint/fixed_palettes.h"
 #include "paint/paint_kind.h"
@@ -209,15 +208,15 @@ int SendBands(const StripJob &job, const StripLayout &l, const StripWalks &walks
 
 // The buffers of a paint, taken by AllocateBuffers as the plan sizes them.
 struct StripBuffers {
-    TempPtr<BYTE> read, stretched, narrow, strip, out, scratch;
-    TempPtr<uint32_t> grayTable;
+    TempBlock<BYTE> read, stretched, narrow, strip, out, scratch;
+    TempBlock<uint32_t> grayTable;
     KPtr<ErrorEntry> errors;
 };
 
 template <class T>
-bool Take(TempPtr<T> &p, size_t bytes) {
+bool Take(TempBlock<T> &p, size_t bytes) {
     if (bytes)
-        p.reset(static_cast<T *>(K_AllocTemp(bytes)));
+        p = TempAlloc<T>(bytes);
     return !bytes || p;
 }
 
@@ -227,7 +226,7 @@ int AllocateBuffers(const StripPlan &plan, StripBuffers *buf) {
         !Take(buf->strip, plan.stripBytes))
         return RC_NO_MEMORY;
     if (plan.errorEntries) {
-        buf->errors.reset(static_cast<ErrorEntry *>(K_AllocZero(plan.errorEntries, sizeof(ErrorEntry))));
+        buf->errors = KAllocZero<ErrorEntry>(plan.errorEntries);
         if (!buf->errors)
             return RC_NO_MEMORY;
     }
@@ -261,7 +260,8 @@ int StartResize(const StripJob &job, UINT mode, const StripPlan &plan, StripBuff
     BitmapHandle *b = job.bitmap;
     const int bpp = b->BitsPerPixel;
     RECT stored = plan.window;
-    K_ConvertRectOrientation(ORIENT_TOP_LEFT, DisplayWidth(b), DisplayHeight(b), b->Orientation, &stored);
+    const SIZE shown = DisplayedSize(*b);
+    K_ConvertRectOrientation(ORIENT_TOP_LEFT, shown.cx, shown.cy, b->Orientation, &stored);
     const BitmapHandle *source = b;
     if (stored.left != 0 || stored.top != 0 || stored.right != b->Width || stored.bottom != b->Height) {
         K_InitBitmapHandle(&r->window, b, stored.right - stored.left, stored.bottom - stored.top, bpp);

@@ -3,6 +3,7 @@
 // most 262144 bytes and hands each strip to GDI 1:1.
 #pragma once
 
+#include "common/guards.h"
 #include "frame/library.h"
 #include "paint/convert.h"
 #include "paint/dib_info.h"
@@ -10,20 +11,9 @@
 #include "paint/painters.h"
 #include "paint/wide_rows.h"
 
-#include <memory>
-
 namespace zv {
 
 constexpr int kStripBytes = 0x40000;
-
-// Scratch buffers of one paint (strip, rows) come from the kernel's
-// scratch allocator; its freed large blocks are reused by the next paint.
-struct TempFree {
-    void operator()(void *p) const { K_FreeTemp(p); }
-};
-template <class T>
-using TempPtr = std::unique_ptr<T, TempFree>;
-inline BYTE *AllocTemp(size_t bytes) { return static_cast<BYTE *>(K_AllocTemp(bytes)); }
 
 // How a stretched source row becomes a strip row.
 enum StripRowMode {
@@ -148,10 +138,6 @@ int SendStrip(HDC hDC, const StripLayout &l, BYTE *strip, BYTE *out, int count, 
 // The thread's BITMAPINFO for a paint on hDC: PrinterPaintInfo, freshly
 // copied from PaintInfo, on a raster printer; PaintInfo otherwise.
 PaintBitmapInfo *ChoosePaintInfo(ThreadPaintSettings *settings, HDC hDC);
-
-// Displayed size of a bitmap.
-inline int DisplayWidth(const BitmapHandle *b) { return ExchangesAxes(b->Orientation) ? b->Height : b->Width; }
-inline int DisplayHeight(const BitmapHandle *b) { return ExchangesAxes(b->Orientation) ? b->Width : b->Height; }
 
 // The rotation and flip that bring the stored rows into GDI's bottom-up
 // order; false for an orientation the kernel does not know.

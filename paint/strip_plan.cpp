@@ -185,7 +185,7 @@ bool PlanGeometry(const StripJob &job, StripPlan *p) {
     // A destination of a billion pixels unclipped cannot be painted.
     if (int64_t(p->n) * std::max(p->stripBits, bpp) > int64_t(0x7FFFFFFF) - 64)
         return false;
-    p->window = Intersect(job.src, RECT{0, 0, DisplayWidth(b), DisplayHeight(b)});
+    p->window = Intersect(job.src, ImageRect(*b));
     const RECT mapped = MapClipToDestination(job.src, p->window, job.dst);
     const int mw = mapped.right - mapped.left, mh = mapped.bottom - mapped.top;
     const RECT resized{0, 0, mw, mh};
@@ -193,7 +193,7 @@ bool PlanGeometry(const StripJob &job, StripPlan *p) {
     const RECT within{paint.left - mapped.left, paint.top - mapped.top, paint.right - mapped.left,
                       paint.bottom - mapped.top};
     p->walks = p->filter ? PlanWalks(p->degrees, resized, resized, within, p->resizedW, mh, p->n)
-                         : PlanWalks(p->degrees, job.src, job.dst, paint, b->Width, DisplayHeight(b), p->n);
+                         : PlanWalks(p->degrees, job.src, job.dst, paint, b->Width, DisplayedSize(*b).cy, p->n);
     p->lineCount = p->filter ? (ExchangesAxes(b->Orientation) ? mw : mh) : b->Height;
     const Walk &f = p->walks.fill;
     const int aligned = AlignColumn(p->walks.first, bpp);

@@ -4,8 +4,8 @@
 // DC on a new 24-bit kernel bitmap.
 #include "transfer/metafile.h"
 
+#include "common/geometry.h"
 #include "paint/painters.h"
-#include "paint/strip_engine.h"
 #include "zvkern.h"
 
 #include <cstdlib>
@@ -101,7 +101,8 @@ HANDLE ConvertToMetafile(BitmapHandle *b, int bEnhanced) {
     if (!b || !(b->Flags & BITMAP_ALLOCATED))
         return nullptr;
     const bool enhanced = bEnhanced != 0;
-    const int width = DisplayWidth(b), height = DisplayHeight(b);
+    const SIZE shown = DisplayedSize(*b);
+    const int width = shown.cx, height = shown.cy;
     const HDC dc = CreateMetafileDC(width, height, enhanced);
     if (!dc)
         return nullptr;
