@@ -205,7 +205,6 @@ int SendBands(const StripJob &job, const StripLayout &l, const StripWalks &walks
     return RC_SUCCESS;
 }
 
-
 // The buffers of a paint, taken by AllocateBuffers as the plan sizes them.
 struct StripBuffers {
     TempBlock<BYTE> read, stretched, narrow, strip, out, scratch;
