@@ -159,32 +159,43 @@ private:
     HGDIOBJ old_;
 };
 
+// How the previous palette goes back into the DC at the end of a
+// PaletteSelection.
+enum class PaletteRestore {
+    Select,              // selected back (foreground)
+    SelectInBackground,  // selected back as a background palette
+    SelectAndRealize,    // selected back and realised again
+};
+
 // A palette (may be null: nothing happens) selected and realised for a
-// scope, in the background when asked; with realizeBack the previous
-// palette is realised again when it is selected back.
+// scope, in the foreground unless background is set.
 class PaletteSelection {
 public:
-    PaletteSelection(HDC dc, HPALETTE palette, bool realizeBack = false, bool background = false)
-        : dc_(dc), old_(palette ? SelectPalette(dc, palette, background) : nullptr), realizeBack_(realizeBack) {
+    PaletteSelection(HDC dc, HPALETTE palette, PaletteRestore restore = PaletteRestore::Select,
+                     bool background = false)
+        : dc_(dc), old_(palette ? SelectPalette(dc, palette, background) : nullptr), restore_(restore) {
         if (palette)
-            RealizePalette(dc);
+            realized_ = RealizePalette(dc);
     }
     PaletteSelection(PaletteSelection &&o) noexcept
-        : dc_(o.dc_), old_(std::exchange(o.old_, nullptr)), realizeBack_(o.realizeBack_) {}
+        : dc_(o.dc_), old_(std::exchange(o.old_, nullptr)), restore_(o.restore_), realized_(o.realized_) {}
     PaletteSelection &operator=(PaletteSelection &&) = delete;
     PaletteSelection(const PaletteSelection &) = delete;
     ~PaletteSelection() {
         if (!old_)
             return;
-        SelectPalette(dc_, old_, FALSE);
-        if (realizeBack_)
+        SelectPalette(dc_, old_, restore_ == PaletteRestore::SelectInBackground);
+        if (restore_ == PaletteRestore::SelectAndRealize)
             RealizePalette(dc_);
     }
+    // What RealizePalette returned: the entries mapped anew, or GDI_ERROR.
+    UINT realized() const { return realized_; }
 
 private:
     HDC dc_;
     HPALETTE old_;
-    bool realizeBack_;
+    PaletteRestore restore_;
+    UINT realized_ = 0;
 };
 
 // ---- access to a bitmap's rows ------------------------------------------------
