@@ -19,7 +19,7 @@
 #include "kernel/kmem.h"
 #include "kernel/pixels.h"
 #include "kernel/resize_loops.h"
-#include "zvpalettes.h"
+#include "common/zvpalettes.h"
 
 #include <algorithm>
 #include <cstring>
