@@ -59,23 +59,41 @@ const int32_t kVerticalStart = (1 << 29) + (1 << 21);
 // Three channels of pixels `stride` bytes apart: a tap pair is two
 // neighbouring pixels in one 8-byte load, interleaved channel by channel
 // so that one multiply-add gives each channel's share of the pair.
+template <int Stride, int Pairs>
+inline __m128i ColourSums(const HorizontalJob &job, int j, __m128i zero, __m128i start) {
+    const int pairs = Pairs ? Pairs : job.pairCount;
+    const uint8_t *p = job.row + size_t(job.first[j] - job.base) * Stride;
+    __m128i acc = start;
+    for (int q = 0; q < pairs; ++q, p += 2 * Stride) {
+        const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), zero);
+        const __m128i next = _mm_srli_si128(v, 2 * Stride);
+        const __m128i w = _mm_set1_epi32(int(job.pairs[size_t(q) * job.pairStride + j]));
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(v, next), w));
+    }
+    acc = _mm_srai_epi32(acc, 6);
+    return job.swap ? _mm_shuffle_epi32(acc, _MM_SHUFFLE(3, 0, 1, 2)) : acc;
+}
+
+// Two columns a step: their sums packed together (with 0 for the fourth
+// value of 32-bit output) and stored at once.
 template <int Stride, int Places, int Pairs>
 void HorizontalColour(const HorizontalJob &job) {
     const __m128i zero = _mm_setzero_si128(), start = _mm_set1_epi32(kHorizontalStart);
-    const int pairs = Pairs ? Pairs : job.pairCount;
-    for (int j = 0; j < job.count; ++j) {
-        const uint8_t *p = job.row + size_t(job.first[j] - job.base) * Stride;
-        __m128i acc = start;
-        for (int q = 0; q < pairs; ++q, p += 2 * Stride) {
-            const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), zero);
-            const __m128i next = _mm_srli_si128(v, 2 * Stride);
-            const __m128i w = _mm_set1_epi32(int(job.pairs[size_t(q) * job.pairStride + j]));
-            acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(v, next), w));
+    int j = 0;
+    for (; j + 2 <= job.count; j += 2) {
+        __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs>(job, j, zero, start),
+                                         ColourSums<Stride, Pairs>(job, j + 1, zero, start));
+        int16_t *out = job.out + size_t(j) * Places;
+        if (Places == 4) {
+            packed = _mm_insert_epi16(_mm_insert_epi16(packed, -32768, 3), -32768, 7);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), packed);
+        } else {
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(out), packed);
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 3), _mm_srli_si128(packed, 8));
         }
-        acc = _mm_srai_epi32(acc, 6);
-        if (job.swap)
-            acc = _mm_shuffle_epi32(acc, _MM_SHUFFLE(3, 0, 1, 2));
-        __m128i packed = _mm_packs_epi32(acc, acc);
+    }
+    if (j < job.count) {
+        __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs>(job, j, zero, start), zero);
         if (Places == 4)
             packed = _mm_insert_epi16(packed, -32768, 3);
         _mm_storel_epi64(reinterpret_cast<__m128i *>(job.out + size_t(j) * Places), packed);
