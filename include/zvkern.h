@@ -272,8 +272,8 @@ int __stdcall K_GetFootprintThreshold(int nPixels);
  * for (row, first column, byte count) of the source.  Method (uFlags &
  * 0xF0): 0x20 bilinear at pixel centres, 0x10 area average (the exact
  * mean of each pixel's footprint on a reducing axis, bilinear on an
- * enlarging one).  Output rows are nDstWidth
- * pixels at nBits: 24 (blue, green, red), 32 (blue, green, red, 0) or, at 8 bits or fewer, indices
+ * enlarging one).  Output rows are nDstWidth pixels at nBits: 24 (blue,
+ * green, red), 32 (blue, green, red, 0) or, at 8 bits or fewer, indices
  * into pColors (nColors entries) with ordered dithering when (uFlags &
  * 0x70000) == 0x70000, else error diffusion. */
 typedef int(__stdcall *ResizeRowSource)(const BitmapHandle *pBitmap, BYTE *pBuffer, int nRow, int nColumn,

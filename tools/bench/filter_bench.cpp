@@ -1,9 +1,11 @@
 // Filtered paints (DISP_SCALE_FILTER bilinear, DISP_SCALE_FILTER_ALT area
 // average) beside the unfiltered paint of the same sizes, GDI's HALFTONE
 // StretchBlt and GDI+'s bilinear DrawImageRectI (the flat API, loaded at
-// run time), all into 32-bit DIB sections in this process; then the
-// quality of the reduction against an exact box filter.
+// run time), all into 32-bit DIB sections in this process, and the
+// kernel's resize alone; then the quality of the reduction against an
+// exact box filter.
 #include "tools/bench/filter_bench.h"
+#include "tools/bench/paint_figures.h"
 
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
@@ -136,27 +138,6 @@ double HalftoneSeconds(double budget, HDC dc, const SourceDc &src, const BitmapH
     return Best(budget, [&] { StretchBlt(dc, 0, 0, dw, dh, src.dc, 0, 0, b.Width, b.Height, SRCCOPY); });
 }
 
-struct Paint {
-    double seconds;
-    size_t peak;
-    int allocations;
-};
-
-// Seconds of the paint, and one more run's memory high-water mark and
-// allocation count.
-Paint MeasurePaint(double budget, const std::function<int()> &paint) {
-    Paint f{};
-    f.seconds = Best(budget, [&] { paint(); });
-    K_ResetPeakBytes();
-    const size_t live = K_GetLiveBytes();
-    K_SetAllocationFailure(1000000, 0);
-    paint();
-    f.allocations = 1000000 - K_GetAllocationCountdown();
-    K_SetAllocationFailure(-1, 0);
-    f.peak = K_GetPeakBytes() - live;
-    return f;
-}
-
 struct Case {
     const char *name;
     BitmapHandle *b;
@@ -179,7 +160,8 @@ int __stdcall ReadRow(const BitmapHandle *b, BYTE *buffer, int row, int column, 
     return K_GetBitmapRow(b, buffer, row, column * b->BitsPerPixel / 8, bytes) >= 0 ? RC_SUCCESS : RC_ROW_READ;
 }
 
-// Seconds of the kernel's resize alone, all rows bottom up into one row.
+// Seconds of the kernel's resize alone (the "resize" column), all rows
+// bottom up into one row, at the depth the paint asks for.
 double ResizeSeconds(const Case &c, double budget, int bits) {
     std::vector<BYTE> row(size_t(c.dw) * 4 + 64);
     RGBQUAD gray[256];
@@ -201,16 +183,16 @@ void RunCase(const Case &c, double budget, GdiPlus &gp, const char *only) {
     if (!std::strstr(c.name, only))
         return;
     Target t(c.dw, c.dh);
-    const Paint filtered = MeasurePaint(budget, [&] { return PaintCase(c, t.dc, c.extraMode | c.filter); });
-    const Paint plain = MeasurePaint(budget, [&] { return PaintCase(c, t.dc, c.extraMode); });
+    const Figures filtered = MeasurePaint(budget, [&] { return PaintCase(c, t.dc, c.extraMode | c.filter); });
+    const Figures plain = MeasurePaint(budget, [&] { return PaintCase(c, t.dc, c.extraMode); });
     const SourceDc src(*c.b);
     const double halftone = HalftoneSeconds(budget, t.dc, src, *c.b, c.dw, c.dh);
     const double plus = GdiPlusSeconds(gp, budget, t.dc, *c.b, c.dw, c.dh);
     const double mp = double(c.dw) * c.dh / 1e6;
     auto rate = [&](double s) { return s > 0 ? mp / s : 0.0; };
-    std::printf("   resize alone: %.1f\n", rate(ResizeSeconds(c, budget, c.b->BitsPerPixel == 24 && !c.deviceBits ? 32 : 8)));
-    std::printf("%-52s %8.1f %9.1f %6.2f %9.1f %8.1f %7zu KB %5d\n", c.name, rate(filtered.seconds),
-                rate(plain.seconds), plain.seconds / filtered.seconds, rate(halftone), rate(plus),
+    const double resize = ResizeSeconds(c, budget, c.b->BitsPerPixel == 24 && !c.deviceBits ? 32 : 8);
+    std::printf("%-58s %8.1f %9.1f %6.2f %9.1f %8.1f %8.1f %7zu KB %5d\n", c.name, rate(filtered.seconds),
+                rate(plain.seconds), plain.seconds / filtered.seconds, rate(halftone), rate(plus), rate(resize),
                 filtered.peak / 1024, filtered.allocations);
 }
 
@@ -276,27 +258,17 @@ void Quality(BitmapHandle &b, int dw, int dh, GdiPlus &gp) {
     std::printf("\n");
 }
 
-void MakePhoto(BitmapHandle *b, int w, int h, int bits, int order, std::mt19937 &rng) {
-    K_CreateBitmap(b, w, h, bits, order, 0);
-    // Smooth content with some noise, like a photograph.
-    for (int y = 0; y < h; ++y) {
-        BYTE *row = b->Data + size_t(y) * b->BytesPerLine;
-        for (int i = 0; i < b->BytesPerLine; ++i)
-            row[i] = BYTE((i * 7 + y * 3) / 16 + (rng() & 15));
-    }
-}
-
 }  // namespace
 
 void RunFilterCases(double budget, const char *only) {
     std::mt19937 rng(23);
     GdiPlus gp;
     std::printf("\nfiltered paints; Mpixel/s of destination pixels%s\n", gp.ok ? "" : " (no GDI+ here)");
-    std::printf("%-52s %8s %9s %6s %9s %8s %10s %5s\n", "case", "filtered", "unfiltrd", "ratio", "HALFTONE",
-                "GDI+", "peak mem", "allocs");
+    std::printf("%-58s %8s %9s %6s %9s %8s %8s %10s %5s\n", "case", "filtered", "unfiltrd", "ratio", "HALFTONE",
+                "GDI+", "resize", "peak mem", "allocs");
     BitmapHandle photo{}, small{}, gray{};
-    MakePhoto(&photo, 4000, 3000, 24, ORDER_BGR, rng);
-    MakePhoto(&small, 1000, 750, 24, ORDER_BGR, rng);
+    MakeBitmap(&photo, 4000, 3000, 24, ORDER_BGR, rng);
+    MakeBitmap(&small, 1000, 750, 24, ORDER_BGR, rng);
     const UINT diffuse = DISP_LIBRARY_DITHER | DISP_DITHER_8BIT;
     RunCase({"24-bit 4000x3000 -> 1600x1200, bilinear", &photo, 1600, 1200, DISP_SCALE_FILTER, 0, 0}, budget, gp, only);
     RunCase({"24-bit 4000x3000 -> 1600x1200, area", &photo, 1600, 1200, DISP_SCALE_FILTER_ALT, 0, 0}, budget, gp, only);
@@ -305,7 +277,7 @@ void RunFilterCases(double budget, const char *only) {
     RunCase({"24-bit 4000x3000 -> 1600x1200, 8-bit diffused, bilinear", &photo, 1600, 1200, DISP_SCALE_FILTER,
              diffuse, 8},
             budget, gp, only);
-    MakePhoto(&gray, 2000, 2000, 16, ORDER_GRAY, rng);
+    MakeBitmap(&gray, 2000, 2000, 16, ORDER_GRAY, rng);
     std::vector<RGBQUAD> table(4096);
     Z_WindowLevelFillLUT(table.data(), 4096, RGB(0, 0, 0), RGB(255, 255, 255), 800, 2400, 0, 11, 0, 4095, 1);
     Z_WindowLevel(&gray, 0, 11, table.data(), 4096, 1);

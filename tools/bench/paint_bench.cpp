@@ -18,6 +18,7 @@
 #include "paint/painters.h"
 #include "tools/common/dib_section.h"
 #include "tools/bench/filter_bench.h"
+#include "tools/bench/paint_figures.h"
 #include "zvdisp.h"
 #include "zvkern.h"
 
@@ -32,6 +33,9 @@ namespace {
 
 using zvtools::Best;
 using zvtools::Now;
+using zvbench::Figures;
+using zvbench::MakeBitmap;
+using zvbench::MeasurePaint;
 
 using Target = zvtools::DibSection;
 
@@ -81,41 +85,10 @@ void InBands(HDC dc, const RawDib &raw, int dw, int dh) {
     }
 }
 
-struct Figures {
-    double seconds;
-    size_t peak;
-    int allocations;
-};
-
-// Times paint() and measures one more run's memory high-water mark and
-// allocation count (an injected failure far away counts them down).
-Figures MeasurePaint(double budget, const std::function<int()> &paint) {
-    Figures f{};
-    f.seconds = Best(budget, [&] { paint(); });
-    K_ResetPeakBytes();
-    const size_t live = K_GetLiveBytes();
-    K_SetAllocationFailure(1000000, 0);
-    paint();
-    f.allocations = 1000000 - K_GetAllocationCountdown();
-    K_SetAllocationFailure(-1, 0);
-    f.peak = K_GetPeakBytes() - live;
-    return f;
-}
-
 void Row(const char *name, int dw, int dh, const Figures &f, double oneCall, double bands) {
     const double mp = double(dw) * dh / 1e6;
     std::printf("%-40s %8.1f %9.1f %9.1f %8.2fx %7.2fx %7zu KB %5d\n", name, mp / f.seconds, mp / oneCall,
                 mp / bands, oneCall / f.seconds, bands / f.seconds, f.peak / 1024, f.allocations);
-}
-
-void MakeBitmap(BitmapHandle *b, int w, int h, int bits, int order, std::mt19937 &rng) {
-    K_CreateBitmap(b, w, h, bits, order, 0);
-    // Smooth content with some noise, like a photograph.
-    for (int y = 0; y < h; ++y) {
-        BYTE *row = b->Data + size_t(y) * b->BytesPerLine;
-        for (int i = 0; i < b->BytesPerLine; ++i)
-            row[i] = BYTE((i * 7 + y * 3) / 16 + (rng() & 15));
-    }
 }
 
 }  // namespace
