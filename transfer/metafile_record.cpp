@@ -13,7 +13,7 @@
 // EMF whole, are the system's to accept or refuse.
 #include "transfer/metafile.h"
 
-#include "kernel/kmem.h"
+#include "common/guards.h"
 #include "zvkern.h"
 
 #include <climits>
