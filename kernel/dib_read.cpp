@@ -192,8 +192,6 @@ int PlaceRows(const DibParts &parts, DibFormat *f, DibRows *rows) {
         rows->Bits = parts.Header + tableEnd;
         rows->Room = known ? parts.HeaderRoom - size_t(tableEnd) : kUnknownRoom;
     }
-    if (f->Bits <= 8 && f->TableAt + f->Entries * f->EntrySize > parts.HeaderRoom)
-        return RC_INVALID_FORMAT;
     if (f->Code == Coding::Rle8 || f->Code == Coding::Rle4) {
         if (rows->Room == kUnknownRoom) {  // the stream is as long as the header says
             if (f->ImageSize == 0)
