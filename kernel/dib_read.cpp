@@ -262,13 +262,18 @@ void WidenRows(const DibFormat &f, const BYTE *src, BitmapHandle &b) {
 // even byte count.  Rows run in stream order, so the stream's first row
 // is stored row 0.  Pixels past the row's end are dropped; pixels that no
 // run reaches keep index 0; a stream that ends early (or a literal run cut
-// off by its end) is read as far as it goes.
-void DecodeRle(const BYTE *s, size_t n, int bits, BitmapHandle &b) {
+// off by its end) is read as far as it goes.  Returns the highest index
+// written (the picture may be far larger than its stream: it is not
+// scanned again).
+uint32_t DecodeRle(const BYTE *s, size_t n, int bits, BitmapHandle &b) {
     const BYTE *end = s + n;
     int x = 0, y = 0;
+    uint32_t high = 0;
     auto put = [&](uint32_t v) {
-        if (x < b.Width)
+        if (x < b.Width) {
             PutBits(b.Data + size_t(y) * b.BytesPerLine, x++, bits, v);
+            high = std::max(high, v);
+        }
     };
     while (y < b.Height && end - s >= 2) {
         const int count = s[0], value = s[1];
@@ -293,6 +298,7 @@ void DecodeRle(const BYTE *s, size_t n, int bits, BitmapHandle &b) {
             s += std::min((bytes + 1) & ~size_t(1), size_t(end - s));
         }
     }
+    return high;
 }
 
 uint32_t HighestIndex(const BitmapHandle &b, uint64_t enough) {
@@ -305,14 +311,15 @@ uint32_t HighestIndex(const BitmapHandle &b, uint64_t enough) {
     return high;
 }
 
-// The file's table, black behind it; ColorCount covers every pixel.
-void SetColors(const DibFormat &f, const BYTE *table, BitmapHandle &b) {
+// The file's table, black behind it; ColorCount covers every pixel up to
+// index `high`.
+void SetColors(const DibFormat &f, const BYTE *table, uint32_t high, BitmapHandle &b) {
     const uint32_t full = 1u << f.Bits;
     for (uint32_t i = 0; i < full; ++i) {
         const BYTE *e = table + size_t(i) * f.EntrySize;
         b.Palette[i] = i < f.Entries ? RGBQUAD{e[0], e[1], e[2], 0} : RGBQUAD{0, 0, 0, 0};
     }
-    b.ColorCount = HighestIndex(b, f.Entries) < f.Entries ? int(f.Entries) : int(full);
+    b.ColorCount = high < f.Entries ? int(f.Entries) : int(full);
 }
 
 }  // namespace
@@ -329,8 +336,10 @@ int ReadDib(const DibParts &parts, BitmapHandle *pOut) {
     rc = K_CreateBitmap(&b, f.Width, f.Rows, f.OutBits, ORDER_BGR, f.TopDown ? ORIENT_TOP_LEFT : ORIENT_BOTTOM_LEFT);
     if (rc != RC_SUCCESS)
         return rc == RC_NO_MEMORY ? rc : RC_INVALID_FORMAT;
-    if (f.Code == Coding::Rle8 || f.Code == Coding::Rle4)
-        DecodeRle(rows.Bits, rows.Room, f.Bits, b);
+    const bool rle = f.Code == Coding::Rle8 || f.Code == Coding::Rle4;
+    uint32_t high = 0;
+    if (rle)
+        high = DecodeRle(rows.Bits, rows.Room, f.Bits, b);
     else if (f.OutBits == f.Bits)
         std::memcpy(b.Data, rows.Bits, rows.Room);  // same depth, same 32-bit aligned rows
     else if (f.Bits == 16)
@@ -338,7 +347,7 @@ int ReadDib(const DibParts &parts, BitmapHandle *pOut) {
     else
         WidenRows<4>(f, rows.Bits, b);
     if (f.Bits <= 8)
-        SetColors(f, parts.Header + f.TableAt, b);
+        SetColors(f, parts.Header + f.TableAt, rle ? high : HighestIndex(b, f.Entries), b);
     *pOut = b;
     return RC_SUCCESS;
 }
