@@ -89,6 +89,9 @@ struct GdiDelete {
 struct DcDelete {
     void operator()(HDC h) const { DeleteDC(h); }
 };
+struct GlobalBlockFree {
+    void operator()(HGLOBAL h) const { K_GlobalFree(h); }
+};
 
 // A GDI object (region, bitmap, brush, pen, palette) deleted at the end.
 template <class H>
@@ -96,6 +99,10 @@ using GdiObject = Owned<H, GdiDelete>;
 
 // A DC of CreateCompatibleDC or CreateDC, deleted at the end.
 using MemoryDc = Owned<HDC, DcDelete>;
+
+// A block of K_GlobalAlloc (or of the kernel's DIB conversions), freed at
+// the end unless handed on.
+using GlobalBlock = Owned<HGLOBAL, GlobalBlockFree>;
 
 // ---- device contexts of a window ------------------------------------------
 

@@ -5,6 +5,8 @@
 // rectangle; a small per-operation row function merges the two inputs'
 // runs of that row into the builder.  Results are always new regions, so
 // an operation that fails leaves its inputs (and the bitmap) as they were.
+#include "common/geometry.h"
+#include "common/region_caches.h"
 #include "region/region.h"
 
 #include <algorithm>
@@ -13,22 +15,6 @@
 namespace zv {
 
 namespace {
-
-bool IsEmptyRect(const RECT &r) { return r.left >= r.right || r.top >= r.bottom; }
-
-RECT UnionOf(const RECT &a, const RECT &b) {
-    if (IsEmptyRect(a))
-        return b;
-    if (IsEmptyRect(b))
-        return a;
-    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
-RECT IntersectionOf(const RECT &a, const RECT &b) {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-    return IsEmptyRect(r) ? RECT{0, 0, 0, 0} : r;
-}
 
 // ---- per-row merges -------------------------------------------------------
 // Each takes the two rows' runs (na and nb values) and writes the result's.
@@ -426,12 +412,7 @@ uint32_t LongestRow(const ZoraRgn *r) {
 int RgnDeleteCaches(ZoraRgn *pRgn) {
     if (!pRgn)
         return RC_INVALID_PARAMETER;
-    if (pRgn->hMaskCache)
-        DeleteObject(pRgn->hMaskCache);
-    if (pRgn->hRgnCache)
-        DeleteObject(pRgn->hRgnCache);
-    pRgn->hMaskCache = nullptr;
-    pRgn->hRgnCache = nullptr;
+    DeleteRgnCaches(*pRgn);
     return RC_SUCCESS;
 }
 
@@ -519,13 +500,13 @@ int RgnFromRect(ZoraRgn **ppOut, const RECT *pRect) {
 int RgnIntersect(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, IntersectionOf(a->Bounds, b->Bounds), a, b, IntersectRow);
+    return WalkRows(ppOut, Intersect(a->Bounds, b->Bounds), a, b, IntersectRow);
 }
 
 int RgnUnion(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b, UnionRow);
+    return WalkRows(ppOut, Union(a->Bounds, b->Bounds), a, b, UnionRow);
 }
 
 int RgnSubtract(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
@@ -546,7 +527,7 @@ int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!scratch)
         return RC_NO_MEMORY;
     int32_t *ab = scratch, *ba = scratch + scratchValues;
-    const int rc = WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b,
+    const int rc = WalkRows(ppOut, Union(a->Bounds, b->Bounds), a, b,
                             [&](RgnBuilder &out, const int32_t *ra, uint32_t na, const int32_t *rb, uint32_t nb,
                                 int32_t left) {
                                 uint32_t nab = 0, nba = 0;
@@ -568,7 +549,7 @@ int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
 int RgnClipToRect(ZoraRgn *pRgn, const RECT *pRect) {
     if (!pRgn || !pRect)
         return RC_INVALID_PARAMETER;
-    const RECT clip = IntersectionOf(pRgn->Bounds, *pRect);
+    const RECT clip = Intersect(pRgn->Bounds, *pRect);
     if (IsEmptyRect(clip))
         return RgnMakeEmpty(pRgn);
     if (EqualRect(&clip, &pRgn->Bounds))
@@ -608,7 +589,7 @@ int __stdcall RgnCombine(BitmapHandle *pBitmap, RgnTransform *pTransform, ZoraRg
     }
     const bool unclipped = (pBitmap->Flags & BITMAP_RGN_UNCLIPPED) != 0;
     const RECT bitmapRect{0, 0, pBitmap->Width, pBitmap->Height};
-    const RECT whole = unclipped ? UnionOf(bitmapRect, pNewRgn->Bounds) : bitmapRect;
+    const RECT whole = unclipped ? Union(bitmapRect, pNewRgn->Bounds) : bitmapRect;
 
     ZoraRgn *old = pBitmap->Region, *wholeRgn = nullptr, *result = nullptr;
     const bool needsOld = uMode != RGN_MODE_SET && uMode != RGN_MODE_SET_COMPLEMENT;

@@ -178,28 +178,22 @@ int __stdcall Z_IntGetBitmapRgnHandle(BitmapHandle *pBitmap, RgnTransform *pTran
         return RC_SUCCESS;
     }
     const RgnTransform key = CacheKeyOf(pBitmap, pTransform);
-    if (r->hRgnCache && r->RgnCacheOrientation == pBitmap->Orientation && SameCacheScale(key, r->RgnCacheTransform)) {
-        const int dx = key.OffsetX - r->RgnCacheTransform.OffsetX, dy = key.OffsetY - r->RgnCacheTransform.OffsetY;
+    const RgnFormCache<HRGN> cache = GdiRegionCache(*r);
+    if (CacheServes(cache, key, pBitmap->Orientation)) {
+        const int dx = key.OffsetX - cache.Key.OffsetX, dy = key.OffsetY - cache.Key.OffsetY;
         if (dx || dy) {
-            if (OffsetRgn(r->hRgnCache, dx, dy) == ERROR)
+            if (OffsetRgn(cache.Form, dx, dy) == ERROR)
                 return RC_NO_MEMORY;
-            r->RgnCacheTransform.OffsetX = key.OffsetX;
-            r->RgnCacheTransform.OffsetY = key.OffsetY;
+            CacheMoved(cache, key);
         }
-        *phRgn = r->hRgnCache;
-        *pbMustDelete = 0;
-        return RC_SUCCESS;
+    } else {
+        HRGN made = nullptr;
+        const int rc = RgnToGdiRegion(pBitmap, r, pTransform, &made);
+        if (rc != RC_SUCCESS)
+            return rc;
+        CacheStore(cache, made, key, pBitmap->Orientation);
     }
-    HRGN made = nullptr;
-    const int rc = RgnToGdiRegion(pBitmap, r, pTransform, &made);
-    if (rc != RC_SUCCESS)
-        return rc;
-    if (r->hRgnCache)
-        DeleteObject(r->hRgnCache);
-    r->hRgnCache = made;
-    r->RgnCacheTransform = key;
-    r->RgnCacheOrientation = pBitmap->Orientation;
-    *phRgn = made;
+    *phRgn = cache.Form;
     *pbMustDelete = 0;
     return RC_SUCCESS;
 }

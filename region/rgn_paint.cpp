@@ -167,17 +167,13 @@ int __stdcall Z_ColorBitmapRgn(HDC hDC, BitmapHandle *pBitmap, RgnTransform *pTr
     if (!r)
         return RC_SUCCESS;
     const RgnTransform key = CacheKeyOf(pBitmap, pTransform);
-    if (r->hMaskCache && r->MaskCacheOrientation == pBitmap->Orientation && SameCacheScale(key, r->MaskCacheTransform)) {
-        r->MaskCacheTransform.OffsetX = key.OffsetX;
-        r->MaskCacheTransform.OffsetY = key.OffsetY;
+    const RgnFormCache<HBITMAP> cache = MaskCache(*r);
+    if (CacheServes(cache, key, pBitmap->Orientation)) {
+        CacheMoved(cache, key);
     } else {
-        if (r->hMaskCache)
-            DeleteObject(r->hMaskCache);
-        r->hMaskCache = MakeMask(pBitmap, pTransform);
-        if (!r->hMaskCache)
+        CacheStore(cache, MakeMask(pBitmap, pTransform), key, pBitmap->Orientation);
+        if (!cache.Form)
             return RC_SUCCESS;
-        r->MaskCacheOrientation = pBitmap->Orientation;
-        r->MaskCacheTransform = key;
     }
     RECT t = r->Bounds;
     if (RgnTransformRectToCaller(pBitmap, pTransform, &t) != RC_SUCCESS)
