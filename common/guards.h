@@ -36,7 +36,8 @@ using TempBlock = std::unique_ptr<T, KernelTempFree>;
 // that takes over a region takes it as this type.
 using OwnedRgn = std::unique_ptr<ZoraRgn, KernelRegionFree>;
 
-// Typed allocations of count elements; null on failure.
+// Typed allocations of count elements (KAlloc, KAllocZero) and of bytes
+// (TempAlloc); null on failure.
 template <class T>
 KPtr<T> KAlloc(size_t count) {
     return KPtr<T>(static_cast<T *>(K_Alloc(count * sizeof(T))));

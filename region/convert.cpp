@@ -245,7 +245,7 @@ int __stdcall Z_SetBitmapRgnHandle(BitmapHandle *pBitmap, RgnTransform *pTransfo
     const int rc = RgnFromGdiRegion(hRgn, &rgn);
     if (rc != RC_SUCCESS)
         return rc;
-    return RgnCombine(pBitmap, pTransform, rgn, uCombineMode);
+    return RgnCombine(pBitmap, pTransform, OwnedRgn(rgn), uCombineMode);
 }
 
 int __stdcall Z_GetBitmapRgnData(BitmapHandle *pBitmap, RgnTransform *pTransform, int nSize, void *pData) {
@@ -279,15 +279,14 @@ int __stdcall Z_SetBitmapRgnData(BitmapHandle *pBitmap, RgnTransform *pTransform
     // A null bitmap: only the checks (an empty cut).
     const bool clip = !pBitmap || !(pBitmap->Flags & BITMAP_RGN_UNCLIPPED);
     const RECT reach = pBitmap ? CallerReach(pBitmap, pTransform) : RECT{0, 0, 0, 0};
-    ZoraRgn *rgn = nullptr;
-    const int rc = RgnFromRegionData(pData, nSize, &rgn, clip ? &reach : nullptr);
+    ZoraRgn *made = nullptr;
+    const int rc = RgnFromRegionData(pData, nSize, &made, clip ? &reach : nullptr);
     if (rc != RC_SUCCESS)
         return rc;
-    if (!pBitmap) {
-        K_FreeRegion(rgn);
+    OwnedRgn rgn(made);
+    if (!pBitmap)
         return RC_INVALID_PARAMETER;
-    }
-    return RgnCombine(pBitmap, pTransform, rgn, uCombineMode);
+    return RgnCombine(pBitmap, pTransform, std::move(rgn), uCombineMode);
 }
 
 int __stdcall Z_SetBitmapRgnClip(BitmapHandle *pBitmap, int bClip) {

@@ -201,7 +201,7 @@ int RgnScaleRows(ZoraRgn *pRgn, int nXNum, int nXDen, int nYNum, int nYDen, bool
         }
     }
     RgnBuilderFinish(b);
-    RgnTakeOver(pRgn, b.Region);
+    RgnTakeOver(pRgn, OwnedRgn(b.Region));
     return RC_SUCCESS;
 }
 
@@ -330,7 +330,7 @@ int __stdcall RgnRotateWithBitmap(BitmapHandle *pBitmap, int nOldWidth, int nOld
     RgnBuilderFinish(b);
     // The destination rectangle is the bitmap's unless unclipped, so the
     // new runs need no further clipping.
-    RgnTakeOver(src, b.Region);
+    RgnTakeOver(src, OwnedRgn(b.Region));
     return RC_SUCCESS;
 }
 
