@@ -17,11 +17,6 @@ namespace zv::pick {
 
 namespace {
 
-bool IsPixelDepth(int bits) {
-    return (bits >= 1 && bits <= 8) || bits == 12 || bits == 16 || bits == 24 || bits == 32 || bits == 48 ||
-           bits == 64;
-}
-
 // A 1-bit row as pass bits: pixel value v passes when Pass[v] is set, so
 // the row is kept, inverted, emptied or filled, 32 pixels at a time.
 void ClassifyOneBit(const Criteria &c, const BYTE *src, int n, uint32_t *out) {
@@ -166,7 +161,7 @@ int BoxScan(BitmapHandle *pBitmap, const Criteria &c, UINT uCombineMode) {
 int CheckPixelBitmap(const BitmapHandle *pBitmap) {
     if (!pBitmap || !(pBitmap->Flags & BITMAP_ALLOCATED))
         return RC_NO_BITMAP;
-    return IsPixelDepth(pBitmap->BitsPerPixel) ? RC_SUCCESS : RC_INVALID_FORMAT;
+    return IsValidDepth(pBitmap->BitsPerPixel) ? RC_SUCCESS : RC_INVALID_FORMAT;
 }
 
 Criteria RangeOf(COLORREF lower, COLORREF upper) {

@@ -311,15 +311,8 @@ int __stdcall Z_GetBitmapRgnClip(BitmapHandle *pBitmap, int *pbClip) {
 namespace zv {
 
 int ResizedRgnHandle(BitmapHandle *pBitmap, const RECT *pDst, HRGN *phRgn, int *pbMustDelete) {
-    const bool turned = pBitmap->Orientation == 4 || pBitmap->Orientation == 5 || pBitmap->Orientation == 7 ||
-                        pBitmap->Orientation == 8;
-    RgnTransform t{0,
-                   pDst->right - pDst->left,
-                   turned ? pBitmap->Height : pBitmap->Width,
-                   pDst->bottom - pDst->top,
-                   turned ? pBitmap->Width : pBitmap->Height,
-                   pDst->left,
-                   pDst->top};
+    const SIZE shown = DisplayedSize(*pBitmap);
+    RgnTransform t{0, pDst->right - pDst->left, shown.cx, pDst->bottom - pDst->top, shown.cy, pDst->left, pDst->top};
     return Z_IntGetBitmapRgnHandle(pBitmap, &t, phRgn, pbMustDelete);
 }
 

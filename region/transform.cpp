@@ -24,7 +24,7 @@ bool IsEmptyRgn(const ZoraRgn *r) { return r->RowTableSize == 0; }
 bool IsMirrored(int o) { return o == 1 || o == 2 || o == 5 || o == 7; }
 
 bool IsValidTransform(const RgnTransform &t) {
-    return t.Orientation >= 0 && t.Orientation <= 8 && t.Orientation != 6 && t.ScaleXDen && t.ScaleYDen;
+    return IsValidOrientation(t.Orientation) && t.ScaleXDen && t.ScaleYDen;
 }
 
 // v scaled by num / den, rounded up for non-negative v.
