@@ -8,6 +8,7 @@
 #include "zvkern.h"
 
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace zv {
@@ -128,17 +129,11 @@ private:
 // The caller's DC, or the screen's (released at the end) when none.
 class DcInUse {
 public:
-    explicit DcInUse(HDC dc) : screen_(dc ? nullptr : GetDC(nullptr)), dc_(dc ? dc : screen_) {}
-    DcInUse(const DcInUse &) = delete;
-    DcInUse &operator=(const DcInUse &) = delete;
-    ~DcInUse() {
-        if (screen_)
-            ReleaseDC(nullptr, screen_);
-    }
+    explicit DcInUse(HDC dc) : dc_(dc ? dc : screen_.emplace(nullptr).get()) {}
     HDC get() const { return dc_; }
 
 private:
-    HDC screen_;
+    std::optional<WindowDc> screen_;
     HDC dc_;
 };
 

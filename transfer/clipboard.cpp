@@ -43,6 +43,17 @@ void HandOver(UINT format, zv::Owned<H, Release> &object) {
     object.release();
 }
 
+// An object made on the window's DC into holder: RC_INVALID_PARAMETER
+// without a DC, RC_NO_MEMORY when a required one was not made.
+template <class H, class Release, class Make>
+int MakeOnWindowDc(HWND hWnd, zv::Owned<H, Release> &holder, bool required, Make make) {
+    const WindowDc dc(hWnd);
+    if (!dc.get())
+        return RC_INVALID_PARAMETER;
+    holder.reset(make(dc.get()));
+    return holder || !required ? RC_SUCCESS : RC_NO_MEMORY;
+}
+
 int PrepareRegion(BitmapHandle *pBitmap, ClipObjects &objects) {
     const auto makeMask = zv::RegionServices.CreateMaskFromRgn;
     if (!pBitmap->Region || !makeMask)
@@ -196,30 +207,22 @@ int __stdcall Z_CopyToClipboardExt(HWND hWnd, BitmapHandle *pBitmap, UINT uFlags
         (pBitmap->BitsPerPixel <= 8 && pBitmap->ColorCount > (1 << pBitmap->BitsPerPixel)))
         return RC_NO_BITMAP;  // no pixels, or fields that describe none
     ClipObjects objects;
-    if (uFlags & CLIP_PALETTE) {
-        WindowDc dc(hWnd);
-        if (!dc.get())
-            return RC_INVALID_PARAMETER;
-        objects.Palette.reset(Z_CreatePaintPalette(dc.get(), pBitmap));
-    }
+    int rc = RC_SUCCESS;
+    if ((uFlags & CLIP_PALETTE) &&
+        (rc = MakeOnWindowDc(hWnd, objects.Palette, false,
+                             [&](HDC dc) { return Z_CreatePaintPalette(dc, pBitmap); })) != RC_SUCCESS)
+        return rc;
     if (uFlags & CLIP_DIB) {
         objects.Dib.reset(K_ConvertToDib(pBitmap));
         if (!objects.Dib)
             return RC_NO_MEMORY;
     }
-    if (uFlags & CLIP_REGION) {
-        const int rc = PrepareRegion(pBitmap, objects);
-        if (rc != RC_SUCCESS)
-            return rc;
-    }
-    if (uFlags & CLIP_BITMAP) {
-        WindowDc dc(hWnd);
-        if (!dc.get())
-            return RC_INVALID_PARAMETER;
-        objects.Ddb.reset(Z_ConvertToDDB(dc.get(), pBitmap));
-        if (!objects.Ddb)
-            return RC_NO_MEMORY;
-    }
+    if ((uFlags & CLIP_REGION) && (rc = PrepareRegion(pBitmap, objects)) != RC_SUCCESS)
+        return rc;
+    if ((uFlags & CLIP_BITMAP) &&
+        (rc = MakeOnWindowDc(hWnd, objects.Ddb, true, [&](HDC dc) { return Z_ConvertToDDB(dc, pBitmap); })) !=
+            RC_SUCCESS)
+        return rc;
     if (!OpenClipboard(hWnd))
         return RC_INVALID_PARAMETER;
     if (uFlags & CLIP_EMPTY_FIRST)
