@@ -26,6 +26,12 @@
 
 namespace zv {
 
+// The whole displayed image: (0, 0) to its displayed size.
+inline RECT ImageRect(const BitmapHandle &b) {
+    const SIZE s = DisplayedSize(b);
+    return RECT{0, 0, s.cx, s.cy};
+}
+
 // ClipSrcRect in destination coordinates: exactly the destination pixels
 // whose source pixel lies in the clip.  64-bit products cannot overflow.
 inline RECT MapClipToDestination(const RECT &src, const RECT &clipSrc, const RECT &dst) {

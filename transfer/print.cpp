@@ -10,6 +10,7 @@
 #include "common/geometry.h"
 #include "common/guards.h"
 #include "frame/library.h"
+#include "paint/dib_info.h"
 #include "paint/painters.h"
 
 #include <cstring>
@@ -159,33 +160,33 @@ bool NeedsGeneralPath(const BitmapHandle &b) {
 
 // The bitmap's own rows in one StretchDIBits, as given (no automatic size).
 void PrintFast(HDC dc, BitmapHandle *pBitmap, int x, int y, int width, int height) {
-    zv::KPtr<BITMAPINFO> info(static_cast<BITMAPINFO *>(K_AllocZero(1, sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD))));
+    const zv::KPtr<zv::PaintBitmapInfo> info = zv::KAllocZero<zv::PaintBitmapInfo>(1);
     if (!info)
         return;
     BitmapHandle &b = *pBitmap;
-    BITMAPINFOHEADER &h = info->bmiHeader;
-    h.biSize = sizeof h;
-    h.biPlanes = 1;
-    h.biBitCount = WORD(b.BitsPerPixel);
-    h.biCompression = BI_RGB;
-    h.biWidth = b.Width;
-    h.biHeight = b.Height;
-    h.biSizeImage = DWORD(b.BytesPerLine) * DWORD(b.Height);
     std::optional<PrintPalette> palette;
+    zv::DibFormat f{};
+    f.width = b.Width;
+    f.height = b.Height;
+    f.bits = b.BitsPerPixel;
+    f.imageBytes = DWORD(b.BytesPerLine) * DWORD(b.Height);
+    f.source = zv::DIB_NO_TABLE;
     if (b.BitsPerPixel <= 8) {
         palette.emplace(dc, pBitmap);
         const int table = 1 << b.BitsPerPixel;
-        const int count = b.ColorCount > 0 && b.ColorCount <= table ? b.ColorCount : table;
-        h.biClrUsed = DWORD(count);
-        K_GetBitmapColors(pBitmap, 0, count, info->bmiColors);
+        f.count = b.ColorCount > 0 && b.ColorCount <= table ? b.ColorCount : table;
+        f.source = zv::DIB_STORED_COLORS;
+        f.bitmap = pBitmap;
     }
+    zv::PrepareDibInfo(info.get(), f);
     // DIB rows run bottom-up: a top-down bitmap is turned over meanwhile.
     const bool flip = b.Orientation == ORIENT_TOP_LEFT;
     if (flip)
         K_FlipBitmap(pBitmap);
     {
         zv::RowAccess access(pBitmap);
-        StretchDIBits(dc, x, y, width, height, 0, 0, b.Width, b.Height, b.Data, info.get(), DIB_RGB_COLORS, SRCCOPY);
+        StretchDIBits(dc, x, y, width, height, 0, 0, b.Width, b.Height, b.Data,
+                      reinterpret_cast<BITMAPINFO *>(info.get()), DIB_RGB_COLORS, SRCCOPY);
     }
     if (flip)
         K_FlipBitmap(pBitmap);
