@@ -14,7 +14,7 @@
 //     EMR_EOF.
 #include "transfer/metafile.h"
 
-#include "kernel/kmem.h"
+#include "common/guards.h"
 #include "zvkern.h"
 
 #include <climits>
