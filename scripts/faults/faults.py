@@ -61,7 +61,7 @@ FAULTS = [
  ("pan-rect-round", "pan window's view rectangle: far edge rounded outwards",
   "windows/pan_window.cpp", "static_cast<LONG>(FloorDiv(int64_t(vis.right) * nPicture, nImageWidth)),", "static_cast<LONG>(CeilDiv(int64_t(vis.right) * nPicture, nImageWidth)),"),
  ("strip-short", "strip allocated one byte short of its last row (one byte written past it)",
-  "paint/strip_engine.cpp", "size_t(rowsPerStrip + (wide ? 0 : 1)) * stripRowBytes + 8)", "size_t(rowsPerStrip + (wide ? 0 : 1)) * stripRowBytes - 1)"),
+  "paint/strip_plan.cpp", "(p->wide ? 0 : 1)) * p->stripRowBytes + 8;", "(p->wide ? 0 : 1)) * p->stripRowBytes - 1;"),
  ("span-end-marker", "builder writes an end marker after a finished region's last row",
   "region/builder.cpp", "        Trim(r->SpanStore, r->SpanStoreSize);\n    if (!r->RowTableSize)",
   "        Trim(r->SpanStore, r->SpanStoreSize);\n    if (r->SpanStore)\n        r->SpanStore[r->SpanStoreSize / 4] = -1;\n    if (!r->RowTableSize)"),
