@@ -7,7 +7,8 @@ set -euo pipefail
 # Cross compilers, Wine and a virtual X server for the tests, the build tools,
 # googletest's sources and zlib for the target, doxygen for the API reference;
 # Ghostscript renders the printing tests' PostScript jobs (and the demo's
-# printed page).
+# printed page).  gcovr and gcc-12's gcov (the version of the cross
+# compilers) report the coverage of the instrumented tree.
 PACKAGES=(
     g++-mingw-w64-x86-64
     g++-mingw-w64-i686
@@ -20,6 +21,8 @@ PACKAGES=(
     libz-mingw-w64-dev
     doxygen
     ghostscript
+    gcovr
+    gcc-12
 )
 
 missing=()

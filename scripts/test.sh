@@ -36,5 +36,6 @@ for d in 24 8; do
     f=build/x64/tests/fuzz-summary-$d.txt; [ -f "$f" ] && line="${line:+$line; }$(cat "$f")"
     [ -n "$line" ] && echo "depth $d: $line"
 done
+scripts/coverage.sh || rc=1   # the suite again in the instrumented tree; one line per folder
 sed -n '/tests passed, /,$p' build/ctest.log
 exit $rc
