@@ -8,11 +8,11 @@
 #   scripts/coverage.sh            build, run, report
 #   scripts/coverage.sh --report   report on the counts of the last run
 #
-# Each test run writes its counts to build/x64-coverage/gcov/<test>@<depth>/
-# (GCOV_PREFIX, set by tests/CMakeLists.txt): mingw's runtime writes a .gcda
-# at its object's absolute Unix path, which Wine reaches through the Z:
-# drive, and runs side by side must not write one file at once.  Lines and
-# branches marked GCOVR_EXCL_* are left out (docs/DESIGN.md lists them).
+# mingw's runtime writes each object's .gcda at the object's absolute Unix
+# path, which Wine reaches through the Z: drive, merging into what earlier
+# runs wrote; the runs go one at a time so that two never write one file
+# at once.  Lines and branches marked GCOVR_EXCL_* are left out
+# (docs/DESIGN.md lists them and why).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 b=build/x64-coverage
@@ -22,36 +22,17 @@ if [[ ${1:-} != --report ]]; then
     mkdir -p build
     cmake --preset x64-coverage >$b-configure.log 2>&1 || { cat $b-configure.log; exit 1; }
     cmake --build --preset x64-coverage >$b-build.log 2>&1 || { tail -40 $b-build.log; exit 1; }
-    rm -rf $b/gcov
     find $b -name '*.gcda' -delete
     # The instrumented run's failures are the plain run's too; its own
     # verdict is not the suite's (timings differ at -O0).
-    ctest --preset x64-coverage -E '^(consumer|api_comments|wine-stop)$' >$b/ctest.log 2>&1 ||
+    ctest --preset x64-coverage -j 1 -E '^(consumer|api_comments|wine-stop)$' >$b/ctest.log 2>&1 ||
         echo "coverage: tests failed in the instrumented tree (see $b/ctest.log)"
 fi
-
-# Counts of all runs merged into the build tree, beside the .gcno files.
-abs=$(cd $b && pwd)
-merged=$b/gcov-merged
-rm -rf "$merged"
-find $b -name '*.gcda' -not -path "$b/gcov/*" -delete
-for run in "$b"/gcov/*/; do
-    tree=$run${abs#/}
-    [[ -d $tree ]] || continue
-    if [[ -d $merged ]]; then
-        gcov-tool merge "$merged" "$tree" -o "$merged.new" >/dev/null
-        rm -rf "$merged" && mv "$merged.new" "$merged"
-    else
-        cp -r "$tree" "$merged"
-    fi
-done
-[[ -d $merged ]] || { echo "coverage: no counts written (looked in $b/gcov/)"; exit 1; }
-(cd "$merged" && find . -name '*.gcda' -exec cp --parents {} "$abs/" \;)
 
 mkdir -p out/coverage
 filter=$(IFS='|'; echo "${folders[*]}")
 gcovr -r . --object-directory $b --filter "($filter)/" --exclude-unreachable-branches \
-    --exclude-throw-branches --gcov-executable gcov-12 -j 2 \
+    --exclude-throw-branches --gcov-executable x86_64-w64-mingw32-gcov-posix -j 2 \
     --json-summary out/coverage/summary.json --html-details out/coverage/index.html >/dev/null
 python3 - out/coverage/summary.json "${folders[@]}" <<'EOF'
 import json, sys

@@ -7,8 +7,8 @@ set -euo pipefail
 # Cross compilers, Wine and a virtual X server for the tests, the build tools,
 # googletest's sources and zlib for the target, doxygen for the API reference;
 # Ghostscript renders the printing tests' PostScript jobs (and the demo's
-# printed page).  gcovr and gcc-12's gcov (the version of the cross
-# compilers) report the coverage of the instrumented tree.
+# printed page); gcovr reports the coverage of the instrumented tree (with
+# the cross compilers' own gcov).
 PACKAGES=(
     g++-mingw-w64-x86-64
     g++-mingw-w64-i686
@@ -22,7 +22,6 @@ PACKAGES=(
     doxygen
     ghostscript
     gcovr
-    gcc-12
 )
 
 missing=()
