@@ -32,8 +32,8 @@ fi
 mkdir -p out/coverage
 filter=$(IFS='|'; echo "${folders[*]}")
 gcovr -r . --object-directory $b --filter "($filter)/" --exclude-unreachable-branches \
-    --exclude-throw-branches --gcov-executable x86_64-w64-mingw32-gcov-posix -j 2 \
-    --json-summary out/coverage/summary.json --html-details out/coverage/index.html >/dev/null
+    --exclude-throw-branches --gcov-ignore-parse-errors --gcov-executable x86_64-w64-mingw32-gcov-posix -j 2 \
+    --json-summary out/coverage/summary.json --html-details out/coverage/index.html >$b/gcovr.log 2>&1
 python3 - out/coverage/summary.json "${folders[@]}" <<'EOF'
 import json, sys
 files = json.load(open(sys.argv[1]))["files"]
