@@ -169,7 +169,7 @@ uint32_t NextSequence(bool checking) {
         return 0;
     const uint32_t n = ++g_sequence;
     if (n == g_breakAt.load(std::memory_order_relaxed))
-        DebugBreak();
+        DebugBreak();  // GCOVR_EXCL_LINE: stops the process, for a debugger
     return n;
 }
 

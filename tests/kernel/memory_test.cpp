@@ -133,7 +133,7 @@ TEST(KernelMemory, CheckingFindsEachMisuseOfEachKindOfBlock) {
             case kBeforeStart: p[-1] = 1; K_Free(p); break;
             case kAfterFree: K_Free(p); p[size / 2] = 1; break;
             case kTwice: K_Free(p); K_Free(p); break;
-            case kForeign: K_Free(p); K_Free(outside + 64); break;
+            case kForeign: K_Free(p); K_Free(outside + 64 + k.size % 2); break;  // aligned or not
             }
             ASSERT_EQ(K_CheckHeap(), before + 1);
             KHeapFault f{};
@@ -144,6 +144,9 @@ TEST(KernelMemory, CheckingFindsEachMisuseOfEachKindOfBlock) {
             zvtest::ExpectedHeapFaults() += 1;
         }
     }
+    KHeapFault none{};
+    EXPECT_EQ(K_GetHeapFault(K_GetHeapFaultCount(), &none), 0) << "no such fault yet";
+    EXPECT_EQ(K_GetHeapFault(0, nullptr), 0);
     // Unchecked, a second free of a kept block is still found.
     EXPECT_EQ(K_SetHeapChecking(0), 1);
     const int before = K_GetHeapFaultCount();
