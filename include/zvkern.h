@@ -231,9 +231,23 @@ const RegionServiceTable *__stdcall K_GetRegionServiceTable(void);
 void __stdcall K_FreeRegion(ZoraRgn *pRgn);
 
 /* ---- Files --------------------------------------------------------- */
-/* Windows BMP files of 1, 4, 8, 16 (5-5-5), 24 and 32 bits, top-down or
- * bottom-up.  Loaded bitmaps are Order 1, Orientation 0. */
+/* Loads a Windows BMP file: the DIB behind the 14-byte file header, its
+ * rows where the file header's bits offset says, read as K_ConvertFromDib
+ * reads a DIB (the variants read and refused are listed there).  pBitmap
+ * is a descriptor that holds nothing: it is written only on success (what
+ * it held is not freed).  The bitmap is Order 1 (ORDER_BGR), Orientation
+ * 2 for a bottom-up file and 0 for a top-down one, so that no row moves.
+ * RC_FILE_OPEN (null name, no such file), RC_INVALID_PARAMETER (null
+ * pBitmap), RC_FILE_SEEK, RC_ROW_READ (the read failed), RC_INVALID_FORMAT
+ * (shorter than the file header and a core header, no "BM", a bits
+ * offset outside the file or inside the header, a DIB this cannot read),
+ * RC_NO_MEMORY. */
 int __stdcall K_LoadBitmapFile(const char *pszFile, BitmapHandle *pBitmap);
+/* Writes 1, 4, 8, 16 (5-5-5), 24 and 32 bits with a 40-byte header,
+ * bottom-up for Orientation 2, top-down for 0.  RC_NO_BITMAP (no data),
+ * RC_FILE_OPEN (null name, the file cannot be written), RC_INVALID_FORMAT
+ * (another depth, 16-bit gray data), RC_INVALID_PARAMETER (another
+ * orientation), RC_NO_MEMORY. */
 int __stdcall K_SaveBitmapFile(const char *pszFile, const BitmapHandle *pBitmap);
 
 /* ---- Significant bits of deep gray data -----------------------------
@@ -304,8 +318,10 @@ int __stdcall K_GetFootprintThreshold(int nPixels);
 /* Resize with a row source.  The source is pSource (its size, bits,
  * Order, palette and gray settings); its rows come from pfnRows, asked
  * for (row, first column, byte count) of the source.  Method (uFlags &
- * 0xF0): 0x20 bilinear, 0x10 area average.  Output rows are nDstWidth
- * pixels at nBits: 24 (blue, green, red) or, at 8 bits or fewer, indices
+ * 0xF0): 0x20 bilinear at pixel centres, 0x10 area average (the exact
+ * mean of each pixel's footprint on a reducing axis, bilinear on an
+ * enlarging one).  Output rows are nDstWidth pixels at nBits: 24 (blue,
+ * green, red), 32 (blue, green, red, 0) or, at 8 bits or fewer, indices
  * into pColors (nColors entries) with ordered dithering when (uFlags &
  * 0x70000) == 0x70000, else error diffusion. */
 typedef int(__stdcall *ResizeRowSource)(const BitmapHandle *pBitmap, BYTE *pBuffer, int nRow, int nColumn,
@@ -316,6 +332,8 @@ typedef int(__stdcall *ResizeRowSource)(const BitmapHandle *pBitmap, BYTE *pBuff
 #define RESIZE_DITHER_DIFFUSE 0x10000u
 #define RESIZE_BLUE_FIRST 0x4u  /* the caller's word that colour data is blue first;
                                    this kernel reads the source's Order itself */
+#define RESIZE_PLAIN_LOOPS 0x100u /* this kernel's plain loops instead of its vector
+                                     ones (the same bytes; for the tests) */
 typedef struct KResize KResize;
 int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDstHeight, int nBits,
                             const RGBQUAD *pColors, int nColors, UINT uFlags, ResizeRowSource pfnRows,
@@ -371,22 +389,46 @@ int __stdcall K_DeleteBitmapDC(BitmapHandle *pBitmap, HDC hDC);
  * K_ChangeToDib also frees the bitmap (K_FreeBitmap) when it succeeded. */
 HGLOBAL __stdcall K_ConvertToDib(const BitmapHandle *pBitmap);
 HGLOBAL __stdcall K_ChangeToDib(BitmapHandle *pBitmap);
-/* Fills pBitmap (a descriptor that holds nothing) from a DIB given as its
- * header and its bits; the memory stays the caller's.  cbBlock is the
- * number of bytes readable from pHeader on (header, table and bits must
- * lie within it), 0 when not known.  Headers of 12, 40, 52, 56, 108 and
- * 124 bytes; 1, 4, 8, 16, 24, 32 bits, BI_RGB or BI_BITFIELDS (16, 32).
- * Bottom-up rows give ORIENT_BOTTOM_LEFT, top-down ORIENT_TOP_LEFT,
- * Order ORDER_BGR; 1-8 bits keep their table, 5-5-5, 24 and
- * blue-first 32-bit data their depth, other bit fields become 24 bits.
+/* Fills pBitmap (a descriptor that holds nothing, written only on
+ * success) from a DIB given as its header and its bits; the memory stays
+ * the caller's.  cbBlock is the number of bytes readable from pHeader on
+ * (header, table and bits must lie within it; a colour table ends where
+ * the bits begin), 0 when not known (the header is trusted; a run-length
+ * stream is then as long as the header's image size, and refused without
+ * one).  This is the kernel's one DIB reader, also behind
+ * K_LoadBitmapFile and K_ConvertFromDibHandle.
+ *   Read: headers of 12 (core), 16 and 64 (the other desktop system's),
+ *   40, 52, 56, 108 and 124 bytes; 1, 2, 4, 8, 16, 24 and 32 bits;
+ *   BI_RGB, BI_RLE8, BI_RLE4, and BI_BITFIELDS / BI_ALPHABITFIELDS with
+ *   any contiguous masks (16 and 32 bits); either row direction; colour
+ *   tables shorter than 2^bits.  Image size, resolution, planes and
+ *   important colours are not read.
+ *   Loaded as: 1, 2, 4, 8 bits as palette bitmaps of that depth; 16-bit
+ *   5-5-5 as 16 bits; 24 bits and every other 16- or 32-bit layout as 24
+ *   bits, each channel widened to 8 bits by repeating its bits (a wider
+ *   one keeps its top 8), alpha dropped.  Order ORDER_BGR; bottom-up rows
+ *   give Orientation 2 (ORIENT_BOTTOM_LEFT), top-down 0, run-length
+ *   streams too.  Palette entries past the DIB's table are black, and
+ *   ColorCount is 2^bits when a pixel indexes past the table (the table's
+ *   length otherwise).  Pixels that no run of a run-length stream reaches
+ *   are index 0; a stream short at its end is read as far as it goes.
+ *   Refused (RC_INVALID_FORMAT): other header sizes; JPEG or PNG inside,
+ *   Huffman 1D and RLE24 (compression 3 and 4 of the 16- and 64-byte
+ *   headers), other compressions or a compression the depth cannot carry;
+ *   other depths; a colour count above 2^bits; masks that overlap, have a
+ *   hole or reach past the pixel; width below 1, height 0 or -2^31; rows
+ *   too long for a bitmap; bits that begin inside the header or its masks;
+ *   rows shorter than the picture needs.
  * RC_NO_BITMAP (null bitmap), RC_INVALID_PARAMETER (null pointers),
- * RC_INVALID_FORMAT (a header this cannot read, or sizes beyond the
- * block), RC_NO_MEMORY. */
+ * RC_INVALID_FORMAT, RC_NO_MEMORY. */
 int __stdcall K_ConvertFromDib(BitmapHandle *pBitmap, const BITMAPINFOHEADER *pHeader, const void *pBits,
                                size_t cbBlock);
-/* The same from a global block holding a packed DIB; on RC_SUCCESS the
- * block is taken over (and released), otherwise it stays the caller's.
- * RC_INVALID_PARAMETER for a null or unlockable handle. */
+/* The same from a global block holding a packed DIB, its bits behind the
+ * header, the masks behind a 40-byte header and the colour table (the
+ * colour count's entries, 2^bits when it is 0; for 16 and 32 bits the
+ * colour count's entries too).  On RC_SUCCESS the block is taken over
+ * (and released), otherwise it stays the caller's.  RC_INVALID_PARAMETER
+ * for a null or unlockable handle. */
 int __stdcall K_ConvertFromDibHandle(BitmapHandle *pBitmap, HGLOBAL hDib);
 /* The palette to read the screen's device-dependent bitmaps with: on a
  * palette display the system palette's entries, otherwise none (null).

@@ -1,6 +1,9 @@
 // zvfuzz's targets: valid inputs made here, and one case of each reader.
 #include "tools/fuzz/fuzz.h"
 
+#include "tools/common/dib_writer.h"
+#include "tools/common/gdi_count.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstdio>
@@ -150,19 +153,132 @@ std::vector<Bytes> MetaSeeds(Rng &r) {
     return seeds;
 }
 
-// What a caller does with a metafile it got: describe it.  (Playing it
-// would test the system's player: a WMF that creates more objects than its
-// header declares leaves them behind in it.)
+// GDI's bytes of a metafile.
+Bytes PlayerBytes(const MetaBitmap &m) {
+    const auto fetch = [&](UINT size, void *to) {
+        return m.IsEnhanced ? GetEnhMetaFileBits(static_cast<HENHMETAFILE>(m.Handle), size, static_cast<BYTE *>(to))
+                            : GetMetaFileBitsEx(static_cast<HMETAFILE>(m.Handle), size, to);
+    };
+    Bytes b(fetch(0, nullptr));
+    if (!b.empty() && fetch(UINT(b.size()), b.data()) != b.size())
+        b.clear();
+    return b;
+}
+
+// Whether a player that walks the records by their sizes gets to the end:
+// every step must move forward in 32-bit offsets (a WMF record's size is in
+// words).  A WMF's walk ends at a record of size or function 0, an EMF's at
+// the header's total.
+bool WalkEnds(const Bytes &b, bool enhanced) {
+    const size_t n = b.size(), head = enhanced ? 8 : 6;
+    if (n < (enhanced ? 52u : 18u))
+        return true;
+    uint32_t at = enhanced ? 0 : uint32_t(b[2] | b[3] << 8) * 2;
+    const uint32_t end = enhanced ? Get32(b, 48) : uint32_t(n);
+    while (at < end && size_t(at) + head <= n) {
+        const uint32_t size = Get32(b, at + (enhanced ? 4 : 0));
+        if (!enhanced && (size == 0 || (b[at + 4] | b[at + 5]) == 0))
+            return true;
+        const uint32_t next = at + (enhanced ? size : size * 2);
+        if (next <= at)
+            return false;
+        at = next;
+    }
+    return true;
+}
+
+// Tick count at which the play under way began, 0 when none: a play past
+// 20 s is reported and ends the run.  A fault inside the player resumes at
+// the context taken before the play, with g_playFailed set.
+volatile DWORD g_playSince = 0;
+volatile bool g_playFailed = false;
+alignas(16) CONTEXT g_beforePlay;
+DWORD WINAPI Watchdog(void *) {
+    for (;; Sleep(500)) {
+        const DWORD since = g_playSince;
+        if (since && int32_t(GetTickCount() - since) > 20000) {
+            PlayerFinding(kPlayerHang);
+            std::fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 4);
+        }
+    }
+}
+
+// Plays a metafile into a small DIB with the system's player.  A WMF that
+// creates more objects than its header declares leaves them behind in the
+// player: counted apart from the library's leaks.
+void Play(const MetaBitmap &m) {
+    static int left = 0;
+    static const HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
+    if (!watchdog || left > 20000)  // the process's GDI handles are not endless
+        return;
+    const Bytes bytes = PlayerBytes(m);
+    if (!WalkEnds(bytes, m.IsEnhanced != 0))
+        return PlayerFinding(kPlayerLoop);
+    const int before = zvtools::GdiObjectCount();
+    BITMAPINFO bi{};
+    bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 16, 16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void *bits = nullptr;
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, dib);
+    const RECT r{0, 0, 16, 16};
+    const PlayerCopies copies{bytes.size()};  // the player may copy the bytes again
+    g_playFailed = false;
+    RtlCaptureContext(&g_beforePlay);
+    if (!g_playFailed) {
+        g_playSince = GetTickCount() | 1;
+        if (m.IsEnhanced) {
+            PlayEnhMetaFile(dc, static_cast<HENHMETAFILE>(m.Handle), &r);
+        } else {
+            SetMapMode(dc, MM_ANISOTROPIC);
+            SetWindowExtEx(dc, m.WindowExtX, m.WindowExtY, nullptr);
+            SetViewportExtEx(dc, 16, 16, nullptr);
+            PlayMetaFile(dc, static_cast<HMETAFILE>(m.Handle));
+        }
+    }
+    g_playSince = 0;
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    const int more = zvtools::GdiObjectCount() - before;
+    if (more > 0) {
+        left += more;
+        PlayerLeftObjects(more);
+    }
+}
+
+}  // namespace
+
+bool OnPlayerCrash(CONTEXT *context) {
+    if (!g_playSince)
+        return false;
+    g_playSince = 0;
+    g_playFailed = true;
+    *context = g_beforePlay;
+    return true;
+}
+
+namespace {
+
+// What a caller does with a metafile it got: describe it and play it.
 void UseMetafile(MetaBitmap &m) {
     MetaBitmap info{};
     Z_GetMetafileInfo(m.Handle, &info);
+    Play(m);
     Z_DeleteMetaBitmap(&m);
 }
 
 bool RunMeta(const Bytes &in, Rng &r) {
     Guarded bytes(in);  // the parser may write into them
     MetaBitmap m{};
-    const int rc = Z_ParseMetaBits(bytes.Data(), UINT(in.size()), &m, int(r.Below(2)));
+    const int create = int(r.Below(2));
+    int rc;
+    {
+        // GDI's copy: the bytes, or those after a placeable header.
+        const PlayerCopies copies{in.size(), in.size() >= 22 ? in.size() - 22 : in.size()};
+        rc = Z_ParseMetaBits(bytes.Data(), UINT(in.size()), &m, create);
+    }
     bool ok = Expect(rc, {RC_SUCCESS, RC_INVALID_FORMAT}, "Z_ParseMetaBits");
     if (rc == RC_SUCCESS && m.Handle)
         UseMetafile(m);
@@ -170,7 +286,11 @@ bool RunMeta(const Bytes &in, Rng &r) {
         static const std::string path = TempPath(".mf");
         WriteFileBytes(path, in);
         MetaBitmap f{};
-        const int frc = Z_LoadMetaBitmap(path.c_str(), &f);
+        int frc;
+        {
+            const PlayerCopies copies{in.size(), in.size() >= 22 ? in.size() - 22 : in.size()};
+            frc = Z_LoadMetaBitmap(path.c_str(), &f);
+        }
         ok &= Expect(frc, {RC_SUCCESS, RC_INVALID_FORMAT, RC_NO_MEMORY, RC_ROW_READ}, "Z_LoadMetaBitmap");
         if (frc == RC_SUCCESS)
             UseMetafile(f);
@@ -317,6 +437,9 @@ std::vector<Bytes> ClipSeeds(Rng &r) {
         }
         K_FreeBitmap(&b);
     }
+    std::mt19937 variants(uint32_t(r.Next()));  // every kind the DIB reader takes, RLE included
+    for (int i = 0; i < 16; ++i)
+        add(kClipDib, zvtools::PackedDib(zvtools::RandomDib(variants)));
     Bytes pal{0, 3, 16, 0};
     for (int i = 0; i < 64; ++i)
         pal.push_back(uint8_t(r.Next()));
@@ -392,17 +515,20 @@ void EmptyTheClipboard() {
 
 // The kernel's DIB reader straight on the bytes, at the end of a guarded
 // page (the clipboard's blocks hide a read past their end): the bits where
-// a 40-byte header and its table or masks end, else behind the header.
+// the header, the masks behind a 40-byte one and the colour table end
+// (for a header of 40 bytes or more the table its colour count says).
 bool ReadDib(const Bytes &dib) {
-    if (dib.size() < 4)
+    if (dib.size() < 16)
         return true;
     Guarded bytes(dib);
     const auto *h = reinterpret_cast<const BITMAPINFOHEADER *>(bytes.Data());
-    uint64_t offset = Get32(dib, 0);
-    if (offset == 40 && dib.size() >= 40) {
-        const uint32_t used = h->biClrUsed ? h->biClrUsed : h->biBitCount <= 8 ? 1u << h->biBitCount : 0;
-        offset += 4ull * used + (h->biCompression == BI_BITFIELDS ? 12 : 0);
-    }
+    const uint32_t size = Get32(dib, 0);
+    const bool core = size == 12, counted = size >= 40 && dib.size() >= 40;
+    const uint32_t bits = core ? Get32(dib, 8) >> 16 : h->biBitCount;
+    const uint32_t used = counted && h->biClrUsed ? h->biClrUsed : bits <= 8 ? 1u << bits : 0;
+    uint64_t offset = size + uint64_t(used) * (core ? 3 : 4);
+    if (size == 40 && counted && (h->biCompression == BI_BITFIELDS || h->biCompression == BI_ALPHABITFIELDS))
+        offset += h->biCompression == BI_BITFIELDS ? 12 : 16;
     if (offset > dib.size())
         return true;
     return ReadInto("K_ConvertFromDib", {RC_SUCCESS, RC_INVALID_FORMAT, RC_NO_MEMORY, RC_INVALID_PARAMETER}, RC_SUCCESS,
@@ -449,6 +575,9 @@ std::vector<Bytes> BmpSeeds(Rng &r) {
             }
         }
     DeleteFileA(path.c_str());
+    std::mt19937 variants(uint32_t(r.Next()));
+    for (int i = 0; i < 24; ++i)
+        seeds.push_back(zvtools::BmpFile(zvtools::RandomDib(variants), i % 3));
     return seeds;
 }
 
