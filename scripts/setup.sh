@@ -9,7 +9,8 @@ set -euo pipefail
 # for the tests, the build tools,
 # googletest's sources and zlib for the target, doxygen for the API reference;
 # Ghostscript renders the printing tests' PostScript jobs (and the demo's
-# printed page).
+# printed page); gcovr reports the coverage of the instrumented tree (with
+# the cross compilers' own gcov).
 PACKAGES=(
     g++-mingw-w64-x86-64
     g++-mingw-w64-i686
@@ -23,6 +24,7 @@ PACKAGES=(
     libz-mingw-w64-dev
     doxygen
     ghostscript
+    gcovr
 )
 
 missing=()

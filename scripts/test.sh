@@ -36,6 +36,11 @@ for preset in "${PRESETS[@]}"; do
     ((r == 0)) || rc=$r
 done
 
+# The suite again in the instrumented x86_64 tree: one line per library
+# folder and the kernel with its line and branch coverage.
+step "coverage"
+scripts/coverage.sh || rc=1
+
 # The closing lines per architecture and depth: the export sweep and the
 # mutation run; then ctest's summary of each tree once more so that the run
 # ends with them.
