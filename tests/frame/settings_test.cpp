@@ -89,11 +89,33 @@ TEST(PaintSettings, ThreadWithoutMemoryUsesTheFallbackAndRetriesLater) {
     });
 }
 
-TEST(RegionTable, EverySlotIsFilled) {
+// Every slot is filled; the kernel's own operations refuse a missing
+// bitmap or region, and on a bitmap without a region do nothing.
+TEST(RegionTable, EverySlotIsFilledAndRefusesWhatIsMissing) {
     static_assert(sizeof(RegionServiceTable) == REGION_SERVICE_SLOTS * sizeof(void *));
     const auto *entries = reinterpret_cast<void *const *>(&zv::RegionServices);
     for (int slot = 1; slot <= REGION_SERVICE_SLOTS; ++slot)
         EXPECT_NE(entries[slot - 1], nullptr) << "slot " << slot;
+    const RegionServiceTable &t = zv::RegionServices;
+    BitmapHandle plain{};
+    ASSERT_EQ(K_CreateBitmap(&plain, 8, 6, 1, ORDER_BGR, 0), RC_SUCCESS);
+    BitmapHandle *none = nullptr, *b = &plain;
+    const struct {
+        int slot, got, want;
+    } rows[] = {
+        {1, t.MirrorWithBitmap(none), RC_NO_BITMAP},          {1, t.MirrorWithBitmap(b), RC_SUCCESS},
+        {2, t.CopyWithOffset(b, none, 0, 0), RC_INVALID_PARAMETER},
+        {2, t.CopyWithOffset(none, b, 0, 0), RC_INVALID_PARAMETER},
+        {6, t.ResizeWithBitmap(none, 4, 4), RC_NO_BITMAP},   {6, t.ResizeWithBitmap(b, 4, 4), RC_SUCCESS},
+        {10, t.Offset(nullptr, 1, 1), RC_INVALID_PARAMETER}, {11, t.Flip(nullptr, 6), RC_INVALID_PARAMETER},
+        {12, t.ShearWithBitmap(none, 100), RC_NO_BITMAP},    {12, t.ShearWithBitmap(b, 100), RC_SUCCESS},
+        {13, t.RotateWithBitmap(none, 6, 8, 9000), RC_NO_BITMAP},
+        {19, t.FlipWithBitmap(none), RC_NO_BITMAP},          {19, t.FlipWithBitmap(b), RC_SUCCESS},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(r.got, r.want) << "slot " << r.slot;
+    EXPECT_EQ(plain.Region, nullptr);
+    K_FreeBitmap(&plain);
 }
 
 }  // namespace
