@@ -435,6 +435,11 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     K_FreeBitmap(&known);
     ASSERT_TRUE(ReleaseHere(w));
     ExpectShows(w, w.Expected(), "released over present data");
+    // Over present data a press and a drag ask for nothing.
+    ASSERT_TRUE(PressAt(w, 56, 52));
+    ASSERT_TRUE(DragTo(w, 54, 55));
+    ASSERT_TRUE(ReleaseHere(w));
+    EXPECT_EQ(asked.size(), 2u);
 
     // Press and release over missing data: two answers are due, and a
     // press meanwhile is refused.
@@ -544,6 +549,8 @@ TEST(MagGlass, BlocksAreThoseOfTheDisplayedImage) {
         colours.push_back(RGB(i, 2 * i, 3 * i));
     const BYTE none = 0;
     EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, 0, 0, 1), RC_SUCCESS);
+    EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_INVALID_PARAMETER) << "not in manual mode";
+    EXPECT_EQ(Z_SetMagGlassPos(h, 1, 1), RC_INVALID_PARAMETER) << "not in manual mode";
     int wrong = 0;
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) {
@@ -553,14 +560,17 @@ TEST(MagGlass, BlocksAreThoseOfTheDisplayedImage) {
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
 
-    Bitmap work(12, 10, 24, 5);
+    Bitmap work(12, 10, 24, 5);  // rows stored bottom up as well
+    ASSERT_EQ(K_ChangeBitmapOrientation(&work.b, ORIENT_BOTTOM_LEFT), RC_SUCCESS);
     ASSERT_EQ(Start(h, &up, dest, s, nullptr, 0, MAGGLASS_MANUAL), RC_SUCCESS);
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, 0, 0, 1), RC_INVALID_PARAMETER) << "manual mode";
+    EXPECT_EQ(Z_ShowMagGlass(h, 0), RC_SUCCESS) << "hidden already";
     ASSERT_EQ(Z_UpdateMagGlassBitmap(h, &work.b, 1), RC_SUCCESS);
     EXPECT_EQ(Z_SetMagGlassPos(h, 24, 20), RC_SUCCESS);  // source (1, 0) - (11, 10)
     EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_SUCCESS);
     for (int y = 0; y < 10; ++y)
         for (int x = 1; x < 11; ++x)
-            wrong += K_GetPixelValue(&up, 9 - y, x) != K_GetPixelValue(&work.b, y, x);
+            wrong += K_GetPixelValue(&up, 9 - y, x) != K_GetPixelValue(&work.b, 9 - y, x);
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
     K_FreeBitmap(&up);
