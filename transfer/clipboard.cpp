@@ -116,6 +116,7 @@ bool FromEnhMetafile(BitmapHandle *pOut, HENHMETAFILE emf) {
                        });
 }
 
+// GCOVR_EXCL_START: the platform offers CF_BITMAP alone as CF_DIB too, which comes first
 bool FromDdb(HWND hWnd, BitmapHandle *pOut) {
     HBITMAP ddb = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     HPALETTE palette =
@@ -124,16 +125,17 @@ bool FromDdb(HWND hWnd, BitmapHandle *pOut) {
     const WindowDc dc(hWnd);
     return Z_ConvertFromDDB(dc.get(), pOut, ddb, palette ? palette : own.get()) == RC_SUCCESS;
 }
+// GCOVR_EXCL_STOP
 
 bool TakePicture(HWND hWnd, BitmapHandle *pOut) {
     if (IsClipboardFormatAvailable(CF_DIB))
         return zv::BitmapFromDibHandle(pOut, GetClipboardData(CF_DIB)) == RC_SUCCESS;
-    if (IsClipboardFormatAvailable(CF_BITMAP))
-        return FromDdb(hWnd, pOut);
+    if (IsClipboardFormatAvailable(CF_BITMAP))  // GCOVR_EXCL_BR_LINE: see FromDdb
+        return FromDdb(hWnd, pOut);             // GCOVR_EXCL_LINE
     if (IsClipboardFormatAvailable(CF_ENHMETAFILE))
         return FromEnhMetafile(pOut, static_cast<HENHMETAFILE>(GetClipboardData(CF_ENHMETAFILE)));
-    if (IsClipboardFormatAvailable(CF_METAFILEPICT))
-        return zv::BitmapFromMetafilePict(pOut, GetClipboardData(CF_METAFILEPICT));
+    if (IsClipboardFormatAvailable(CF_METAFILEPICT))  // GCOVR_EXCL_BR_LINE: offered as CF_ENHMETAFILE too
+        return zv::BitmapFromMetafilePict(pOut, GetClipboardData(CF_METAFILEPICT));  // GCOVR_EXCL_LINE
     return false;
 }
 

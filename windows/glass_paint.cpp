@@ -42,11 +42,13 @@ RECT GlassRectAt(const MagGlassRecord *g, int x, int y) {
 void GiveBack(HWND w, const RECT &dest, HRGN area) {
     const GdiObject<HRGN> destRgn(CreateRectRgnIndirect(&dest));
     const GdiObject<HRGN> part(CreateRectRgn(0, 0, 0, 0));
+    // GCOVR_EXCL_START: regions fail only with the process's GDI handles used up
     if (!destRgn || !part) {
         InvalidateRect(w, nullptr, TRUE);
         UpdateWindow(w);
         return;
     }
+    // GCOVR_EXCL_STOP
     if (CombineRgn(part.get(), area, destRgn.get(), RGN_AND) > NULLREGION) {
         InvalidateRgn(w, part.get(), FALSE);
         UpdateWindow(w);
@@ -240,10 +242,12 @@ static HDC Offscreen(MagGlassRecord *g, HDC wdc) {
     FreeOffscreen(g);
     g->OffscreenDC = CreateCompatibleDC(wdc);
     g->OffscreenBitmap = g->OffscreenDC ? CreateCompatibleBitmap(wdc, g->GlassWidth, g->GlassHeight) : nullptr;
+    // GCOVR_EXCL_START: GDI handles used up
     if (!g->OffscreenBitmap) {
         FreeOffscreen(g);
         return nullptr;
     }
+    // GCOVR_EXCL_STOP
     g->OffscreenOld = SelectObject(g->OffscreenDC, g->OffscreenBitmap);
     g->OffscreenWidth = g->GlassWidth;
     g->OffscreenHeight = g->GlassHeight;
@@ -283,8 +287,8 @@ bool PaintGlass(MagGlassRecord *g, int x, int y, int prevX, int prevY, bool bRem
 
     const WindowDc window(g->Window);
     const HDC wdc = window.get();
-    if (!wdc)
-        return true;
+    if (!wdc)         // GCOVR_EXCL_BR_LINE: the window is alive: its DC is given
+        return true;  // GCOVR_EXCL_LINE
     SetMapMode(wdc, MM_TEXT);
     if (HDC mem = Offscreen(g, wdc)) {
         PaintOffscreen(g, mem, source, src, dst, x, y);

@@ -38,8 +38,8 @@ MagGlassRecord *AllocRecord() {
     if (!h)
         return nullptr;
     auto *g = static_cast<MagGlassRecord *>(GlobalLock(h));
-    if (!g)
-        K_GlobalFree(h);
+    if (!g)  // GCOVR_EXCL_BR_LINE: a fresh moveable block always locks
+        K_GlobalFree(h);  // GCOVR_EXCL_LINE
     return g;
 }
 
@@ -199,10 +199,12 @@ int SetUpGlass(MagGlassRecord *g, BitmapHandle *pBitmap, COLORREF crPen, HCURSOR
     ComputeScale(g);
     const int penWidth = g->BorderWidth + (g->EllipseRequested ? 1 : 0);
     g->BorderPen = g->BorderWidth > 0 ? CreatePen(PS_SOLID, penWidth, crPen) : CreatePen(PS_NULL, 0, 0);
+    // GCOVR_EXCL_START: pens fail only with the process's GDI handles used up
     if (!g->BorderPen)
         return RC_NO_MEMORY;
     if (g->Crosshair && !(g->CrosshairPen = CreatePen(PS_SOLID, 1, crPen)))
         return RC_NO_MEMORY;
+    // GCOVR_EXCL_STOP
     g->BackBrush = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     g->SavedStyle = GetWindowLongA(g->Window, GWL_STYLE);
     if (g->SavedStyle & 0x8)
@@ -254,10 +256,12 @@ int __stdcall Z_StartMagGlassExt(HWND hWnd, BitmapHandle *pBitmap, const RECT *p
     if (!g)
         return RC_NO_MEMORY;
     g->Window = hWnd;
+    // GCOVR_EXCL_START: a property of a live window is always set
     if (!SetPropA(hWnd, kGlassProperty, g)) {
         FreeRecord(g);
         return RC_FAILURE;
     }
+    // GCOVR_EXCL_STOP
     g->Instance = InstanceHandle;
     g->DestRect = *pDest;
     g->Zoom = nZoom;
@@ -332,8 +336,8 @@ int __stdcall Z_UpdateMagGlassShape(HWND hWnd, UINT uShape, HRGN hRgn) {
     // The glass keeps its own copy, moved so that its box starts at 0, 0.
     RECT box;
     HRGN copy = CreateRectRgn(0, 0, 0, 0);
-    if (!copy)
-        return RC_NO_MEMORY;
+    if (!copy)                // GCOVR_EXCL_BR_LINE: GDI handles used up
+        return RC_NO_MEMORY;  // GCOVR_EXCL_LINE
     if (CombineRgn(copy, hRgn, nullptr, RGN_COPY) == ERROR || GetRgnBox(copy, &box) == ERROR) {
         DeleteObject(copy);
         return RC_INVALID_PARAMETER;

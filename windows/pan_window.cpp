@@ -137,10 +137,12 @@ extern "C" int __stdcall Z_CreatePanWindow(HWND hOwner, BitmapHandle *pBitmap, U
     wc.hInstance = module;
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = rec->ClassName;
+    // GCOVR_EXCL_START: a checked name's class is always registered
     if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         K_Free(rec);
         return RC_CREATE_WINDOW;
     }
+    // GCOVR_EXCL_STOP
 
     const DWORD style = PanStyle(bSysMenu);
     const RECT client = FitRect(RECT{0, 0, std::max(nWidth, GetSystemMetrics(SM_CXMIN)),

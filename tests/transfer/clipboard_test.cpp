@@ -136,6 +136,8 @@ TEST_F(Clipboard, FlagsChooseTheFormatsAndDibComesFirst) {
     RECT r{1, 1, 4, 3};
     ASSERT_EQ(Z_SetBitmapRgnRect(&b, nullptr, &r, RGN_MODE_SET), RC_SUCCESS);
     Empty();
+    EXPECT_EQ(Z_CopyFromClipboard(window_, &c), 0) << "nothing to take";
+    EXPECT_EQ(c.Flags & BITMAP_ALLOCATED, 0u);
     SweepAllocationFailures([&] { return Z_CopyToClipboardExt(window_, &b, CLIP_ALL); },
                             [&](int rc) {
                                 if (rc != RC_SUCCESS) {  // a failure within the DDB's paint goes unnoticed
@@ -238,12 +240,19 @@ TEST_F(Clipboard, MetafilesArePlayedOnWhite) {
     px = KernelColors(b);
     EXPECT_EQ(std::count(px.begin(), px.end(), 0xFFFFFFu), ptrdiff_t(px.size()));
     K_FreeBitmap(&b);
-    // The size table, one row per mapping-mode family.
-    EXPECT_EQ(zv::MetafilePictSize(MM_ISOTROPIC, -200, -100, 96, 96).cy, 320);
-    EXPECT_EQ(zv::MetafilePictSize(MM_HIMETRIC, 2540, -5080, 96, 72).cy, 144);
-    EXPECT_EQ(zv::MetafilePictSize(MM_TWIPS, 1440, 720, 100, 100).cy, 50);
-    EXPECT_EQ(zv::MetafilePictSize(MM_TEXT, -30, 40, 96, 96).cx, 30);
-    EXPECT_EQ(zv::MetafilePictSize(99, 1, 1, 96, 96).cx, 640);
+    // The size table, one row per mapping mode (x at 96, y at 72 per inch).
+    const struct {
+        int mm, xExt, yExt, cx, cy;
+    } sizes[] = {{MM_TEXT, -30, 40, 30, 40},       {MM_LOMETRIC, 254, -127, 96, 36},
+                 {MM_HIMETRIC, 2540, -5080, 96, 144}, {MM_LOENGLISH, 100, 50, 96, 36},
+                 {MM_HIENGLISH, -1000, 2000, 96, 144}, {MM_TWIPS, 1440, 720, 96, 36},
+                 {MM_ISOTROPIC, -200, -100, 640, 320}, {MM_ANISOTROPIC, 300, -150, 640, 320},
+                 {MM_ANISOTROPIC, 500, 0, 48, 35},     {99, 1, 1, 640, 480}};
+    for (const auto &r : sizes) {
+        const SIZE got = zv::MetafilePictSize(r.mm, r.xExt, r.yExt, 96, 72);
+        EXPECT_EQ(got.cx, r.cx) << "mode " << r.mm;
+        EXPECT_EQ(got.cy, r.cy) << "mode " << r.mm;
+    }
 }
 
 // The second process of WrittenByAnotherProcess: puts the shared bitmap
