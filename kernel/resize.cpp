@@ -55,7 +55,8 @@ struct KResize {
     bool swap;
     int lo, hi;              // significant bits of 12 and 16-bit gray
     BYTE table[256 * 3];     // colour table as gray bytes or blue, green, red
-    BYTE *grayTable;         // 12 and 16-bit gray: byte per value
+    BYTE *grayTable;         // 12 and 16-bit gray: byte per value of bits 0 ... hi
+    uint32_t grayMask;       // those bits
     BYTE *raw;               // a row as read, when it is converted
     BYTE *conv;              // converted pixels from column convBase
     // Taps.
@@ -223,10 +224,10 @@ void Convert(KResize &r, int from, int to) {
     case CONVERT_GRAY:
         if (r.srcBits == 16)
             for (int x = from; x < to; ++x)
-                *out++ = r.grayTable[raw[2 * x] | raw[2 * x + 1] << 8];
+                *out++ = r.grayTable[(raw[2 * x] | raw[2 * x + 1] << 8) & r.grayMask];
         else
             for (int x = from; x < to; ++x)
-                *out++ = r.grayTable[Get12(raw, x)];
+                *out++ = r.grayTable[Get12(raw, x) & r.grayMask];
         break;
     case CONVERT_LEVELS: {
         const uint32_t mask = (1u << (r.hi - r.lo + 1)) - 1, last = b.WindowLUTLength - 1;
@@ -414,8 +415,9 @@ bool Plan(KResize &z) {
     if ((z.rowTaps > z.ringSlots || 2 * z.colPairCount > 4096) &&
         !Take(z.sums, std::max(size_t(z.dw) * z.places, size_t(z.colPairCount) + 1)))
         return false;
-    if (z.kind == CONVERT_GRAY) {
-        const uint32_t values = 1u << z.srcBits;
+    if (z.kind == CONVERT_GRAY) {  // a gray depends on bits 0 ... hi only: a table small enough to stay in cache
+        const uint32_t values = 1u << (z.hi + 1);
+        z.grayMask = values - 1;
         if (!Take(z.grayTable, values))
             return false;
         for (uint32_t v = 0; v < values; ++v)
