@@ -67,21 +67,32 @@ struct ColourRun {
     int16_t *out;
 };
 
+// A column's tap-pair weight in lanes 0 ... 2 and 0 in lane 3: Lane 0 or
+// 1 of the two neighbouring columns' weights at w (one load for both), or
+// Lane 2 for the one column at w.
+template <int Lane>
+inline __m128i ThreeLanes(const uint32_t *w) {
+    if (Lane == 2)
+        return _mm_shuffle_epi32(_mm_cvtsi32_si128(int(*w)), _MM_SHUFFLE(1, 0, 0, 0));
+    const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(w));
+    return Lane == 0 ? _mm_shuffle_epi32(two, _MM_SHUFFLE(2, 0, 0, 0)) : _mm_shuffle_epi32(two, _MM_SHUFFLE(2, 1, 1, 1));
+}
+
 // Three channels of pixels `Stride` bytes apart: a tap pair is two
 // neighbouring pixels in one 8-byte load, interleaved channel by channel
 // so that one multiply-add gives each channel's share of the pair.  The
 // weights reach three lanes only: the fourth sums to the start alone,
 // which the shift makes -32768 (the 0 of 32-bit rows).
-template <int Stride, int Pairs, bool Swap>
+template <int Stride, int Pairs, bool Swap, int Lane>
 inline __m128i ColourSums(const ColourRun &c, int j, __m128i start) {
-    const __m128i zero = _mm_setzero_si128(), lanes = _mm_set_epi32(0, -1, -1, -1);
+    const __m128i zero = _mm_setzero_si128();
     const int pairs = Pairs ? Pairs : c.pairCount;
     const uint8_t *p = c.row + size_t(c.first[j]) * Stride;
+    const uint32_t *w = c.pairs + (Lane == 1 ? j - 1 : j);
     __m128i acc = start;
-    for (int q = 0; q < pairs; ++q, p += 2 * Stride) {
+    for (int q = 0; q < pairs; ++q, p += 2 * Stride, w += c.pairStride) {
         const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), zero);
-        const __m128i w = _mm_and_si128(_mm_set1_epi32(int(c.pairs[q * c.pairStride + j])), lanes);
-        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(v, _mm_srli_si128(v, 2 * Stride)), w));
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(v, _mm_srli_si128(v, 2 * Stride)), ThreeLanes<Lane>(w)));
     }
     acc = _mm_srai_epi32(acc, 6);
     return Swap ? _mm_shuffle_epi32(acc, _MM_SHUFFLE(3, 0, 1, 2)) : acc;
@@ -96,8 +107,8 @@ void HorizontalColour(const HorizontalJob &job) {
     const int count = job.count;
     int j = 0;
     for (; j + 2 <= count; j += 2) {
-        const __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs, Swap>(c, j, start),
-                                               ColourSums<Stride, Pairs, Swap>(c, j + 1, start));
+        const __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs, Swap, 0>(c, j, start),
+                                               ColourSums<Stride, Pairs, Swap, 1>(c, j + 1, start));
         int16_t *out = c.out + size_t(j) * Places;
         if (Places == 4) {
             _mm_storeu_si128(reinterpret_cast<__m128i *>(out), packed);
@@ -107,7 +118,7 @@ void HorizontalColour(const HorizontalJob &job) {
         }
     }
     if (j < count) {
-        const __m128i sums = ColourSums<Stride, Pairs, Swap>(c, j, start);
+        const __m128i sums = ColourSums<Stride, Pairs, Swap, 2>(c, j, start);
         _mm_storel_epi64(reinterpret_cast<__m128i *>(c.out + size_t(j) * Places), _mm_packs_epi32(sums, sums));
     }
 }
