@@ -6,7 +6,17 @@
  * A click selects the pixels 4-connected to the clicked one whose colour
  * lies within the tolerance (0-255, default 24) of it; Shift+click adds to
  * the selection, Ctrl+click takes away from it, Esc clears it.  The
- * picture is shown at 1:1; the outline marches one pixel every 100 ms. */
+ * picture is shown at 1:1; the outline marches one pixel every 100 ms.
+ * After each click the program prints the selection's area and its bounds
+ * in window coordinates.
+ *
+ * Two coordinate systems meet here.  The window shows the picture as its
+ * Orientation turns it (displayed coordinates); the wand's seed and the
+ * region are in the bitmap's stored pixels.  A bottom-up BMP, the common
+ * kind, loads with Orientation ORIENT_BOTTOM_LEFT: stored row 0 is the
+ * bottom row on screen.  So a click is turned into a stored (row, column)
+ * before the wand, and the outline is drawn through a transform that
+ * brings stored coordinates to the window. */
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -17,31 +27,114 @@ static BitmapHandle g_bitmap;
 static UINT g_tolerance = 24;
 static UINT g_step; /* the outline's phase */
 
+/* The picture's size as displayed: orientations 4, 5, 7 and 8 exchange
+ * the axes. */
+static void DisplayedSize(const BitmapHandle *pBitmap, int *pWidth, int *pHeight) {
+    int swap = pBitmap->Orientation == ORIENT_RIGHT_TOP || pBitmap->Orientation == ORIENT_LEFT_TOP ||
+               pBitmap->Orientation == ORIENT_RIGHT_BOTTOM || pBitmap->Orientation == ORIENT_LEFT_BOTTOM;
+    *pWidth = swap ? pBitmap->Height : pBitmap->Width;
+    *pHeight = swap ? pBitmap->Width : pBitmap->Height;
+}
+
+/* Where the picture is shown in the client area: at 1:1 from the top-left
+ * corner.  A fitted or zoomed view only changes this rectangle. */
+static RECT ShownRect(void) {
+    RECT shown;
+    int width, height;
+    DisplayedSize(&g_bitmap, &width, &height);
+    SetRect(&shown, 0, 0, width, height);
+    return shown;
+}
+
+/* Window point (x, y) to the stored pixel under it; 0 outside the picture. */
+static int WindowToStored(const RECT *pShown, int x, int y, int *pRow, int *pColumn) {
+    int width, height, dx, dy;
+    int lastColumn = g_bitmap.Width - 1, lastRow = g_bitmap.Height - 1;
+    if (!PtInRect(pShown, (POINT){x, y}))
+        return 0;
+    DisplayedSize(&g_bitmap, &width, &height);
+    dx = MulDiv(x - pShown->left, width, pShown->right - pShown->left);
+    dy = MulDiv(y - pShown->top, height, pShown->bottom - pShown->top);
+    switch (g_bitmap.Orientation) { /* displayed (dx, dy) back to stored */
+    case ORIENT_TOP_LEFT:     *pColumn = dx;              *pRow = dy;             break;
+    case ORIENT_TOP_RIGHT:    *pColumn = lastColumn - dx; *pRow = dy;             break;
+    case ORIENT_BOTTOM_LEFT:  *pColumn = dx;              *pRow = lastRow - dy;   break;
+    case ORIENT_BOTTOM_RIGHT: *pColumn = lastColumn - dx; *pRow = lastRow - dy;   break;
+    case ORIENT_RIGHT_TOP:    *pColumn = dy;              *pRow = lastRow - dx;   break;
+    case ORIENT_LEFT_TOP:     *pColumn = dy;              *pRow = dx;             break;
+    case ORIENT_RIGHT_BOTTOM: *pColumn = lastColumn - dy; *pRow = lastRow - dx;   break;
+    default:                  *pColumn = lastColumn - dy; *pRow = dx;             break; /* ORIENT_LEFT_BOTTOM */
+    }
+    return 1;
+}
+
+/* Stored coordinates to the window: turned upright (Orientation 0 is the
+ * orientation of the window's coordinates, whatever the bitmap's), scaled
+ * from the displayed size to the shown rectangle, moved to its corner:
+ * window = displayed x Num / Den + Offset. */
+static RgnTransform WindowTransform(const RECT *pShown) {
+    RgnTransform t;
+    int width, height;
+    DisplayedSize(&g_bitmap, &width, &height);
+    t.Orientation = ORIENT_TOP_LEFT;
+    t.ScaleXNum = pShown->right - pShown->left;
+    t.ScaleXDen = width;
+    t.ScaleYNum = pShown->bottom - pShown->top;
+    t.ScaleYDen = height;
+    t.OffsetX = pShown->left;
+    t.OffsetY = pShown->top;
+    return t;
+}
+
+static void DrawOutline(HDC hDC) {
+    RECT shown = ShownRect();
+    RgnTransform t = WindowTransform(&shown);
+    if (Z_BitmapHasRgn(&g_bitmap) != 1)
+        return;
+    SetTextColor(hDC, RGB(0, 0, 0));
+    SetBkColor(hDC, RGB(255, 255, 255));
+    Z_FrameBitmapRgn(hDC, &g_bitmap, &t, g_step);
+}
+
 static void Paint(HWND hWnd) {
     PAINTSTRUCT ps;
-    RECT dst = {0, 0, g_bitmap.Width, g_bitmap.Height};
+    RECT shown = ShownRect();
     HDC hDC = BeginPaint(hWnd, &ps);
-    /* Null transform: region coordinates are the picture's pixels, which
-     * is what the window shows at 1:1. */
-    Z_PaintDC(hDC, &g_bitmap, NULL, NULL, &dst, &ps.rcPaint, SRCCOPY);
-    if (Z_BitmapHasRgn(&g_bitmap) == 1) {
-        SetTextColor(hDC, RGB(0, 0, 0));
-        SetBkColor(hDC, RGB(255, 255, 255));
-        Z_FrameBitmapRgn(hDC, &g_bitmap, NULL, g_step);
+    /* In the default display mode a bitmap of 8 bits or fewer is painted
+     * as palette indices on every device, and any bitmap on an 8-bit
+     * screen: the paint palette must be selected and realised (it is null
+     * when the paint needs none). */
+    HPALETTE palette = Z_CreatePaintPalette(hDC, &g_bitmap), old = NULL;
+    if (palette) {
+        old = SelectPalette(hDC, palette, FALSE);
+        RealizePalette(hDC);
     }
+    Z_PaintDC(hDC, &g_bitmap, NULL, NULL, &shown, &ps.rcPaint, SRCCOPY);
+    if (palette) {
+        SelectPalette(hDC, old, FALSE);
+        DeleteObject(palette);
+    }
+    DrawOutline(hDC);
     EndPaint(hWnd, &ps);
 }
 
 static void Select(HWND hWnd, int x, int y, WPARAM keys) {
     UINT mode = (keys & MK_SHIFT) ? RGN_MODE_OR : (keys & MK_CONTROL) ? RGN_MODE_OLD_MINUS_NEW : RGN_MODE_SET;
+    RECT shown = ShownRect(), bounds = {0, 0, 0, 0};
+    RgnTransform t = WindowTransform(&shown);
     UINT area = 0;
-    int rc;
-    if (x >= g_bitmap.Width || y >= g_bitmap.Height)
+    int row, column, rc;
+    if (!WindowToStored(&shown, x, y, &row, &column))
         return;
-    rc = Z_SetBitmapRgnMagicWand(&g_bitmap, x, y, g_tolerance, mode);
-    if (rc == RC_SUCCESS)
+    rc = Z_SetBitmapRgnMagicWand(&g_bitmap, column, row, g_tolerance, mode);
+    if (rc == RC_SUCCESS) {
         Z_GetBitmapRgnArea(&g_bitmap, &area);
-    printf("magic wand at (%d, %d): status %d, %u pixels selected\n", x, y, rc, area);
+        Z_GetBitmapRgnBounds(&g_bitmap, &t, &bounds);
+    }
+    printf("magic wand at window (%d, %d), stored row %d column %d: status %d, %u pixels selected, "
+           "window bounds (%ld, %ld, %ld, %ld)\n",
+           x, y, row, column, rc, area, bounds.left, bounds.top, bounds.right, bounds.bottom);
+    fflush(stdout);
     InvalidateRect(hWnd, NULL, FALSE);
 }
 
@@ -59,17 +152,13 @@ static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lP
             InvalidateRect(hWnd, NULL, FALSE);
         }
         return 0;
-    case WM_TIMER:
-        if (Z_BitmapHasRgn(&g_bitmap) == 1) {
-            /* Only the outline needs drawing again: draw it straight
-             * onto the window. */
-            HDC hDC = GetDC(hWnd);
-            SetTextColor(hDC, RGB(0, 0, 0));
-            SetBkColor(hDC, RGB(255, 255, 255));
-            Z_FrameBitmapRgn(hDC, &g_bitmap, NULL, ++g_step);
-            ReleaseDC(hWnd, hDC);
-        }
+    case WM_TIMER: { /* only the outline needs drawing again */
+        HDC hDC = GetDC(hWnd);
+        ++g_step;
+        DrawOutline(hDC);
+        ReleaseDC(hWnd, hDC);
         return 0;
+    }
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -90,6 +179,7 @@ int main(int argc, char **argv) {
     }
     if (argc > 2)
         g_tolerance = (UINT)atoi(argv[2]) & 0xFF;
+    /* The descriptor must be empty (zero-filled) before loading. */
     rc = K_LoadBitmapFile(argv[1], &g_bitmap);
     if (rc != RC_SUCCESS) {
         fprintf(stderr, "cannot load %s: %d\n", argv[1], rc);
@@ -101,7 +191,7 @@ int main(int argc, char **argv) {
     wc.hCursor = LoadCursor(NULL, IDC_CROSS);
     wc.lpszClassName = "zvdisp magic_wand";
     RegisterClassA(&wc);
-    SetRect(&frame, 0, 0, g_bitmap.Width, g_bitmap.Height);
+    frame = ShownRect();
     AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
     hWnd = CreateWindowA(wc.lpszClassName, argv[1], WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
                          CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, NULL, NULL,

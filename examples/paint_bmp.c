@@ -8,8 +8,11 @@
  * gdi        leave colour reduction to GDI
  * cube       ordered dithering to the 6x6x6 colour cube
  *
- * The display mode only matters on devices of 8 bits or fewer; on those
- * the window selects the library's paint palette around every paint. */
+ * The dithering choices only matter on devices of 8 bits or fewer.  The
+ * window selects and realises the library's paint palette around every
+ * paint: in the default display mode a bitmap of 8 bits or fewer is sent
+ * as palette indices on every device, true-colour screens included, and
+ * on an 8-bit screen every bitmap needs it. */
 #include <stdio.h>
 #include <string.h>
 
@@ -22,7 +25,7 @@ static void Paint(HWND hWnd) {
     PAINTSTRUCT ps;
     RECT dst;
     HDC hDC = BeginPaint(hWnd, &ps);
-    HPALETTE palette = Z_CreatePaintPalette(hDC, &g_bitmap); /* null on true-colour devices */
+    HPALETTE palette = Z_CreatePaintPalette(hDC, &g_bitmap); /* null when the paint needs none */
     HPALETTE old = NULL;
     GetClientRect(hWnd, &dst);
     if (palette) {
