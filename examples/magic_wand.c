@@ -10,34 +10,22 @@
  * After each click the program prints the selection's area and its bounds
  * in window coordinates.
  *
- * Two coordinate systems meet here.  The window shows the picture as its
- * Orientation turns it (displayed coordinates); the wand's seed and the
- * region are in the bitmap's stored pixels.  A bottom-up BMP, the common
- * kind, loads with Orientation ORIENT_BOTTOM_LEFT: stored row 0 is the
- * bottom row on screen.  So a click is turned into a stored (row, column)
- * before the wand, and the outline is drawn through a transform that
- * brings stored coordinates to the window. */
+ * The click is in window (displayed) coordinates, the wand's seed in
+ * stored pixels: view_coords.h turns one into the other, and gives the
+ * transform that draws the outline where the picture shows it. */
 #include <stdio.h>
 #include <stdlib.h>
 
 #include "zvdisp.h"
 #include "zvkern.h"
+#include "view_coords.h"
 
 static BitmapHandle g_bitmap;
 static UINT g_tolerance = 24;
 static UINT g_step; /* the outline's phase */
 
-/* The picture's size as displayed: orientations 4, 5, 7 and 8 exchange
- * the axes. */
-static void DisplayedSize(const BitmapHandle *pBitmap, int *pWidth, int *pHeight) {
-    int swap = pBitmap->Orientation == ORIENT_RIGHT_TOP || pBitmap->Orientation == ORIENT_LEFT_TOP ||
-               pBitmap->Orientation == ORIENT_RIGHT_BOTTOM || pBitmap->Orientation == ORIENT_LEFT_BOTTOM;
-    *pWidth = swap ? pBitmap->Height : pBitmap->Width;
-    *pHeight = swap ? pBitmap->Width : pBitmap->Height;
-}
-
-/* Where the picture is shown in the client area: at 1:1 from the top-left
- * corner.  A fitted or zoomed view only changes this rectangle. */
+/* Where the picture is shown: at 1:1 from the client's top-left corner.
+ * A fitted or zoomed view only changes this rectangle (see fit_view.c). */
 static RECT ShownRect(void) {
     RECT shown;
     int width, height;
@@ -46,49 +34,9 @@ static RECT ShownRect(void) {
     return shown;
 }
 
-/* Window point (x, y) to the stored pixel under it; 0 outside the picture. */
-static int WindowToStored(const RECT *pShown, int x, int y, int *pRow, int *pColumn) {
-    int width, height, dx, dy;
-    int lastColumn = g_bitmap.Width - 1, lastRow = g_bitmap.Height - 1;
-    if (!PtInRect(pShown, (POINT){x, y}))
-        return 0;
-    DisplayedSize(&g_bitmap, &width, &height);
-    dx = MulDiv(x - pShown->left, width, pShown->right - pShown->left);
-    dy = MulDiv(y - pShown->top, height, pShown->bottom - pShown->top);
-    switch (g_bitmap.Orientation) { /* displayed (dx, dy) back to stored */
-    case ORIENT_TOP_LEFT:     *pColumn = dx;              *pRow = dy;             break;
-    case ORIENT_TOP_RIGHT:    *pColumn = lastColumn - dx; *pRow = dy;             break;
-    case ORIENT_BOTTOM_LEFT:  *pColumn = dx;              *pRow = lastRow - dy;   break;
-    case ORIENT_BOTTOM_RIGHT: *pColumn = lastColumn - dx; *pRow = lastRow - dy;   break;
-    case ORIENT_RIGHT_TOP:    *pColumn = dy;              *pRow = lastRow - dx;   break;
-    case ORIENT_LEFT_TOP:     *pColumn = dy;              *pRow = dx;             break;
-    case ORIENT_RIGHT_BOTTOM: *pColumn = lastColumn - dy; *pRow = lastRow - dx;   break;
-    default:                  *pColumn = lastColumn - dy; *pRow = dx;             break; /* ORIENT_LEFT_BOTTOM */
-    }
-    return 1;
-}
-
-/* Stored coordinates to the window: turned upright (Orientation 0 is the
- * orientation of the window's coordinates, whatever the bitmap's), scaled
- * from the displayed size to the shown rectangle, moved to its corner:
- * window = displayed x Num / Den + Offset. */
-static RgnTransform WindowTransform(const RECT *pShown) {
-    RgnTransform t;
-    int width, height;
-    DisplayedSize(&g_bitmap, &width, &height);
-    t.Orientation = ORIENT_TOP_LEFT;
-    t.ScaleXNum = pShown->right - pShown->left;
-    t.ScaleXDen = width;
-    t.ScaleYNum = pShown->bottom - pShown->top;
-    t.ScaleYDen = height;
-    t.OffsetX = pShown->left;
-    t.OffsetY = pShown->top;
-    return t;
-}
-
 static void DrawOutline(HDC hDC) {
     RECT shown = ShownRect();
-    RgnTransform t = WindowTransform(&shown);
+    RgnTransform t = WindowTransform(&g_bitmap, &shown);
     if (Z_BitmapHasRgn(&g_bitmap) != 1)
         return;
     SetTextColor(hDC, RGB(0, 0, 0));
@@ -100,20 +48,7 @@ static void Paint(HWND hWnd) {
     PAINTSTRUCT ps;
     RECT shown = ShownRect();
     HDC hDC = BeginPaint(hWnd, &ps);
-    /* In the default display mode a bitmap of 8 bits or fewer is painted
-     * as palette indices on every device, and any bitmap on an 8-bit
-     * screen: the paint palette must be selected and realised (it is null
-     * when the paint needs none). */
-    HPALETTE palette = Z_CreatePaintPalette(hDC, &g_bitmap), old = NULL;
-    if (palette) {
-        old = SelectPalette(hDC, palette, FALSE);
-        RealizePalette(hDC);
-    }
-    Z_PaintDC(hDC, &g_bitmap, NULL, NULL, &shown, &ps.rcPaint, SRCCOPY);
-    if (palette) {
-        SelectPalette(hDC, old, FALSE);
-        DeleteObject(palette);
-    }
+    PaintPicture(hDC, &g_bitmap, &shown, &ps.rcPaint);
     DrawOutline(hDC);
     EndPaint(hWnd, &ps);
 }
@@ -121,10 +56,10 @@ static void Paint(HWND hWnd) {
 static void Select(HWND hWnd, int x, int y, WPARAM keys) {
     UINT mode = (keys & MK_SHIFT) ? RGN_MODE_OR : (keys & MK_CONTROL) ? RGN_MODE_OLD_MINUS_NEW : RGN_MODE_SET;
     RECT shown = ShownRect(), bounds = {0, 0, 0, 0};
-    RgnTransform t = WindowTransform(&shown);
+    RgnTransform t = WindowTransform(&g_bitmap, &shown);
     UINT area = 0;
     int row, column, rc;
-    if (!WindowToStored(&shown, x, y, &row, &column))
+    if (!WindowToStored(&g_bitmap, &shown, x, y, &row, &column))
         return;
     rc = Z_SetBitmapRgnMagicWand(&g_bitmap, column, row, g_tolerance, mode);
     if (rc == RC_SUCCESS) {

@@ -1,0 +1,114 @@
+/* Coordinates of a bitmap shown in a window, for the examples (copy it).
+ *
+ * The window shows the picture as its Orientation turns it: displayed
+ * coordinates.  The magic wand's seed, the region and the rows are in the
+ * bitmap's stored pixels.  A bottom-up BMP, the common kind, loads with
+ * Orientation ORIENT_BOTTOM_LEFT: stored row 0 is the bottom row on
+ * screen.  So a click is turned into a stored (row, column) before the
+ * wand, and outlines are drawn through a transform that brings stored
+ * coordinates to the window. */
+#ifndef VIEW_COORDS_H
+#define VIEW_COORDS_H
+
+#include "zvdisp.h"
+
+/* Every program takes what it needs of these. */
+#ifdef __GNUC__
+#define VIEW_COORDS_FUNCTION static __attribute__((unused))
+#else
+#define VIEW_COORDS_FUNCTION static
+#endif
+
+/* The picture's size as displayed: orientations 4, 5, 7 and 8 exchange
+ * the axes. */
+VIEW_COORDS_FUNCTION void DisplayedSize(const BitmapHandle *pBitmap, int *pWidth, int *pHeight) {
+    int swap = pBitmap->Orientation == ORIENT_RIGHT_TOP || pBitmap->Orientation == ORIENT_LEFT_TOP ||
+               pBitmap->Orientation == ORIENT_RIGHT_BOTTOM || pBitmap->Orientation == ORIENT_LEFT_BOTTOM;
+    *pWidth = swap ? pBitmap->Height : pBitmap->Width;
+    *pHeight = swap ? pBitmap->Width : pBitmap->Height;
+}
+
+/* The largest rectangle of the picture's aspect that fits the client
+ * area, centred in it. */
+VIEW_COORDS_FUNCTION RECT FitRect(const BitmapHandle *pBitmap, const RECT *pClient) {
+    RECT shown;
+    int width, height, cw = pClient->right - pClient->left, ch = pClient->bottom - pClient->top, w, h;
+    DisplayedSize(pBitmap, &width, &height);
+    if ((long long)cw * height <= (long long)ch * width) { /* as wide as the client */
+        w = cw;
+        h = MulDiv(cw, height, width);
+    } else {
+        h = ch;
+        w = MulDiv(ch, width, height);
+    }
+    shown.left = pClient->left + (cw - w) / 2;
+    shown.top = pClient->top + (ch - h) / 2;
+    shown.right = shown.left + w;
+    shown.bottom = shown.top + h;
+    return shown;
+}
+
+/* Window point (x, y) over the picture shown in *pShown to the stored
+ * pixel under it; 0 outside the picture. */
+VIEW_COORDS_FUNCTION int WindowToStored(const BitmapHandle *pBitmap, const RECT *pShown, int x, int y, int *pRow,
+                          int *pColumn) {
+    int width, height, dx, dy;
+    int lastColumn = pBitmap->Width - 1, lastRow = pBitmap->Height - 1;
+    if (x < pShown->left || x >= pShown->right || y < pShown->top || y >= pShown->bottom)
+        return 0;
+    DisplayedSize(pBitmap, &width, &height);
+    /* the displayed pixel under the point: rounded down */
+    dx = (int)((long long)(x - pShown->left) * width / (pShown->right - pShown->left));
+    dy = (int)((long long)(y - pShown->top) * height / (pShown->bottom - pShown->top));
+    switch (pBitmap->Orientation) { /* displayed (dx, dy) back to stored */
+    case ORIENT_TOP_LEFT:     *pColumn = dx;              *pRow = dy;           break;
+    case ORIENT_TOP_RIGHT:    *pColumn = lastColumn - dx; *pRow = dy;           break;
+    case ORIENT_BOTTOM_LEFT:  *pColumn = dx;              *pRow = lastRow - dy; break;
+    case ORIENT_BOTTOM_RIGHT: *pColumn = lastColumn - dx; *pRow = lastRow - dy; break;
+    case ORIENT_RIGHT_TOP:    *pColumn = dy;              *pRow = lastRow - dx; break;
+    case ORIENT_LEFT_TOP:     *pColumn = dy;              *pRow = dx;           break;
+    case ORIENT_RIGHT_BOTTOM: *pColumn = lastColumn - dy; *pRow = lastRow - dx; break;
+    default:                  *pColumn = lastColumn - dy; *pRow = dx;           break; /* ORIENT_LEFT_BOTTOM */
+    }
+    return 1;
+}
+
+/* The transform from stored coordinates to the window, for outlines,
+ * highlights and bounds: turned upright (Orientation 0 is the orientation
+ * of the window's coordinates, whatever the bitmap's), scaled from the
+ * displayed size to the shown rectangle, moved to its corner:
+ *     window = displayed x Num / Den + Offset */
+VIEW_COORDS_FUNCTION RgnTransform WindowTransform(const BitmapHandle *pBitmap, const RECT *pShown) {
+    RgnTransform t;
+    int width, height;
+    DisplayedSize(pBitmap, &width, &height);
+    t.Orientation = ORIENT_TOP_LEFT;
+    t.ScaleXNum = pShown->right - pShown->left;
+    t.ScaleXDen = width;
+    t.ScaleYNum = pShown->bottom - pShown->top;
+    t.ScaleYDen = height;
+    t.OffsetX = pShown->left;
+    t.OffsetY = pShown->top;
+    return t;
+}
+
+/* Paints the picture into *pShown with the paint palette selected and
+ * realised: in the default display mode a bitmap of 8 bits or fewer is
+ * painted as palette indices on every device, and every bitmap on an
+ * 8-bit screen needs it (it is null when the paint needs none). */
+VIEW_COORDS_FUNCTION int PaintPicture(HDC hDC, BitmapHandle *pBitmap, const RECT *pShown, const RECT *pUpdate) {
+    HPALETTE palette = Z_CreatePaintPalette(hDC, pBitmap), old = NULL;
+    int rc;
+    if (palette) {
+        old = SelectPalette(hDC, palette, FALSE);
+        RealizePalette(hDC);
+    }
+    rc = Z_PaintDC(hDC, pBitmap, NULL, NULL, pShown, pUpdate, SRCCOPY);
+    if (palette) {
+        SelectPalette(hDC, old, FALSE);
+        DeleteObject(palette);
+    }
+    return rc;
+}
+
+#endif /* VIEW_COORDS_H */
