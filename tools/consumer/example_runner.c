@@ -423,6 +423,46 @@ static void RunGlass(const char *dir, const char *work, const char *picture) {
     free(after.Pixels);
 }
 
+/* Red pixels (the ball; the sky is blue, dithered or not) counted, and
+ * how many of them lie outside rows [top, bottom). */
+static int BallPixels(const Capture *cap, int top, int bottom, int *pOutside) {
+    int x, y, n = 0;
+    *pOutside = 0;
+    for (y = 0; y < cap->Height; ++y)
+        for (x = 0; x < cap->Width; ++x)
+            if ((int)(cap->Pixels[y * cap->Width + x] >> 16 & 0xFF) > (int)(cap->Pixels[y * cap->Width + x] & 0xFF) + 40) {
+                ++n;
+                *pOutside += y < top || y >= bottom;
+            }
+    return n;
+}
+
+/* The animation: a ball shows in its band and moves between two looks. */
+static void RunAnimation(const char *dir, const char *work) {
+    char path[MAX_PATH], outPath[MAX_PATH], what[200];
+    Capture a = {0, 0, NULL}, b = {0, 0, NULL};
+    Run run;
+    int started;
+    snprintf(path, sizeof path, "%s\\animation.exe", dir);
+    snprintf(outPath, sizeof outPath, "%s\\animation.txt", work);
+    started = StartExample(&run, path, "192 128", "zvdisp animation", outPath);
+    Check(started, "animation.exe");
+    if (started && CaptureClient(run.Window, &a)) {
+        int outsideA, outsideB, na = BallPixels(&a, 48, 80, &outsideA), nb = 0;
+        Sleep(170);
+        if (CaptureClient(run.Window, &b))
+            nb = BallPixels(&b, 48, 80, &outsideB);
+        snprintf(what, sizeof what, "animation.exe: the ball shows in its band (%d and %d pixels, %d and %d outside)",
+                 na, nb, outsideA, outsideB);
+        Check(na >= 200 && nb >= 200 && outsideA == 0 && outsideB == 0, what);
+        Check(nb > 0 && memcmp(a.Pixels, b.Pixels, (size_t)a.Width * a.Height * 4) != 0,
+              "animation.exe: the ball moves");
+    }
+    Check(StopExample(&run) == 0, "animation.exe: closes with status 0");
+    free(a.Pixels);
+    free(b.Pixels);
+}
+
 static void RunPaint(const char *dir, const char *work, int exactColours) {
     char path[MAX_PATH], outPath[MAX_PATH], args[MAX_PATH + 16];
     Capture cap = {0, 0, NULL};
@@ -469,6 +509,7 @@ int main(int argc, char **argv) {
      * source rectangle is turned to stored rows and then painted as
      * displayed).  Give it p24 once that is mended. */
     RunGlass(argv[1], argv[2], p24td);
+    RunAnimation(argv[1], argv[2]);
     printf("%d failures\n", g_failures);
     return g_failures ? 1 : 0;
 }
