@@ -463,6 +463,36 @@ static void RunAnimation(const char *dir, const char *work) {
     free(b.Pixels);
 }
 
+/* Printing to a file: print_bmp must end well and leave a PostScript job
+ * (examples.sh renders it and looks at the page). */
+static void RunPrint(const char *dir, const char *work, const char *picture) {
+    char path[MAX_PATH], outPath[MAX_PATH], args[3 * MAX_PATH], head[5] = {0};
+    STARTUPINFOA si;
+    PROCESS_INFORMATION pi;
+    DWORD code = 1;
+    FILE *f;
+    snprintf(path, sizeof path, "%s\\print_bmp.exe", dir);
+    snprintf(outPath, sizeof outPath, "%s\\print_bmp.ps", work);
+    snprintf(args, sizeof args, "\"%s\" \"%s\" \"%s\"", path, picture, outPath);
+    DeleteFileA(outPath);
+    memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    if (CreateProcessA(NULL, args, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+        if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0)
+            TerminateProcess(pi.hProcess, 3);
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    Check(code == 0, "print_bmp.exe: prints to a file with status 0");
+    if ((f = fopen(outPath, "rb")) != NULL) {
+        if (fread(head, 1, 4, f) != 4)
+            head[0] = 0;
+        fclose(f);
+    }
+    Check(strcmp(head, "%!PS") == 0, "print_bmp.exe: the file is a PostScript job");
+}
+
 static void RunPaint(const char *dir, const char *work, int exactColours) {
     char path[MAX_PATH], outPath[MAX_PATH], args[MAX_PATH + 16];
     Capture cap = {0, 0, NULL};
@@ -510,6 +540,7 @@ int main(int argc, char **argv) {
      * displayed).  Give it p24 once that is mended. */
     RunGlass(argv[1], argv[2], p24td);
     RunAnimation(argv[1], argv[2]);
+    RunPrint(argv[1], argv[2], p24);
     printf("%d failures\n", g_failures);
     return g_failures ? 1 : 0;
 }
