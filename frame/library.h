@@ -50,6 +50,33 @@ inline bool HasUsableFormat(const BitmapHandle *b) {
            b->Orientation <= 8 && b->Orientation != 6;
 }
 
+// Groups of display-mode flags that a paint switches for its length.
+constexpr UINT kAllDisplayFlags = 0xFFFFFFFFu;
+// Library colour reduction and palette indices.
+constexpr UINT kColorReductionFlags = DISP_PALETTE_INDICES | DISP_LIBRARY_DITHER;
+// Ordered dithering of either kind, and palette indices: what a one-bit
+// printer page is painted with.
+constexpr UINT kOneBitDitherFlags = DISP_ORDERED_DITHER | DISP_PALETTE_INDICES | DISP_CLUSTERED_DITHER;
+constexpr UINT kClusteredDither = DISP_ORDERED_DITHER | DISP_CLUSTERED_DITHER;
+
+// The calling thread's display mode with the flags of mask set to values
+// for a scope; the whole previous mode word comes back at the end.  A
+// mask of 0 changes and restores nothing.
+class DisplayModeScope {
+public:
+    DisplayModeScope(UINT mask, UINT values) : active_(mask != 0), old_(active_ ? Z_SetDisplayMode(mask, values) : 0) {}
+    DisplayModeScope(const DisplayModeScope &) = delete;
+    DisplayModeScope &operator=(const DisplayModeScope &) = delete;
+    ~DisplayModeScope() {
+        if (active_)
+            Z_SetDisplayMode(kAllDisplayFlags, old_);
+    }
+
+private:
+    bool active_;
+    UINT old_;
+};
+
 // Writes 0, 1, ..., 255 as WORDs at the start of the colour table.
 void WriteIdentityIndexTable(PaintBitmapInfo &info);
 

@@ -1,6 +1,7 @@
 // Helpers shared by the kernel's source files.
 #pragma once
 
+#include "common/geometry.h"
 #include "zvkern.h"
 
 #include <cstdint>
@@ -18,15 +19,9 @@ inline uint32_t OwnedBits(const BitmapHandle &b) {
 
 inline uint32_t OwnedWord(uint32_t bits) { return bits ? KERN_OWNED_MARK | bits : 0; }
 
-inline bool IsValidDepth(int bits) {
-    return (bits >= 1 && bits <= 8) || bits == 12 || bits == 16 || bits == 24 || bits == 32 || bits == 48 ||
-           bits == 64;
-}
-
-inline bool IsValidOrientation(int o) { return o >= 0 && o <= 8 && o != 6; }
-
-// Orientations that show the stored rows as columns.
-inline bool ExchangesAxes(int o) { return o == 4 || o == 5 || o == 7 || o == 8; }
+using zv::ExchangesAxes;
+using zv::IsValidDepth;
+using zv::IsValidOrientation;
 
 // An allocated descriptor with pixels whose fields make sense: positive
 // size, a depth of the table, rows long enough, a view orientation code.

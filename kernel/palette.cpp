@@ -1,6 +1,6 @@
 // Palettes: entries, the gray test, comparison and GDI palettes.
 #include "kernel/kernel_internal.h"
-#include "zvpalettes.h"
+#include "common/zvpalettes.h"
 
 #include <cstdlib>
 

@@ -10,7 +10,7 @@
 #include "kernel/kernel_internal.h"
 #include "kernel/kmem.h"
 #include "kernel/pixels.h"
-#include "zvpalettes.h"
+#include "common/zvpalettes.h"
 
 #include <algorithm>
 #include <cstring>

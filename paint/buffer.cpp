@@ -1,5 +1,5 @@
 // Painting rows that the caller holds: Z_PaintDCBuffer and its row reader.
-#include "kernel/kmem.h"
+#include "paint/dib_info.h"
 #include "paint/paint_kind.h"
 #include "paint/paint_palette.h"
 #include "paint/strip_engine.h"
@@ -43,28 +43,19 @@ int PaintBandAtOnce(HDC hDC, BitmapHandle *b, BYTE *rows, int count, const RECT 
         return RC_SUCCESS;
     ThreadPaintSettings *settings = GetPaintSettings();
     PaintBitmapInfo *info = &settings->PaintInfo;
-    BITMAPINFOHEADER &h = info->bmiHeader;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biPlanes = 1;
-    h.biCompression = BI_RGB;
-    h.biBitCount = WORD(b->BitsPerPixel);
-    h.biClrUsed = b->BitsPerPixel <= 8 ? b->ColorCount : 0;
-    h.biWidth = b->Width;
-    h.biHeight = count;
-    h.biSizeImage = DWORD(b->BytesPerLine) * count;
-    UINT usage = DIB_RGB_COLORS;
-    if (b->BitsPerPixel <= 8) {
-        if (settings->DisplayMode & DISP_PALETTE_INDICES) {
-            WriteIdentityIndexTable(*info);
-            usage = DIB_PAL_COLORS;
-        } else {
-            GetPaintColors(b, 0, b->ColorCount, info->bmiColors);
-        }
-    }
+    DibFormat f{};
+    f.width = b->Width;
+    f.height = count;
+    f.bits = b->BitsPerPixel;
+    f.imageBytes = DWORD(b->BytesPerLine) * count;
+    f.source = b->BitsPerPixel <= 8 ? IndicesOr(settings->DisplayMode, DIB_PAINT_COLORS) : DIB_NO_TABLE;
+    f.count = b->ColorCount;
+    f.bitmap = b;
+    const UINT usage = PrepareDibInfo(info, f);
     KPtr<BYTE> temp;
     const bool reverse = count > 1 && b->Orientation == ORIENT_TOP_LEFT;
     if (reverse) {
-        temp.reset(KAlloc<BYTE>(size_t(b->BytesPerLine)).release());
+        temp = KAlloc<BYTE>(size_t(b->BytesPerLine));
         if (temp)
             ReverseRows(rows, count, b->BytesPerLine, temp.get());
     }
@@ -96,7 +87,7 @@ extern "C" int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const R
     int deviceBits = 24, kind = 0;
     ChoosePainterKind(hDC, b, &deviceBits, &kind);
     const int count = nCount < 0 ? -nCount : nCount;
-    const RECT image{0, 0, DisplayWidth(b), DisplayHeight(b)};
+    const RECT image = ImageRect(*b);
     const RECT src = pSrc ? *pSrc : image;
     RECT clipSrc = pClipSrc ? Intersect(src, *pClipSrc) : src;
     // The band is stored rows nRow .. nRow + count - 1; in displayed
@@ -113,28 +104,22 @@ extern "C" int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const R
     KPtr<BYTE> copy;
     BYTE *rows = pBuffer;
     if (nCount < 0) {
-        copy.reset(KAlloc<BYTE>(size_t(b->BytesPerLine) * count).release());
+        copy = KAlloc<BYTE>(size_t(b->BytesPerLine) * count);
         if (!copy)
             return RC_NO_MEMORY;
         K_ConvertBand(pBuffer, copy.get(), b->BytesPerLine, count);
         rows = copy.get();
     }
-    const int token = K_BeginAccess(b);  // the rows are the caller's: a bitmap without data is fine
+    const RowAccess access(b);  // the rows are the caller's: a bitmap without data is fine
     const int dw = pDst->right - pDst->left, dh = abs(int(pDst->bottom - pDst->top));
     const int sw = src.right - src.left, sh = abs(int(src.bottom - src.top));
     const bool unscaled = dw == sw && dh == sh;
     if (kind >= PAINT_GRAY)
         kind = PAINT_AS_IS;
-    int rc;
     if (!unscaled)
-        rc = PaintStrips(hDC, b, rows, nRow, count, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
-    else if (exchanged || kind != PAINT_AS_IS ||
-             (b->Orientation != ORIENT_TOP_LEFT && b->Orientation != ORIENT_BOTTOM_LEFT) ||
-             b->BytesPerLine != DibRowBytes(b->Width, b->BitsPerPixel))
-        rc = PaintUnscaled(hDC, b, rows, nRow, count, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
-    else
-        rc = PaintBandAtOnce(hDC, b, rows, count, src, clipSrc, *pDst, clipDst, band, dwRop);
-    if (token >= 1)
-        K_EndAccess(b, token);
-    return rc;
+        return PaintStrips(hDC, b, rows, nRow, count, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
+    const bool upright = b->Orientation == ORIENT_TOP_LEFT || b->Orientation == ORIENT_BOTTOM_LEFT;
+    if (exchanged || kind != PAINT_AS_IS || !upright || b->BytesPerLine != DibRowBytes(b->Width, b->BitsPerPixel))
+        return PaintUnscaled(hDC, b, rows, nRow, count, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
+    return PaintBandAtOnce(hDC, b, rows, count, src, clipSrc, *pDst, clipDst, band, dwRop);
 }

@@ -18,7 +18,7 @@ int RunPainter(HDC hDC, BitmapHandle *pBitmap, const BYTE *pRows, int nFirstRow,
     job.rowCount = nRowCount;
     job.src = *pSrc;
     job.clipSrc = pClipSrc ? Intersect(*pSrc, *pClipSrc) : *pSrc;
-    job.clipSrc = Intersect(job.clipSrc, RECT{0, 0, DisplayWidth(pBitmap), DisplayHeight(pBitmap)});
+    job.clipSrc = Intersect(job.clipSrc, ImageRect(*pBitmap));
     job.dst = *pDst;
     job.clipDst = pClipDst ? Intersect(*pDst, *pClipDst) : *pDst;
     job.deviceBits = nDeviceBits;
@@ -63,7 +63,7 @@ int PaintDispatch(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *
 
 int PaintDispatchAs(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,
                     const RECT *pClipDst, DWORD dwRop, int deviceBits, int kind) {
-    const RECT image{0, 0, DisplayWidth(pBitmap), DisplayHeight(pBitmap)};
+    const RECT image = ImageRect(*pBitmap);
     const RECT src = pSrc ? *pSrc : image;
     RECT clipSrc = pClipSrc ? Intersect(src, *pClipSrc) : src;
     if (IsEmptyRect(clipSrc))
@@ -74,28 +74,24 @@ int PaintDispatchAs(HDC hDC, BitmapHandle *pBitmap, const RECT *pSrc, const RECT
     clipSrc = Intersect(clipSrc, image);
     if (IsEmptyRect(clipSrc))
         return RC_SUCCESS;
-    const int token = K_BeginAccess(pBitmap);
-    if (token < 0)
-        return token;
+    const RowAccess access(pBitmap);
+    if (!access.ok())
+        return access.status();
     // Source rectangles are displayed coordinates, so the sizes compare
     // directly whatever the orientation.
     const int dw = pDst->right - pDst->left, dh = abs(int(pDst->bottom - pDst->top));
     const int sw = src.right - src.left, sh = abs(int(src.bottom - src.top));
     const bool unscaled = dw == sw && dh == sh;
-    int rc;
     if (unscaled && (kind == PAINT_GRAY || kind == PAINT_GRAY_INVERTED))
-        rc = PaintGrayUnscaled(hDC, pBitmap, &src, &clipSrc, pDst, &clipDst, kind - PAINT_GRAY, dwRop);
-    else if (unscaled)
-        rc = PaintUnscaled(hDC, pBitmap, nullptr, 0, 0, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
-    else if (kind == PAINT_GRAY || kind == PAINT_GRAY_INVERTED)
-        rc = (dw < sw && dh < sh ? PaintGrayShrink : PaintGrayScaled)(hDC, pBitmap, &src, &clipSrc, pDst, &clipDst,
+        return PaintGrayUnscaled(hDC, pBitmap, &src, &clipSrc, pDst, &clipDst, kind - PAINT_GRAY, dwRop);
+    if (unscaled)
+        return PaintUnscaled(hDC, pBitmap, nullptr, 0, 0, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
+    if (kind == PAINT_GRAY || kind == PAINT_GRAY_INVERTED)
+        return (dw < sw && dh < sh ? PaintGrayShrink : PaintGrayScaled)(hDC, pBitmap, &src, &clipSrc, pDst, &clipDst,
                                                                        kind - PAINT_GRAY, dwRop);
-    else if (kind == PAINT_MONO || kind == PAINT_MONO_INVERTED)
-        rc = PaintMonoScaled(hDC, pBitmap, &src, &clipSrc, pDst, &clipDst, kind - PAINT_MONO, dwRop);
-    else
-        rc = PaintStrips(hDC, pBitmap, nullptr, 0, 0, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
-    K_EndAccess(pBitmap, token);
-    return rc;
+    if (kind == PAINT_MONO || kind == PAINT_MONO_INVERTED)
+        return PaintMonoScaled(hDC, pBitmap, &src, &clipSrc, pDst, &clipDst, kind - PAINT_MONO, dwRop);
+    return PaintStrips(hDC, pBitmap, nullptr, 0, 0, &src, &clipSrc, pDst, &clipDst, deviceBits, kind, dwRop);
 }
 
 }  // namespace zv

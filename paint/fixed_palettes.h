@@ -2,4 +2,4 @@
 // and the library's shared records in include/.
 #pragma once
 
-#include "zvpalettes.h"
+#include "common/zvpalettes.h"

@@ -20,26 +20,17 @@
 // row stretch and then mirrored (180) or turned (90, 270) into place.
 #pragma once
 
-#include <windows.h>
+#include "common/geometry.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace zv {
 
-inline bool IsEmptyRect(const RECT &r) { return r.right <= r.left || r.bottom <= r.top; }
-
-inline RECT Intersect(const RECT &a, const RECT &b) {
-    return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
+// The whole displayed image: (0, 0) to its displayed size.
+inline RECT ImageRect(const BitmapHandle &b) {
+    const SIZE s = DisplayedSize(b);
+    return RECT{0, 0, s.cx, s.cy};
 }
-
-inline bool ExchangesAxes(int orientation) {
-    return orientation == 4 || orientation == 5 || orientation == 7 || orientation == 8;
-}
-
-// Floor division and its remainder for any sign of the numerator.
-inline int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 // ClipSrcRect in destination coordinates: exactly the destination pixels
 // whose source pixel lies in the clip.  64-bit products cannot overflow.

@@ -12,7 +12,7 @@
 // the black pixels of those lines left of column x, and the footprint
 // [lo, hi) holds S(hi) - S(lo).  A run costs two additions whatever its
 // length and no row is ever expanded to bytes.
-#include "kernel/kmem.h"
+#include "paint/dib_info.h"
 #include "paint/paint_kind.h"
 #include "paint/paint_palette.h"
 #include "paint/strip_engine.h"
@@ -126,143 +126,203 @@ void WriteFootprintRow(const FootprintRow &f, const int32_t *blackLeft, int line
     }
 }
 
+// The strip header of the footprint painters: 8-bit gray through the
+// paint table, or 1 bit in the bitmap's two colours (black first when
+// nothing says otherwise), or the identity index table.
+UINT PrepareFootprintInfo(PaintBitmapInfo *info, BitmapHandle *b, UINT mode, FootprintOutput output, int invert) {
+    DibFormat f{};
+    f.bits = output == MONO ? 1 : 8;
+    f.source = DIB_GIVEN_COLORS;
+    RGBQUAD colors[256] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    f.colors = colors;
+    if (output != MONO) {
+        f.count = 256;
+        f.source = IndicesOr(mode, DIB_GIVEN_COLORS);
+        GrayColors(b->PaintLUT, colors);  // the paint table however it stands
+    } else if ((mode & DISP_PALETTE_INDICES) && !(mode & DISP_DITHER_8BIT)) {
+        f.count = 2;
+        f.source = DIB_IDENTITY;
+    } else {
+        f.count = 2;
+        if (GetPaintColors(b, 0, 2, colors) < 2 && invert)
+            std::swap(colors[0], colors[1]);
+    }
+    return PrepareDibInfo(info, f);
+}
+
+// The geometry of a footprint paint: the painted part of the destination,
+// the turn, n pixels per strip row and m strip rows.
+struct FootprintFrame {
+    RECT src, dst, paint;
+    int sw, sh, dw, dh, dispW, dispH;
+    int degrees, flip, n, m;
+    int stripBits, stripRowBytes, rowsPerStrip;
+};
+
+// Settles the frame; false with *rc when the paint ends here.
+bool PlanFootprintFrame(BitmapHandle *b, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,
+                        const RECT *pClipDst, FootprintOutput output, FootprintFrame *f, int *rc) {
+    *rc = RC_SUCCESS;
+    f->src = *pSrc, f->dst = *pDst;
+    f->sw = f->src.right - f->src.left, f->sh = f->src.bottom - f->src.top;
+    f->dw = f->dst.right - f->dst.left, f->dh = f->dst.bottom - f->dst.top;
+    if (f->sw <= 0 || f->sh <= 0 || f->dw <= 0 || f->dh <= 0)
+        return false;
+    RECT clipSrc = pClipSrc ? Intersect(f->src, *pClipSrc) : f->src;
+    const SIZE shown = DisplayedSize(*b);
+    f->dispW = shown.cx, f->dispH = shown.cy;
+    clipSrc = Intersect(clipSrc, RECT{0, 0, f->dispW, f->dispH});
+    const RECT clipDst = pClipDst ? Intersect(f->dst, *pClipDst) : f->dst;
+    if (IsEmptyRect(clipSrc) || IsEmptyRect(clipDst))
+        return false;
+    f->paint = Intersect(MapClipToDestination(f->src, clipSrc, f->dst), clipDst);
+    if (IsEmptyRect(f->paint))
+        return false;
+    if (!TurnToDevice(b, &f->degrees, &f->flip)) {
+        *rc = RC_INVALID_PARAMETER;
+        return false;
+    }
+    const bool columns = f->degrees == 90 || f->degrees == 270;
+    f->n = columns ? f->paint.bottom - f->paint.top : f->paint.right - f->paint.left;
+    f->m = columns ? f->paint.right - f->paint.left : f->paint.bottom - f->paint.top;
+    f->stripBits = output == MONO ? 1 : 8;
+    // A row longer than any buffer can be (a destination of a billion
+    // pixels unclipped) cannot be painted.
+    if (int64_t(f->n) * 32 > int64_t(0x7FFFFFFF) - 64) {
+        *rc = RC_NO_MEMORY;
+        return false;
+    }
+    f->stripRowBytes = DibRowBytes(f->n, f->stripBits);
+    f->rowsPerStrip = std::min(f->m, std::max(1, kStripBytes / f->stripRowBytes));
+    return true;
+}
+
+// The black count that makes a 1-bit pixel black.
+int MonoThreshold(const FootprintFrame &f) {
+    const int fx = std::max(f.sw == f.dw ? 0 : f.sw / f.dw, 1), fy = std::max(f.sh == f.dh ? 0 : f.sh / f.dh, 1);
+    int threshold = K_GetFootprintThreshold(fx * fy);
+    if (threshold < 5)
+        --threshold;
+    return std::max(threshold, 1);
+}
+
+// The buffers of a footprint paint: column intervals and areas, the
+// strip and the turned strip, the run list and the column table.
+struct FootprintBuffers {
+    KPtr<int> lo, hi, area;
+    TempBlock<BYTE> strip, out;
+    KPtr<WORD> runs;
+    KPtr<int32_t> blackLeft;
+    KPtr<Divisor> areaDivisors;
+    int firstColumn, runWidth;
+};
+
+// Stored column intervals of the strip positions, ascending.
+void StripColumnIntervals(const BitmapHandle *b, const FootprintFrame &f, int *lo, int *hi, int *area) {
+    const RECT &src = f.src, &dst = f.dst, &paint = f.paint;
+    for (int k = 0; k < f.n; ++k) {
+        int a, z;
+        switch (f.degrees) {
+        case 0: AxisInterval(src.left, paint.left - dst.left + k, f.sw, f.dw, f.dispW, &a, &z); break;
+        case 180: AxisInterval(src.left, paint.right - 1 - dst.left - k, f.sw, f.dw, f.dispW, &a, &z); break;
+        case 90: AxisInterval(f.dispH - src.bottom, dst.bottom - paint.bottom + k, f.sh, f.dh, f.dispH, &a, &z); break;
+        default: AxisInterval(f.dispH - src.bottom, dst.bottom - 1 - paint.top - k, f.sh, f.dh, f.dispH, &a, &z); break;
+        }
+        const bool reversed = f.degrees == 180 || f.degrees == 270;
+        lo[k] = reversed ? b->Width - z : a;
+        hi[k] = reversed ? b->Width - a : z;
+        area[k] = z - a;
+    }
+}
+
+int AllocateFootprints(const BitmapHandle *b, const FootprintFrame &f, FootprintBuffers *fb) {
+    const size_t n = size_t(f.n);
+    fb->lo = KAlloc<int>(n);
+    fb->hi = KAlloc<int>(n);
+    fb->area = KAlloc<int>(n);
+    fb->strip = TempAlloc(size_t(f.rowsPerStrip + 1) * f.stripRowBytes);
+    if (!fb->lo || !fb->hi || !fb->area || !fb->strip)
+        return RC_NO_MEMORY;
+    if (f.degrees != 0) {
+        const bool columns = f.degrees == 90 || f.degrees == 270;
+        fb->out = TempAlloc((columns ? size_t(DibRowBytes(f.rowsPerStrip, f.stripBits)) * n
+                                     : size_t(f.rowsPerStrip) * f.stripRowBytes) + 1);
+        if (!fb->out)
+            return RC_NO_MEMORY;
+    }
+    StripColumnIntervals(b, f, fb->lo.get(), fb->hi.get(), fb->area.get());
+    fb->firstColumn = fb->lo.get()[0];
+    fb->runWidth = fb->hi.get()[n - 1] - fb->firstColumn;
+    fb->runs = KAlloc<WORD>(size_t(fb->runWidth) + 2);
+    fb->blackLeft = KAllocZero<int32_t>(size_t(fb->runWidth) + 1);
+    fb->areaDivisors = KAlloc<Divisor>(n);
+    return fb->runs && fb->blackLeft && fb->areaDivisors ? RC_SUCCESS : RC_NO_MEMORY;
+}
+
+// Counts the black pixels of the footprints of source lines [l0, l1) and
+// writes them as one strip row.
+int WriteFootprintLines(BitmapHandle *b, const FootprintFrame &f, const FootprintRow &fr, FootprintBuffers &fb,
+                        int l0, int l1, int invert, BYTE *row) {
+    for (int l = l0; l < l1; ++l) {
+        const int runCount = K_GetRunLengths(b, StoredRow(l, b->Height, f.degrees, f.flip), fb.firstColumn,
+                                             fb.runWidth, fb.runs.get());
+        if (runCount < 0)
+            return RC_ROW_READ;
+        AddBlackRuns(fb.runs.get(), runCount, invert, fb.blackLeft.get());
+    }
+    SumBlackColumns(fb.blackLeft.get(), fb.runWidth);
+    WriteFootprintRow(fr, fb.blackLeft.get(), l1 - l0, row, f.stripRowBytes);
+    std::memset(fb.blackLeft.get(), 0, sizeof(int32_t) * (size_t(fb.runWidth) + 1));
+    return RC_SUCCESS;
+}
+
 int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,
                     const RECT *pClipDst, int invert, DWORD rop, FootprintOutput output) {
     ThreadPaintSettings *settings = GetPaintSettings();
-    const UINT mode = settings->DisplayMode;
-    const RECT src = *pSrc, dst = *pDst;
-    const int sw = src.right - src.left, sh = src.bottom - src.top;
-    const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
-    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0)
-        return RC_SUCCESS;
-    RECT clipSrc = pClipSrc ? Intersect(src, *pClipSrc) : src;
-    const int dispW = DisplayWidth(b), dispH = DisplayHeight(b);
-    clipSrc = Intersect(clipSrc, RECT{0, 0, dispW, dispH});
-    const RECT clipDst = pClipDst ? Intersect(dst, *pClipDst) : dst;
-    if (IsEmptyRect(clipSrc) || IsEmptyRect(clipDst))
-        return RC_SUCCESS;
-    const RECT paint = Intersect(MapClipToDestination(src, clipSrc, dst), clipDst);
-    if (IsEmptyRect(paint))
-        return RC_SUCCESS;
-    int degrees, flip;
-    if (!TurnToDevice(b, &degrees, &flip))
-        return RC_INVALID_PARAMETER;
-    const bool columns = degrees == 90 || degrees == 270;
-    const int n = columns ? paint.bottom - paint.top : paint.right - paint.left;
-    const int m = columns ? paint.right - paint.left : paint.bottom - paint.top;
-    const int stripBits = output == MONO ? 1 : 8;
-    // A row longer than any buffer can be (a destination of a billion
-    // pixels unclipped) cannot be painted.
-    if (int64_t(n) * 32 > int64_t(0x7FFFFFFF) - 64)
+    FootprintFrame f;
+    int rc;
+    if (!PlanFootprintFrame(b, pSrc, pClipSrc, pDst, pClipDst, output, &f, &rc))
+        return rc;
+    const int threshold = output == MONO ? MonoThreshold(f) : 1;
+    FootprintBuffers fb;
+    if (AllocateFootprints(b, f, &fb) != RC_SUCCESS)
         return RC_NO_MEMORY;
-    const int stripRowBytes = DibRowBytes(n, stripBits);
-    const int rowsPerStrip = std::min(m, std::max(1, kStripBytes / stripRowBytes));
-
-    int threshold = 1;
-    if (output == MONO) {
-        const int fx = std::max(sw == dw ? 0 : sw / dw, 1), fy = std::max(sh == dh ? 0 : sh / dh, 1);
-        threshold = K_GetFootprintThreshold(fx * fy);
-        if (threshold < 5)
-            --threshold;
-        threshold = std::max(threshold, 1);
+    FootprintRow fr{output, fb.lo.get(), fb.hi.get(), fb.area.get(), fb.areaDivisors.get(), f.n, threshold,
+                    BYTE(invert ? 1 : 0), 0};
+    for (int k = 0; k < f.n; ++k) {
+        fb.lo.get()[k] -= fb.firstColumn;
+        fb.hi.get()[k] -= fb.firstColumn;
+        fr.maxArea = std::max(fr.maxArea, fb.area.get()[k]);
+        fb.areaDivisors.get()[k] = Divisor(uint32_t(std::max(fb.area.get()[k], 1)));
     }
-
-    KPtr<int> lo(KAlloc<int>(size_t(n))), hi(KAlloc<int>(size_t(n))), area(KAlloc<int>(size_t(n)));
-    TempPtr<BYTE> strip(AllocTemp(size_t(rowsPerStrip + 1) * stripRowBytes));
-    TempPtr<BYTE> out;
-    if (!lo || !hi || !area || !strip)
-        return RC_NO_MEMORY;
-    if (degrees != 0) {
-        out.reset(AllocTemp((columns ? size_t(DibRowBytes(rowsPerStrip, stripBits)) * n
-                                     : size_t(rowsPerStrip) * stripRowBytes) + 1));
-        if (!out)
-            return RC_NO_MEMORY;
-    }
-    // Stored column intervals of the strip positions, ascending.
-    for (int k = 0; k < n; ++k) {
-        int a, z;
-        switch (degrees) {
-        case 0: AxisInterval(src.left, paint.left - dst.left + k, sw, dw, dispW, &a, &z); break;
-        case 180: AxisInterval(src.left, paint.right - 1 - dst.left - k, sw, dw, dispW, &a, &z); break;
-        case 90: AxisInterval(dispH - src.bottom, dst.bottom - paint.bottom + k, sh, dh, dispH, &a, &z); break;
-        default: AxisInterval(dispH - src.bottom, dst.bottom - 1 - paint.top - k, sh, dh, dispH, &a, &z); break;
-        }
-        const bool reversed = degrees == 180 || degrees == 270;
-        lo.get()[k] = reversed ? b->Width - z : a;
-        hi.get()[k] = reversed ? b->Width - a : z;
-        area.get()[k] = z - a;
-    }
-    const int firstColumn = lo.get()[0], endColumn = hi.get()[n - 1];
-    const int runWidth = endColumn - firstColumn;
-    KPtr<WORD> runs(KAlloc<WORD>(size_t(runWidth) + 2));
-    KPtr<int32_t> blackLeft(KAllocZero<int32_t>(size_t(runWidth) + 1));
-    KPtr<Divisor> areaDivisors(KAlloc<Divisor>(size_t(n)));
-    if (!runs || !blackLeft || !areaDivisors)
-        return RC_NO_MEMORY;
-    FootprintRow fr{output, lo.get(), hi.get(), area.get(), areaDivisors.get(), n, threshold, BYTE(invert ? 1 : 0), 0};
-    for (int k = 0; k < n; ++k) {
-        lo.get()[k] -= firstColumn;
-        hi.get()[k] -= firstColumn;
-        fr.maxArea = std::max(fr.maxArea, area.get()[k]);
-        areaDivisors.get()[k] = Divisor(uint32_t(std::max(area.get()[k], 1)));
-    }
-
     PaintBitmapInfo *info = &settings->PaintInfo;
-    BITMAPINFOHEADER &h = info->bmiHeader;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biPlanes = 1;
-    h.biCompression = BI_RGB;
-    h.biBitCount = WORD(stripBits);
-    UINT usage;
-    if (output != MONO) {
-        usage = SetGrayColorTable(info, b, mode);
-    } else if ((mode & DISP_PALETTE_INDICES) && !(mode & DISP_DITHER_8BIT)) {
-        WriteIdentityIndexTable(*info);
-        h.biClrUsed = 2;
-        usage = DIB_PAL_COLORS;
-    } else {
-        RGBQUAD colors[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-        if (GetPaintColors(b, 0, 2, colors) < 2 && invert)
-            std::swap(colors[0], colors[1]);
-        info->bmiColors[0] = colors[0];
-        info->bmiColors[1] = colors[1];
-        h.biClrUsed = 2;
-        usage = DIB_RGB_COLORS;
-    }
-
-    const StripLayout layout{degrees, n, rowsPerStrip, stripRowBytes, stripBits, paint};
+    const UINT usage = PrepareFootprintInfo(info, b, settings->DisplayMode, output, invert);
+    const StripLayout layout{f.degrees, f.n, f.rowsPerStrip, f.stripRowBytes, f.stripBits, f.paint};
+    const bool columns = f.degrees == 90 || f.degrees == 270;
     int filled = 0, lastL0 = -1, lastL1 = -1;
     const BYTE *lastRow = nullptr;
-    for (int t = 0; t < m; ++t) {
+    for (int t = 0; t < f.m; ++t) {
         // Source lines (walked coordinate) of this strip row.
         int l0, l1;
         if (columns)
-            AxisInterval(src.left, paint.left - dst.left + t, sw, dw, dispW, &l0, &l1);
+            AxisInterval(f.src.left, f.paint.left - f.dst.left + t, f.sw, f.dw, f.dispW, &l0, &l1);
         else
-            AxisInterval(dispH - src.bottom, dst.bottom - paint.bottom + t, sh, dh, dispH, &l0, &l1);
-        BYTE *row = StripRow(layout, strip.get(), filled);
+            AxisInterval(f.dispH - f.src.bottom, f.dst.bottom - f.paint.bottom + t, f.sh, f.dh, f.dispH, &l0, &l1);
+        BYTE *row = StripRow(layout, fb.strip.get(), filled);
         if (l0 == lastL0 && l1 == lastL1) {  // enlarging: the same lines again
-            std::memmove(row, lastRow, stripRowBytes);
+            std::memmove(row, lastRow, f.stripRowBytes);
+        } else if ((rc = WriteFootprintLines(b, f, fr, fb, l0, l1, invert, row)) != RC_SUCCESS) {
+            return rc;
         } else {
-            for (int l = l0; l < l1; ++l) {
-                const int runCount = K_GetRunLengths(b, StoredRow(l, b->Height, degrees, flip), firstColumn,
-                                                     runWidth, runs.get());
-                if (runCount < 0)
-                    return RC_ROW_READ;
-                AddBlackRuns(runs.get(), runCount, invert, blackLeft.get());
-            }
-            SumBlackColumns(blackLeft.get(), runWidth);
-            WriteFootprintRow(fr, blackLeft.get(), l1 - l0, row, stripRowBytes);
-            std::memset(blackLeft.get(), 0, sizeof(int32_t) * (size_t(runWidth) + 1));
             lastL0 = l0, lastL1 = l1;
         }
         lastRow = row;
-        if (++filled < rowsPerStrip && t < m - 1)
+        if (++filled < f.rowsPerStrip && t < f.m - 1)
             continue;
         const int count = filled;
         filled = 0;
-        if (int rc = SendStrip(hDC, layout, strip.get(), out.get(), count, t + 1 - count, info, usage, rop);
-            rc != RC_SUCCESS)
+        if ((rc = SendStrip(hDC, layout, fb.strip.get(), fb.out.get(), count, t + 1 - count, info, usage, rop)) !=
+            RC_SUCCESS)
             return rc;
     }
     return RC_SUCCESS;

@@ -4,7 +4,7 @@
 #include "paint/paint_palette.h"
 
 #include "frame/library.h"
-#include "kernel/kmem.h"
+#include "common/guards.h"
 #include "paint/fixed_palettes.h"
 #include "paint/paint_kind.h"
 

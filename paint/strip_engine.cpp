@@ -1,7 +1,6 @@
 // The strip engine: see strip_engine.h and the geometry in geometry.h.
 #include "paint/strip_engine.h"
 
-#include "kernel/kmem.h"
 #include "paint/convert.h"
 #include "paint/fixed_palettes.h"
 #include "paint/paint_kind.h"
@@ -13,14 +12,6 @@
 
 namespace zv {
 
-namespace {
-// Bytes of a source row read at once (more only when eight destination
-// pixels need more).
-constexpr int kReadPiece = 16384;
-// Most entries of a gray lookup table (64 KB; 12 significant bits take 4096).
-constexpr int kGrayTableEntries = 16384;
-}  // namespace
-
 PaintBitmapInfo *ChoosePaintInfo(ThreadPaintSettings *settings, HDC hDC) {
     if (DeviceTechnology(hDC) == DT_RASPRINTER) {
         settings->PrinterPaintInfo = settings->PaintInfo;
@@ -29,60 +20,11 @@ PaintBitmapInfo *ChoosePaintInfo(ThreadPaintSettings *settings, HDC hDC) {
     return &settings->PaintInfo;
 }
 
-UINT SetGrayColorTable(PaintBitmapInfo *info, const BitmapHandle *bitmap, UINT mode) {
-    info->bmiHeader.biClrUsed = 256;
-    if (mode & DISP_PALETTE_INDICES) {
-        WriteIdentityIndexTable(*info);
-        return DIB_PAL_COLORS;
-    }
-    for (int i = 0; i < 256; ++i) {
-        const BYTE v = bitmap->PaintLUT ? bitmap->PaintLUT[i] : BYTE(i);
-        info->bmiColors[i] = RGBQUAD{v, v, v, 0};
-    }
-    return DIB_RGB_COLORS;
-}
-
 bool TurnToDevice(const BitmapHandle *b, int *pDegrees, int *pFlip) {
     return K_GetOrientationTurn(b->Orientation, ORIENT_BOTTOM_LEFT, pDegrees, pFlip) == RC_SUCCESS;
 }
 
 namespace {
-
-// Position of a walk after k steps.
-int WalkAt(const Walk &w, int64_t k) {
-    const int64_t e = w.err + k * w.r;
-    return int(w.pos + k * w.q + e / w.d);
-}
-
-bool GdiTakesDepth(int bits) {
-    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
-
-// The two walks of a paint over a source of stored width storedW whose
-// displayed rectangle src (sw x sh, display height dispH) lands on dst.
-struct Walks {
-    Walk line;  // walked source coordinate per strip row (rows: T, to be mapped)
-    Walk fill;  // stored column per strip pixel, increasing
-    int first, last;
-};
-
-Walks PlanWalks(int degrees, const RECT &src, const RECT &dst, const RECT &paint, int storedW, int dispH, int n) {
-    const int sw = src.right - src.left, sh = src.bottom - src.top;
-    const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
-    Walks w;
-    const bool columns = degrees == 90 || degrees == 270;
-    w.line = columns ? ForwardWalk(src.left, paint.left - dst.left, sw, dw)
-                     : ForwardWalk(dispH - src.bottom, dst.bottom - paint.bottom, sh, dh);
-    switch (degrees) {
-    case 0: w.fill = ForwardWalk(src.left, paint.left - dst.left, sw, dw); break;
-    case 180: w.fill = ReverseWalk(storedW, src.left, paint.right - 1 - dst.left, sw, dw); break;
-    case 90: w.fill = ForwardWalk(dispH - src.bottom, dst.bottom - paint.bottom, sh, dh); break;
-    default: w.fill = ReverseWalk(storedW, dispH - src.bottom, dst.bottom - 1 - paint.top, sh, dh); break;
-    }
-    w.first = std::max(0, w.fill.pos);
-    w.last = std::min(storedW - 1, WalkAt(w.fill, n - 1));
-    return w;
-}
 
 // Where interpolated rows come from: a window of the bitmap, read from
 // the caller's rows or through the kernel, one pixel-exact span at a time.
@@ -121,23 +63,17 @@ int DirectPaint(const StripJob &job, ThreadPaintSettings *settings, const RECT &
     BitmapHandle *b = job.bitmap;
     const UINT mode = settings->DisplayMode;
     PaintBitmapInfo *info = ChoosePaintInfo(settings, job.hDC);
-    BITMAPINFOHEADER &h = info->bmiHeader;
-    UINT usage = DIB_RGB_COLORS;
-    h.biClrUsed = 0;
-    if (b->BitsPerPixel <= 8) {
-        h.biClrUsed = b->ColorCount;
-        if (mode & DISP_PALETTE_INDICES) {
-            WriteIdentityIndexTable(*info);
-            usage = DIB_PAL_COLORS;
-        } else {
-            GetPaintColors(b, 0, b->ColorCount, info->bmiColors);
-        }
-    }
+    const bool indexed = b->BitsPerPixel <= 8;
+    DibFormat f{};
+    f.width = b->Width;
+    f.height = b->Orientation == ORIENT_BOTTOM_LEFT ? b->Height : -b->Height;
+    f.bits = b->BitsPerPixel;
+    f.imageBytes = DWORD(b->BytesPerLine) * b->Height;
+    f.source = indexed ? IndicesOr(mode, DIB_PAINT_COLORS) : DIB_NO_TABLE;
+    f.count = b->ColorCount;
+    f.bitmap = b;
+    const UINT usage = PrepareDibInfo(info, f);
     SetStretchBltMode(job.hDC, HALFTONE);
-    h.biWidth = b->Width;
-    h.biHeight = b->Orientation == ORIENT_BOTTOM_LEFT ? b->Height : -b->Height;
-    h.biBitCount = WORD(b->BitsPerPixel);
-    h.biSizeImage = DWORD(b->BytesPerLine) * b->Height;
     IntersectClipRect(job.hDC, paint.left, paint.top, paint.right, paint.bottom);
     const int sw = job.src.right - job.src.left, sh = job.src.bottom - job.src.top;
     // DIB source coordinates run from the lower-left corner of a bottom-up
@@ -147,25 +83,6 @@ int DirectPaint(const StripJob &job, ThreadPaintSettings *settings, const RECT &
                                 job.dst.bottom - job.dst.top, job.src.left, ySrc, sw, sh, b->Data,
                                 reinterpret_cast<BITMAPINFO *>(info), usage, job.rop);
     return n ? RC_SUCCESS : RC_NO_MEMORY;
-}
-
-// The whole image is one block at Data that GDI may read.
-bool RowsInMemory(const BitmapHandle *b) {
-    return (b->Flags & BITMAP_CONTIGUOUS) && !(b->Flags & (BITMAP_KERNEL_0100 | BITMAP_KERNEL_8000)) && b->Data;
-}
-
-bool CanPaintDirect(const BitmapHandle *b) {
-    const int bits = b->BitsPerPixel;
-    return RowsInMemory(b) && (b->Orientation == ORIENT_TOP_LEFT || b->Orientation == ORIENT_BOTTOM_LEFT) &&
-           (bits == 1 || bits == 4 || bits == 8 || bits == 32 || (bits == 16 && b->Order != ORDER_GRAY) ||
-            (bits == 24 && !(b->Flags & BITMAP_PAINT_LUT)));
-}
-
-void GrayRamp(const BitmapHandle *b, RGBQUAD *table) {
-    for (int i = 0; i < 256; ++i) {
-        const BYTE v = (b->Flags & BITMAP_PAINT_LUT) && b->PaintLUT ? b->PaintLUT[i] : BYTE(i);
-        table[i] = RGBQUAD{v, v, v, 0};
-    }
 }
 
 // A 24-bit row made into wide pixels while it is stretched: each piece of
@@ -181,7 +98,7 @@ struct WidePieces {
 // fill walk, by the kernel's row stretch or, given wide, into 32-bit
 // pixels.  Pieces end on a multiple of 8 target pixels so that every
 // depth continues on a byte.
-bool ReadStretched(const StripJob &job, int row, const Walks &walks, BYTE *buf, int cap, BYTE *target, int n,
+bool ReadStretched(const StripJob &job, int row, const StripWalks &walks, BYTE *buf, int cap, BYTE *target, int n,
                    const WidePieces *wide) {
     const BitmapHandle *b = job.bitmap;
     const int bits = b->BitsPerPixel;
@@ -251,8 +168,6 @@ const BYTE *RowAt(const StripJob &job, int row, int column) {
     return job.rows + size_t(r - job.firstRow) * b->BytesPerLine + offset;
 }
 
-bool IsUnitWalk(const Walk &w) { return (w.q == 0 && w.r == w.d) || (w.q == 1 && w.r == 0); }
-
 // An expander's row at bits made into wide pixels: 24-bit rows through the
 // paint table (when given) byte by byte, indices through their table.
 void WidenExpanded(BYTE *row, int bits, const BYTE *lut, const uint32_t *table, BYTE *dst, int n) {
@@ -268,29 +183,11 @@ void WidenExpanded(BYTE *row, int bits, const BYTE *lut, const uint32_t *table, 
     StretchWiden24(row, unit, reinterpret_cast<uint32_t *>(dst), n);
 }
 
-// A 1:1 paint of whole-byte pixels that the strip would only copy can
-// hand GDI bands of the bitmap's own rows instead: the same bytes, one
-// copy fewer.  Needs the rows in memory, one after another at GDI's row
-// stride, and every walked row and column inside the bitmap.
-bool IsBandOfBitmap(const StripJob &job, StripRowMode rowMode, int degrees, int flip, const Walks &walks, int n,
-                    int m) {
-    const BitmapHandle *b = job.bitmap;
-    const int bpp = b->BitsPerPixel;
-    if (rowMode != STRIP_COPY || degrees != 0 || job.rows || b->Order == ORDER_BGR_CONVERT || !CanPaintDirect(b) ||
-        !(bpp == 8 || bpp == 24) || b->BytesPerLine != DibRowBytes(b->Width, bpp) ||
-        !IsUnitWalk(walks.line))
-        return false;
-    const int first = StoredRow(walks.line.pos, b->Height, degrees, flip);
-    const int last = StoredRow(WalkAt(walks.line, m - 1), b->Height, degrees, flip);
-    return walks.fill.pos >= 0 && int64_t(walks.fill.pos) + n <= b->Width && std::min(first, last) >= 0 &&
-           std::max(first, last) < b->Height;
-}
-
 // Paints the rows of IsBandOfBitmap's paint in bands of rowsPerStrip
 // straight from the bitmap: each band's header is bottom-up when the
 // stored rows run upwards on the device and top-down otherwise.
-int SendBands(const StripJob &job, const StripLayout &l, const Walks &walks, int flip, int m, PaintBitmapInfo *info,
-              UINT usage) {
+int SendBands(const StripJob &job, const StripLayout &l, const StripWalks &walks, int flip, int m,
+              PaintBitmapInfo *info, UINT usage) {
     const BitmapHandle *b = job.bitmap;
     BITMAPINFOHEADER &hdr = info->bmiHeader;
     hdr.biWidth = b->Width;
@@ -306,6 +203,255 @@ int SendBands(const StripJob &job, const StripLayout &l, const Walks &walks, int
             return RC_NO_MEMORY;
     }
     return RC_SUCCESS;
+}
+
+// The buffers of a paint, taken by AllocateBuffers as the plan sizes them.
+struct StripBuffers {
+    TempBlock<BYTE> read, stretched, narrow, strip, out, scratch;
+    TempBlock<uint32_t> grayTable;
+    KPtr<ErrorEntry> errors;
+};
+
+template <class T>
+bool Take(TempBlock<T> &p, size_t bytes) {
+    if (bytes)
+        p = TempAlloc<T>(bytes);
+    return !bytes || p;
+}
+
+int AllocateBuffers(const StripPlan &plan, StripBuffers *buf) {
+    if (!Take(buf->read, plan.readBytes) || !Take(buf->stretched, plan.stretchedBytes) ||
+        !Take(buf->grayTable, plan.grayTableBytes) || !Take(buf->narrow, plan.narrowBytes) ||
+        !Take(buf->strip, plan.stripBytes))
+        return RC_NO_MEMORY;
+    if (plan.errorEntries) {
+        buf->errors = KAllocZero<ErrorEntry>(plan.errorEntries);
+        if (!buf->errors)
+            return RC_NO_MEMORY;
+    }
+    return Take(buf->out, plan.outBytes) ? RC_SUCCESS : RC_NO_MEMORY;
+}
+
+// An interpolated paint's resize and its window of the bitmap, ended and
+// released when the paint ends.
+struct StripResize {
+    KResize *resize = nullptr;
+    BitmapHandle window{};
+    WindowSource source{};
+    StripResize() = default;
+    StripResize(const StripResize &) = delete;
+    StripResize &operator=(const StripResize &) = delete;
+    ~StripResize() {
+        if (resize)
+            K_ResizeEnd(resize);
+        if (window.BitsPerPixel) {
+            window.WindowLUT = nullptr;  // the bitmap's own
+            window.WindowLUTLength = 0;
+            K_FreeBitmap(&window);
+        }
+    }
+};
+
+// Starts the resize of the plan's window to the strip's depth and colours:
+// the bitmap itself when the window is all of it, else a window
+// descriptor whose rows ReadWindowRow supplies.
+int StartResize(const StripJob &job, UINT mode, const StripPlan &plan, StripBuffers *buf, StripResize *r) {
+    BitmapHandle *b = job.bitmap;
+    const int bpp = b->BitsPerPixel;
+    RECT stored = plan.window;
+    const SIZE shown = DisplayedSize(*b);
+    K_ConvertRectOrientation(ORIENT_TOP_LEFT, shown.cx, shown.cy, b->Orientation, &stored);
+    const BitmapHandle *source = b;
+    if (stored.left != 0 || stored.top != 0 || stored.right != b->Width || stored.bottom != b->Height) {
+        K_InitBitmapHandle(&r->window, b, stored.right - stored.left, stored.bottom - stored.top, bpp);
+        r->window.WindowLUT = b->WindowLUT;
+        r->window.WindowLUTLength = b->WindowLUTLength;
+        r->window.Flags |= b->Flags & BITMAP_WINDOW_LEVEL;
+        source = &r->window;
+    }
+    if (!Take(buf->scratch, size_t(b->BytesPerLine) + 8))
+        return RC_NO_MEMORY;
+    r->source = WindowSource{b, job.rows, job.firstRow, job.rowCount, stored.left, stored.top, buf->scratch.get()};
+    UINT flags = (mode & DISP_SCALE_FILTER_ALT) ? RESIZE_AREA : RESIZE_BILINEAR;
+    flags |= (mode & DISP_ORDERED_DITHER) ? RESIZE_DITHER_ORDERED : RESIZE_DITHER_DIFFUSE;
+    if (!(b->Order == ORDER_RGB && bpp > 8))
+        flags |= RESIZE_BLUE_FIRST;
+    const int savedLow = b->WindowLowBit, savedHigh = b->WindowHighBit;
+    b->WindowLowBit = b->LowBit;
+    b->WindowHighBit = b->HighBit;
+    const int rc = K_ResizeStart(source, plan.resizedW, plan.lineCount, plan.stripBits, plan.colors,
+                                 plan.colorCount, flags, ReadWindowRow, &r->source, &r->resize);
+    b->WindowLowBit = savedLow;
+    b->WindowHighBit = savedHigh;
+    return rc;
+}
+
+// The strip header and colour table; the size is each strip's, set as
+// it is sent.
+UINT PrepareStripInfo(const StripPlan &plan, BitmapHandle *b, PaintBitmapInfo *info) {
+    const bool columns = plan.degrees == 90 || plan.degrees == 270;
+    DibFormat f{};
+    f.width = columns ? plan.rowsPerStrip : plan.n;
+    f.height = columns ? plan.n : plan.rowsPerStrip;
+    f.bits = plan.layoutBits;
+    f.imageBytes = DWORD(DibRowBytes(f.width, f.bits)) * DWORD(f.height);
+    f.source = plan.tableSource;
+    f.count = plan.tableSource == DIB_IDENTITY ? 1 << plan.stripBits : plan.colorCount;
+    f.colors = plan.colors;
+    f.bitmap = b;
+    return PrepareDibInfo(info, f);
+}
+
+// The row loop's state: what it reads, the tables of wide rows, the row
+// last read and converted.
+struct RowLoop {
+    const StripJob &job;
+    const StripPlan &plan;
+    StripBuffers &buf;
+    KResize *resize;
+    StripLayout layout;
+    PaintBitmapInfo *info;
+    UINT usage;
+    uint32_t wideTable[256];
+    WidePieces widePieces;
+    int lastRow;
+    const BYTE *lastOut;
+    const BYTE *source;  // the row being converted
+    bool primed;
+};
+
+// Destination position of a strip row's first pixel, relative to
+// DstRect's top-left corner, for the ordered-dither matrices.
+void DitherPosition(const RowLoop &L, int t, int *px, int *py) {
+    const RECT &paint = L.plan.paint;
+    switch (L.plan.degrees) {
+    case 0: *px = paint.left, *py = paint.bottom - 1 - t; break;
+    case 180: *px = paint.right - 1, *py = paint.bottom - 1 - t; break;
+    case 90: *px = paint.left + t, *py = paint.bottom - 1; break;
+    default: *px = paint.left + t, *py = paint.top; break;
+    }
+    *px -= L.job.dst.left;
+    *py -= L.job.dst.top;
+}
+
+// Reads stored row `stored` (unless it is the last one read): where it
+// is for rows at hand, else stretched into the strip row (24-bit and
+// copied rows) or the stretched row, colour-swapped for Order 5.
+bool ReadSourceRow(RowLoop &L, int stored, BYTE *dstRow) {
+    const StripPlan &p = L.plan;
+    const BitmapHandle *b = L.job.bitmap;
+    if (stored == L.lastRow)
+        return true;
+    L.lastRow = stored;
+    if (p.rowsAtHand) {
+        L.source = RowAt(L.job, stored, p.walks.fill.pos);
+        return true;
+    }
+    const bool wide24 = p.wide && p.wide24;
+    BYTE *target = p.rowMode == STRIP_COPY && (!p.wide || p.wide24) ? dstRow : L.buf.stretched.get();
+    if (!ReadStretched(L.job, stored, p.walks, L.buf.read.get(), p.readCap, target, p.n,
+                       wide24 ? &L.widePieces : nullptr))
+        return false;
+    if (b->Order == ORDER_BGR_CONVERT && !wide24)
+        K_ConvertColorOrder(target, p.n, b->BitsPerPixel, ORDER_BGR_CONVERT, ORDER_BGR);
+    return true;
+}
+
+// Converts the source row into strip row t by the plan's row mode; the
+// first row of a diffused paint is converted twice to prime the error row.
+void ConvertRow(RowLoop &L, int t, BYTE *dstRow) {
+    const StripPlan &p = L.plan;
+    const BitmapHandle *b = L.job.bitmap;
+    const int n = p.n;
+    switch (p.rowMode) {
+    case STRIP_COPY:
+        if (p.wide && !p.wide24)
+            WidenIndices(b->BitsPerPixel, L.source, L.wideTable, reinterpret_cast<uint32_t *>(dstRow), n);
+        break;
+    case STRIP_EXPAND:
+        if (L.buf.grayTable) {
+            LookUpGray(b->BitsPerPixel, L.source, p.grayLookup, L.buf.grayTable.get(),
+                       reinterpret_cast<uint32_t *>(dstRow), n);
+        } else if (p.wide) {
+            p.expander(L.buf.narrow.get(), L.source, b, 0, n);
+            WidenExpanded(L.buf.narrow.get(), p.stripBits, p.lut24 ? b->PaintLUT : nullptr, L.wideTable, dstRow, n);
+        } else {
+            p.expander(dstRow, L.source, b, 0, n);
+        }
+        break;
+    case STRIP_GRAY: ExpandBitsToBytes(dstRow, L.source, 0, n, L.job.kind == 4 ? 1 : 0); break;
+    case STRIP_CONVERT: {
+        int x, y;
+        DitherPosition(L, t, &x, &y);
+        if (!L.primed && L.buf.errors)
+            p.converter(dstRow, L.source, b, 0, n, x, y, L.buf.errors.get(), p.sourceColors);
+        L.primed = true;
+        p.converter(dstRow, L.source, b, 0, n, x, y, L.buf.errors.get(), p.sourceColors);
+        break;
+    }
+    }
+}
+
+void ApplyPaintLut24(const BYTE *lut, BYTE *row, int n) {
+    for (int i = 0, e = n * 3; i < e; ++i)
+        row[i] = lut[row[i]];
+}
+
+// Strip row t from stored row `stored`: from the resize, as a copy of the
+// row before when the source row repeats (the converters excepted, whose
+// dither moves on), or read and converted.  24-bit narrow rows pass
+// through the paint table byte by byte.
+int FillStripRow(RowLoop &L, int t, int stored, BYTE *dstRow) {
+    const StripPlan &p = L.plan;
+    const BYTE *lut = L.job.bitmap->PaintLUT;
+    if (p.filter) {
+        const int rc = K_ResizeRow(L.resize, stored, p.walks.first, p.n, dstRow);
+        if (rc == RC_SUCCESS && p.lut24)
+            ApplyPaintLut24(lut, dstRow, p.n);
+        return rc;
+    }
+    if (stored == L.lastRow && p.rowMode != STRIP_CONVERT) {
+        std::memmove(dstRow, L.lastOut, p.stripRowBytes);
+        return RC_SUCCESS;
+    }
+    if (!ReadSourceRow(L, stored, dstRow))
+        return RC_ROW_READ;
+    ConvertRow(L, t, dstRow);
+    if (p.lut24 && !p.wide)
+        ApplyPaintLut24(lut, dstRow, p.n);
+    L.lastOut = dstRow;
+    return RC_SUCCESS;
+}
+
+// Walks the m strip rows, sending each full strip and the last one.
+int RunRowLoop(RowLoop &L) {
+    const StripPlan &p = L.plan;
+    Walk line = p.walks.line;
+    int filled = 0, rc = RC_SUCCESS;
+    for (int t = 0; t < p.m && rc == RC_SUCCESS; ++t, line.Step()) {
+        const int stored = std::min(std::max(StoredRow(line.pos, p.lineCount, p.degrees, p.flip), 0), p.lineCount - 1);
+        rc = FillStripRow(L, t, stored, StripRow(L.layout, L.buf.strip.get(), filled));
+        if (rc != RC_SUCCESS)
+            break;
+        if (++filled == p.rowsPerStrip || t == p.m - 1) {
+            rc = SendStrip(L.job.hDC, L.layout, L.buf.strip.get(), L.buf.out.get(), filled, t + 1 - filled, L.info,
+                           L.usage, L.job.rop);
+            filled = 0;
+        }
+    }
+    return rc;
+}
+
+// The tables wide rows are made through: the strip's colours as wide
+// pixels, and the gray rows' table of significant values.
+void FillWideTables(RowLoop &L) {
+    const StripPlan &p = L.plan;
+    const BitmapHandle *b = L.job.bitmap;
+    if (p.wide && !p.wide24)
+        WideColorTable(p.colors, p.colorCount, L.wideTable);
+    if (L.buf.grayTable)
+        FillGrayTable(b, p.grayLookup, p.stripBits == 8 ? L.wideTable : nullptr, p.lut24 ? b->PaintLUT : nullptr,
+                      L.buf.grayTable.get());
 }
 
 }  // namespace
@@ -335,363 +481,34 @@ int SendStrip(HDC hDC, const StripLayout &l, BYTE *strip, BYTE *out, int count, 
     return RC_SUCCESS;
 }
 
+
 int RunStrips(const StripJob &job) {
     ThreadPaintSettings *settings = GetPaintSettings();
     const UINT mode = settings->DisplayMode;
-    BitmapHandle *b = job.bitmap;
-    const int bpp = b->BitsPerPixel;
-    const int sw = job.src.right - job.src.left, sh = job.src.bottom - job.src.top;
-    const int dw = job.dst.right - job.dst.left, dh = job.dst.bottom - job.dst.top;
-    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0)
-        return RC_SUCCESS;
-    const RECT paint = Intersect(MapClipToDestination(job.src, job.clipSrc, job.dst), job.clipDst);
-    if (IsEmptyRect(paint))
-        return RC_SUCCESS;
-    int degrees, flip;
-    if (!TurnToDevice(b, &degrees, &flip))
-        return RC_INVALID_PARAMETER;
-
-    if (!job.unscaled && (mode & DISP_DIRECT_PAINT) && !job.rows && CanPaintDirect(b))
-        return DirectPaint(job, settings, paint);
-
-    // Strip format and row conversion.
-    const bool gray = (bpp == 12 || bpp == 16) && IsGrayImage(b);
-    int kind = job.kind;
-    StripRowMode rowMode = STRIP_COPY;
-    int stripBits = bpp;
-    RowExpander expander = nullptr;
-    RowConverter converter = nullptr;
-    if (kind == 3 || kind == 4) {
-        rowMode = STRIP_GRAY;
-        stripBits = 8;
-    } else {
-        if (kind == 1 && bpp == 24)
-            kind = 0;  // the Order 5 swap below does the expander's work
-        if (kind == 2) {
-            stripBits = std::min(job.deviceBits, 8);
-            converter = SelectRowConverter(bpp, stripBits);
-            if (!converter)
-                kind = GdiTakesDepth(bpp) ? 0 : 1;
-        }
-        if (kind == 1) {
-            rowMode = STRIP_EXPAND;
-            expander = SelectRowExpander(bpp, gray, &stripBits);
-        } else if (kind == 2) {
-            rowMode = STRIP_CONVERT;
-        } else {
-            stripBits = bpp;
-        }
-    }
-    const bool filter = !job.unscaled && (mode & (DISP_SCALE_FILTER | DISP_SCALE_FILTER_ALT));
-    if (filter && stripBits <= 8 && bpp <= 8 && job.deviceBits > 8 &&
-        !(K_IsGrayScale(b) == 1 && b->ColorCount == (1 << bpp)))
-        stripBits = 24;
-
-    // Colours of the strip (and of the interpolated output).
-    RGBQUAD colors[256] = {};
-    int colorCount = 0;
-    RGBQUAD sourceColors[256] = {};
-    if (stripBits <= 8) {
-        if (rowMode == STRIP_CONVERT) {
-            colorCount = 1 << stripBits;
-            const RGBQUAD *fixed = stripBits == 1   ? MonoPalette.data()
-                                   : stripBits == 4 ? Vga16Palette.data()
-                                   : (mode & DISP_CUBE_PALETTE) ? CubePalette.data()
-                                                                : Rgb332Palette.data();
-            std::memcpy(colors, fixed, sizeof(RGBQUAD) * colorCount);
-        } else if (rowMode == STRIP_GRAY || bpp > 8) {
-            colorCount = 256;
-            GrayRamp(b, colors);
-        } else {
-            colorCount = b->Palette && b->ColorCount > 0 ? std::min(b->ColorCount, 256) : 1 << bpp;
-            if (GetPaintColors(b, 0, colorCount, colors) <= 0)
-                GrayRamp(b, colors);
-        }
-    }
-    if (rowMode == STRIP_CONVERT) {
-        if (bpp <= 8)
-            K_GetBitmapColors(b, 0, 1 << bpp, sourceColors);
-        else
-            for (int i = 0; i < 256; ++i)
-                sourceColors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
-    }
-
-    // Geometry: n pixels per strip row, m strip rows in all.
-    const bool columns = degrees == 90 || degrees == 270;
-    const int n = columns ? paint.bottom - paint.top : paint.right - paint.left;
-    const int m = columns ? paint.right - paint.left : paint.bottom - paint.top;
-    // A row longer than any buffer can be (a destination of a billion
-    // pixels unclipped) cannot be painted.
-    if (int64_t(n) * std::max(stripBits, bpp) > int64_t(0x7FFFFFFF) - 64)
+    StripPlan plan;
+    PlanStrips(job, mode, &plan);
+    if (plan.route == STRIPS_NOTHING)
+        return plan.status;
+    if (plan.route == STRIPS_DIRECT)
+        return DirectPaint(job, settings, plan.paint);
+    StripBuffers buf;
+    if (AllocateBuffers(plan, &buf) != RC_SUCCESS)
         return RC_NO_MEMORY;
-
-    // Interpolated rows come from the resized source window (SrcRect
-    // within the image): a stored image the size of the window mapped to
-    // the destination, walked 1:1.
-    const RECT window = Intersect(job.src, RECT{0, 0, DisplayWidth(b), DisplayHeight(b)});
-    const RECT mapped = MapClipToDestination(job.src, window, job.dst);
-    const int mw = mapped.right - mapped.left, mh = mapped.bottom - mapped.top;
-    const RECT resized{0, 0, mw, mh};
-    const int resizedW = ExchangesAxes(b->Orientation) ? mh : mw;
-    const Walks walks = filter ? PlanWalks(degrees, resized, resized,
-                                           RECT{paint.left - mapped.left, paint.top - mapped.top,
-                                                paint.right - mapped.left, paint.bottom - mapped.top},
-                                           resizedW, mh, n)
-                               : PlanWalks(degrees, job.src, job.dst, paint, b->Width, DisplayHeight(b), n);
-    const int lineCount = filter ? (ExchangesAxes(b->Orientation) ? mw : mh) : b->Height;
-
-    const int aligned = AlignColumn(walks.first, bpp);
-    const int64_t eightSteps = int64_t(walks.fill.q) * 8 + (int64_t(walks.fill.r) * 8 + walks.fill.d - 1) / walks.fill.d + 16;
-    const int readCap = int(std::min<int64_t>(RowBytesOf(walks.last + 1 - aligned, bpp),
-                                              std::max<int64_t>(kReadPiece, RowBytesOf(eightSteps, bpp)))) + 8;
-
-    const Walk &f = walks.fill;
-    const bool unitRead = IsUnitWalk(f) && AlignColumn(f.pos, bpp) == f.pos;
-    const bool fromBitmap = !filter && unitRead && IsBandOfBitmap(job, rowMode, degrees, flip, walks, n, m);
-
-    // The strip and what goes with it share one strip's budget: a diffused
-    // paint's error row is taken off it, and a turned paint, which needs a
-    // second buffer of the strip's size, gives each half.
-    const bool diffused = rowMode == STRIP_CONVERT && !filter && !(mode & DISP_ORDERED_DITHER);
-    int64_t budget = kStripBytes;
-    if (diffused)
-        budget -= int64_t(n) * int64_t(sizeof(ErrorEntry));
-    if (degrees != 0)
-        budget /= 2;
-    // Wide strips (wide_rows.h) of copied or expanded rows whose colours
-    // GDI would map through a full RGB table or from 24 bits; the narrow
-    // rows they are made from come off their budget, and at least four
-    // rows must fit.  A 24-bit copy is stretched straight into them.
-    const bool wide24 = rowMode == STRIP_COPY && stripBits == 24;
-    const bool fullTable = (stripBits == 1 || stripBits == 4 || stripBits == 8) && colorCount == 1 << stripBits &&
-                           !(mode & DISP_PALETTE_INDICES);
-    // Gray rows of 12 and 16 bits (gray, or through a colour window-level
-    // table) go wide in one lookup a pixel through a table of their
-    // significant values (wide_rows.h) taken off the budget; read 1:1
-    // from rows in memory, they are used where they are.
-    const bool grayRows = rowMode == STRIP_EXPAND && (stripBits == 8 || stripBits == 24) && (bpp == 12 || bpp == 16) &&
-                          b->Order == ORDER_GRAY;
-    const GrayLookup grayLookup = grayRows ? GrayLookupOf(b) : GrayLookup{0, 0};
-    const bool grayFits = grayRows && grayLookup.Entries() <= kGrayTableEntries;
-    const bool rowsAtHand = grayFits && unitRead && !filter && (job.rows || RowsInMemory(b));
-    const int64_t readRow = rowsAtHand ? 0 : DibRowBytes(n, bpp);
-    const int64_t narrowBytes = wide24     ? 0
-                                : grayFits ? int64_t(grayLookup.Entries()) * 4 + readRow
-                                           : readRow + (rowMode == STRIP_EXPAND ? DibRowBytes(n, stripBits) : 0);
-    const bool wide = !filter && !fromBitmap && (rowMode == STRIP_COPY || rowMode == STRIP_EXPAND) && (stripBits == 24 || fullTable) &&
-                      (budget - narrowBytes) / (int64_t(n) * 4) >= std::min(m, 4) && TakesWidePixels(job.hDC, job.deviceBits);
-    const int stripRowBytes = wide ? n * 4 : DibRowBytes(n, stripBits);
-    int rowsPerStrip = int(std::min<int64_t>(m, std::max<int64_t>(1, (wide ? budget - narrowBytes : budget) / stripRowBytes)));
-    if (rowMode == STRIP_GRAY && columns)  // the turned gray strip's rows stay within the budget too
-        rowsPerStrip = std::min(rowsPerStrip, std::max(1, kStripBytes / n - 3));
-    else if (job.unscaled && columns && rowsPerStrip > 8 && rowsPerStrip < m)
-        rowsPerStrip &= ~7;
-
-    // Buffers: every one now, none per row.
-    TempPtr<BYTE> readBuf, stretched, narrow, strip, out, scratch;
-    TempPtr<uint32_t> grayTable;
-    KPtr<ErrorEntry> errors;
-    const bool readsInPlace = unitRead && !(wide && wide24);
-    if (!filter && !fromBitmap) {
-        if (!readsInPlace) {
-            readBuf.reset(static_cast<BYTE *>(K_AllocTemp((size_t(readCap) + 3) & ~size_t(3))));
-            if (!readBuf)
-                return RC_NO_MEMORY;
-        }
-        if ((rowMode != STRIP_COPY || (wide && !wide24)) && !rowsAtHand) {
-            stretched.reset(static_cast<BYTE *>(K_AllocTemp(size_t(DibRowBytes(n, bpp)) + 8)));
-            if (!stretched)
-                return RC_NO_MEMORY;
-        }
-        if (wide && grayFits) {
-            grayTable.reset(static_cast<uint32_t *>(K_AllocTemp(size_t(grayLookup.Entries()) * 4)));
-            if (!grayTable)
-                return RC_NO_MEMORY;
-        } else if (wide && rowMode == STRIP_EXPAND) {
-            narrow.reset(static_cast<BYTE *>(K_AllocTemp(size_t(DibRowBytes(n, stripBits)) + 8)));
-            if (!narrow)
-                return RC_NO_MEMORY;
-        }
-    }
-    if (!fromBitmap) {
-        // Wide rows are written by this engine alone, which needs no spare row.
-        strip.reset(static_cast<BYTE *>(K_AllocTemp(size_t(rowsPerStrip + (wide ? 0 : 1)) * stripRowBytes + 8)));
-        if (!strip)
-            return RC_NO_MEMORY;
-    }
-    if (diffused) {
-        errors.reset(static_cast<ErrorEntry *>(K_AllocZero(size_t(n), sizeof(ErrorEntry))));
-        if (!errors)
-            return RC_NO_MEMORY;
-    }
-    const int layoutBits = wide ? 32 : stripBits;
-    if (degrees != 0) {
-        const size_t bytes = columns ? size_t(DibRowBytes(rowsPerStrip, layoutBits)) * n
-                                     : size_t(rowsPerStrip) * stripRowBytes;
-        out.reset(static_cast<BYTE *>(K_AllocTemp(bytes + 1)));
-        if (!out)
-            return RC_NO_MEMORY;
-    }
-
-    // The resize and its window of the bitmap.
-    KResize *resize = nullptr;
-    BitmapHandle windowBitmap{};
-    WindowSource ws{b, job.rows, job.firstRow, job.rowCount, 0, 0, nullptr};
-    if (filter) {
-        RECT stored = window;
-        K_ConvertRectOrientation(ORIENT_TOP_LEFT, DisplayWidth(b), DisplayHeight(b), b->Orientation, &stored);
-        const BitmapHandle *source = b;
-        if (stored.left != 0 || stored.top != 0 || stored.right != b->Width || stored.bottom != b->Height) {
-            K_InitBitmapHandle(&windowBitmap, b, stored.right - stored.left, stored.bottom - stored.top, bpp);
-            windowBitmap.WindowLUT = b->WindowLUT;
-            windowBitmap.WindowLUTLength = b->WindowLUTLength;
-            windowBitmap.Flags |= b->Flags & BITMAP_WINDOW_LEVEL;
-            source = &windowBitmap;
-        }
-        ws.offsetX = stored.left;
-        ws.offsetY = stored.top;
-        scratch.reset(static_cast<BYTE *>(K_AllocTemp(size_t(b->BytesPerLine) + 8)));
-        if (!scratch)
-            return RC_NO_MEMORY;
-        ws.scratch = scratch.get();
-        UINT flags = (mode & DISP_SCALE_FILTER_ALT) ? RESIZE_AREA : RESIZE_BILINEAR;
-        flags |= (mode & DISP_ORDERED_DITHER) ? RESIZE_DITHER_ORDERED : RESIZE_DITHER_DIFFUSE;
-        if (!(b->Order == ORDER_RGB && bpp > 8))
-            flags |= RESIZE_BLUE_FIRST;
-        const int savedLow = b->WindowLowBit, savedHigh = b->WindowHighBit;
-        b->WindowLowBit = b->LowBit;
-        b->WindowHighBit = b->HighBit;
-        const int rc = K_ResizeStart(source, resizedW, lineCount, stripBits, colors, colorCount, flags, ReadWindowRow,
-                                     &ws, &resize);
-        b->WindowLowBit = savedLow;
-        b->WindowHighBit = savedHigh;
-        if (rc != RC_SUCCESS)
+    StripResize resize;
+    if (plan.filter)
+        if (const int rc = StartResize(job, mode, plan, &buf, &resize); rc != RC_SUCCESS)
             return rc;
-    }
-
-    PaintBitmapInfo *info = rowMode == STRIP_GRAY ? &settings->PaintInfo : ChoosePaintInfo(settings, job.hDC);
-    BITMAPINFOHEADER &h = info->bmiHeader;
-    h.biSize = sizeof(BITMAPINFOHEADER);
-    h.biPlanes = 1;
-    h.biCompression = BI_RGB;
-    h.biBitCount = WORD(layoutBits);
-    h.biClrUsed = 0;
-    UINT usage = DIB_RGB_COLORS;
-    if (layoutBits <= 8) {
-        if (mode & DISP_PALETTE_INDICES) {
-            WriteIdentityIndexTable(*info);
-            h.biClrUsed = 1u << stripBits;
-            usage = DIB_PAL_COLORS;
-        } else {
-            std::memcpy(info->bmiColors, colors, sizeof(RGBQUAD) * colorCount);
-            h.biClrUsed = colorCount;
-        }
-    }
-    const bool lut24 = stripBits == 24 && (b->Flags & BITMAP_PAINT_LUT) && b->PaintLUT;
-
-    const StripLayout layout{degrees, n, rowsPerStrip, stripRowBytes, layoutBits, paint};
-    uint32_t wideTable[256];
-    if (wide && !wide24)
-        WideColorTable(colors, colorCount, wideTable);
-    if (grayTable)
-        FillGrayTable(b, grayLookup, stripBits == 8 ? wideTable : nullptr, lut24 ? b->PaintLUT : nullptr,
-                      grayTable.get());
-    const WidePieces widePieces{b->Order == ORDER_BGR_CONVERT, lut24 ? b->PaintLUT : nullptr};
-    if (fromBitmap)
-        return SendBands(job, layout, walks, flip, m, info, usage);
-
-    // Destination position of a strip row's first pixel, relative to
-    // DstRect's top-left corner, for the ordered-dither matrices.
-    auto position = [&](int t, int *px, int *py) {
-        switch (degrees) {
-        case 0: *px = paint.left, *py = paint.bottom - 1 - t; break;
-        case 180: *px = paint.right - 1, *py = paint.bottom - 1 - t; break;
-        case 90: *px = paint.left + t, *py = paint.bottom - 1; break;
-        default: *px = paint.left + t, *py = paint.top; break;
-        }
-        *px -= job.dst.left;
-        *py -= job.dst.top;
-    };
-
-    const int invert = job.kind == 4 ? 1 : 0;
-    Walk line = walks.line;
-    int lastRow = -1, filled = 0, rc = RC_SUCCESS;
-    const BYTE *lastOut = nullptr;
-    const BYTE *source = stretched.get();  // the row being converted
-    bool primed = false;
-    for (int t = 0; t < m && rc == RC_SUCCESS; ++t, line.Step()) {
-        const int stored = std::min(std::max(StoredRow(line.pos, lineCount, degrees, flip), 0), lineCount - 1);
-        BYTE *dstRow = StripRow(layout, strip.get(), filled);
-        if (filter) {
-            rc = K_ResizeRow(resize, stored, walks.first, n, dstRow);
-        } else if (stored == lastRow && rowMode != STRIP_CONVERT) {
-            std::memmove(dstRow, lastOut, stripRowBytes);
-        } else {
-            if (stored != lastRow && rowsAtHand) {
-                source = RowAt(job, stored, walks.fill.pos);
-                lastRow = stored;
-            } else if (stored != lastRow) {
-                BYTE *target = rowMode == STRIP_COPY && (!wide || wide24) ? dstRow : stretched.get();
-                if (!ReadStretched(job, stored, walks, readBuf.get(), readCap, target, n,
-                                   wide && wide24 ? &widePieces : nullptr)) {
-                    rc = RC_ROW_READ;
-                    break;
-                }
-                if (b->Order == ORDER_BGR_CONVERT && !(wide && wide24))
-                    K_ConvertColorOrder(target, n, bpp, ORDER_BGR_CONVERT, ORDER_BGR);
-                lastRow = stored;
-            }
-            switch (rowMode) {
-            case STRIP_COPY:
-                if (wide && !wide24)
-                    WidenIndices(bpp, source, wideTable, reinterpret_cast<uint32_t *>(dstRow), n);
-                break;
-            case STRIP_EXPAND:
-                if (grayTable) {
-                    LookUpGray(bpp, source, grayLookup, grayTable.get(), reinterpret_cast<uint32_t *>(dstRow), n);
-                } else if (wide) {
-                    expander(narrow.get(), source, b, 0, n);
-                    WidenExpanded(narrow.get(), stripBits, lut24 ? b->PaintLUT : nullptr, wideTable, dstRow, n);
-                } else {
-                    expander(dstRow, source, b, 0, n);
-                }
-                break;
-            case STRIP_GRAY: ExpandBitsToBytes(dstRow, source, 0, n, invert); break;
-            case STRIP_CONVERT: {
-                int x, y;
-                position(t, &x, &y);
-                if (!primed && errors)
-                    converter(dstRow, source, b, 0, n, x, y, errors.get(), sourceColors);
-                primed = true;
-                converter(dstRow, source, b, 0, n, x, y, errors.get(), sourceColors);
-                break;
-            }
-            }
-            // 24-bit strips pass through the paint table byte by byte; a
-            // repeated row is copied after it.
-            if (lut24 && !wide)
-                for (int i = 0, e = n * 3; i < e; ++i)
-                    dstRow[i] = b->PaintLUT[dstRow[i]];
-            lastOut = dstRow;
-        }
-        if (filter && lut24 && rc == RC_SUCCESS)
-            for (int i = 0, e = n * 3; i < e; ++i)
-                dstRow[i] = b->PaintLUT[dstRow[i]];
-        if (rc != RC_SUCCESS)
-            break;
-        if (++filled == rowsPerStrip || t == m - 1) {
-            rc = SendStrip(job.hDC, layout, strip.get(), out.get(), filled, t + 1 - filled, info, usage, job.rop);
-            filled = 0;
-        }
-    }
-    if (resize)
-        K_ResizeEnd(resize);
-    if (windowBitmap.BitsPerPixel) {
-        windowBitmap.WindowLUT = nullptr;
-        windowBitmap.WindowLUTLength = 0;
-        K_FreeBitmap(&windowBitmap);
-    }
-    return rc;
+    PaintBitmapInfo *info = plan.rowMode == STRIP_GRAY ? &settings->PaintInfo : ChoosePaintInfo(settings, job.hDC);
+    const UINT usage = PrepareStripInfo(plan, job.bitmap, info);
+    const StripLayout layout{plan.degrees, plan.n, plan.rowsPerStrip, plan.stripRowBytes, plan.layoutBits, plan.paint};
+    if (plan.route == STRIPS_BANDS)
+        return SendBands(job, layout, plan.walks, plan.flip, plan.m, info, usage);
+    const BitmapHandle *b = job.bitmap;
+    RowLoop loop{job, plan, buf, resize.resize, layout, info, usage, {},
+                 WidePieces{b->Order == ORDER_BGR_CONVERT, plan.lut24 ? b->PaintLUT : nullptr},
+                 -1, nullptr, buf.stretched.get(), false};
+    FillWideTables(loop);
+    return RunRowLoop(loop);
 }
 
 }  // namespace zv

@@ -3,24 +3,17 @@
 // most 262144 bytes and hands each strip to GDI 1:1.
 #pragma once
 
+#include "common/guards.h"
 #include "frame/library.h"
+#include "paint/convert.h"
+#include "paint/dib_info.h"
 #include "paint/geometry.h"
 #include "paint/painters.h"
-
-#include <memory>
+#include "paint/wide_rows.h"
 
 namespace zv {
 
 constexpr int kStripBytes = 0x40000;
-
-// Scratch buffers of one paint (strip, rows) come from the kernel's
-// scratch allocator; its freed large blocks are reused by the next paint.
-struct TempFree {
-    void operator()(void *p) const { K_FreeTemp(p); }
-};
-template <class T>
-using TempPtr = std::unique_ptr<T, TempFree>;
-inline BYTE *AllocTemp(size_t bytes) { return static_cast<BYTE *>(K_AllocTemp(bytes)); }
 
 // How a stretched source row becomes a strip row.
 enum StripRowMode {
@@ -42,7 +35,82 @@ struct StripJob {
     bool unscaled;   // no direct paint, no interpolation; rotated strips in multiples of 8
 };
 
+// Paints a job: PlanStrips decides, then the buffers are taken, the
+// resize (interpolated paints) started, the header prepared and the row
+// loop run; see the stages in strip_engine.cpp.
 int RunStrips(const StripJob &job);
+
+// The two walks of a paint: `line` gives the walked source coordinate of
+// each strip row (mapped to a stored row by StoredRow), `fill` the stored
+// column of each strip pixel, increasing; first and last are the stored
+// columns the fill reaches, clamped to the image.
+struct StripWalks {
+    Walk line;
+    Walk fill;
+    int first, last;
+};
+
+// What becomes of a job.
+enum StripRoute {
+    STRIPS_NOTHING,  // nothing to paint (zero sizes, empty clip), or a refusal (status)
+    STRIPS_DIRECT,   // the whole bitmap in one StretchDIBits (DISP_DIRECT_PAINT)
+    STRIPS_BANDS,    // bands of the bitmap's own rows, no strip
+    STRIPS_ROWS,     // strips built row by row
+};
+
+// Every decision of a strip paint, made before any buffer exists; the
+// stages after it only carry it out.  Byte counts of 0 mean "no such
+// buffer".
+struct StripPlan {
+    StripRoute route;
+    int status;  // RC_SUCCESS, or the refusal of a STRIPS_NOTHING plan
+
+    // Where: the painted part of DstRect, the turn to the device.
+    RECT paint;
+    int degrees, flip;
+
+    // Format: how a source row becomes a strip row.
+    StripRowMode rowMode;
+    int stripBits;   // depth of the converted row
+    int layoutBits;  // depth handed to GDI: 32 for wide strips, else stripBits
+    bool filter;     // rows come from the kernel's resize
+    bool wide;       // wide strips (wide_rows.h)
+    bool wide24;     // a 24-bit copy stretched straight into wide pixels
+    bool lut24;      // 24-bit strip rows through PaintLUT
+    bool diffused;   // error diffusion: an error row, the first row converted twice
+    RowExpander expander;
+    RowConverter converter;
+
+    // Colours: the strip's table (and the resize's output table), and the
+    // source table a converter reads.
+    int colorCount;
+    RGBQUAD colors[256];
+    RGBQUAD sourceColors[256];
+    DibColorSource tableSource;  // DIB_IDENTITY, DIB_GIVEN_COLORS (colors) or DIB_NO_TABLE
+
+    // Geometry: n pixels per strip row, m strip rows; the walks over the
+    // stored rows (or the resized window's rows, lineCount of them).
+    int n, m;
+    StripWalks walks;
+    int lineCount;
+    RECT window;   // interpolated: the displayed source window that is resized
+    int resizedW;  // interpolated: stored width of the resized window
+    int rowsPerStrip;
+    int stripRowBytes;
+
+    // How rows are read: unitRead (1:1 from a byte start) reads in place;
+    // rowsAtHand uses rows in memory where they are; 12/16-bit gray rows
+    // through a table of their significant values.
+    bool unitRead, rowsAtHand;
+    GrayLookup grayLookup;
+    int readCap;  // bytes a read piece may take
+
+    // Buffers, in the order they are taken.
+    size_t readBytes, stretchedBytes, grayTableBytes, narrowBytes, stripBytes, errorEntries, outBytes;
+};
+
+// Decides a job for the display mode `mode` (the thread's DisplayMode).
+void PlanStrips(const StripJob &job, UINT mode, StripPlan *plan);
 
 // A strip: rows of n pixels at bits (destination rows for rotations 0 and
 // 180, destination columns for 90 and 270), rowsPerStrip of them, over the
@@ -71,17 +139,15 @@ int SendStrip(HDC hDC, const StripLayout &l, BYTE *strip, BYTE *out, int count, 
 // copied from PaintInfo, on a raster printer; PaintInfo otherwise.
 PaintBitmapInfo *ChoosePaintInfo(ThreadPaintSettings *settings, HDC hDC);
 
-// Colour table of a 256-level gray strip: the identity index table with
-// DISP_PALETTE_INDICES, else the paint table's grays.  Returns the usage.
-UINT SetGrayColorTable(PaintBitmapInfo *info, const BitmapHandle *bitmap, UINT mode);
-
-// Displayed size of a bitmap.
-inline int DisplayWidth(const BitmapHandle *b) { return ExchangesAxes(b->Orientation) ? b->Height : b->Width; }
-inline int DisplayHeight(const BitmapHandle *b) { return ExchangesAxes(b->Orientation) ? b->Width : b->Height; }
-
 // The rotation and flip that bring the stored rows into GDI's bottom-up
 // order; false for an orientation the kernel does not know.
 bool TurnToDevice(const BitmapHandle *b, int *pDegrees, int *pFlip);
+
+// Position of a walk after k steps.
+inline int WalkAt(const Walk &w, int64_t k) {
+    const int64_t e = w.err + k * w.r;
+    return int(w.pos + k * w.q + e / w.d);
+}
 
 // Stored row of walked coordinate t: reversed for rotations 90 and 180,
 // and again by the flip.

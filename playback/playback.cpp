@@ -99,8 +99,11 @@ bool ComposeFrame(PlaybackRecord &p, BitmapHandle &frame) {
             return false;
         source = &converted;
     }
-    K_CombineBitmap(&t, frame.Left, frame.Top, frame.Width, frame.Height, source, 0, 0,
-                    KCOMBINE_SOURCE_RGN | KCOMBINE_COPY);
+    // The frame shows upright at (Left, Top) of the animation; the combine
+    // takes its rectangle in the frame's row order.
+    RECT at{frame.Left, frame.Top, frame.Left + frame.Width, frame.Top + frame.Height};
+    K_ConvertRectOrientation(ORIENT_TOP_LEFT, t.Width, t.Height, frame.Orientation, &at);
+    K_CombineBitmap(&t, at.left, at.top, frame.Width, frame.Height, source, 0, 0, KCOMBINE_SOURCE_RGN | KCOMBINE_COPY);
     K_FreeBitmap(&converted);
     return true;
 }

@@ -1,10 +1,11 @@
 // Device-dependent bitmaps: a bitmap painted into a new DDB through the
 // paint dispatcher, a DDB read back through a packed DIB, and the screen
 // capture that goes through both.
+#include "common/geometry.h"
+#include "common/guards.h"
 #include "frame/library.h"
 #include "paint/painters.h"
 #include "transfer/dib.h"
-#include "transfer/scopes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -12,26 +13,21 @@
 namespace {
 
 using zv::DcInUse;
+using zv::GdiObject;
+using zv::MemoryDc;
 using zv::PaletteSelection;
+using zv::Selection;
 
 // Renders the whole bitmap into `target`, selected in `memory`, with
 // library dithering and RGB colour tables (the caller's display mode is
 // restored afterwards); returns the paint's status.
 int PaintInto(HDC memory, HDC reference, HBITMAP target, BitmapHandle *pBitmap, int width, int height) {
-    HGDIOBJ oldObject = SelectObject(memory, target);
-    const UINT oldMode = Z_SetDisplayMode(DISP_PALETTE_INDICES | DISP_LIBRARY_DITHER, DISP_LIBRARY_DITHER);
-    HPALETTE palette = Z_CreatePaintPalette(reference, pBitmap);
-    int rc;
-    {
-        PaletteSelection selected(memory, palette);
-        const RECT dst{0, 0, width, height};
-        rc = zv::PaintDispatch(memory, pBitmap, nullptr, nullptr, &dst, nullptr, SRCCOPY);
-    }
-    Z_SetDisplayMode(~0u, oldMode);
-    SelectObject(memory, oldObject);
-    if (palette)
-        DeleteObject(palette);
-    return rc;
+    Selection selected(memory, target);
+    zv::DisplayModeScope mode(zv::kColorReductionFlags, DISP_LIBRARY_DITHER);
+    GdiObject<HPALETTE> palette(Z_CreatePaintPalette(reference, pBitmap));
+    PaletteSelection inUse(memory, palette.get());
+    const RECT dst{0, 0, width, height};
+    return zv::PaintDispatch(memory, pBitmap, nullptr, nullptr, &dst, nullptr, SRCCOPY);
 }
 
 // Z_ConvertToDDB, with the paint's status in *pPaint.
@@ -42,19 +38,16 @@ HBITMAP ConvertToDdb(HDC hDC, BitmapHandle *pBitmap, int *pPaint) {
     DcInUse dc(hDC);
     if (!dc.get())
         return nullptr;
-    HDC memory = CreateCompatibleDC(dc.get());
+    MemoryDc memory(CreateCompatibleDC(dc.get()));
     if (!memory)
         return nullptr;
-    const bool turned = pBitmap->Orientation == 4 || pBitmap->Orientation == 5 || pBitmap->Orientation == 7 ||
-                        pBitmap->Orientation == 8;
-    const int width = turned ? pBitmap->Height : pBitmap->Width;
-    const int height = turned ? pBitmap->Width : pBitmap->Height;
+    const SIZE shown = zv::DisplayedSize(*pBitmap);
+    const int width = shown.cx, height = shown.cy;
     const int gray = pBitmap->BitsPerPixel == 1 ? K_IsGrayScale(pBitmap) : 0;
     HBITMAP ddb = gray == 1 || gray == 2 ? CreateBitmap(width, height, 1, 1, nullptr)
                                          : CreateCompatibleBitmap(dc.get(), width, height);
     if (ddb)
-        *pPaint = PaintInto(memory, dc.get(), ddb, pBitmap, width, height);
-    DeleteDC(memory);
+        *pPaint = PaintInto(memory.get(), dc.get(), ddb, pBitmap, width, height);
     return ddb;
 }
 
@@ -128,18 +121,17 @@ int __stdcall Z_ScreenCaptureBitmap(HDC hDC, BitmapHandle *pBitmap, const RECT *
     if (width < 1 || height < 1)
         return RC_INVALID_PARAMETER;
     DcInUse dc(hDC);  // the screen when no DC is given
-    HDC memory = dc.get() ? CreateCompatibleDC(dc.get()) : nullptr;
-    if (!memory)
-        return RC_INVALID_PARAMETER;
-    HBITMAP ddb = CreateCompatibleBitmap(dc.get(), width, height);
-    if (!ddb) {
-        DeleteDC(memory);
-        return RC_NO_MEMORY;
+    HBITMAP ddb;
+    {
+        MemoryDc memory(dc.get() ? CreateCompatibleDC(dc.get()) : nullptr);
+        if (!memory)
+            return RC_INVALID_PARAMETER;
+        ddb = CreateCompatibleBitmap(dc.get(), width, height);
+        if (!ddb)
+            return RC_NO_MEMORY;
+        Selection selected(memory.get(), ddb);
+        BitBlt(memory.get(), 0, 0, width, height, dc.get(), pRect->left, pRect->top, SRCCOPY);
     }
-    HGDIOBJ old = SelectObject(memory, ddb);
-    BitBlt(memory, 0, 0, width, height, dc.get(), pRect->left, pRect->top, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
     HPALETTE palette = K_CreateDefaultPalette();
     const int rc = Z_ChangeFromDDB(dc.get(), pBitmap, ddb, palette);
     if (rc != RC_SUCCESS) {

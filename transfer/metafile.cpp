@@ -4,8 +4,10 @@
 // DC on a new 24-bit kernel bitmap.
 #include "transfer/metafile.h"
 
+#include "common/geometry.h"
+#include "common/guards.h"
+#include "frame/library.h"
 #include "paint/painters.h"
-#include "paint/strip_engine.h"
 #include "zvkern.h"
 
 #include <cstdlib>
@@ -78,22 +80,20 @@ int PaintIntoMetafile(HDC dc, BitmapHandle *b, int width, int height, bool enhan
         SetViewportOrgEx(dc, 0, 0, nullptr);
         SetViewportExtEx(dc, width, height, nullptr);
     }
-    const UINT mode = Z_SetDisplayMode(DISP_PALETTE_INDICES | DISP_LIBRARY_DITHER, DISP_LIBRARY_DITHER);
-    const HPALETTE palette = Z_CreatePaintPalette(dc, b);
+    DisplayModeScope mode(kColorReductionFlags, DISP_LIBRARY_DITHER);
+    const GdiObject<HPALETTE> palette(Z_CreatePaintPalette(dc, b));
+    // The palette's selection is undone by RestoreDC: the metafile records
+    // the pair, not a second SelectPalette.
     int saved = 0;
     if (palette) {
         saved = SaveDC(dc);
-        SelectPalette(dc, palette, FALSE);
+        SelectPalette(dc, palette.get(), FALSE);
         RealizePalette(dc);
     }
     const RECT dst{0, 0, width, height};
     const int rc = PaintDispatch(dc, b, nullptr, nullptr, &dst, nullptr, SRCCOPY);
-    if (palette) {
-        if (saved)
-            RestoreDC(dc, saved);
-        DeleteObject(palette);
-    }
-    Z_SetDisplayMode(DISP_PALETTE_INDICES | DISP_LIBRARY_DITHER, mode);
+    if (saved)
+        RestoreDC(dc, saved);
     return rc;
 }
 
@@ -101,7 +101,8 @@ HANDLE ConvertToMetafile(BitmapHandle *b, int bEnhanced) {
     if (!b || !(b->Flags & BITMAP_ALLOCATED))
         return nullptr;
     const bool enhanced = bEnhanced != 0;
-    const int width = DisplayWidth(b), height = DisplayHeight(b);
+    const SIZE shown = DisplayedSize(*b);
+    const int width = shown.cx, height = shown.cy;
     const HDC dc = CreateMetafileDC(width, height, enhanced);
     if (!dc)
         return nullptr;

@@ -7,10 +7,11 @@
 // the previous one returned; a call with endDoc ends page and document
 // and deletes the DC.  Z_PrintBitmap keeps that DC in the thread's
 // PrintDC between calls.
+#include "common/geometry.h"
+#include "common/guards.h"
 #include "frame/library.h"
-#include "kernel/kmem.h"
+#include "paint/dib_info.h"
 #include "paint/painters.h"
-#include "transfer/scopes.h"
 
 #include <cstring>
 #include <optional>
@@ -28,18 +29,16 @@ HDC OpenDefaultPrinter() {
         if (port)
             *port++ = '\0';
     }
-    HDC dc = CreateDCA(driver, device, port, nullptr);
+    zv::MemoryDc dc(CreateDCA(driver, device, port, nullptr));
     if (!dc)
         return nullptr;
     DOCINFOA doc{};
     doc.cbSize = sizeof doc;
     doc.lpszDocName = "ZORA GRAPHIC";
-    if (StartDocA(dc, &doc) <= 0) {
-        DeleteDC(dc);
+    if (StartDocA(dc.get(), &doc) <= 0)
         return nullptr;
-    }
-    StartPage(dc);
-    return dc;
+    StartPage(dc.get());
+    return dc.release();
 }
 
 // Ends a call: on success the DC (after ending page, document and DC with
@@ -65,28 +64,20 @@ HDC FinishJob(HDC dc, bool opened, bool ok, int endDoc) {
     return nullptr;
 }
 
-// A palette deleted at the end of its scope.
-struct OwnedPalette {
-    HPALETTE Handle;
-    ~OwnedPalette() {
-        if (Handle)
-            DeleteObject(Handle);
-    }
-};
-
 // The paint palette of a bitmap, selected and realised for a scope; the
 // previous palette is selected and realised again before it is deleted.
 struct PrintPalette {
-    PrintPalette(HDC dc, BitmapHandle *pBitmap) : Owned{Z_CreatePaintPalette(dc, pBitmap)}, Selection(dc, Owned.Handle, true) {}
-    OwnedPalette Owned;
+    PrintPalette(HDC dc, BitmapHandle *pBitmap)
+        : Owned(Z_CreatePaintPalette(dc, pBitmap)), Selection(dc, Owned.get(), zv::PaletteRestore::SelectAndRealize) {}
+    zv::GdiObject<HPALETTE> Owned;
     zv::PaletteSelection Selection;
 };
 
 // Where the bitmap goes on the page: automatic size keeps the aspect
 // ratio, a 0 position centres, automatic sizes are clipped to the page.
 RECT PlaceOnPage(HDC dc, const BitmapHandle &b, int x, int y, int width, int height) {
-    const bool turned = b.Orientation == 4 || b.Orientation == 5 || b.Orientation == 7 || b.Orientation == 8;
-    const int W = turned ? b.Height : b.Width, H = turned ? b.Width : b.Height;
+    const SIZE shown = zv::DisplayedSize(b);
+    const int W = shown.cx, H = shown.cy;
     const RECT page{1, 1, GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES)};
     const int pageW = page.right - page.left, pageH = page.bottom - page.top;
     const bool automatic = width == 0 || height == 0;
@@ -108,24 +99,23 @@ RECT PlaceOnPage(HDC dc, const BitmapHandle &b, int x, int y, int width, int hei
     dst.right = dst.left + width;
     dst.bottom = dst.top + height;
     if (automatic)
-        IntersectRect(&dst, &dst, &page);
+        dst = zv::Intersect(dst, page);
     return dst;
+}
+
+bool IsOneBitPrinter(HDC dc) {
+    const int colors = GetDeviceCaps(dc, NUMCOLORS);
+    return colors >= 0 && colors <= 2 && GetDeviceCaps(dc, TECHNOLOGY) != DT_METAFILE &&
+           GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES) == 1;
 }
 
 // Display mode for a printer paint: clustered ordered dithering on a
 // one-bit printer, RGB colour tables and GDI's reduction elsewhere.
-UINT SetPrintMode(HDC dc) {
-    const int colors = GetDeviceCaps(dc, NUMCOLORS);
-    const bool mono = colors >= 0 && colors <= 2 && GetDeviceCaps(dc, TECHNOLOGY) != DT_METAFILE &&
-                      GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES) == 1;
-    return mono ? Z_SetDisplayMode(0x25, 0x21) : Z_SetDisplayMode(DISP_PALETTE_INDICES | DISP_LIBRARY_DITHER, 0);
-}
-
 int PaintOnPage(HDC dc, BitmapHandle *pBitmap, const RECT &dst, const RECT *pBand) {
-    const UINT old = SetPrintMode(dc);
-    const int rc = zv::PaintDispatch(dc, pBitmap, nullptr, nullptr, &dst, pBand, SRCCOPY);
-    Z_SetDisplayMode(~0u, old);
-    return rc;
+    const bool mono = IsOneBitPrinter(dc);
+    zv::DisplayModeScope mode(mono ? zv::kOneBitDitherFlags : zv::kColorReductionFlags,
+                              mono ? zv::kClusteredDither : 0);
+    return zv::PaintDispatch(dc, pBitmap, nullptr, nullptr, &dst, pBand, SRCCOPY);
 }
 
 // Paints the bitmap at its place; with a status callback row by row,
@@ -170,34 +160,34 @@ bool NeedsGeneralPath(const BitmapHandle &b) {
 
 // The bitmap's own rows in one StretchDIBits, as given (no automatic size).
 void PrintFast(HDC dc, BitmapHandle *pBitmap, int x, int y, int width, int height) {
-    zv::KPtr<BITMAPINFO> info(static_cast<BITMAPINFO *>(K_AllocZero(1, sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD))));
+    const zv::KPtr<zv::PaintBitmapInfo> info = zv::KAllocZero<zv::PaintBitmapInfo>(1);
     if (!info)
         return;
     BitmapHandle &b = *pBitmap;
-    BITMAPINFOHEADER &h = info->bmiHeader;
-    h.biSize = sizeof h;
-    h.biPlanes = 1;
-    h.biBitCount = WORD(b.BitsPerPixel);
-    h.biCompression = BI_RGB;
-    h.biWidth = b.Width;
-    h.biHeight = b.Height;
-    h.biSizeImage = DWORD(b.BytesPerLine) * DWORD(b.Height);
     std::optional<PrintPalette> palette;
+    zv::DibFormat f{};
+    f.width = b.Width;
+    f.height = b.Height;
+    f.bits = b.BitsPerPixel;
+    f.imageBytes = DWORD(b.BytesPerLine) * DWORD(b.Height);
+    f.source = zv::DIB_NO_TABLE;
     if (b.BitsPerPixel <= 8) {
         palette.emplace(dc, pBitmap);
         const int table = 1 << b.BitsPerPixel;
-        const int count = b.ColorCount > 0 && b.ColorCount <= table ? b.ColorCount : table;
-        h.biClrUsed = DWORD(count);
-        K_GetBitmapColors(pBitmap, 0, count, info->bmiColors);
+        f.count = b.ColorCount > 0 && b.ColorCount <= table ? b.ColorCount : table;
+        f.source = zv::DIB_STORED_COLORS;
+        f.bitmap = pBitmap;
     }
+    zv::PrepareDibInfo(info.get(), f);
     // DIB rows run bottom-up: a top-down bitmap is turned over meanwhile.
     const bool flip = b.Orientation == ORIENT_TOP_LEFT;
     if (flip)
         K_FlipBitmap(pBitmap);
-    const int token = K_BeginAccess(pBitmap);
-    StretchDIBits(dc, x, y, width, height, 0, 0, b.Width, b.Height, b.Data, info.get(), DIB_RGB_COLORS, SRCCOPY);
-    if (token > 0)
-        K_EndAccess(pBitmap, token);
+    {
+        zv::RowAccess access(pBitmap);
+        StretchDIBits(dc, x, y, width, height, 0, 0, b.Width, b.Height, b.Data,
+                      reinterpret_cast<BITMAPINFO *>(info.get()), DIB_RGB_COLORS, SRCCOPY);
+    }
     if (flip)
         K_FlipBitmap(pBitmap);
 }

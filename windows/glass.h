@@ -7,6 +7,9 @@
 // pointer.  Fields keep their defined order (pointers natural size).
 #pragma once
 
+#include "common/geometry.h"
+#include "common/guards.h"
+#include "frame/library.h"
 #include "zvdisp.h"
 #include "zvkern.h"
 
@@ -89,10 +92,8 @@ void StopGlass(MagGlassRecord *g);
 // Source rectangle under a glass centred on (x, y), in bitmap pixels of the
 // displayed image (before the turn into the bitmap's orientation).
 RECT GlassSourceRect(const MagGlassRecord *g, int x, int y);
-// The displayed size of a bitmap (axes exchanged by the turning
-// orientations), and a rectangle of the displayed image moved into the
-// bitmap's stored pixels (normalised).
-SIZE DisplayedSize(const BitmapHandle &b);
+// A rectangle of the displayed image moved into the bitmap's stored
+// pixels (normalised).
 RECT DisplayedToStored(const BitmapHandle &b, RECT r);
 // Paints the glass at (x, y), or removes it (bRemove) from (LastX, LastY).
 // prevX, prevY: the position whose area the application gets back.

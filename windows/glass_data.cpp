@@ -27,7 +27,7 @@ struct BlockRect {
     int Count() const { return Empty() ? 0 : (right - left + 1) * (bottom - top + 1); }
 };
 
-int FloorDiv8(int v) { return v >= 0 ? v / kBlock : -((-v + kBlock - 1) / kBlock); }
+int FloorDiv8(int v) { return int(FloorDiv(v, kBlock)); }
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
 bool BitSet(const BYTE *bits, int n) { return (bits[n / 8] >> (n % 8)) & 1; }
@@ -305,16 +305,16 @@ int __stdcall Z_UpdateMagGlassExt(HWND hWnd, const COLORREF *pColors, const BYTE
         --g->RequestsPending;
     const BlockRect b{nFirst % g->BlocksAcross, nFirst / g->BlocksAcross, nLast % g->BlocksAcross,
                       nLast / g->BlocksAcross};
-    const int token = K_BeginAccess(&g->DataBitmap);
-    for (int n = 0, r = b.top; r <= b.bottom; ++r)
-        for (int c = b.left; c <= b.right; ++c, ++n) {
-            if (BitSet(pPresent, n))
-                continue;
-            SetBit(g->BlockBits, r * g->BlocksAcross + c);
-            pColors += WriteBlock(g, &g->DataBitmap, c, r, pColors);
-        }
-    if (token > 0)
-        K_EndAccess(&g->DataBitmap, token);
+    {
+        const RowAccess access(&g->DataBitmap);
+        for (int n = 0, r = b.top; r <= b.bottom; ++r)
+            for (int c = b.left; c <= b.right; ++c, ++n) {
+                if (BitSet(pPresent, n))
+                    continue;
+                SetBit(g->BlockBits, r * g->BlocksAcross + c);
+                pColors += WriteBlock(g, &g->DataBitmap, c, r, pColors);
+            }
+    }
     if (g->MaskColorCount > 0) {
         const int rc = BuildMaskRegion(g, &g->DataBitmap);
         if (rc != RC_SUCCESS)

@@ -40,43 +40,35 @@ RECT GlassRectAt(const MagGlassRecord *g, int x, int y) {
 // Gives the application back the area rgn: inside DestRect without
 // erasing, outside with erasing.
 void GiveBack(HWND w, const RECT &dest, HRGN area) {
-    HRGN destRgn = CreateRectRgnIndirect(&dest);
-    HRGN part = CreateRectRgn(0, 0, 0, 0);
+    const GdiObject<HRGN> destRgn(CreateRectRgnIndirect(&dest));
+    const GdiObject<HRGN> part(CreateRectRgn(0, 0, 0, 0));
     if (!destRgn || !part) {
         InvalidateRect(w, nullptr, TRUE);
         UpdateWindow(w);
-    } else {
-        if (CombineRgn(part, area, destRgn, RGN_AND) > NULLREGION) {
-            InvalidateRgn(w, part, FALSE);
-            UpdateWindow(w);
-        }
-        if (CombineRgn(part, area, destRgn, RGN_DIFF) > NULLREGION) {
-            InvalidateRgn(w, part, TRUE);
-            UpdateWindow(w);
-        }
+        return;
     }
-    if (destRgn)
-        DeleteObject(destRgn);
-    if (part)
-        DeleteObject(part);
+    if (CombineRgn(part.get(), area, destRgn.get(), RGN_AND) > NULLREGION) {
+        InvalidateRgn(w, part.get(), FALSE);
+        UpdateWindow(w);
+    }
+    if (CombineRgn(part.get(), area, destRgn.get(), RGN_DIFF) > NULLREGION) {
+        InvalidateRgn(w, part.get(), TRUE);
+        UpdateWindow(w);
+    }
 }
 
 // Painting step 2: the area the glass leaves, given back to the window.
 void GiveBackLeftArea(MagGlassRecord *g, int x, int y, int prevX, int prevY, bool bRemove) {
     if (!bRemove && x == prevX && y == prevY)
         return;
-    HRGN area = GlassShapeRgn(g, prevX, prevY);
-    HRGN other = bRemove ? CreateRectRgnIndirect(&g->GlassRect) : GlassShapeRgn(g, x, y);
+    const GdiObject<HRGN> area(GlassShapeRgn(g, prevX, prevY));
+    const GdiObject<HRGN> other(bRemove ? CreateRectRgnIndirect(&g->GlassRect) : GlassShapeRgn(g, x, y));
     if (area && other)
-        CombineRgn(area, area, other, bRemove ? RGN_OR : RGN_DIFF);
+        CombineRgn(area.get(), area.get(), other.get(), bRemove ? RGN_OR : RGN_DIFF);
     if (area)
-        GiveBack(g->Window, g->DestRect, area);
+        GiveBack(g->Window, g->DestRect, area.get());
     else
         InvalidateRect(g->Window, nullptr, TRUE), UpdateWindow(g->Window);
-    if (area)
-        DeleteObject(area);
-    if (other)
-        DeleteObject(other);
 }
 
 // The paint of a bitmap limited to its region: the region as it shows when
@@ -92,24 +84,23 @@ int PaintClippedToRegion(HDC hDC, BitmapHandle *pBitmap, const RECT &src, const 
         K_FreeBitmap(&part);
         return rc;
     }
-    const int o = pBitmap->Orientation;
-    const bool turned = o == 4 || o == 5 || o == 7 || o == 8;
+    const bool turned = ExchangesAxes(pBitmap->Orientation);
     const int dh = dst.bottom - dst.top;
     RgnTransform t{0, dst.right - dst.left, turned ? sh : sw, dh < 0 ? -dh : dh, turned ? sw : sh,
                    dst.left, dst.top};
-    HRGN clip = nullptr;
+    HRGN made = nullptr;
     if (!part.Region) {
-        clip = CreateRectRgn(0, 0, 0, 0);  // nothing of the region in this part
-        rc = clip ? RC_SUCCESS : RC_NO_MEMORY;
+        made = CreateRectRgn(0, 0, 0, 0);  // nothing of the region in this part
+        rc = made ? RC_SUCCESS : RC_NO_MEMORY;
     } else {
-        rc = RgnToGdiRegion(&part, part.Region, &t, &clip);
+        rc = RgnToGdiRegion(&part, part.Region, &t, &made);
     }
+    const GdiObject<HRGN> clip(made);
     K_FreeBitmap(&part);
     if (rc != RC_SUCCESS)
         return rc;
     const int saved = SaveDC(hDC);
-    SelectClipRgn(hDC, clip);
-    DeleteObject(clip);
+    SelectClipRgn(hDC, clip.get());
     rc = Z_PaintDC(hDC, pBitmap, &src, nullptr, &dst, &glass, SRCCOPY);
     RestoreDC(hDC, saved);
     return rc;
@@ -132,7 +123,7 @@ void DrawCrosshair(const MagGlassRecord *g, HDC dc) {
         h = h < box.bottom - box.top ? h : box.bottom - box.top;
     }
     const int cx = w / 2, cy = h / 2;
-    HGDIOBJ oldPen = SelectObject(dc, g->CrosshairPen);
+    const Selection pen(dc, g->CrosshairPen);
     DrawLine(dc, 0, cy, w, cy);
     DrawLine(dc, cx, 0, cx, h);
     if (g->Crosshair >= 2) {
@@ -147,14 +138,13 @@ void DrawCrosshair(const MagGlassRecord *g, HDC dc) {
         }
         SetROP2(dc, oldRop);
     }
-    SelectObject(dc, oldPen);
 }
 
 // Painting step 10.
 void DrawBorder(const MagGlassRecord *g, HDC dc) {
     const int w = g->GlassWidth, h = g->GlassHeight;
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-    HGDIOBJ oldPen = SelectObject(dc, g->BorderPen);
+    const Selection brush(dc, GetStockObject(NULL_BRUSH));
+    const Selection pen(dc, g->BorderPen);
     if (g->Shape == 2) {
         if (g->ShapeRgn)
             FrameRgn(dc, g->ShapeRgn, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)), 2, 2);
@@ -166,14 +156,13 @@ void DrawBorder(const MagGlassRecord *g, HDC dc) {
     } else {
         Rectangle(dc, 0, 0, w, h);
     }
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
 }
 
 // Steps 5 to 10 into the off-screen DC; step 11 copies it to the window.
 void PaintOffscreen(MagGlassRecord *g, HDC dc, BitmapHandle *pSource, const RECT &src, const RECT &dst, int x,
                     int y) {
-    const UINT oldMode = g->PaintFlags ? Z_SetDisplayMode(0xFFFFFFFFu, g->PaintFlags) : 0;
+    // PaintFlags 0: the thread's own mode.
+    const DisplayModeScope mode(g->PaintFlags ? kAllDisplayFlags : 0, g->PaintFlags);
     // The paint options act on a table of this paint only: the caller's
     // paint table is not touched.
     BitmapHandle local = *pSource;
@@ -186,10 +175,8 @@ void PaintOffscreen(MagGlassRecord *g, HDC dc, BitmapHandle *pSource, const RECT
         Z_SetPaintGamma(&local, static_cast<UINT>(g->Gamma));
         Z_SetPaintIntensity(&local, g->Intensity);
     }
-    HPALETTE pal = Z_CreatePaintPalette(dc, &local);
-    HPALETTE oldPal = pal ? SelectPalette(dc, pal, FALSE) : nullptr;
-    if (pal)
-        RealizePalette(dc);
+    const GdiObject<HPALETTE> pal(Z_CreatePaintPalette(dc, &local));
+    const PaletteSelection inUse(dc, pal.get());
     RECT all{0, 0, g->GlassWidth, g->GlassHeight};
     FillRect(dc, &all, g->BackBrush);
     // Clipped to the glass: the destination is Zoom/100 times the glass.
@@ -201,12 +188,6 @@ void PaintOffscreen(MagGlassRecord *g, HDC dc, BitmapHandle *pSource, const RECT
         g->OwnerDrawProc(g->Window, dc, x, y, &g->GlassRect, g->OwnerDrawData);
     DrawCrosshair(g, dc);
     DrawBorder(g, dc);
-    if (pal) {
-        SelectPalette(dc, oldPal, FALSE);
-        DeleteObject(pal);
-    }
-    if (g->PaintFlags)
-        Z_SetDisplayMode(0xFFFFFFFFu, oldMode);
 }
 
 }  // namespace
@@ -237,12 +218,6 @@ RECT GlassSourceRect(const MagGlassRecord *g, int x, int y) {
     if (s.bottom == 0)
         s.bottom = 1;
     return s;
-}
-
-SIZE DisplayedSize(const BitmapHandle &b) {
-    const int o = b.Orientation;
-    const bool turned = o == 4 || o == 5 || o == 7 || o == 8;
-    return turned ? SIZE{b.Height, b.Width} : SIZE{b.Width, b.Height};
 }
 
 RECT DisplayedToStored(const BitmapHandle &b, RECT r) {
@@ -306,20 +281,18 @@ bool PaintGlass(MagGlassRecord *g, int x, int y, int prevX, int prevY, bool bRem
     const int sy = ((sh % 2 == 0) == center) ? py / 2 : 0;
     OffsetRect(&dst, -(g->GlassRect.left + sx), -(g->GlassRect.top + sy));
 
-    HDC wdc = GetDC(g->Window);
+    const WindowDc window(g->Window);
+    const HDC wdc = window.get();
     if (!wdc)
         return true;
     SetMapMode(wdc, MM_TEXT);
     if (HDC mem = Offscreen(g, wdc)) {
         PaintOffscreen(g, mem, source, src, dst, x, y);
-        HRGN clip = GlassShapeRgn(g, x, y);
-        SelectClipRgn(wdc, clip);
+        const GdiObject<HRGN> clip(GlassShapeRgn(g, x, y));
+        SelectClipRgn(wdc, clip.get());
         BitBlt(wdc, g->GlassRect.left, g->GlassRect.top, g->GlassWidth, g->GlassHeight, mem, 0, 0, SRCCOPY);
         SelectClipRgn(wdc, nullptr);
-        if (clip)
-            DeleteObject(clip);
     }
-    ReleaseDC(g->Window, wdc);
     return true;
 }
 

@@ -2,6 +2,8 @@
 // rectangle, dragging the rectangle, palettes, and the end of the record.
 #include "windows/pan_window.h"
 
+#include "common/guards.h"
+#include "frame/library.h"
 #include "zvkern.h"
 
 #include <windowsx.h>
@@ -31,32 +33,21 @@ void Paint(HWND hPan, PanWindowRecord *rec) {
     HDC dc = BeginPaint(hPan, &ps);
     if (rec->Bitmap && (rec->Bitmap->Flags & BITMAP_ALLOCATED)) {
         const RECT picture = Picture(hPan, rec);
-        HPALETTE oldPalette = nullptr;
-        if (rec->PanPalette) {
-            oldPalette = SelectPalette(dc, rec->PanPalette, FALSE);
-            RealizePalette(dc);
-        }
-        const UINT oldMode = Z_SetDisplayMode(~0u, rec->PanDisplayFlags);
+        const PaletteSelection palette(dc, rec->PanPalette, PaletteRestore::SelectInBackground);
+        const DisplayModeScope mode(kAllDisplayFlags, rec->PanDisplayFlags);
         Z_PaintDC(dc, rec->Bitmap, nullptr, nullptr, &picture, &ps.rcPaint, SRCCOPY);
-        Z_SetDisplayMode(~0u, oldMode);
-        if (oldPalette)
-            SelectPalette(dc, oldPalette, TRUE);
     }
     Notify(hPan, rec, PAN_NOTIFY_PAINTED, nullptr);
     EndPaint(hPan, &ps);
 
     // The rectangle goes on a fresh DC, unclipped by the update region, so
     // that it is whole whatever part was repainted.
-    dc = GetDC(hPan);
-    HPEN pen = CreatePen(PS_SOLID, 1, rec->RectColor);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    const WindowDc fresh(hPan);
+    const GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, rec->RectColor));
+    const Selection penInUse(fresh.get(), pen.get());
+    const Selection brush(fresh.get(), GetStockObject(NULL_BRUSH));
     const RECT &r = rec->PanRect;
-    Rectangle(dc, r.left, r.top, r.right, r.bottom);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
-    ReleaseDC(hPan, dc);
+    Rectangle(fresh.get(), r.left, r.top, r.right, r.bottom);
 }
 
 // Centres the rectangle on p, keeps it on the picture, repaints and
@@ -97,20 +88,17 @@ void RealizeForeground(HWND hPan, PanWindowRecord *rec) {
     RemakePanPalette(hPan, rec);
     if (!rec->PanPalette)
         return;
-    HDC dc = GetDC(hPan);
-    HPALETTE old = SelectPalette(dc, rec->PanPalette, FALSE);
-    if (RealizePalette(dc) > 0)
+    const WindowDc dc(hPan);
+    const PaletteSelection palette(dc.get(), rec->PanPalette, PaletteRestore::SelectInBackground);
+    if (palette.realized() > 0)
         InvalidateRect(hPan, nullptr, FALSE);
-    SelectPalette(dc, old, TRUE);
-    ReleaseDC(hPan, dc);
 }
 
 void RealizeBackground(HWND hPan, PanWindowRecord *rec) {
-    HDC dc = GetDC(hPan);
-    HPALETTE old = SelectPalette(dc, rec->PanPalette, TRUE);
-    RealizePalette(dc);
-    SelectPalette(dc, old, TRUE);
-    ReleaseDC(hPan, dc);
+    {
+        const WindowDc dc(hPan);
+        const PaletteSelection palette(dc.get(), rec->PanPalette, PaletteRestore::SelectInBackground, true);
+    }
     InvalidateRect(hPan, nullptr, FALSE);
 }
 

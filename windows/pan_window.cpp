@@ -2,6 +2,9 @@
 // owner shows, destroying it.  The window procedure is in pan_proc.cpp.
 #include "windows/pan_window.h"
 
+#include "common/geometry.h"
+#include "common/guards.h"
+#include "frame/library.h"
 #include "zvkern.h"
 
 #include <algorithm>
@@ -18,10 +21,6 @@ HINSTANCE ThisModule() {
                        reinterpret_cast<LPCSTR>(&PanWindowProc), &module);
     return module;
 }
-
-// Floor and ceiling of a / b for b > 0, whatever the sign of a.
-int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
 
 DWORD PanStyle(int bSysMenu) { return bSysMenu ? (WS_CAPTION | WS_SYSMENU) : WS_CAPTION; }
 
@@ -42,14 +41,6 @@ RECT FitRect(const RECT &rc, int w, int h) {
         height = MulDiv(width, h, w);
     }
     return RECT{rc.left, rc.top, rc.left + width, rc.top + height};
-}
-
-void DisplayedSize(const BitmapHandle *pBitmap, int *pWidth, int *pHeight) {
-    const int o = pBitmap->Orientation;
-    const bool turned = o == ORIENT_RIGHT_TOP || o == ORIENT_LEFT_TOP || o == ORIENT_RIGHT_BOTTOM ||
-                        o == ORIENT_LEFT_BOTTOM;
-    *pWidth = turned ? pBitmap->Height : pBitmap->Width;
-    *pHeight = turned ? pBitmap->Width : pBitmap->Height;
 }
 
 namespace {
@@ -103,11 +94,9 @@ PanWindowRecord *GetPanRecord(HWND hWnd) {
 void RemakePanPalette(HWND hPan, PanWindowRecord *rec) {
     if (rec->PanPalette)
         DeleteObject(rec->PanPalette);
-    HDC dc = GetDC(hPan);
-    const UINT oldMode = Z_SetDisplayMode(~0u, rec->PanDisplayFlags);
-    rec->PanPalette = Z_CreatePaintPalette(dc, rec->Bitmap);
-    Z_SetDisplayMode(~0u, oldMode);
-    ReleaseDC(hPan, dc);
+    const WindowDc dc(hPan);
+    const DisplayModeScope mode(kAllDisplayFlags, rec->PanDisplayFlags);
+    rec->PanPalette = Z_CreatePaintPalette(dc.get(), rec->Bitmap);
 }
 
 }  // namespace zv
@@ -130,7 +119,9 @@ extern "C" int __stdcall Z_CreatePanWindow(HWND hOwner, BitmapHandle *pBitmap, U
         return RC_NO_MEMORY;
     rec->Owner = hOwner;
     rec->Bitmap = pBitmap;
-    DisplayedSize(pBitmap, &rec->ImageWidth, &rec->ImageHeight);
+    const SIZE shown = DisplayedSize(*pBitmap);
+    rec->ImageWidth = shown.cx;
+    rec->ImageHeight = shown.cy;
     rec->PanDisplayFlags = uDisplayFlags;
     rec->NotifyProc = pfnNotify;
     rec->NotifyData = pNotifyData;
@@ -193,8 +184,8 @@ extern "C" int __stdcall Z_UpdatePanWindow(HWND hPan, BitmapHandle *pBitmap, UIN
     rec->DisplayRect = *pDisplayRect;
 
     bool erase = false;
-    int w, h;
-    DisplayedSize(pBitmap, &w, &h);
+    const SIZE shown = DisplayedSize(*pBitmap);
+    const int w = shown.cx, h = shown.cy;
     if (w != rec->ImageWidth || h != rec->ImageHeight) {
         rec->ImageWidth = w;
         rec->ImageHeight = h;

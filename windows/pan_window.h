@@ -35,10 +35,6 @@ PanWindowRecord *GetPanRecord(HWND hWnd);
 // and the height made W * h / w (MulDiv).
 RECT FitRect(const RECT &rc, int w, int h);
 
-// The bitmap's size as displayed (Width and Height exchanged for the
-// orientations that turn the axes).
-void DisplayedSize(const BitmapHandle *pBitmap, int *pWidth, int *pHeight);
-
 // The visible part vis (bitmap pixels) as a rectangle on a picture P
 // pixels wide showing an image nImageWidth wide: left and top rounded up,
 // right and bottom rounded down, then made at least one pixel wide and high.

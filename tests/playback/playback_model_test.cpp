@@ -1,6 +1,7 @@
 // Playback against a model of the state machine written from its
 // definition, driven side by side over randomized animations: after every
 // call the state, index, update rectangle and every target pixel agree.
+// Frames and targets are stored top-down or bottom-up in every pairing.
 #include "playback_support.h"
 
 #include <algorithm>
@@ -19,23 +20,43 @@ struct Rgb {
 
 Rgb Entry(const RGBQUAD &q) { return Rgb{q.rgbRed, q.rgbGreen, q.rgbBlue}; }
 
-// A frame as the model sees it: its fields and, per stored pixel, the raw
-// value, the colour and whether its region selects it.
+// A frame as the model sees it: its fields and, per displayed pixel
+// (rows top to bottom whatever the frame's row order), the raw value, the
+// colour and whether its region selects it.
 struct ModelFrame {
     BitmapHandle d;  // fields only (data pointer not used by the model)
     std::vector<RGBQUAD> pal;
     std::vector<uint32_t> raw;
     std::vector<Rgb> color;
     std::vector<bool> selected;
-    RECT bounds;  // of the region, or the whole frame
+    RECT bounds;  // displayed bounds of the region, or the whole frame
+    bool region;
 };
 
+// What the runs exercised, per frame and target row order (bottom-up 1):
+// drawn with a region, drawn transparent, cleared, restored.
+struct Coverage {
+    int seen[2][2][4] = {};
+    int &At(const ModelFrame &f, int targetOrient, int what) {
+        return seen[f.d.Orientation == ORIENT_BOTTOM_LEFT][targetOrient == ORIENT_BOTTOM_LEFT][what];
+    }
+};
+
+// Rectangle r of a bitmap h rows high moved between the displayed rows
+// and the stored ones (the same move both ways).
+RECT Rows(RECT r, int orient, int h) {
+    return orient == ORIENT_BOTTOM_LEFT ? RECT{r.left, h - r.bottom, r.right, h - r.top} : r;
+}
+
+// The animation as shown: a frame sits upright with its top-left pixel at
+// (Left, Top) of the displayed target, whatever the row order of either;
+// disposal clears or restores that same displayed rectangle.  The target
+// is kept as displayed raw values (index or 0xRRGGBB).
 struct Model {
-    // Target: stored pixels as raw values (index or 0xRRGGBB).
     int w, h, bits, orient;
     std::vector<RGBQUAD> pal;  // target palette (8 bits)
-    std::vector<bool> tsel;    // target region (all true without)
-    RECT tbounds;
+    std::vector<bool> tsel;    // target region, displayed (all true without)
+    RECT tbounds;              // stored bounds of the target's region
     COLORREF background;
     std::vector<uint32_t> px;
     std::vector<ModelFrame> frames;
@@ -43,21 +64,21 @@ struct Model {
     unsigned state = 0;
     RECT update{0, 0, 0, 0};
     bool saved = false;
-    std::vector<uint32_t> savedPx;  // w x h of the frame, in its rectangle
+    std::vector<uint32_t> savedPx;  // the frame's displayed rectangle
+    Coverage *cover;
 
     uint32_t ValueOf(Rgb c) const {
-        return bits == 8 ? uint32_t(zvtest::NearestEntry(pal.data(), int(pal.size()), c.r, c.g, c.b)) : uint32_t(c.r << 16 | c.g << 8 | c.b);
+        return bits == 8 ? uint32_t(zvtest::NearestEntry(pal.data(), int(pal.size()), c.r, c.g, c.b))
+                         : uint32_t(c.r << 16 | c.g << 8 | c.b);
     }
     uint32_t BackgroundValue() const {
         if (bits == 8 && (background >> 24) == 1)
             return background & 0xFF;
         return ValueOf(Rgb{GetRValue(background), GetGValue(background), GetBValue(background)});
     }
-    int Row(const ModelFrame &f) const { return orient == ORIENT_BOTTOM_LEFT ? h - int(f.d.Top) - f.d.Height : f.d.Top; }
-    void Accumulate(RECT r, int left, int top) {
-        OffsetRect(&r, left, top);
-        if (orient == ORIENT_BOTTOM_LEFT)
-            r = RECT{r.left, h - r.bottom, r.right, h - r.top};
+    // The update rectangle is kept in the target's stored rows.
+    void Accumulate(RECT shown) {
+        RECT r = Rows(shown, orient, h);
         r = RECT{std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0), std::min<LONG>(r.right, w),
                  std::min<LONG>(r.bottom, h)};
         if (r.left >= r.right || r.top >= r.bottom)
@@ -68,29 +89,54 @@ struct Model {
             update = RECT{std::min(update.left, r.left), std::min(update.top, r.top), std::max(update.right, r.right),
                           std::max(update.bottom, r.bottom)};
     }
+    void AccumulateFrame(const ModelFrame &f) {
+        RECT r = f.bounds;
+        OffsetRect(&r, f.d.Left, f.d.Top);
+        Accumulate(r);
+    }
     bool Transparent(const ModelFrame &f, size_t i) const {
         const COLORREF t = f.d.TransparentColor;
         if (f.d.BitsPerPixel <= 8 && (t >> 24) == 1)
             return f.raw[i] == (t & ((1u << f.d.BitsPerPixel) - 1));
         return f.color[i] == Rgb{GetRValue(t), GetGValue(t), GetBValue(t)};
     }
+    // Calls put(target pixel index, frame pixel index) over the part of
+    // the frame's displayed rectangle inside the target.
+    template <class Put> void ForFrameRect(const ModelFrame &f, Put put) const {
+        for (int i = 0; i < f.d.Height; ++i)
+            for (int j = 0; j < f.d.Width; ++j) {
+                const int y = f.d.Top + i, x = f.d.Left + j;
+                if (x >= 0 && x < w && y >= 0 && y < h)
+                    put(size_t(y) * w + x, size_t(i) * f.d.Width + j);
+            }
+    }
     void Draw(const ModelFrame &f) {
-        const BitmapHandle &d = f.d;
-        bool same = d.BitsPerPixel == bits;
+        bool same = f.d.BitsPerPixel == bits;
         if (same && bits == 8)
             same = std::memcmp(f.pal.data(), pal.data(), 4 * std::min(f.pal.size(), pal.size())) == 0 &&
                    f.pal.size() <= pal.size();
-        const int y0 = Row(f);
-        for (int i = 0; i < d.Height; ++i)
-            for (int j = 0; j < d.Width; ++j) {
-                const size_t k = size_t(i) * d.Width + j;
-                if (!f.selected[k] || ((d.Flags & BITMAP_TRANSPARENT) && Transparent(f, k)))
-                    continue;
-                const int y = orient == ORIENT_BOTTOM_LEFT ? y0 + d.Height - 1 - i : y0 + i, x = d.Left + j;
-                if (x >= 0 && x < w && y >= 0 && y < h)
-                    px[size_t(y) * w + x] = same ? f.raw[k] : ValueOf(f.color[k]);
-            }
-        Accumulate(f.bounds, d.Left, d.Top);
+        ForFrameRect(f, [&](size_t t, size_t k) {
+            if (f.selected[k] && !((f.d.Flags & BITMAP_TRANSPARENT) && Transparent(f, k)))
+                px[t] = same ? f.raw[k] : ValueOf(f.color[k]);
+        });
+        AccumulateFrame(f);
+        cover->At(f, orient, 0) += f.region;
+        cover->At(f, orient, 1) += (f.d.Flags & BITMAP_TRANSPARENT) != 0;
+    }
+    void Dispose(const ModelFrame &f) {
+        if (f.d.DisposalMethod == 2) {
+            ForFrameRect(f, [&](size_t t, size_t) {
+                if (tsel[t])
+                    px[t] = BackgroundValue();
+            });
+            AccumulateFrame(f);
+            ++cover->At(f, orient, 2);
+        } else if (f.d.DisposalMethod == 3 && saved) {
+            ForFrameRect(f, [&](size_t t, size_t k) { px[t] = savedPx[k]; });
+            saved = false;
+            AccumulateFrame(f);
+            ++cover->At(f, orient, 3);
+        }
     }
     void Step() {
         switch (state) {
@@ -98,10 +144,7 @@ struct Model {
             for (size_t i = 0; i < px.size(); ++i)
                 if (tsel[i])
                     px[i] = BackgroundValue();
-            // The target's region bounds are stored rows: shown, then back.
-            Accumulate(orient == ORIENT_BOTTOM_LEFT ? RECT{tbounds.left, h - tbounds.bottom, tbounds.right, h - tbounds.top}
-                                                    : tbounds,
-                       0, 0);
+            Accumulate(Rows(tbounds, orient, h));
             state = 1;
             return;
         case 1:
@@ -115,16 +158,12 @@ struct Model {
         if (unsigned(index) >= frames.size())
             return;
         const ModelFrame &f = frames[size_t(index)];
-        const int y0 = Row(f);
         switch (state) {
         case 2:
             if (f.d.DisposalMethod == 3) {
                 saved = true;
                 savedPx.assign(size_t(f.d.Width) * f.d.Height, 0);
-                for (int i = 0; i < f.d.Height; ++i)
-                    for (int j = 0; j < f.d.Width; ++j)
-                        if (y0 + i >= 0 && y0 + i < h && f.d.Left + j >= 0 && f.d.Left + j < w)
-                            savedPx[size_t(i) * f.d.Width + j] = px[size_t(y0 + i) * w + f.d.Left + j];
+                ForFrameRect(f, [&](size_t t, size_t k) { savedPx[k] = px[t]; });
             }
             Draw(f);
             state = 4;
@@ -135,20 +174,7 @@ struct Model {
         case 6:
         case 7: return;  // delays are too long to end in a test
         case 8:
-            if (f.d.DisposalMethod == 2) {
-                for (int y = std::max(y0, 0); y < std::min(y0 + f.d.Height, h); ++y)
-                    for (int x = std::max<int>(f.d.Left, 0); x < std::min<int>(f.d.Left + f.d.Width, w); ++x)
-                        if (tsel[size_t(y) * w + x])
-                            px[size_t(y) * w + x] = BackgroundValue();
-                Accumulate(f.bounds, f.d.Left, f.d.Top);
-            } else if (f.d.DisposalMethod == 3 && saved) {
-                for (int i = 0; i < f.d.Height; ++i)
-                    for (int j = 0; j < f.d.Width; ++j)
-                        if (y0 + i >= 0 && y0 + i < h && f.d.Left + j >= 0 && f.d.Left + j < w)
-                            px[size_t(y0 + i) * w + f.d.Left + j] = savedPx[size_t(i) * f.d.Width + j];
-                saved = false;
-                Accumulate(f.bounds, f.d.Left, f.d.Top);
-            }
+            Dispose(f);
             state = 9;
             return;
         }
@@ -165,8 +191,10 @@ struct Model {
     }
 };
 
-uint32_t TargetPixel(const BitmapHandle &t, int y, int x) {
-    const BYTE *p = t.Data + size_t(y) * t.BytesPerLine;
+// The target's pixel at displayed row y.
+uint32_t ShownPixel(const BitmapHandle &t, int y, int x) {
+    const int row = t.Orientation == ORIENT_BOTTOM_LEFT ? t.Height - 1 - y : y;
+    const BYTE *p = t.Data + size_t(row) * t.BytesPerLine;
     return t.BitsPerPixel == 8 ? p[x] : uint32_t(p[3 * x + 2] << 16 | p[3 * x + 1] << 8 | p[3 * x]);
 }
 
@@ -176,14 +204,17 @@ void RandomPalette(std::mt19937 &rng, std::vector<RGBQUAD> &pal, int n) {
         pal[size_t(i)] = RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(i * 255 / std::max(n - 1, 1)), 0};
 }
 
-// Builds a random frame into the list and its model.
+// Builds a random frame, stored top-down or bottom-up, into the list and
+// its model.
 void AddFrame(std::mt19937 &rng, Model &m, void *list) {
     ModelFrame f;
     const int kind = int(rng() % 4);  // 0 target palette, 1 other palette, 2 24-bit, 3 4-bit
     const int bits = kind == 2 ? 24 : kind == 3 ? 4 : 8;
     BitmapHandle b;
     const int fw = 1 + int(rng() % m.w), fh = 1 + int(rng() % m.h);
-    ASSERT_EQ(K_CreateBitmap(&b, fw, fh, bits, ORDER_BGR, ORIENT_TOP_LEFT), RC_SUCCESS);
+    const int orient = rng() % 2 ? ORIENT_BOTTOM_LEFT : ORIENT_TOP_LEFT;
+    auto stored = [&](int y) { return orient == ORIENT_BOTTOM_LEFT ? fh - 1 - y : y; };
+    ASSERT_EQ(K_CreateBitmap(&b, fw, fh, bits, ORDER_BGR, orient), RC_SUCCESS);
     if (bits <= 8) {
         if (kind == 0 && m.bits == 8)
             f.pal = m.pal;
@@ -195,7 +226,7 @@ void AddFrame(std::mt19937 &rng, Model &m, void *list) {
     }
     for (int y = 0; y < fh; ++y)
         for (int x = 0; x < fw; ++x) {
-            BYTE *row = b.Data + size_t(y) * b.BytesPerLine;
+            BYTE *row = b.Data + size_t(stored(y)) * b.BytesPerLine;
             uint32_t raw;
             Rgb c;
             if (bits == 24) {
@@ -224,19 +255,18 @@ void AddFrame(std::mt19937 &rng, Model &m, void *list) {
         RECT e{int(rng() % (fw / 2 + 1)) - 2, int(rng() % (fh / 2 + 1)) - 2, fw + int(rng() % 3), fh + int(rng() % 3)};
         Z_SetBitmapRgnEllipse(&b, nullptr, &e, RGN_MODE_SET);  // tiny ones may give no region
     }
-    f.bounds = RECT{0, 0, fw, fh};
-    if (b.Region) {
-        f.bounds = RECT{fw, fh, 0, 0};
-        for (int y = 0; y < fh; ++y)
-            for (int x = 0; x < fw; ++x)
-                if (Z_IsPtInBitmapRgn(&b, y, x) == 1)
-                    f.bounds = RECT{std::min<LONG>(f.bounds.left, x), std::min<LONG>(f.bounds.top, y),
-                                    std::max<LONG>(f.bounds.right, x + 1), std::max<LONG>(f.bounds.bottom, y + 1)};
-    }
+    // The region is in stored pixels; the model keeps it as shown.
+    f.bounds = b.Region ? RECT{fw, fh, 0, 0} : RECT{0, 0, fw, fh};
     for (int y = 0; y < fh; ++y)
-        for (int x = 0; x < fw; ++x)
-            f.selected.push_back(!b.Region || Z_IsPtInBitmapRgn(&b, y, x) == 1);
+        for (int x = 0; x < fw; ++x) {
+            const bool in = !b.Region || Z_IsPtInBitmapRgn(&b, stored(y), x) == 1;
+            f.selected.push_back(in);
+            if (in && b.Region)
+                f.bounds = RECT{std::min<LONG>(f.bounds.left, x), std::min<LONG>(f.bounds.top, y),
+                                std::max<LONG>(f.bounds.right, x + 1), std::max<LONG>(f.bounds.bottom, y + 1)};
+        }
     f.d = b;
+    f.region = b.Region != nullptr;
     m.frames.push_back(f);
     ASSERT_EQ(K_InsertBitmapListItem(list, -1, &b), RC_SUCCESS);
 }
@@ -245,9 +275,11 @@ TEST(PlaybackModel, RandomAnimationsComposeAsTheModelSays) {
     RegionTable table;
     zvtest::ResourceCheck check;
     std::mt19937 rng(2024);
-    for (int round = 0; round < 60; ++round) {
+    Coverage cover;
+    for (int round = 0; round < 120; ++round) {
         SCOPED_TRACE(testing::Message() << "round " << round);
         Model m;
+        m.cover = &cover;
         m.w = 4 + int(rng() % 30), m.h = 4 + int(rng() % 20);
         m.bits = rng() % 2 ? 24 : 8;
         m.orient = rng() % 2 ? ORIENT_BOTTOM_LEFT : ORIENT_TOP_LEFT;
@@ -265,17 +297,18 @@ TEST(PlaybackModel, RandomAnimationsComposeAsTheModelSays) {
         m.px.resize(size_t(m.w) * m.h);
         for (int y = 0; y < m.h; ++y)
             for (int x = 0; x < m.w; ++x)
-                m.px[size_t(y) * m.w + x] = TargetPixel(t, y, x);
+                m.px[size_t(y) * m.w + x] = ShownPixel(t, y, x);
         m.tbounds = RECT{0, 0, m.w, m.h};
         if (rng() % 4 == 0) {
             m.tbounds = RECT{int(rng() % (m.w / 2)), int(rng() % (m.h / 2)), m.w - int(rng() % (m.w / 2)),
                              m.h - int(rng() % (m.h / 2))};
             ASSERT_EQ(Z_SetBitmapRgnRect(&t, nullptr, &m.tbounds, RGN_MODE_SET), RC_SUCCESS);
         }
+        const RECT shown = Rows(m.tbounds, m.orient, m.h);
         for (int y = 0; y < m.h; ++y)
             for (int x = 0; x < m.w; ++x)
-                m.tsel.push_back(!t.Region || (x >= m.tbounds.left && x < m.tbounds.right && y >= m.tbounds.top &&
-                                               y < m.tbounds.bottom));
+                m.tsel.push_back(!t.Region ||
+                                 (x >= shown.left && x < shown.right && y >= shown.top && y < shown.bottom));
         void *list = nullptr;
         ASSERT_EQ(K_CreateBitmapList(&list), RC_SUCCESS);
         const int frames = int(rng() % 6);
@@ -315,7 +348,7 @@ TEST(PlaybackModel, RandomAnimationsComposeAsTheModelSays) {
                 << m.update.top << "," << m.update.right << "," << m.update.bottom;
             for (int y = 0; y < m.h; ++y)
                 for (int x = 0; x < m.w; ++x)
-                    ASSERT_EQ(TargetPixel(t, y, x), m.px[size_t(y) * m.w + x]) << "pixel " << x << "," << y;
+                    ASSERT_EQ(ShownPixel(t, y, x), m.px[size_t(y) * m.w + x]) << "pixel " << x << "," << y;
         }
         void *back = nullptr;
         ASSERT_EQ(Z_DestroyPlayback(h, &back), RC_SUCCESS);
@@ -323,6 +356,10 @@ TEST(PlaybackModel, RandomAnimationsComposeAsTheModelSays) {
         K_DestroyBitmapList(list);
         K_FreeBitmap(&t);
     }
+    for (int fo = 0; fo < 2; ++fo)
+        for (int to = 0; to < 2; ++to)
+            for (int what = 0; what < 4; ++what)
+                EXPECT_GT(cover.seen[fo][to][what], 0) << "frame " << fo << " target " << to << " case " << what;
 }
 
 }  // namespace

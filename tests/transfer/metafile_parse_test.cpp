@@ -121,10 +121,6 @@ TEST_F(MetaParse, HeadersAndTheThreeRecords) {
     EXPECT_EQ(m.PixelWidth, 50);
     EXPECT_EQ(m.PixelHeight, 40);
 
-    Bytes cut = Wmf().Rec(kWindowExt, {5, 7}).Done();
-    cut.resize(18 + 8);  // the record's parameters run past the end
-    Parse(cut, 0, &rc);
-    EXPECT_EQ(rc, RC_INVALID_FORMAT);
     Bytes junk(100, 0x41);
     Parse(junk, 0, &rc);
     EXPECT_EQ(rc, RC_INVALID_FORMAT);
@@ -132,6 +128,66 @@ TEST_F(MetaParse, HeadersAndTheThreeRecords) {
     EXPECT_EQ(rc, RC_INVALID_FORMAT);
     EXPECT_EQ(Z_LoadMetaBitmap(WriteTemp(junk, "zvmeta-junk.wmf").c_str(), &m), RC_INVALID_FORMAT);
     EXPECT_EQ(Z_LoadMetaBitmap("Z:\\no\\such\\file.wmf", &m), RC_FILE_OPEN);
+}
+
+// Records past the ten that are read, and whatever a record the parser
+// does not know says about its size, are the system's to judge when the
+// metafile is made; only a recognised record cut short is refused here.
+// Making or not, the fields agree.
+TEST_F(MetaParse, OnlyTheRecordsReadCanRefuse) {
+    zvtest::ResourceCheck resources;
+    auto sizeAt = [](Bytes b, size_t at, uint32_t words) {
+        std::memcpy(b.data() + at, &words, 4);
+        return b;
+    };
+    // 44 bytes: header, SETWINDOWEXT, two SETBKMODEs, the last one's size
+    // 256 words.
+    Bytes lastPastEnd = Wmf().Rec(kWindowExt, {5, 7}).Rec(kBkMode, {1}).Rec(kBkMode, {1}).Done();
+    lastPastEnd.resize(44);
+    Wmf many;
+    for (int i = 0; i < 10; ++i)
+        many.Rec(kBkMode, {1});
+    Bytes eleventhCut = many.Rec(kWindowExt, {5, 7}).Done();
+    eleventhCut.resize(eleventhCut.size() - 8);  // its x and the end record gone
+    Bytes unknownPastEnd = Wmf().Rec(0x0999, {1, 2}).Rec(kWindowExt, {5, 7}).Done();
+    Bytes cut = Wmf().Rec(kWindowExt, {5, 7}).Done();
+    cut.resize(18 + 8);  // the record's parameters run past the end
+    BitmapHandle b{};
+    std::mt19937 rng(5);
+    zvtest::MakeRandomBitmap(b, rng, 3, 2, 24, 1, 0);
+    MetaBitmap emf = Record(Z_ConvertToEMF(&b), 1);
+    K_FreeBitmap(&b);
+    ASSERT_TRUE(emf.Handle);
+    Bytes emfBytes = BitsOf(emf);
+    Z_DeleteMetaBitmap(&emf);
+    const size_t eof = emfBytes.size() - 20;  // EMR_EOF, 20 bytes
+    const struct {
+        const char *what;
+        Bytes bytes;
+        int rc, madeRc;  // without and with making the metafile
+    } cases[] = {
+        {"last record's size past the end", sizeAt(lastPastEnd, 36, 256), RC_SUCCESS, RC_SUCCESS},
+        {"eleventh record cut", eleventhCut, RC_SUCCESS, RC_SUCCESS},
+        {"unknown record's size past the end", sizeAt(unknownPastEnd, 18, 0x10000), RC_SUCCESS, RC_SUCCESS},
+        {"SETWINDOWEXT cut", cut, RC_INVALID_FORMAT, RC_INVALID_FORMAT},
+        {"EMF without its end record", sizeAt(emfBytes, eof, EMR_SAVEDC), RC_INVALID_FORMAT, RC_SUCCESS},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes plain = c.bytes, made = c.bytes;
+        int rc = 0, madeRc = 0;
+        const MetaBitmap m = Parse(plain, 0, &rc);
+        MetaBitmap withHandle = Parse(made, 1, &madeRc);
+        EXPECT_EQ(rc, c.rc);
+        EXPECT_EQ(madeRc, c.madeRc);
+        EXPECT_EQ(withHandle.Handle != nullptr, madeRc == RC_SUCCESS);
+        if (rc == RC_SUCCESS && madeRc == RC_SUCCESS) {
+            MetaBitmap fields = withHandle;
+            fields.Handle = nullptr;
+            EXPECT_EQ(std::memcmp(&fields, &m, sizeof m), 0);
+        }
+        Z_DeleteMetaBitmap(&withHandle);
+    }
 }
 
 // A WMF that selects MM_TEXT is rewritten to MM_ANISOTROPIC, so it plays

@@ -13,6 +13,13 @@
 // before the process ends; a leak writes leak-...bin and a wrong status or
 // changed data fault-...bin, and both fail the exit code.  Each case draws
 // its choices from (seed, target, case) alone, so --replay repeats one.
+// A metafile the library made is also played, from GDI's copy of the bytes
+// placed before a no-access page.  What the system's player does wrong is
+// counted and kept apart, and does not fail the run: a read past its copy
+// (overread-...bin), a fault of its own (playcrash-...bin; the play is
+// abandoned), a record chain it would walk forever (loop-...bin, not
+// played), GDI objects left behind.  A play that still does not end in 20 s
+// keeps hang-...bin and ends the run.
 #include "tools/fuzz/fuzz.h"
 
 #include "tools/common/gdi_count.h"
@@ -80,7 +87,7 @@ struct Current {
     const Bytes *input = nullptr;
 } g_cur;
 std::string g_out = ".";
-int g_faults = 0;
+int g_faults = 0, g_player[kPlayerKinds] = {}, g_playerObjects = 0;
 
 void WriteInput(const char *kind) {
     char path[MAX_PATH + 96];
@@ -97,8 +104,9 @@ void WriteInput(const char *kind) {
 }
 
 [[noreturn]] void Die(const EXCEPTION_RECORD *e) {
-    std::fprintf(stderr, "fuzz: exception %08lx at %p, %s case %llu of seed %llu\n", e->ExceptionCode,
-                 e->ExceptionAddress, kTargets[g_cur.target].Name, g_cur.kase, g_cur.seed);
+    std::fprintf(stderr, "fuzz: exception %08lx at %p (address %p), %s case %llu of seed %llu\n", e->ExceptionCode,
+                 e->ExceptionAddress, e->NumberParameters >= 2 ? reinterpret_cast<void *>(e->ExceptionInformation[1]) : nullptr,
+                 kTargets[g_cur.target].Name, g_cur.kase, g_cur.seed);
     WriteInput("crash");
     std::fflush(stderr);
     TerminateProcess(GetCurrentProcess(), 3);
@@ -110,14 +118,25 @@ void WriteInput(const char *kind) {
 // further up would swallow it; anything else is one when nobody handles it.
 LONG CALLBACK OnException(EXCEPTION_POINTERS *p) {
     const DWORD code = p->ExceptionRecord->ExceptionCode;
+    if (code == EXCEPTION_ACCESS_VIOLATION && p->ExceptionRecord->NumberParameters >= 2 &&
+        OnPlayerGuard(reinterpret_cast<const void *>(p->ExceptionRecord->ExceptionInformation[1]))) {
+        PlayerFinding(kPlayerOverread);
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
     const bool fatal = code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_ILLEGAL_INSTRUCTION ||
                        code == EXCEPTION_INT_DIVIDE_BY_ZERO || code == EXCEPTION_STACK_OVERFLOW ||
                        code == EXCEPTION_PRIV_INSTRUCTION || code == EXCEPTION_ARRAY_BOUNDS_EXCEEDED;
     HMODULE m = nullptr;
-    if (fatal && GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                    static_cast<LPCSTR>(p->ExceptionRecord->ExceptionAddress), &m) &&
-        (m == GetModuleHandleA(nullptr) || m == GetModuleHandleA("zvdisp.dll") || m == GetModuleHandleA("zvkern.dll")))
+    if (!fatal)
+        return EXCEPTION_CONTINUE_SEARCH;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       static_cast<LPCSTR>(p->ExceptionRecord->ExceptionAddress), &m);
+    if (m && (m == GetModuleHandleA(nullptr) || m == GetModuleHandleA("zvdisp.dll") || m == GetModuleHandleA("zvkern.dll")))
         Die(p->ExceptionRecord);
+    if (OnPlayerCrash(p->ContextRecord)) {
+        PlayerFinding(kPlayerCrash);
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
     return EXCEPTION_CONTINUE_SEARCH;
 }
 LONG WINAPI OnUnhandled(EXCEPTION_POINTERS *p) { Die(p->ExceptionRecord); }
@@ -168,7 +187,7 @@ Bytes MakeCase(const std::vector<Bytes> &seeds, int target, Rng &r) {
 struct Baseline {
     int blocks = 0, gdi = 0;
     void Take() { blocks = K_GetLiveBlockCount(), gdi = zvtools::GdiObjectCount(); }
-};
+} g_base;
 bool Clean(Baseline &base) {
     const int blocks = K_GetLiveBlockCount(), gdi = zvtools::GdiObjectCount();
     if (blocks == base.blocks && gdi == base.gdi)
@@ -181,6 +200,21 @@ bool Clean(Baseline &base) {
 }
 
 }  // namespace
+
+void zvfuzz::PlayerFinding(PlayerKind kind) {
+    static const char *const names[] = {"overread", "playcrash", "loop", "hang"},
+                              *const what[] = {"read past its copy", "faulted (the play is abandoned)",
+                                               "would walk it forever: not played", "did not end in 20 s"};
+    std::fprintf(stderr, "fuzz: %s case %llu: the system's player %s\n", kTargets[g_cur.target].Name, g_cur.kase,
+                 what[kind]);
+    if (g_player[kind]++ < 5)
+        WriteInput(names[kind]);
+}
+
+void zvfuzz::PlayerLeftObjects(int count) {
+    g_base.gdi += count;
+    g_playerObjects += count;
+}
 
 int main(int argc, char **argv) {
     double seconds = 10;
@@ -205,6 +239,8 @@ int main(int argc, char **argv) {
                                         "[--out DIR] [--replay FILE]\n"), 2;
     }
     AddVectoredExceptionHandler(1, OnException);
+    if (!GuardPlayerCopies())
+        std::fprintf(stderr, "fuzz: gdi32's heap imports not found: metafiles play from unguarded copies\n");
     SetUnhandledExceptionFilter(OnUnhandled);
     CreateDirectoryA(g_out.c_str(), nullptr);
 
@@ -231,7 +267,7 @@ int main(int argc, char **argv) {
     for (int t = 0; t < 4; ++t)
         seeds[t] = kTargets[t].Seeds(seedRng);
 
-    Baseline base;
+    Baseline &base = g_base;
     zvtools::WarmUp();
     for (int t : chosen)
         for (const Bytes &s : seeds[t]) {
@@ -282,6 +318,10 @@ int main(int argc, char **argv) {
         std::printf("fuzz: %s %.0f cases/s\n", kTargets[t].Name, busy[t] > 0 ? double(cases[t]) / busy[t] : 0.0);
     if (g_faults)
         std::printf("fuzz: %d cases gave a wrong status or changed the caller's data\n", g_faults);
+    if (g_player[kPlayerOverread] || g_player[kPlayerCrash] || g_player[kPlayerLoop] || g_playerObjects)
+        std::printf("fuzz: the system's player: %d reads past its copy, %d faults, %d record chains it would walk "
+                    "forever, %d GDI objects left\n",
+                    g_player[kPlayerOverread], g_player[kPlayerCrash], g_player[kPlayerLoop], g_playerObjects);
     char line[200];
     std::snprintf(line, sizeof line, "fuzz: %llu mutation cases run (meta %llu, rgn %llu, clip %llu, bmp %llu), 0 crashes, %d leaks",
                   cases[0] + cases[1] + cases[2] + cases[3], cases[0], cases[1], cases[2], cases[3], leaks);

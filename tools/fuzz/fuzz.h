@@ -52,6 +52,31 @@ void TargetsDone();               // releases what the seeds made
 // What goes on the clipboard: the first byte of a clip input.
 enum ClipKind { kClipDib, kClipRegion, kClipPalette, kClipEmf, kClipPict, kClipKinds };
 
+// GDI's copies of metafile bytes (player_guard.cpp).  GuardPlayerCopies
+// patches gdi32's heap imports once (false where it cannot); while a
+// PlayerCopies lives, gdi32's heap blocks of its sizes end where a
+// no-access page begins.  OnPlayerGuard says whether an address lies on
+// such a page, and makes the page readable so that the play goes on.
+bool GuardPlayerCopies();
+struct PlayerCopies {
+    explicit PlayerCopies(std::initializer_list<size_t> sizes);
+    ~PlayerCopies();
+    PlayerCopies(const PlayerCopies &) = delete;
+    PlayerCopies &operator=(const PlayerCopies &) = delete;
+};
+bool OnPlayerGuard(const void *address);
+
+// What the system's player did with a metafile the library made (fuzz.cpp):
+// counted and the first inputs kept as <kind>-...bin, apart from the
+// library's faults; GDI objects it left behind move the leak baseline.
+enum PlayerKind { kPlayerOverread, kPlayerCrash, kPlayerLoop, kPlayerHang, kPlayerKinds };
+void PlayerFinding(PlayerKind kind);
+void PlayerLeftObjects(int count);
+// A fault outside this program's modules while a metafile plays
+// (targets.cpp): the context is turned back to before the play, which is
+// abandoned; false when no play is under way.
+bool OnPlayerCrash(CONTEXT *context);
+
 bool Fault(const char *what, int rc);  // counts and keeps the input; false
 // True when rc is one of codes, else a fault.
 bool Expect(int rc, std::initializer_list<int> codes, const char *call);

@@ -1,6 +1,8 @@
 // zvfuzz's targets: valid inputs made here, and one case of each reader.
 #include "tools/fuzz/fuzz.h"
 
+#include "tools/common/gdi_count.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstdio>
@@ -150,19 +152,132 @@ std::vector<Bytes> MetaSeeds(Rng &r) {
     return seeds;
 }
 
-// What a caller does with a metafile it got: describe it.  (Playing it
-// would test the system's player: a WMF that creates more objects than its
-// header declares leaves them behind in it.)
+// GDI's bytes of a metafile.
+Bytes PlayerBytes(const MetaBitmap &m) {
+    const auto fetch = [&](UINT size, void *to) {
+        return m.IsEnhanced ? GetEnhMetaFileBits(static_cast<HENHMETAFILE>(m.Handle), size, static_cast<BYTE *>(to))
+                            : GetMetaFileBitsEx(static_cast<HMETAFILE>(m.Handle), size, to);
+    };
+    Bytes b(fetch(0, nullptr));
+    if (!b.empty() && fetch(UINT(b.size()), b.data()) != b.size())
+        b.clear();
+    return b;
+}
+
+// Whether a player that walks the records by their sizes gets to the end:
+// every step must move forward in 32-bit offsets (a WMF record's size is in
+// words).  A WMF's walk ends at a record of size or function 0, an EMF's at
+// the header's total.
+bool WalkEnds(const Bytes &b, bool enhanced) {
+    const size_t n = b.size(), head = enhanced ? 8 : 6;
+    if (n < (enhanced ? 52u : 18u))
+        return true;
+    uint32_t at = enhanced ? 0 : uint32_t(b[2] | b[3] << 8) * 2;
+    const uint32_t end = enhanced ? Get32(b, 48) : uint32_t(n);
+    while (at < end && size_t(at) + head <= n) {
+        const uint32_t size = Get32(b, at + (enhanced ? 4 : 0));
+        if (!enhanced && (size == 0 || (b[at + 4] | b[at + 5]) == 0))
+            return true;
+        const uint32_t next = at + (enhanced ? size : size * 2);
+        if (next <= at)
+            return false;
+        at = next;
+    }
+    return true;
+}
+
+// Tick count at which the play under way began, 0 when none: a play past
+// 20 s is reported and ends the run.  A fault inside the player resumes at
+// the context taken before the play, with g_playFailed set.
+volatile DWORD g_playSince = 0;
+volatile bool g_playFailed = false;
+alignas(16) CONTEXT g_beforePlay;
+DWORD WINAPI Watchdog(void *) {
+    for (;; Sleep(500)) {
+        const DWORD since = g_playSince;
+        if (since && int32_t(GetTickCount() - since) > 20000) {
+            PlayerFinding(kPlayerHang);
+            std::fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 4);
+        }
+    }
+}
+
+// Plays a metafile into a small DIB with the system's player.  A WMF that
+// creates more objects than its header declares leaves them behind in the
+// player: counted apart from the library's leaks.
+void Play(const MetaBitmap &m) {
+    static int left = 0;
+    static const HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
+    if (!watchdog || left > 20000)  // the process's GDI handles are not endless
+        return;
+    const Bytes bytes = PlayerBytes(m);
+    if (!WalkEnds(bytes, m.IsEnhanced != 0))
+        return PlayerFinding(kPlayerLoop);
+    const int before = zvtools::GdiObjectCount();
+    BITMAPINFO bi{};
+    bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 16, 16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void *bits = nullptr;
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = SelectObject(dc, dib);
+    const RECT r{0, 0, 16, 16};
+    const PlayerCopies copies{bytes.size()};  // the player may copy the bytes again
+    g_playFailed = false;
+    RtlCaptureContext(&g_beforePlay);
+    if (!g_playFailed) {
+        g_playSince = GetTickCount() | 1;
+        if (m.IsEnhanced) {
+            PlayEnhMetaFile(dc, static_cast<HENHMETAFILE>(m.Handle), &r);
+        } else {
+            SetMapMode(dc, MM_ANISOTROPIC);
+            SetWindowExtEx(dc, m.WindowExtX, m.WindowExtY, nullptr);
+            SetViewportExtEx(dc, 16, 16, nullptr);
+            PlayMetaFile(dc, static_cast<HMETAFILE>(m.Handle));
+        }
+    }
+    g_playSince = 0;
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+    const int more = zvtools::GdiObjectCount() - before;
+    if (more > 0) {
+        left += more;
+        PlayerLeftObjects(more);
+    }
+}
+
+}  // namespace
+
+bool OnPlayerCrash(CONTEXT *context) {
+    if (!g_playSince)
+        return false;
+    g_playSince = 0;
+    g_playFailed = true;
+    *context = g_beforePlay;
+    return true;
+}
+
+namespace {
+
+// What a caller does with a metafile it got: describe it and play it.
 void UseMetafile(MetaBitmap &m) {
     MetaBitmap info{};
     Z_GetMetafileInfo(m.Handle, &info);
+    Play(m);
     Z_DeleteMetaBitmap(&m);
 }
 
 bool RunMeta(const Bytes &in, Rng &r) {
     Guarded bytes(in);  // the parser may write into them
     MetaBitmap m{};
-    const int rc = Z_ParseMetaBits(bytes.Data(), UINT(in.size()), &m, int(r.Below(2)));
+    const int create = int(r.Below(2));
+    int rc;
+    {
+        // GDI's copy: the bytes, or those after a placeable header.
+        const PlayerCopies copies{in.size(), in.size() >= 22 ? in.size() - 22 : in.size()};
+        rc = Z_ParseMetaBits(bytes.Data(), UINT(in.size()), &m, create);
+    }
     bool ok = Expect(rc, {RC_SUCCESS, RC_INVALID_FORMAT}, "Z_ParseMetaBits");
     if (rc == RC_SUCCESS && m.Handle)
         UseMetafile(m);
@@ -170,7 +285,11 @@ bool RunMeta(const Bytes &in, Rng &r) {
         static const std::string path = TempPath(".mf");
         WriteFileBytes(path, in);
         MetaBitmap f{};
-        const int frc = Z_LoadMetaBitmap(path.c_str(), &f);
+        int frc;
+        {
+            const PlayerCopies copies{in.size(), in.size() >= 22 ? in.size() - 22 : in.size()};
+            frc = Z_LoadMetaBitmap(path.c_str(), &f);
+        }
         ok &= Expect(frc, {RC_SUCCESS, RC_INVALID_FORMAT, RC_NO_MEMORY, RC_ROW_READ}, "Z_LoadMetaBitmap");
         if (frc == RC_SUCCESS)
             UseMetafile(f);

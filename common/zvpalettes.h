@@ -1,17 +1,11 @@
-/*
- * zvpalettes.h - the fixed display palettes and the ordered-dither
- * threshold matrices of the toolkit.
- *
- * Constant data that the kernel (palette for a device class, dithered
- * resizing) and the display library (row converters, paint palette) both
- * use.  Entries are RGBQUAD (blue, green, red, 0).  The 6x6x6 cube and the
- * 3-3-2 table are generated at compile time from their defining formulas.
- * C++ only: a C translation unit that includes it sees nothing.
- */
-#ifndef ZVPALETTES_H
-#define ZVPALETTES_H
+// The fixed display palettes and the ordered-dither threshold matrices.
+//
+// Constant data that the kernel (palette for a device class, dithered
+// resizing) and the display library (row converters, paint palette) both
+// use.  Entries are RGBQUAD (blue, green, red, 0).  The 6x6x6 cube and the
+// 3-3-2 table are generated at compile time from their defining formulas.
+#pragma once
 
-#ifdef __cplusplus
 #include <windows.h>
 #include <array>
 #include <cstdint>
@@ -81,5 +75,3 @@ inline constexpr std::array<uint8_t, 64> DispersedDitherMatrix = {
 };
 
 }  // namespace zv
-#endif /* __cplusplus */
-#endif /* ZVPALETTES_H */
