@@ -12,7 +12,7 @@
 
 #include "zvdisp.h"
 #include "zvkern.h"
-#include "view_coords.h"
+#include "example_view.h"
 
 #define SKY RGB(80, 120, 200)
 #define BALL RGB(220, 40, 40)
@@ -42,11 +42,7 @@ static int AddFrame(void *hList, int i) {
     return rc;
 }
 
-static RECT ShownRect(HWND hWnd) {
-    RECT client;
-    GetClientRect(hWnd, &client);
-    return FitRect(&g_target, &client);
-}
+static RECT ShownRect(HWND hWnd) { return FittedInClient(hWnd, &g_target); }
 
 /* Steps the playback until it has to wait; repaints what changed. */
 static void Play(HWND hWnd) {
@@ -95,17 +91,13 @@ static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lP
     return DefWindowProcA(hWnd, msg, wParam, lParam);
 }
 
-int main(int argc, char **argv) {
-    RECT frame = {0, 0, 192, 128};
-    WNDCLASSA wc = {0};
-    void *list = NULL;
-    HWND hWnd = NULL;
-    MSG msg;
-    int i, rc;
+static void Started(HWND hWnd) {
+    SetTimer(hWnd, 1, 10, NULL);
+}
 
-    if (argc > 2)
-        SetRect(&frame, 0, 0, atoi(argv[1]), atoi(argv[2]));
-    rc = K_CreateBitmap(&g_target, 96, 64, 24, ORDER_BGR, ORIENT_TOP_LEFT);
+int main(int argc, char **argv) {
+    void *list = NULL;
+    int i, rc = K_CreateBitmap(&g_target, 96, 64, 24, ORDER_BGR, ORIENT_TOP_LEFT);
     if (rc == RC_SUCCESS) {
         K_FillBitmap(&g_target, SKY);
         g_target.BackgroundColor = SKY;
@@ -117,28 +109,13 @@ int main(int argc, char **argv) {
         rc = Z_CreatePlayback(&g_playback, &g_target, list);
     printf("animation: set-up %d\n", rc);
     fflush(stdout);
-    if (rc == RC_SUCCESS) {
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = GetModuleHandleA(NULL);
-        wc.hCursor = LoadCursor(NULL, IDC_ARROW);
-        wc.lpszClassName = "zvdisp animation";
-        RegisterClassA(&wc);
-        AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-        hWnd = CreateWindowA(wc.lpszClassName, "animation", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                             CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, NULL, NULL,
-                             wc.hInstance, NULL);
-    }
-    if (hWnd) {
-        SetTimer(hWnd, 1, 10, NULL);
-        while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
+    if (rc == RC_SUCCESS)
+        rc = RunWindow("zvdisp animation", "animation", WindowProc, IDC_ARROW, argc > 2 ? atoi(argv[1]) : 192,
+                       argc > 2 ? atoi(argv[2]) : 128, Started) == 0 ? RC_SUCCESS : RC_FAILURE;
     if (g_playback)
         Z_DestroyPlayback(g_playback, NULL);
     if (list)
         K_DestroyBitmapList(list); /* frees every frame */
     K_FreeBitmap(&g_target);
-    return hWnd ? 0 : 1;
+    return rc == RC_SUCCESS ? 0 : 1;
 }

@@ -11,14 +11,14 @@
  * in window coordinates.
  *
  * The click is in window (displayed) coordinates, the wand's seed in
- * stored pixels: view_coords.h turns one into the other, and gives the
+ * stored pixels: example_view.h turns one into the other, and gives the
  * transform that draws the outline where the picture shows it. */
 #include <stdio.h>
 #include <stdlib.h>
 
 #include "zvdisp.h"
 #include "zvkern.h"
-#include "view_coords.h"
+#include "example_view.h"
 
 static BitmapHandle g_bitmap;
 static UINT g_tolerance = 24;
@@ -55,22 +55,9 @@ static void Paint(HWND hWnd) {
 
 static void Select(HWND hWnd, int x, int y, WPARAM keys) {
     UINT mode = (keys & MK_SHIFT) ? RGN_MODE_OR : (keys & MK_CONTROL) ? RGN_MODE_OLD_MINUS_NEW : RGN_MODE_SET;
-    RECT shown = ShownRect(), bounds = {0, 0, 0, 0};
-    RgnTransform t = WindowTransform(&g_bitmap, &shown);
-    UINT area = 0;
-    int row, column, rc;
-    if (!WindowToStored(&g_bitmap, &shown, x, y, &row, &column))
-        return;
-    rc = Z_SetBitmapRgnMagicWand(&g_bitmap, column, row, g_tolerance, mode);
-    if (rc == RC_SUCCESS) {
-        Z_GetBitmapRgnArea(&g_bitmap, &area);
-        Z_GetBitmapRgnBounds(&g_bitmap, &t, &bounds);
-    }
-    printf("magic wand at window (%d, %d), stored row %d column %d: status %d, %u pixels selected, "
-           "window bounds (%ld, %ld, %ld, %ld)\n",
-           x, y, row, column, rc, area, bounds.left, bounds.top, bounds.right, bounds.bottom);
-    fflush(stdout);
-    InvalidateRect(hWnd, NULL, FALSE);
+    RECT shown = ShownRect();
+    if (WandAt(&g_bitmap, &shown, x, y, g_tolerance, mode) != RC_INVALID_PARAMETER)
+        InvalidateRect(hWnd, NULL, FALSE);
 }
 
 static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -101,45 +88,23 @@ static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lP
     return DefWindowProcA(hWnd, msg, wParam, lParam);
 }
 
-int main(int argc, char **argv) {
-    WNDCLASSA wc = {0};
-    RECT frame;
-    HWND hWnd;
-    MSG msg;
-    int rc;
+static void Started(HWND hWnd) {
+    SetTimer(hWnd, 1, 100, NULL); /* the outline marches */
+}
 
+int main(int argc, char **argv) {
+    RECT shown;
+    int rc;
     if (argc < 2) {
         fprintf(stderr, "usage: magic_wand picture.bmp [tolerance]\n");
         return 2;
     }
     if (argc > 2)
         g_tolerance = (UINT)atoi(argv[2]) & 0xFF;
-    /* The descriptor must be empty (zero-filled) before loading. */
-    rc = K_LoadBitmapFile(argv[1], &g_bitmap);
-    if (rc != RC_SUCCESS) {
-        fprintf(stderr, "cannot load %s: %d\n", argv[1], rc);
+    if (!LoadPicture(argv[1], &g_bitmap))
         return 1;
-    }
-
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.hCursor = LoadCursor(NULL, IDC_CROSS);
-    wc.lpszClassName = "zvdisp magic_wand";
-    RegisterClassA(&wc);
-    frame = ShownRect();
-    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    hWnd = CreateWindowA(wc.lpszClassName, argv[1], WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                         CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, NULL, NULL,
-                         wc.hInstance, NULL);
-    if (!hWnd) {
-        K_FreeBitmap(&g_bitmap);
-        return 1;
-    }
-    SetTimer(hWnd, 1, 100, NULL);
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    shown = ShownRect();
+    rc = RunWindow("zvdisp magic_wand", argv[1], WindowProc, IDC_CROSS, shown.right, shown.bottom, Started);
     K_FreeBitmap(&g_bitmap); /* frees the region too */
-    return 0;
+    return rc;
 }

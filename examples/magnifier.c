@@ -12,24 +12,17 @@
 
 #include "zvdisp.h"
 #include "zvkern.h"
-#include "view_coords.h"
+#include "example_view.h"
 
 static BitmapHandle g_bitmap;
 
-static RECT ShownRect(HWND hWnd) {
-    RECT client;
-    GetClientRect(hWnd, &client);
-    return FitRect(&g_bitmap, &client);
-}
+static RECT ShownRect(HWND hWnd) { return FittedInClient(hWnd, &g_bitmap); }
 
 static void Paint(HWND hWnd) {
     PAINTSTRUCT ps;
-    RECT shown = ShownRect(hWnd), client;
+    RECT shown = ShownRect(hWnd);
     HDC hDC = BeginPaint(hWnd, &ps);
-    GetClientRect(hWnd, &client);
-    ExcludeClipRect(hDC, shown.left, shown.top, shown.right, shown.bottom);
-    FillRect(hDC, &client, (HBRUSH)GetStockObject(GRAY_BRUSH));
-    SelectClipRgn(hDC, NULL);
+    PaintMargins(hDC, hWnd, &shown);
     PaintPicture(hDC, &g_bitmap, &shown, &ps.rcPaint);
     EndPaint(hWnd, &ps);
 }
@@ -54,48 +47,28 @@ static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lP
     return DefWindowProcA(hWnd, msg, wParam, lParam);
 }
 
-int main(int argc, char **argv) {
-    RECT frame = {0, 0, 480, 360}, shown;
-    WNDCLASSA wc = {0};
-    HWND hWnd;
-    MSG msg;
-    int rc;
+/* A round glass of 120 x 120 window pixels at 300%, a red border two
+ * pixels wide, crosshair lines, the library's cursor. */
+static void Started(HWND hWnd) {
+    RECT shown = ShownRect(hWnd);
+    int rc = Z_StartMagGlass(hWnd, &g_bitmap, &shown, 120, 120, 300, RGB(255, 0, 0), NULL, 0, 1, 2, 0, 0, NULL, 0,
+                             1, 0, 0);
+    printf("magnifier: start %d\n", rc);
+    fflush(stdout);
+    if (rc != RC_SUCCESS)
+        DestroyWindow(hWnd);
+}
 
+int main(int argc, char **argv) {
+    int rc;
     if (argc < 2) {
         fprintf(stderr, "usage: magnifier picture.bmp [width height]\n");
         return 2;
     }
-    if (argc > 3)
-        SetRect(&frame, 0, 0, atoi(argv[2]), atoi(argv[3]));
-    rc = K_LoadBitmapFile(argv[1], &g_bitmap);
-    if (rc != RC_SUCCESS) {
-        fprintf(stderr, "cannot load %s: %d\n", argv[1], rc);
+    if (!LoadPicture(argv[1], &g_bitmap))
         return 1;
-    }
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
-    wc.lpszClassName = "zvdisp magnifier";
-    RegisterClassA(&wc);
-    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    hWnd = CreateWindowA(wc.lpszClassName, argv[1], WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                         CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, NULL, NULL,
-                         wc.hInstance, NULL);
-    if (!hWnd) {
-        K_FreeBitmap(&g_bitmap);
-        return 1;
-    }
-    /* A round glass of 120 x 120 window pixels at 300%, a red border two
-     * pixels wide, crosshair lines, the library's cursor. */
-    shown = ShownRect(hWnd);
-    rc = Z_StartMagGlass(hWnd, &g_bitmap, &shown, 120, 120, 300, RGB(255, 0, 0), NULL, 0, 1, 2, 0, 0, NULL, 0, 1,
-                         0, 0);
-    printf("magnifier: start %d\n", rc);
-    fflush(stdout);
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    rc = RunWindow("zvdisp magnifier", argv[1], WindowProc, IDC_ARROW, argc > 3 ? atoi(argv[2]) : 480,
+                   argc > 3 ? atoi(argv[3]) : 360, Started);
     K_FreeBitmap(&g_bitmap); /* after the glass: it paints the bitmap */
-    return rc == RC_SUCCESS ? 0 : 1;
+    return rc;
 }

@@ -1,4 +1,6 @@
-/* Coordinates of a bitmap shown in a window, for the examples (copy it).
+/* A bitmap shown in a window, for the examples (copy what you need):
+ * loading, the window and its message loop, the picture's place, its
+ * coordinates and painting it.
  *
  * The window shows the picture as its Orientation turns it: displayed
  * coordinates.  The magic wand's seed, the region and the rows are in the
@@ -7,21 +9,25 @@
  * screen.  So a click is turned into a stored (row, column) before the
  * wand, and outlines are drawn through a transform that brings stored
  * coordinates to the window. */
-#ifndef VIEW_COORDS_H
-#define VIEW_COORDS_H
+#ifndef EXAMPLE_VIEW_H
+#define EXAMPLE_VIEW_H
+
+#include <stdio.h>
+#include <string.h>
 
 #include "zvdisp.h"
+#include "zvkern.h"
 
 /* Every program takes what it needs of these. */
 #ifdef __GNUC__
-#define VIEW_COORDS_FUNCTION static __attribute__((unused))
+#define EXAMPLE_FUNCTION static __attribute__((unused))
 #else
-#define VIEW_COORDS_FUNCTION static
+#define EXAMPLE_FUNCTION static
 #endif
 
 /* The picture's size as displayed: orientations 4, 5, 7 and 8 exchange
  * the axes. */
-VIEW_COORDS_FUNCTION void DisplayedSize(const BitmapHandle *pBitmap, int *pWidth, int *pHeight) {
+EXAMPLE_FUNCTION void DisplayedSize(const BitmapHandle *pBitmap, int *pWidth, int *pHeight) {
     int swap = pBitmap->Orientation == ORIENT_RIGHT_TOP || pBitmap->Orientation == ORIENT_LEFT_TOP ||
                pBitmap->Orientation == ORIENT_RIGHT_BOTTOM || pBitmap->Orientation == ORIENT_LEFT_BOTTOM;
     *pWidth = swap ? pBitmap->Height : pBitmap->Width;
@@ -30,7 +36,7 @@ VIEW_COORDS_FUNCTION void DisplayedSize(const BitmapHandle *pBitmap, int *pWidth
 
 /* The largest rectangle of the picture's aspect that fits the client
  * area, centred in it. */
-VIEW_COORDS_FUNCTION RECT FitRect(const BitmapHandle *pBitmap, const RECT *pClient) {
+EXAMPLE_FUNCTION RECT FitRect(const BitmapHandle *pBitmap, const RECT *pClient) {
     RECT shown;
     int width, height, cw = pClient->right - pClient->left, ch = pClient->bottom - pClient->top, w, h;
     DisplayedSize(pBitmap, &width, &height);
@@ -48,9 +54,16 @@ VIEW_COORDS_FUNCTION RECT FitRect(const BitmapHandle *pBitmap, const RECT *pClie
     return shown;
 }
 
+/* The picture fitted in the window's client area. */
+EXAMPLE_FUNCTION RECT FittedInClient(HWND hWnd, const BitmapHandle *pBitmap) {
+    RECT client;
+    GetClientRect(hWnd, &client);
+    return FitRect(pBitmap, &client);
+}
+
 /* Window point (x, y) over the picture shown in *pShown to the stored
  * pixel under it; 0 outside the picture. */
-VIEW_COORDS_FUNCTION int WindowToStored(const BitmapHandle *pBitmap, const RECT *pShown, int x, int y, int *pRow,
+EXAMPLE_FUNCTION int WindowToStored(const BitmapHandle *pBitmap, const RECT *pShown, int x, int y, int *pRow,
                           int *pColumn) {
     int width, height, dx, dy;
     int lastColumn = pBitmap->Width - 1, lastRow = pBitmap->Height - 1;
@@ -78,7 +91,7 @@ VIEW_COORDS_FUNCTION int WindowToStored(const BitmapHandle *pBitmap, const RECT 
  * of the window's coordinates, whatever the bitmap's), scaled from the
  * displayed size to the shown rectangle, moved to its corner:
  *     window = displayed x Num / Den + Offset */
-VIEW_COORDS_FUNCTION RgnTransform WindowTransform(const BitmapHandle *pBitmap, const RECT *pShown) {
+EXAMPLE_FUNCTION RgnTransform WindowTransform(const BitmapHandle *pBitmap, const RECT *pShown) {
     RgnTransform t;
     int width, height;
     DisplayedSize(pBitmap, &width, &height);
@@ -92,11 +105,34 @@ VIEW_COORDS_FUNCTION RgnTransform WindowTransform(const BitmapHandle *pBitmap, c
     return t;
 }
 
+/* The magic wand at window point (x, y) over the picture shown in
+ * *pShown: the click turned into the stored pixel under it, the region
+ * combined by uMode.  Prints the selection's area and its bounds in window
+ * coordinates.  RC_INVALID_PARAMETER for a point beside the picture. */
+EXAMPLE_FUNCTION int WandAt(BitmapHandle *pBitmap, const RECT *pShown, int x, int y, UINT uTolerance, UINT uMode) {
+    RgnTransform t = WindowTransform(pBitmap, pShown);
+    RECT bounds = {0, 0, 0, 0};
+    UINT area = 0;
+    int row, column, rc;
+    if (!WindowToStored(pBitmap, pShown, x, y, &row, &column))
+        return RC_INVALID_PARAMETER;
+    rc = Z_SetBitmapRgnMagicWand(pBitmap, column, row, uTolerance, uMode);
+    if (rc == RC_SUCCESS) {
+        Z_GetBitmapRgnArea(pBitmap, &area);
+        Z_GetBitmapRgnBounds(pBitmap, &t, &bounds);
+    }
+    printf("magic wand at window (%d, %d), stored row %d column %d: status %d, %u pixels selected, "
+           "window bounds (%ld, %ld, %ld, %ld)\n",
+           x, y, row, column, rc, area, bounds.left, bounds.top, bounds.right, bounds.bottom);
+    fflush(stdout);
+    return rc;
+}
+
 /* Paints the picture into *pShown with the paint palette selected and
  * realised: in the default display mode a bitmap of 8 bits or fewer is
  * painted as palette indices on every device, and every bitmap on an
  * 8-bit screen needs it (it is null when the paint needs none). */
-VIEW_COORDS_FUNCTION int PaintPicture(HDC hDC, BitmapHandle *pBitmap, const RECT *pShown, const RECT *pUpdate) {
+EXAMPLE_FUNCTION int PaintPicture(HDC hDC, BitmapHandle *pBitmap, const RECT *pShown, const RECT *pUpdate) {
     HPALETTE palette = Z_CreatePaintPalette(hDC, pBitmap), old = NULL;
     int rc;
     if (palette) {
@@ -111,4 +147,54 @@ VIEW_COORDS_FUNCTION int PaintPicture(HDC hDC, BitmapHandle *pBitmap, const RECT
     return rc;
 }
 
-#endif /* VIEW_COORDS_H */
+/* Loads a BMP file into an empty descriptor; says why not on stderr. */
+EXAMPLE_FUNCTION int LoadPicture(const char *pszPath, BitmapHandle *pBitmap) {
+    /* The descriptor must be empty (zero-filled): a loader overwrites it. */
+    int rc = K_LoadBitmapFile(pszPath, pBitmap);
+    if (rc != RC_SUCCESS)
+        fprintf(stderr, "cannot load %s: %d\n", pszPath, rc); /* RC_FILE_OPEN, RC_INVALID_FORMAT, ... */
+    return rc == RC_SUCCESS;
+}
+
+/* Registers a class for pfnProc, shows a window whose client area is
+ * nWidth x nHeight, calls pfnStarted (may be null) with it and runs the
+ * message loop until the window is closed.  0 when it ran, 1 when no
+ * window could be made. */
+EXAMPLE_FUNCTION int RunWindow(const char *pszClass, const char *pszTitle, WNDPROC pfnProc, LPCSTR pszCursor,
+                               int nWidth, int nHeight, void (*pfnStarted)(HWND)) {
+    WNDCLASSA wc;
+    RECT frame;
+    HWND hWnd;
+    MSG msg;
+    memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = pfnProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.hCursor = LoadCursor(NULL, pszCursor);
+    wc.lpszClassName = pszClass;
+    RegisterClassA(&wc);
+    SetRect(&frame, 0, 0, nWidth, nHeight);
+    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
+    hWnd = CreateWindowA(pszClass, pszTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                         frame.right - frame.left, frame.bottom - frame.top, NULL, NULL, wc.hInstance, NULL);
+    if (!hWnd)
+        return 1;
+    if (pfnStarted)
+        pfnStarted(hWnd);
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+/* The gray margins around the picture shown in *pShown, painted apart
+ * from it so that nothing flickers. */
+EXAMPLE_FUNCTION void PaintMargins(HDC hDC, HWND hWnd, const RECT *pShown) {
+    RECT client;
+    GetClientRect(hWnd, &client);
+    ExcludeClipRect(hDC, pShown->left, pShown->top, pShown->right, pShown->bottom);
+    FillRect(hDC, &client, (HBRUSH)GetStockObject(GRAY_BRUSH));
+    SelectClipRgn(hDC, NULL);
+}
+
+#endif /* EXAMPLE_VIEW_H */
