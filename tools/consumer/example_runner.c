@@ -448,7 +448,7 @@ static void RunAnimation(const char *dir, const char *work) {
     started = StartExample(&run, path, "192 128", "zvdisp animation", outPath);
     Check(started, "animation.exe");
     if (started && CaptureClient(run.Window, &a)) {
-        int outsideA, outsideB, na = BallPixels(&a, 48, 80, &outsideA), nb = 0;
+        int outsideA, outsideB = 0, na = BallPixels(&a, 48, 80, &outsideA), nb = 0;
         Sleep(170);
         if (CaptureClient(run.Window, &b))
             nb = BallPixels(&b, 48, 80, &outsideB);
