@@ -536,22 +536,48 @@ const RegionServiceTable *__stdcall K_GetRegionServiceTable(void);
 void __stdcall K_FreeRegion(ZoraRgn *pRgn);
 
 /* ---- Files --------------------------------------------------------- */
-/* Windows BMP files of 1, 4, 8, 16 (5-5-5), 24 and 32 bits, top-down or
- * bottom-up.  Loaded bitmaps are Order 1, Orientation 0. */
+
+/**
+ * @brief Loads a Windows BMP file into a new kernel-owned bitmap.
+ *
+ * The DIB behind the 14-byte file header, its rows where the file
+ * header's bits offset says, is read as K_ConvertFromDib() reads a DIB
+ * (the variants read and refused are listed there).  The bitmap has Order
+ * #ORDER_BGR and keeps the file's row order, so that no row moves: a
+ * bottom-up file (the usual kind) loads with Orientation
+ * #ORIENT_BOTTOM_LEFT (2), stored row 0 being the bottom row of the
+ * picture; a top-down file loads with #ORIENT_TOP_LEFT (0).  Painting
+ * shows both upright; coordinates in stored pixels (the magic wand's
+ * seed, K_GetBitmapRow()) must take the orientation into account (see
+ * @ref coordinates on the main page).
+ * @param pszFile File name in the ANSI code page of the process.
+ * @param pBitmap The caller's descriptor: it must be empty (zero-filled or
+ *        freed).  It is written only on success, and what it held is not
+ *        freed (a bitmap it held leaks).  Release the loaded bitmap with
+ *        K_FreeBitmap().
+ * @retval RC_SUCCESS The descriptor holds the bitmap.
+ * @retval RC_FILE_OPEN Null name, or the file cannot be opened (no such
+ *         file, no access).
+ * @retval RC_INVALID_PARAMETER Null @p pBitmap.
+ * @retval RC_FILE_SEEK The file cannot be positioned.
+ * @retval RC_ROW_READ The read failed.
+ * @retval RC_INVALID_FORMAT Not a BMP file: shorter than the file header
+ *         and a core header, no "BM", a bits offset outside the file or
+ *         inside the header, or a DIB this cannot read.
+ * @retval RC_NO_MEMORY Out of memory.
+ */
 int __stdcall K_LoadBitmapFile(const char *pszFile, BitmapHandle *pBitmap);
 /**
- * @brief Writes a bitmap to a Windows BMP file.
+ * @brief Writes a bitmap to a Windows BMP file with a 40-byte header.
  *
- * Depths the file format holds (1, 4, 8, 16 as 5-5-5, 24, 32; not 16-bit
- * gray); #ORIENT_BOTTOM_LEFT bitmaps are written bottom-up,
- * #ORIENT_TOP_LEFT ones top-down.
+ * Depths 1, 4, 8, 16 (5-5-5), 24 and 32; #ORIENT_BOTTOM_LEFT bitmaps are
+ * written bottom-up, #ORIENT_TOP_LEFT ones top-down.
  * @param pszFile File name in the ANSI code page; created or replaced.
  * @param pBitmap The bitmap (unchanged).
  * @retval RC_SUCCESS Written.
  * @retval RC_NO_BITMAP Null bitmap or no pixels.
- * @retval RC_FILE_OPEN Null name, or the file cannot be created or
- *         written.
- * @retval RC_INVALID_FORMAT A depth or Order BMP files cannot hold.
+ * @retval RC_FILE_OPEN Null name, or the file cannot be written.
+ * @retval RC_INVALID_FORMAT Another depth, or 16-bit gray data.
  * @retval RC_INVALID_PARAMETER An orientation other than 0 and 2.
  * @retval RC_NO_MEMORY Out of memory.
  */
@@ -921,22 +947,64 @@ HGLOBAL __stdcall K_ConvertToDib(const BitmapHandle *pBitmap);
  * @return The block, or null (the bitmap is then unchanged).
  */
 HGLOBAL __stdcall K_ChangeToDib(BitmapHandle *pBitmap);
-/* Fills pBitmap (a descriptor that holds nothing) from a DIB given as its
- * header and its bits; the memory stays the caller's.  cbBlock is the
- * number of bytes readable from pHeader on (header, table and bits must
- * lie within it), 0 when not known.  Headers of 12, 40, 52, 56, 108 and
- * 124 bytes; 1, 4, 8, 16, 24, 32 bits, BI_RGB or BI_BITFIELDS (16, 32).
- * Bottom-up rows give ORIENT_BOTTOM_LEFT, top-down ORIENT_TOP_LEFT,
- * Order ORDER_BGR; 1-8 bits keep their table, 5-5-5, 24 and
- * blue-first 32-bit data their depth, other bit fields become 24 bits.
- * RC_NO_BITMAP (null bitmap), RC_INVALID_PARAMETER (null pointers),
- * RC_INVALID_FORMAT (a header this cannot read, or sizes beyond the
- * block), RC_NO_MEMORY. */
+/**
+ * @brief Fills an empty descriptor with a new kernel-owned bitmap from a
+ *        DIB given as its header and its bits.
+ *
+ * This is the kernel's one DIB reader, also behind K_LoadBitmapFile() and
+ * K_ConvertFromDibHandle().
+ *
+ * Read: headers of 12 (core), 16 and 64 (the other desktop system's), 40,
+ * 52, 56, 108 and 124 bytes; 1, 2, 4, 8, 16, 24 and 32 bits; BI_RGB,
+ * BI_RLE8, BI_RLE4, and BI_BITFIELDS / BI_ALPHABITFIELDS with any
+ * contiguous masks (16 and 32 bits); either row direction; colour tables
+ * shorter than 2^bits.  Image size, resolution, planes and important
+ * colours are not read.
+ *
+ * Loaded as: 1, 2, 4, 8 bits as palette bitmaps of that depth; 16-bit
+ * 5-5-5 as 16 bits; 24 bits and every other 16- or 32-bit layout as 24
+ * bits, each channel widened to 8 bits by repeating its bits (a wider one
+ * keeps its top 8), alpha dropped.  Order #ORDER_BGR; bottom-up rows give
+ * Orientation #ORIENT_BOTTOM_LEFT (2), top-down #ORIENT_TOP_LEFT (0),
+ * run-length streams too.  Palette entries past the DIB's table are
+ * black, and ColorCount is 2^bits when a pixel indexes past the table (the
+ * table's length otherwise).  Pixels that no run of a run-length stream
+ * reaches are index 0; a stream short at its end is read as far as it
+ * goes.
+ *
+ * Refused (#RC_INVALID_FORMAT): other header sizes; JPEG or PNG inside,
+ * Huffman 1D and RLE24 (compression 3 and 4 of the 16- and 64-byte
+ * headers), other compressions or a compression the depth cannot carry;
+ * other depths; a colour count above 2^bits; masks that overlap, have a
+ * hole or reach past the pixel; width below 1, height 0 or -2^31; rows too
+ * long for a bitmap; bits that begin inside the header or its masks; rows
+ * shorter than the picture needs.
+ * @param pBitmap The caller's descriptor: it must be empty.  It is written
+ *        only on success (what it held is not freed).  Release the bitmap
+ *        with K_FreeBitmap().
+ * @param pHeader The DIB's header, followed by its masks and colour table.
+ *        The memory stays the caller's.
+ * @param pBits The rows (stay the caller's).
+ * @param cbBlock Bytes readable from @p pHeader on (header, table and bits
+ *        must lie within them; a colour table ends where the bits begin),
+ *        0 when not known (the header is trusted; a run-length stream is
+ *        then as long as the header's image size, and refused without
+ *        one).
+ * @retval RC_SUCCESS The descriptor holds the bitmap.
+ * @retval RC_NO_BITMAP Null descriptor.
+ * @retval RC_INVALID_PARAMETER Null header or bits.
+ * @retval RC_INVALID_FORMAT A DIB this cannot read (above), or sizes beyond
+ *         the block.
+ * @retval RC_NO_MEMORY Out of memory.
+ */
 int __stdcall K_ConvertFromDib(BitmapHandle *pBitmap, const BITMAPINFOHEADER *pHeader, const void *pBits,
                                size_t cbBlock);
 /**
- * @brief K_ConvertFromDib() from a global block holding a packed DIB.
- * @param pBitmap The caller's descriptor, overwritten: it must be empty.
+ * @brief K_ConvertFromDib() from a global block holding a packed DIB: its
+ *        bits behind the header, the masks behind a 40-byte header and the
+ *        colour table (the colour count's entries, 2^bits when it is 0;
+ *        for 16 and 32 bits the colour count's entries too).
+ * @param pBitmap The caller's descriptor: it must be empty.
  * @param hDib The block.  On #RC_SUCCESS it is taken over (and released);
  *        otherwise it stays the caller's.
  * @retval RC_SUCCESS The descriptor holds the bitmap.

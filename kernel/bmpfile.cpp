@@ -1,8 +1,11 @@
-// Windows BMP files: 1, 4, 8, 16 (5-5-5), 24 and 32 bits per pixel.
+// Windows BMP files.  Loading reads the DIB behind the 14-byte file header
+// with the kernel's one DIB reader (dib_read.cpp); saving writes 1, 4, 8,
+// 16 (5-5-5), 24 and 32 bits per pixel with a 40-byte header.
 //
 // A file's rows are kept in the order they are stored: a bottom-up file
 // becomes a bitmap in orientation 2 and a top-down one orientation 0, so
 // loading and saving never reorder rows.
+#include "kernel/dib_read.h"
 #include "kernel/kernel_internal.h"
 #include "kernel/kmem.h"
 
@@ -13,6 +16,8 @@
 using namespace zv::kern;
 
 namespace {
+
+constexpr long kFileHeader = 14;
 
 struct FileCloser {
     void operator()(FILE *f) const { std::fclose(f); }
@@ -57,7 +62,7 @@ int __stdcall K_LoadBitmapFile(const char *pszFile, BitmapHandle *pBitmap) {
     if (std::fseek(f.get(), 0, SEEK_END) != 0)
         return RC_FILE_SEEK;
     const long size = std::ftell(f.get());
-    if (size < 54)
+    if (size < kFileHeader + 12)  // the file header and the smallest DIB header
         return RC_INVALID_FORMAT;
     std::rewind(f.get());
     zv::KPtr<uint8_t> file = zv::KAlloc<uint8_t>(static_cast<size_t>(size));
@@ -66,55 +71,14 @@ int __stdcall K_LoadBitmapFile(const char *pszFile, BitmapHandle *pBitmap) {
     const uint8_t *p = file.get();
     if (std::fread(file.get(), 1, size, f.get()) != static_cast<size_t>(size))
         return RC_ROW_READ;
-
-    if (p[0] != 'B' || p[1] != 'M')
-        return RC_INVALID_FORMAT;
+    // The file header: "BM", the file size (not read), two reserved words
+    // and where the rows begin; the DIB follows.
     const uint32_t offBits = Read<uint32_t>(p + 10);
-    const uint32_t infoSize = Read<uint32_t>(p + 14);
-    const int32_t width = Read<int32_t>(p + 18);
-    const int32_t height = Read<int32_t>(p + 22);
-    const int bits = Read<uint16_t>(p + 28);
-    const uint32_t compression = Read<uint32_t>(p + 30);
-    uint32_t used = Read<uint32_t>(p + 46);
-    if (infoSize < 40 || 14ull + infoSize > static_cast<uint64_t>(size) || width <= 0 || height == 0 ||
-        height == INT32_MIN || Read<uint16_t>(p + 26) != 1 || !IsFileDepth(bits))
+    if (p[0] != 'B' || p[1] != 'M' || offBits < kFileHeader || offBits > static_cast<uint32_t>(size))
         return RC_INVALID_FORMAT;
-    uint32_t colorTable = 14 + infoSize;
-    if (compression == BI_BITFIELDS && (bits == 16 || bits == 32)) {
-        if (infoSize == 40)
-            colorTable += 12;
-        if (colorTable > static_cast<uint32_t>(size) || size < 66)  // the masks at 54
-            return RC_INVALID_FORMAT;
-        const uint32_t red = Read<uint32_t>(p + 54), green = Read<uint32_t>(p + 58), blue = Read<uint32_t>(p + 62);
-        const bool rgb555 = red == 0x7C00 && green == 0x3E0 && blue == 0x1F;
-        const bool rgb888 = red == 0xFF0000 && green == 0xFF00 && blue == 0xFF;
-        if (!(bits == 16 ? rgb555 : rgb888))
-            return RC_INVALID_FORMAT;
-    } else if (compression != BI_RGB) {
-        return RC_INVALID_FORMAT;
-    }
-    const uint32_t maxColors = bits <= 8 ? 1u << bits : 0;
-    if (used == 0 || used > maxColors)
-        used = maxColors;
-    const int rows = height < 0 ? -height : height;
-    const int64_t stride = StrideOf(width, bits);  // 0: rows too long for a bitmap
-    if (stride == 0 || colorTable + 4ull * used > static_cast<uint64_t>(size) ||
-        offBits + static_cast<uint64_t>(stride) * rows > static_cast<uint64_t>(size))
-        return RC_INVALID_FORMAT;
-
-    BitmapHandle b;
-    const int rc = K_CreateBitmap(&b, width, rows, bits, ORDER_BGR, height > 0 ? ORIENT_BOTTOM_LEFT : ORIENT_TOP_LEFT);
-    if (rc != RC_SUCCESS)
-        return rc;
-    std::memcpy(b.Data, p + offBits, static_cast<size_t>(stride) * rows);
-    if (used) {
-        std::memcpy(b.Palette, p + colorTable, 4 * used);
-        for (uint32_t i = 0; i < used; ++i)
-            b.Palette[i].rgbReserved = 0;
-        b.ColorCount = static_cast<int32_t>(used);
-    }
-    *pBitmap = b;
-    return RC_SUCCESS;
+    const DibParts parts{p + kFileHeader, static_cast<size_t>(size) - kFileHeader, p + offBits,
+                         static_cast<size_t>(size) - offBits};
+    return ReadDib(parts, pBitmap);
 }
 
 int __stdcall K_SaveBitmapFile(const char *pszFile, const BitmapHandle *pBitmap) {

@@ -1,6 +1,7 @@
 // zvfuzz's targets: valid inputs made here, and one case of each reader.
 #include "tools/fuzz/fuzz.h"
 
+#include "tools/common/dib_writer.h"
 #include "tools/common/gdi_count.h"
 
 #include <algorithm>
@@ -436,6 +437,9 @@ std::vector<Bytes> ClipSeeds(Rng &r) {
         }
         K_FreeBitmap(&b);
     }
+    std::mt19937 variants(uint32_t(r.Next()));  // every kind the DIB reader takes, RLE included
+    for (int i = 0; i < 16; ++i)
+        add(kClipDib, zvtools::PackedDib(zvtools::RandomDib(variants)));
     Bytes pal{0, 3, 16, 0};
     for (int i = 0; i < 64; ++i)
         pal.push_back(uint8_t(r.Next()));
@@ -511,17 +515,20 @@ void EmptyTheClipboard() {
 
 // The kernel's DIB reader straight on the bytes, at the end of a guarded
 // page (the clipboard's blocks hide a read past their end): the bits where
-// a 40-byte header and its table or masks end, else behind the header.
+// the header, the masks behind a 40-byte one and the colour table end
+// (for a header of 40 bytes or more the table its colour count says).
 bool ReadDib(const Bytes &dib) {
-    if (dib.size() < 4)
+    if (dib.size() < 16)
         return true;
     Guarded bytes(dib);
     const auto *h = reinterpret_cast<const BITMAPINFOHEADER *>(bytes.Data());
-    uint64_t offset = Get32(dib, 0);
-    if (offset == 40 && dib.size() >= 40) {
-        const uint32_t used = h->biClrUsed ? h->biClrUsed : h->biBitCount <= 8 ? 1u << h->biBitCount : 0;
-        offset += 4ull * used + (h->biCompression == BI_BITFIELDS ? 12 : 0);
-    }
+    const uint32_t size = Get32(dib, 0);
+    const bool core = size == 12, counted = size >= 40 && dib.size() >= 40;
+    const uint32_t bits = core ? Get32(dib, 8) >> 16 : h->biBitCount;
+    const uint32_t used = counted && h->biClrUsed ? h->biClrUsed : bits <= 8 ? 1u << bits : 0;
+    uint64_t offset = size + uint64_t(used) * (core ? 3 : 4);
+    if (size == 40 && counted && (h->biCompression == BI_BITFIELDS || h->biCompression == BI_ALPHABITFIELDS))
+        offset += h->biCompression == BI_BITFIELDS ? 12 : 16;
     if (offset > dib.size())
         return true;
     return ReadInto("K_ConvertFromDib", {RC_SUCCESS, RC_INVALID_FORMAT, RC_NO_MEMORY, RC_INVALID_PARAMETER}, RC_SUCCESS,
@@ -568,6 +575,9 @@ std::vector<Bytes> BmpSeeds(Rng &r) {
             }
         }
     DeleteFileA(path.c_str());
+    std::mt19937 variants(uint32_t(r.Next()));
+    for (int i = 0; i < 24; ++i)
+        seeds.push_back(zvtools::BmpFile(zvtools::RandomDib(variants), i % 3));
     return seeds;
 }
 
