@@ -9,6 +9,7 @@
 #include "color/yuv_sse2.h"
 #endif
 
+#include "common/guards.h"
 #include "zvkern.h"
 
 #include <cstring>
@@ -113,10 +114,6 @@ const ColorSpace *FindSpace(int code) {
     return nullptr;
 }
 
-struct TempFree {
-    void operator()(void *p) const { K_FreeTemp(p); }
-};
-
 }  // namespace
 
 }  // namespace zv
@@ -133,12 +130,12 @@ extern "C" int __stdcall Z_ConvertColorSpace(const void *pSrc, void *pDst, int n
         return RC_INVALID_PARAMETER;
     if (nCount < 1)
         return RC_SUCCESS;
-    std::unique_ptr<void, TempFree> scratch;
+    TempBlock<void> scratch;
     const void *rgb = pSrc;
     if (from->toRgb) {
         const uint64_t bytes = uint64_t(nCount) * (IsWideFamily(nSrcFormat) ? 6 : 3);
         if (bytes == size_t(bytes))  // 16-bit runs of 2^31 pixels pass 4 GB on 32-bit Windows
-            scratch.reset(K_AllocTemp(size_t(bytes)));
+            scratch = TempAlloc<void>(size_t(bytes));
         if (!scratch)
             return RC_NO_MEMORY;
         from->toRgb(pSrc, scratch.get(), nCount);

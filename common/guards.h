@@ -8,6 +8,7 @@
 #include "zvkern.h"
 
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace zv {
@@ -36,7 +37,8 @@ using TempBlock = std::unique_ptr<T, KernelTempFree>;
 // that takes over a region takes it as this type.
 using OwnedRgn = std::unique_ptr<ZoraRgn, KernelRegionFree>;
 
-// Typed allocations of count elements; null on failure.
+// Typed allocations of count elements (KAlloc, KAllocZero) and of bytes
+// (TempAlloc); null on failure.
 template <class T>
 KPtr<T> KAlloc(size_t count) {
     return KPtr<T>(static_cast<T *>(K_Alloc(count * sizeof(T))));
@@ -89,6 +91,9 @@ struct GdiDelete {
 struct DcDelete {
     void operator()(HDC h) const { DeleteDC(h); }
 };
+struct GlobalBlockFree {
+    void operator()(HGLOBAL h) const { K_GlobalFree(h); }
+};
 
 // A GDI object (region, bitmap, brush, pen, palette) deleted at the end.
 template <class H>
@@ -96,6 +101,10 @@ using GdiObject = Owned<H, GdiDelete>;
 
 // A DC of CreateCompatibleDC or CreateDC, deleted at the end.
 using MemoryDc = Owned<HDC, DcDelete>;
+
+// A block of K_GlobalAlloc (or of the kernel's DIB conversions), freed at
+// the end unless handed on.
+using GlobalBlock = Owned<HGLOBAL, GlobalBlockFree>;
 
 // ---- device contexts of a window ------------------------------------------
 
@@ -120,17 +129,11 @@ private:
 // The caller's DC, or the screen's (released at the end) when none.
 class DcInUse {
 public:
-    explicit DcInUse(HDC dc) : screen_(dc ? nullptr : GetDC(nullptr)), dc_(dc ? dc : screen_) {}
-    DcInUse(const DcInUse &) = delete;
-    DcInUse &operator=(const DcInUse &) = delete;
-    ~DcInUse() {
-        if (screen_)
-            ReleaseDC(nullptr, screen_);
-    }
+    explicit DcInUse(HDC dc) : dc_(dc ? dc : screen_.emplace(nullptr).get()) {}
     HDC get() const { return dc_; }
 
 private:
-    HDC screen_;
+    std::optional<WindowDc> screen_;
     HDC dc_;
 };
 

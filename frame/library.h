@@ -2,6 +2,7 @@
 // and the entry points that load, unload and end threads.
 #pragma once
 
+#include "common/geometry.h"
 #include "zvdisp.h"
 #include "zvkern.h"
 
@@ -43,11 +44,8 @@ void FreePaintSettings(int bProcessDetach);
 // size, a depth of the table, rows long enough, a view orientation code.
 inline bool HasUsableFormat(const BitmapHandle *b) {
     const int bits = b->BitsPerPixel;
-    const bool depth = (bits >= 1 && bits <= 8) || bits == 12 || bits == 16 || bits == 24 || bits == 32 ||
-                       bits == 48 || bits == 64;
-    return b->Width > 0 && b->Height > 0 && depth &&
-           b->BytesPerLine >= (static_cast<long long>(b->Width) * bits + 7) / 8 && b->Orientation >= 0 &&
-           b->Orientation <= 8 && b->Orientation != 6;
+    return b->Width > 0 && b->Height > 0 && IsValidDepth(bits) &&
+           b->BytesPerLine >= (static_cast<long long>(b->Width) * bits + 7) / 8 && IsValidOrientation(b->Orientation);
 }
 
 // Groups of display-mode flags that a paint switches for its length.

@@ -13,7 +13,7 @@ const RegionServiceTable RegionServices = {
     Z_GetBitmapClipSegmentsMax,  //  4 clip segments, most values of a row
     Z_GetBitmapClipSegments,     //  5 clip segments of a row
     RgnResizeWithBitmap,         //  6 resize with bitmap
-    RgnCombine,                  //  7 combine
+    RgnCombineSlot,              //  7 combine
     Z_GetBitmapRgnBounds,        //  8 region bounds
     Z_CopyZoraRgn,               //  9 copy region
     RgnOffset,                   // 10 offset

@@ -785,24 +785,26 @@ typedef int(__stdcall *ResizeRowSource)(const BitmapHandle *pBitmap, BYTE *pBuff
  * @brief Bits of K_ResizeStart()'s uFlags.
  * @{
  */
-#define RESIZE_AREA     0x10u     /**< Method: area average. */
-#define RESIZE_BILINEAR 0x20u     /**< Method: bilinear interpolation. */
+#define RESIZE_AREA     0x10u     /**< Method: area average (the exact mean of each pixel's footprint on a reducing axis, bilinear on an enlarging one). */
+#define RESIZE_BILINEAR 0x20u     /**< Method: bilinear interpolation at pixel centres. */
 #define RESIZE_DITHER_ORDERED 0x70000u /**< Palette output: ordered dithering. */
 #define RESIZE_DITHER_DIFFUSE 0x10000u /**< Palette output: error diffusion (also any other value of these bits). */
 #define RESIZE_BLUE_FIRST 0x4u  /**< The caller's word that colour data is blue first; this kernel reads the source's Order itself. */
+#define RESIZE_PLAIN_LOOPS 0x100u /**< This kernel's plain loops instead of its vector ones (the same bytes; for the tests). */
 /** @} */
 /** @brief A resize in progress (opaque). */
 typedef struct KResize KResize;
 /**
  * @brief Starts a filtered resize whose source rows come from a callback.
  *
- * Output rows are nDstWidth pixels at nBits: 24 (blue, green, red) or, at
- * 8 bits or fewer, indices into pColors, dithered by the flags.
+ * Output rows are nDstWidth pixels at nBits: 24 (blue, green, red), 32
+ * (blue, green, red, 0) or, at 8 bits or fewer, indices into pColors,
+ * dithered by the flags.
  * @param pSource The source's description: size, depth, Order, palette and
  *        gray settings (pixels not needed).
  * @param nDstWidth Output width.
  * @param nDstHeight Output height.
- * @param nBits Output bits: 24, or 1 to 8.
+ * @param nBits Output bits: 24, 32, or 1 to 8.
  * @param pColors The output palette for 8 bits or fewer (kept by the
  *        caller until K_ResizeEnd()).
  * @param nColors Entries in @p pColors.

@@ -9,33 +9,6 @@
 
 using namespace zv::kern;
 
-namespace {
-
-// The runs of a region (without its GDI caches); null when out of memory.
-ZoraRgn *CopyRegion(const ZoraRgn *r) {
-    auto *copy = static_cast<ZoraRgn *>(K_AllocZero(1, sizeof(ZoraRgn)));
-    if (!copy)
-        return nullptr;
-    copy->Bounds = r->Bounds;
-    copy->RgnCacheTransform = r->RgnCacheTransform;
-    copy->MaskCacheTransform = r->MaskCacheTransform;
-    if (r->RowTableSize) {
-        copy->RowTable = static_cast<RgnRow *>(K_Alloc(r->RowTableSize));
-        copy->SpanStore = static_cast<int32_t *>(K_Alloc(r->SpanStoreSize ? r->SpanStoreSize : 4));
-        if (!copy->RowTable || !copy->SpanStore) {
-            K_FreeRegion(copy);
-            return nullptr;
-        }
-        copy->RowTableSize = r->RowTableSize;
-        copy->SpanStoreSize = r->SpanStoreSize;
-        std::memcpy(copy->RowTable, r->RowTable, r->RowTableSize);
-        std::memcpy(copy->SpanStore, r->SpanStore, r->SpanStoreSize);
-    }
-    return copy;
-}
-
-}  // namespace
-
 extern "C" {
 
 int __stdcall K_ConvertColorResolution(const BitmapHandle *pSrc, BitmapHandle *pDst, int nBitsPerPixel,
@@ -85,8 +58,11 @@ int __stdcall K_ConvertColorResolution(const BitmapHandle *pSrc, BitmapHandle *p
     out.PaintGamma = pSrc->PaintGamma ? pSrc->PaintGamma : 100;
     out.PaintContrast = pSrc->PaintContrast;
     out.PaintIntensity = pSrc->PaintIntensity;
-    if (pSrc->Region && !(out.Region = CopyRegion(pSrc->Region)))
-        return RC_NO_MEMORY;
+    // The region through the copy operation of the region table, so that
+    // every copy carries the same; without a table the copy has none.
+    const auto copyRgn = K_GetRegionServiceTable()->CopyRgn;
+    if (pSrc->Region && copyRgn && (rc = copyRgn(&out.Region, pSrc->Region)) != RC_SUCCESS)
+        return rc;
     *pDst = out;
     guard.b = nullptr;
     return RC_SUCCESS;

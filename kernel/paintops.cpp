@@ -86,7 +86,7 @@ extern "C" {
 
 int __stdcall K_StretchRow(int nBits, const BYTE *pSrc, int nFirstColumn, int nQuot, int nRem, int nDen,
                            int nError, BYTE *pDst, int nDstWidth) {
-    if (!pSrc || !pDst || !IsRowDepth(nBits) || nFirstColumn < 0 || nQuot < 0 || nRem < 0 || nDen <= 0 ||
+    if (!pSrc || !pDst || !IsValidDepth(nBits) || nFirstColumn < 0 || nQuot < 0 || nRem < 0 || nDen <= 0 ||
         nError < 0 || nError >= nDen || nDstWidth < 0)
         return RC_INVALID_PARAMETER;
     const bool copy = (nQuot == 0 && nRem == nDen) || (nQuot == 1 && nRem == 0);

@@ -65,11 +65,6 @@ inline void CopyPixel(const BYTE *src, int sx, BYTE *dst, int dx, int bits) {
     }
 }
 
-inline bool IsRowDepth(int bits) {
-    return (bits >= 1 && bits <= 8) || bits == 12 || bits == 16 || bits == 24 || bits == 32 || bits == 48 ||
-           bits == 64;
-}
-
 // The kernel's one rule for the palette entry nearest a colour: the
 // smallest 2 dr^2 + 4 dg^2 + db^2 (green weighs most, as the eye sees it),
 // the first of equals.

@@ -4,6 +4,7 @@
 // first loaded and an all-null table when it is last unloaded.  The kernel
 // keeps a copy of the entries, not the caller's pointer: the library's
 // table lives in its own image, which is gone after it unloads.
+#include "common/region_caches.h"
 #include "kernel/kernel_internal.h"
 
 
@@ -27,10 +28,7 @@ const RegionServiceTable *__stdcall K_GetRegionServiceTable(void) { return &g_ta
 void __stdcall K_FreeRegion(ZoraRgn *pRgn) {
     if (!pRgn)
         return;
-    if (pRgn->hRgnCache)
-        DeleteObject(pRgn->hRgnCache);
-    if (pRgn->hMaskCache)
-        DeleteObject(pRgn->hMaskCache);
+    zv::DeleteRgnCaches(*pRgn);
     K_Free(pRgn->RowTable);
     K_Free(pRgn->SpanStore);
     K_Free(pRgn);

@@ -1,15 +1,24 @@
 // Resize with a row source: bilinear or area-average resampling of any
-// depth into 24-bit rows or palette indices.
+// depth into 24-bit or 32-bit rows or palette indices.
 //
-// Source rows arrive through the caller's row source, asked from a
-// column that is a multiple of 8 pixels so that every depth starts on a
-// byte.  They are turned into 8-bit red, green, blue triples for the
-// source columns that the requested output columns need; the bilinear
-// method keeps the last two such rows, so walking the output downwards
-// reads every source row once.
+// A separable filter.  Everything that depends on a destination column
+// or row alone is worked out once, at the start: the first source column
+// (row) of its taps and their Q14 weights.  Source rows are read once
+// each (the destination walked up or down), converted to 8-bit channels
+// (gray sources and gray palettes keep one channel, the rest three) and
+// resampled across into a small ring of rows held by their source row;
+// each destination row is then the weighted sum of its ring rows, made
+// straight into the caller's row when that takes 24-bit colour.  The
+// loops of both passes are in resize_loops.cpp.
+//
+// Taps per axis: bilinear at pixel centres; the area method takes on a
+// reducing axis every source pixel its footprint [i s/d, (i+1) s/d)
+// covers, weighted by the part covered, and on an enlarging axis the
+// bilinear taps.
 #include "kernel/kernel_internal.h"
 #include "kernel/kmem.h"
 #include "kernel/pixels.h"
+#include "kernel/resize_loops.h"
 #include "common/zvpalettes.h"
 
 #include <algorithm>
@@ -17,111 +26,287 @@
 
 using namespace zv::kern;
 
+namespace {
+
+// How a source row becomes 8-bit channels.
+enum ConvertKind {
+    CONVERT_NONE,     // 24 or 32 bits: read as they are
+    CONVERT_WIDE,     // 48 or 64 bits: the high byte of each sample
+    CONVERT_INDEX,    // up to 8 bits: through the colour table
+    CONVERT_GRAY,     // 12 or 16-bit gray: through a byte per value
+    CONVERT_LEVELS,   // 12 or 16-bit gray through a colour window-level table
+    CONVERT_555,      // 16-bit colour
+};
+
+const int kRingBytes = 384 * 1024;  // the ring's rows at most
+
+}  // namespace
+
 struct KResize {
     const BitmapHandle *src;
     int sw, sh, dw, dh;
     int srcBits, outBits;
-    int32_t run[3];   // error diffusion: running error of the next pixel
     UINT flags;
     ResizeRowSource rows;
     void *context;
-    RGBQUAD srcColors[256];
+    // Source rows as the passes take them.
+    int kind, stride, channels;
+    int places;              // values per ring pixel: channels, or 4 for 32-bit output
+    bool swap;
+    int lo, hi;              // significant bits of 12 and 16-bit gray
+    BYTE table[256 * 3];     // colour table as gray bytes or blue, green, red
+    BYTE *grayTable;         // 12 and 16-bit gray: byte per value
+    BYTE *raw;               // a row as read, when it is converted
+    BYTE *conv;              // converted pixels from column convBase
+    // Taps.
+    int *colFirst;
+    uint32_t *colPairs;      // pair p of column j at colPairs[p * dw + j]
+    int colPairCount;
+    int *rowFirst, *rowCount;
+    int16_t *rowWeights;     // rowTaps per row
+    int rowTaps;
+    // Ring of resampled rows, slot y % ringSlots for source row y.
+    int16_t *ring;
+    int ringSlots, ringStride;
+    int *slotRow;
+    const int16_t **tapRows;
+    int32_t *sums;           // when a row's taps outnumber the ring
+    int rangeFirst, rangeCount, lastRow;
+    BYTE *line;              // one destination row of channel values
+    // Output.
     RGBQUAD colors[256];
     int colorCount;
-    BYTE *raw;        // one source row window, as read
-    int rawBytes;
-    BYTE *line[2];    // two source rows as RGB triples over [lineFirst, lineEnd)
-    int lineRow[2];
-    int lineFirst, lineEnd, lineCap;
-    int32_t *sums;    // area method: per output column
-    int32_t *errors;  // error diffusion: 3 per output column, plus one spare
-    short *nearest;   // 5-5-5 colour to palette index, -1 until looked up
+    bool grayRamp;           // colors are the 256 grays in order
+    int32_t run[3];          // error diffusion: running error of the next pixel
+    int32_t *errors;         // error diffusion: 3 per output column, plus one spare
+    short *nearest;          // 5-5-5 colour to palette index, -1 until looked up
 };
 
 namespace {
 
 int Clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
 
-// Source pixel x of a raw row (x counted from the row's first byte) to
-// red, green, blue.
-void ReadRgb(const KResize &r, const BYTE *raw, int x, BYTE *rgb) {
-    const BitmapHandle &b = *r.src;
-    const bool bgr = b.Order == ORDER_BGR;
-    switch (r.srcBits) {
-    case 12:
-    case 16: {
-        const uint32_t v = r.srcBits == 12 ? Get12(raw, x) : uint32_t(raw[2 * x] | (raw[2 * x + 1] << 8));
-        if (b.Order == ORDER_GRAY || r.srcBits == 12) {
-            const int lo = b.LowBit >= 0 && b.LowBit <= b.HighBit ? b.LowBit : 0;
-            const int hi = b.HighBit > 0 && b.HighBit < r.srcBits ? b.HighBit : r.srcBits - 1;
-            if (b.WindowLUT && b.WindowLUTLength) {
-                uint32_t i = (v >> lo) & ((1u << (hi - lo + 1)) - 1);
-                i = std::min<uint32_t>(i, b.WindowLUTLength - 1);
-                rgb[0] = b.WindowLUT[i].rgbRed, rgb[1] = b.WindowLUT[i].rgbGreen, rgb[2] = b.WindowLUT[i].rgbBlue;
-            } else {
-                const BYTE g = BYTE(hi >= 7 ? (v >> (hi - 7)) & 0xFF : (v << (7 - hi)) & 0xFF);
-                rgb[0] = rgb[1] = rgb[2] = g;
-            }
-            return;
-        }
-        const int c0 = v & 31, c1 = (v >> 5) & 31, c2 = (v >> 10) & 31;
-        const int lo = bgr ? c2 : c0, hi = bgr ? c0 : c2;
-        rgb[0] = BYTE((lo << 3) | (lo >> 2)), rgb[1] = BYTE((c1 << 3) | (c1 >> 2)), rgb[2] = BYTE((hi << 3) | (hi >> 2));
-        return;
-    }
-    case 24:
-    case 32:
-    case 48:
-    case 64: {
-        const int n = r.srcBits / 8, step = n >= 6 ? 2 : 1, off = n >= 6 ? 1 : 0;
-        const BYTE *p = raw + size_t(x) * n + off;
-        const BYTE c0 = p[0], c1 = p[step], c2 = p[2 * step];
-        rgb[0] = bgr ? c2 : c0, rgb[1] = c1, rgb[2] = bgr ? c0 : c2;
-        return;
-    }
-    default: {
-        const RGBQUAD &q = r.srcColors[GetBits(raw, x, r.srcBits) & 0xFF];
-        rgb[0] = q.rgbRed, rgb[1] = q.rgbGreen, rgb[2] = q.rgbBlue;
-        return;
-    }
-    }
-}
-
-// Reads source row y and converts columns [first, end) into line slot s.
-int LoadLine(KResize &r, int s, int y, int first, int end) {
-    const int aligned = first & ~7;
-    const int count = end - aligned;
-    const int bytes = int((int64_t(count) * r.srcBits + 7) / 8);
-    const int got = r.rows(r.src, r.raw, y, aligned, bytes, r.context);
-    if (got < 0)
-        return got;
-    BYTE *out = r.line[s];
-    for (int x = first; x < end; ++x, out += 3)
-        ReadRgb(r, r.raw, x - aligned, out);
-    r.lineRow[s] = y;
-    return RC_SUCCESS;
-}
-
-// Source range [first, end) that output columns [c0, c0 + n) need.
-void SourceColumns(const KResize &r, int c0, int n, int *first, int *end) {
-    if (r.flags & RESIZE_BILINEAR) {
-        *first = Clamp(int(((2 * int64_t(c0) + 1) * r.sw - r.dw) / (2 * r.dw)) - 1, 0, r.sw - 1);
-        *end = Clamp(int(((2 * int64_t(c0 + n) + 1) * r.sw) / (2 * r.dw)) + 2, 1, r.sw);
-    } else {
-        // The last column's footprint holds at least its own first source
-        // column, also when enlarging leaves it empty.
-        *first = int(int64_t(c0) * r.sw / r.dw);
-        const int lastFirst = n > 0 ? int(int64_t(c0 + n - 1) * r.sw / r.dw) : *first;
-        *end = std::max(int(int64_t(c0 + n) * r.sw / r.dw), lastFirst + 1);
-        *end = std::min(*end, r.sw);
-    }
-}
+// ---- taps ----------------------------------------------------------------
 
 // Position in 16.16 of output pixel centre i on the source axis.
 int64_t Centre(int i, int s, int d) {
     const int64_t p = ((2 * int64_t(i) + 1) * s * 65536) / (2 * int64_t(d)) - 32768;
     return std::max<int64_t>(p, 0);
 }
+
+bool AreaAxis(UINT flags, int s, int d) { return (flags & RESIZE_AREA) && s >= d; }
+
+// Taps of output i: first source index, count, Q14 weights (w may be null
+// to ask the count only).
+int Taps(bool area, int i, int s, int d, int *count, int16_t *w) {
+    if (!area) {
+        const int64_t p = Centre(i, s, d);
+        const int x0 = int(std::min<int64_t>(p >> 16, s - 1)), f = int(p & 0xFFFF) >> 8;
+        *count = f == 0 || x0 == s - 1 ? 1 : 2;
+        if (w) {
+            w[0] = int16_t(*count == 1 ? 16384 : (256 - f) << 6);
+            if (*count == 2)
+                w[1] = int16_t(f << 6);
+        }
+        return x0;
+    }
+    // Footprint [i s, (i + 1) s) against pixel k's [k d, (k + 1) d); each
+    // weight the rounded running share less the one before it.
+    const int64_t a = int64_t(i) * s, b = a + s;
+    const int first = int(a / d), end = int((b + d - 1) / d);
+    *count = end - first;
+    if (w) {
+        int64_t covered = 0;
+        int before = 0;
+        for (int k = first; k < end; ++k) {
+            covered += std::min<int64_t>(int64_t(k + 1) * d, b) - std::max<int64_t>(int64_t(k) * d, a);
+            const int upTo = int((covered * 32768 + s) / (2 * int64_t(s)));
+            w[k - first] = int16_t(upTo - before);
+            before = upTo;
+        }
+    }
+    return first;
+}
+
+int MostTaps(bool area, int s, int d) {
+    int most = 1;
+    for (int i = 0, n; i < d; ++i)
+        Taps(area, i, s, d, &n, nullptr), most = std::max(most, n);
+    return most;
+}
+
+void FillColumns(KResize &r, bool area) {
+    int16_t w[4096];
+    const int taps = 2 * r.colPairCount;
+    int16_t *wide = taps <= 4096 ? w : reinterpret_cast<int16_t *>(r.sums);  // room of dw * 4 bytes at least
+    for (int j = 0; j < r.dw; ++j) {
+        int n;
+        r.colFirst[j] = Taps(area, j, r.sw, r.dw, &n, wide);
+        std::fill(wide + n, wide + taps, int16_t(0));
+        for (int p = 0; p < r.colPairCount; ++p)
+            r.colPairs[size_t(p) * r.dw + j] = uint16_t(wide[2 * p]) | uint32_t(uint16_t(wide[2 * p + 1])) << 16;
+    }
+}
+
+void FillRows(KResize &r, bool area) {
+    for (int i = 0; i < r.dh; ++i)
+        r.rowFirst[i] = Taps(area, i, r.sh, r.dh, &r.rowCount[i], r.rowWeights + size_t(i) * r.rowTaps);
+}
+
+// ---- source rows ----------------------------------------------------------
+
+bool AllGray(const RGBQUAD *c, int n) {
+    for (int i = 0; i < n; ++i)
+        if (c[i].rgbRed != c[i].rgbGreen || c[i].rgbRed != c[i].rgbBlue)
+            return false;
+    return true;
+}
+
+// The 8-bit gray of a 12 or 16-bit value without a colour table.
+BYTE GrayOf(const KResize &r, uint32_t v) {
+    const BitmapHandle &b = *r.src;
+    if (b.WindowLUT && b.WindowLUTLength) {
+        const uint32_t i = std::min<uint32_t>((v >> r.lo) & ((1u << (r.hi - r.lo + 1)) - 1), b.WindowLUTLength - 1);
+        return b.WindowLUT[i].rgbRed;
+    }
+    return BYTE(r.hi >= 7 ? (v >> (r.hi - 7)) & 0xFF : (v << (7 - r.hi)) & 0xFF);
+}
+
+// Chooses how rows are converted and fills the tables for it.
+void ChooseConversion(KResize &r) {
+    const BitmapHandle &b = *r.src;
+    r.channels = 3, r.stride = 3, r.swap = false;
+    if (r.srcBits <= 8) {
+        RGBQUAD c[256] = {};
+        K_GetBitmapColors(&b, 0, 1 << r.srcBits, c);
+        r.kind = CONVERT_INDEX;
+        r.channels = r.stride = AllGray(c, 1 << r.srcBits) ? 1 : 3;
+        for (int i = 0; i < 256; ++i) {
+            const BYTE bgr[3] = {c[i].rgbBlue, c[i].rgbGreen, c[i].rgbRed};
+            std::memcpy(r.table + i * r.stride, bgr, r.stride);
+        }
+    } else if ((r.srcBits == 16 && b.Order == ORDER_GRAY) || r.srcBits == 12) {
+        r.lo = b.LowBit >= 0 && b.LowBit <= b.HighBit ? b.LowBit : 0;
+        r.hi = b.HighBit > 0 && b.HighBit < r.srcBits ? b.HighBit : r.srcBits - 1;
+        const bool colour = b.WindowLUT && b.WindowLUTLength && !AllGray(b.WindowLUT, int(std::min<UINT>(b.WindowLUTLength, 65536)));
+        r.kind = colour ? CONVERT_LEVELS : CONVERT_GRAY;
+        r.channels = r.stride = colour ? 3 : 1;
+    } else if (r.srcBits == 16) {
+        r.kind = CONVERT_555;
+    } else {
+        r.kind = r.srcBits == 24 || r.srcBits == 32 ? CONVERT_NONE : CONVERT_WIDE;
+        r.stride = r.srcBits == 32 ? 4 : 3;
+        r.swap = b.Order != ORDER_BGR;
+    }
+}
+
+// Converted pixels [from, to) of a row read from column base, into conv.
+void Convert(KResize &r, int from, int to) {
+    const BYTE *raw = r.raw;
+    BYTE *out = r.conv + size_t(from) * r.stride;
+    const BitmapHandle &b = *r.src;
+    switch (r.kind) {
+    case CONVERT_WIDE: {
+        const int n = r.srcBits / 8;
+        for (int x = from; x < to; ++x, out += 3)
+            out[0] = raw[x * n + 1], out[1] = raw[x * n + 3], out[2] = raw[x * n + 5];
+        break;
+    }
+    case CONVERT_INDEX:
+        if (r.srcBits == 8 && r.stride == 1)
+            for (int x = from; x < to; ++x)
+                *out++ = r.table[raw[x]];
+        else
+            for (int x = from; x < to; ++x, out += r.stride)
+                std::memcpy(out, r.table + (GetBits(raw, x, r.srcBits) & 0xFF) * r.stride, r.stride);
+        break;
+    case CONVERT_GRAY:
+        if (r.srcBits == 16)
+            for (int x = from; x < to; ++x)
+                *out++ = r.grayTable[raw[2 * x] | raw[2 * x + 1] << 8];
+        else
+            for (int x = from; x < to; ++x)
+                *out++ = r.grayTable[Get12(raw, x)];
+        break;
+    case CONVERT_LEVELS: {
+        const uint32_t mask = (1u << (r.hi - r.lo + 1)) - 1, last = b.WindowLUTLength - 1;
+        for (int x = from; x < to; ++x, out += 3) {
+            const uint32_t v = r.srcBits == 12 ? Get12(raw, x) : uint32_t(raw[2 * x] | raw[2 * x + 1] << 8);
+            const RGBQUAD &q = b.WindowLUT[std::min((v >> r.lo) & mask, last)];
+            out[0] = q.rgbBlue, out[1] = q.rgbGreen, out[2] = q.rgbRed;
+        }
+        break;
+    }
+    case CONVERT_555: {
+        const bool bgr = b.Order == ORDER_BGR;
+        for (int x = from; x < to; ++x, out += 3) {
+            const uint32_t v = raw[2 * x] | raw[2 * x + 1] << 8;
+            const int c0 = v & 31, c1 = (v >> 5) & 31, c2 = (v >> 10) & 31;
+            const int red = bgr ? c2 : c0, blue = bgr ? c0 : c2;
+            out[0] = BYTE((blue << 3) | (blue >> 2)), out[1] = BYTE((c1 << 3) | (c1 >> 2)),
+            out[2] = BYTE((red << 3) | (red >> 2));
+        }
+        break;
+    }
+    default: break;
+    }
+}
+
+// Reads source row y, converts the columns the ring's range needs and
+// resamples them across into ring slot s.
+int LoadRow(KResize &r, int s, int y) {
+    const int from = r.colFirst[r.rangeFirst];
+    const int to = std::min(r.sw, r.colFirst[r.rangeFirst + r.rangeCount - 1] + 2 * r.colPairCount);
+    const int base = from & ~7;
+    const int bytes = int((int64_t(to - base) * r.srcBits + 7) / 8);
+    const int got = r.rows(r.src, r.kind == CONVERT_NONE ? r.conv : r.raw, y, base, bytes, r.context);
+    if (got < 0)
+        return got;
+    if (r.kind != CONVERT_NONE)
+        Convert(r, from - base, to - base);
+    const HorizontalJob job{r.conv, base, r.stride, r.channels, r.swap, r.colFirst + r.rangeFirst,
+                            r.colPairs + r.rangeFirst, r.dw, r.colPairCount, r.rangeCount, r.places,
+                            r.ring + size_t(s) * r.ringStride};
+    (r.flags & RESIZE_PLAIN_LOOPS) ? HorizontalPlain(job) : HorizontalVector(job);
+    r.slotRow[s] = y;
+    return RC_SUCCESS;
+}
+
+// Destination row i's channel values into out: the ring's rows weighted,
+// or, when its taps outnumber the ring, summed one row at a time.
+int Combine(KResize &r, int i, BYTE *out) {
+    const int first = r.rowFirst[i], n = r.rowCount[i], values = r.rangeCount * r.places;
+    const int16_t *w = r.rowWeights + size_t(i) * r.rowTaps;
+    const bool down = i >= r.lastRow;
+    r.lastRow = i;
+    if (n <= r.ringSlots) {
+        for (int k = 0; k < n; ++k) {
+            const int s = (first + k) % r.ringSlots;
+            if (r.slotRow[s] != first + k)
+                if (int rc = LoadRow(r, s, first + k); rc < 0)
+                    return rc;
+            r.tapRows[k] = r.ring + size_t(s) * r.ringStride;
+        }
+        const VerticalJob job{r.tapRows, w, n, values, out};
+        (r.flags & RESIZE_PLAIN_LOOPS) ? VerticalPlain(job) : VerticalVector(job);
+        return RC_SUCCESS;
+    }
+    std::fill(r.sums, r.sums + values, 1 << 21);
+    for (int t = 0; t < n; ++t) {
+        const int k = down ? t : n - 1 - t, s = (first + k) % r.ringSlots;
+        if (r.slotRow[s] != first + k)
+            if (int rc = LoadRow(r, s, first + k); rc < 0)
+                return rc;
+        const int16_t *row = r.ring + size_t(s) * r.ringStride;
+        for (int x = 0; x < values; ++x)
+            r.sums[x] += w[k] * (row[x] + 32768);
+    }
+    for (int x = 0; x < values; ++x)
+        out[x] = BYTE(r.sums[x] >> 22);
+    return RC_SUCCESS;
+}
+
+// ---- output ---------------------------------------------------------------
 
 int NearestIndex(KResize &r, int red, int green, int blue) {
     const int key = ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
@@ -132,42 +317,114 @@ int NearestIndex(KResize &r, int red, int green, int blue) {
     return best;
 }
 
-// Writes pixel k of a span of n output pixels from its red, green, blue.
-// Error diffusion follows the display's converters: errors[k] holds what
-// the row below inherits at k (weights 7, 5, 3, 1, not yet divided by 16)
-// and run the error carried to the right.
-void PutOutput(KResize &r, BYTE *dst, int k, int n, int column, int row, int red, int green, int blue) {
-    if (r.outBits == 24) {
-        dst[3 * k] = BYTE(blue), dst[3 * k + 1] = BYTE(green), dst[3 * k + 2] = BYTE(red);
-        return;
-    }
-    int idx;
+int OrderedOffset(int column, int row) { return (zv::DispersedDitherMatrix[(row & 7) * 8 + (column & 7)] >> 3) - 16; }
+
+// Palette index of pixel k of a span of n output pixels from its red,
+// green, blue.  Error diffusion follows the display's converters:
+// errors[k] holds what the row below inherits at k (weights 7, 5, 3, 1,
+// not yet divided by 16) and run the error carried to the right.
+int IndexOf(KResize &r, int k, int n, int column, int row, int red, int green, int blue) {
     if ((r.flags & RESIZE_DITHER_ORDERED) == RESIZE_DITHER_ORDERED) {
-        const int o = (zv::DispersedDitherMatrix[(row & 7) * 8 + (column & 7)] >> 3) - 16;
-        idx = NearestIndex(r, Clamp(red + o, 0, 255), Clamp(green + o, 0, 255), Clamp(blue + o, 0, 255));
-    } else {
-        int32_t *e = r.errors + 3 * k;
-        if (k == 0)
-            std::memcpy(r.run, e, sizeof(r.run));
-        const int c[3] = {Clamp(red + r.run[0] / 16, 0, 255), Clamp(green + r.run[1] / 16, 0, 255),
-                          Clamp(blue + r.run[2] / 16, 0, 255)};
-        idx = NearestIndex(r, c[0], c[1], c[2]);
-        const int p[3] = {r.colors[idx].rgbRed, r.colors[idx].rgbGreen, r.colors[idx].rgbBlue};
-        for (int ch = 0; ch < 3; ++ch) {
-            const int d = c[ch] - p[ch];
-            if (k + 1 < n) {
-                r.run[ch] = e[3 + ch] + 7 * d;
-                e[3 + ch] = d;
-            }
-            if (k == 0) {
-                e[ch] = 5 * d;
-            } else {
-                e[ch] += 5 * d;
-                e[ch - 3] += 3 * d;
-            }
+        const int o = OrderedOffset(column, row);
+        return NearestIndex(r, Clamp(red + o, 0, 255), Clamp(green + o, 0, 255), Clamp(blue + o, 0, 255));
+    }
+    int32_t *e = r.errors + 3 * k;
+    if (k == 0)
+        std::memcpy(r.run, e, sizeof(r.run));
+    const int c[3] = {Clamp(red + r.run[0] / 16, 0, 255), Clamp(green + r.run[1] / 16, 0, 255),
+                      Clamp(blue + r.run[2] / 16, 0, 255)};
+    const int idx = NearestIndex(r, c[0], c[1], c[2]);
+    const int p[3] = {r.colors[idx].rgbRed, r.colors[idx].rgbGreen, r.colors[idx].rgbBlue};
+    for (int ch = 0; ch < 3; ++ch) {
+        const int d = c[ch] - p[ch];
+        if (k + 1 < n) {
+            r.run[ch] = e[3 + ch] + 7 * d;
+            e[3 + ch] = d;
+        }
+        if (k == 0) {
+            e[ch] = 5 * d;
+        } else {
+            e[ch] += 5 * d;
+            e[ch - 3] += 3 * d;
         }
     }
-    PutBits(dst, k, r.outBits, uint32_t(idx));
+    return idx;
+}
+
+// The row's channel values (r.line) to the caller's pixels.
+void PutRow(KResize &r, int row, int first, int n, BYTE *dst) {
+    const BYTE *v = r.line;
+    if (r.outBits >= 24) {  // one channel
+        const int step = r.outBits / 8;
+        for (int k = 0; k < n; ++k, dst += step) {
+            dst[0] = dst[1] = dst[2] = v[k];
+            if (step == 4)
+                dst[3] = 0;
+        }
+        return;
+    }
+    if (r.grayRamp && r.channels == 1) {  // ordered: each gray offset is its own entry
+        for (int k = 0; k < n; ++k)
+            dst[k] = BYTE(Clamp(v[k] + OrderedOffset(first + k, row), 0, 255));
+        return;
+    }
+    for (int k = 0; k < n; ++k) {
+        const BYTE *p = v + k * r.channels;
+        const int blue = p[0], green = p[r.channels / 2], red = p[r.channels - 1];
+        PutBits(dst, k, r.outBits, uint32_t(IndexOf(r, k, n, first + k, row, red, green, blue)));
+    }
+}
+
+bool IsGrayRamp(const RGBQUAD *c, int n) {
+    if (n != 256)
+        return false;
+    for (int i = 0; i < 256; ++i)
+        if (c[i].rgbRed != i || c[i].rgbGreen != i || c[i].rgbBlue != i)
+            return false;
+    return true;
+}
+
+// ---- set-up ---------------------------------------------------------------
+
+template <class T>
+bool Take(T *&p, size_t count, bool zero = false) {
+    p = static_cast<T *>(zero ? K_AllocZero(count, sizeof(T)) : K_Alloc(count * sizeof(T)));
+    return p != nullptr;
+}
+
+// The taps, the buffers of the source rows and the ring.
+bool Plan(KResize &z) {
+    const bool areaX = AreaAxis(z.flags, z.sw, z.dw), areaY = AreaAxis(z.flags, z.sh, z.dh);
+    z.colPairCount = (MostTaps(areaX, z.sw, z.dw) + 1) / 2;
+    z.rowTaps = MostTaps(areaY, z.sh, z.dh);
+    const size_t convPixels = size_t(z.sw) + 16 + 2 * size_t(z.colPairCount);
+    z.places = z.channels == 3 && z.outBits == 32 ? 4 : z.channels;
+    z.ringStride = z.dw * z.places + 8;
+    const int64_t rowBytes = int64_t(z.ringStride) * 2;
+    z.ringSlots = int(std::max<int64_t>(2, std::min<int64_t>(z.rowTaps, kRingBytes / rowBytes)));
+    if (!Take(z.colFirst, z.dw) || !Take(z.colPairs, size_t(z.colPairCount) * z.dw) || !Take(z.rowFirst, z.dh) ||
+        !Take(z.rowCount, z.dh) || !Take(z.rowWeights, size_t(z.rowTaps) * z.dh) ||
+        !Take(z.conv, convPixels * z.stride + 16, true) || !Take(z.ring, size_t(z.ringSlots) * z.ringStride) ||
+        !Take(z.slotRow, z.ringSlots) || !Take(z.tapRows, z.ringSlots) ||
+        !Take(z.line, size_t(z.dw) * z.places + 16))
+        return false;
+    if (z.kind != CONVERT_NONE && !Take(z.raw, (size_t(z.sw) + 16) * ((z.srcBits + 7) / 8) + 16))
+        return false;
+    // Wide rows of taps are made in the sums' room.
+    if ((z.rowTaps > z.ringSlots || 2 * z.colPairCount > 4096) &&
+        !Take(z.sums, std::max(size_t(z.dw) * z.places, size_t(z.colPairCount) + 1)))
+        return false;
+    if (z.kind == CONVERT_GRAY) {
+        const uint32_t values = 1u << z.srcBits;
+        if (!Take(z.grayTable, values))
+            return false;
+        for (uint32_t v = 0; v < values; ++v)
+            z.grayTable[v] = GrayOf(z, v);
+    }
+    std::fill(z.slotRow, z.slotRow + z.ringSlots, -1);
+    FillColumns(z, areaX);
+    FillRows(z, areaY);
+    return true;
 }
 
 }  // namespace
@@ -183,7 +440,7 @@ int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDst
     if (!pSource)
         return RC_NO_BITMAP;
     if (!pfnRows || nDstWidth <= 0 || nDstHeight <= 0 || pSource->Width <= 0 || pSource->Height <= 0 ||
-        !IsValidDepth(pSource->BitsPerPixel) || !(nBits == 24 || nBits == 1 || nBits == 4 || nBits == 8) ||
+        !IsValidDepth(pSource->BitsPerPixel) || !(nBits == 32 || nBits == 24 || nBits == 1 || nBits == 4 || nBits == 8) ||
         (nBits < 24 && (!pColors || nColors <= 0 || nColors > 256)) || !(uFlags & (RESIZE_AREA | RESIZE_BILINEAR)))
         return RC_INVALID_PARAMETER;
     zv::KPtr<KResize> r(static_cast<KResize *>(K_AllocZero(1, sizeof(KResize))));
@@ -194,28 +451,20 @@ int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDst
     z.sw = pSource->Width, z.sh = pSource->Height, z.dw = nDstWidth, z.dh = nDstHeight;
     z.srcBits = pSource->BitsPerPixel, z.outBits = nBits;
     z.flags = uFlags, z.rows = pfnRows, z.context = pContext;
-    z.lineRow[0] = z.lineRow[1] = -1;
-    if (pSource->BitsPerPixel <= 8)
-        K_GetBitmapColors(pSource, 0, 1 << pSource->BitsPerPixel, z.srcColors);
+    z.lastRow = -1;
     z.colorCount = nColors;
-    if (nBits < 24)
+    if (nBits < 24) {
         std::memcpy(z.colors, pColors, sizeof(RGBQUAD) * nColors);
-    // Every buffer at its worst size now, so that no row allocates.
-    z.rawBytes = int((int64_t(z.sw + 8) * z.srcBits + 7) / 8) + 8;
-    z.lineCap = z.sw;
-    z.raw = static_cast<BYTE *>(K_Alloc(z.rawBytes));
-    z.line[0] = static_cast<BYTE *>(K_Alloc(size_t(z.lineCap) * 3));
-    z.line[1] = static_cast<BYTE *>(K_Alloc(size_t(z.lineCap) * 3));
-    bool ok = z.raw && z.line[0] && z.line[1];
-    if (ok && (uFlags & RESIZE_AREA))
-        ok = (z.sums = static_cast<int32_t *>(K_Alloc(sizeof(int32_t) * 4 * size_t(z.dw)))) != nullptr;
+        z.grayRamp = IsGrayRamp(z.colors, nColors);
+    }
+    ChooseConversion(z);
+    bool ok = Plan(z);
     if (ok && nBits < 24) {
         ok = (z.nearest = static_cast<short *>(K_Alloc(sizeof(short) * 32768))) != nullptr;
         if (ok)
             std::memset(z.nearest, 0xFF, sizeof(short) * 32768);
         if (ok && (uFlags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED)
-            ok = (z.errors = static_cast<int32_t *>(K_AllocZero(3 * (size_t(z.dw) + 2), sizeof(int32_t)))) !=
-                 nullptr;
+            ok = Take(z.errors, 3 * (size_t(z.dw) + 2), true);
     }
     if (!ok) {
         K_ResizeEnd(r.release());
@@ -230,84 +479,33 @@ int __stdcall K_ResizeRow(KResize *pResize, int nRow, int nFirstColumn, int nCou
         nFirstColumn > pResize->dw - nCount)
         return RC_INVALID_PARAMETER;
     KResize &r = *pResize;
-    int first, end;
-    SourceColumns(r, nFirstColumn, nCount, &first, &end);
-    if (first != r.lineFirst || end != r.lineEnd)
-        r.lineRow[0] = r.lineRow[1] = -1;
-    r.lineFirst = first, r.lineEnd = end;
-    auto put = [&](int k, int red, int green, int blue) {
-        PutOutput(r, pDst, k, nCount, nFirstColumn + k, nRow, red, green, blue);
-    };
-    if (r.flags & RESIZE_BILINEAR) {
-        const int64_t py = Centre(nRow, r.sh, r.dh);
-        const int y0 = std::min(int(py >> 16), r.sh - 1), y1 = std::min(y0 + 1, r.sh - 1);
-        const int fy = int(py & 0xFFFF) >> 8;
-        // Keep whichever cached row is still wanted.
-        int s0 = r.lineRow[0] == y0 ? 0 : r.lineRow[1] == y0 ? 1 : -1;
-        if (s0 < 0) {
-            s0 = r.lineRow[0] == y1 ? 1 : 0;
-            if (int rc = LoadLine(r, s0, y0, first, end); rc < 0)
-                return rc;
-        }
-        int s1 = 1 - s0;
-        if (y1 == y0)
-            s1 = s0;
-        else if (r.lineRow[s1] != y1)
-            if (int rc = LoadLine(r, s1, y1, first, end); rc < 0)
-                return rc;
-        for (int k = 0; k < nCount; ++k) {
-            const int64_t px = Centre(nFirstColumn + k, r.sw, r.dw);
-            const int x0 = std::min(int(px >> 16), r.sw - 1), x1 = std::min(x0 + 1, r.sw - 1);
-            const int fx = int(px & 0xFFFF) >> 8;
-            const BYTE *a0 = r.line[s0] + 3 * (x0 - first), *a1 = r.line[s0] + 3 * (x1 - first);
-            const BYTE *b0 = r.line[s1] + 3 * (x0 - first), *b1 = r.line[s1] + 3 * (x1 - first);
-            int c[3];
-            for (int ch = 0; ch < 3; ++ch) {
-                const int top = a0[ch] * (256 - fx) + a1[ch] * fx;
-                const int bottom = b0[ch] * (256 - fx) + b1[ch] * fx;
-                c[ch] = (top * (256 - fy) + bottom * fy + 32768) >> 16;
-            }
-            put(k, c[0], c[1], c[2]);
-        }
+    if (nCount == 0)
         return RC_SUCCESS;
-    }
-    // Area average: the source rows and columns whose index falls in the
-    // output pixel's footprint [i * s / d, (i + 1) * s / d), at least one.
-    const int y0 = int(int64_t(nRow) * r.sh / r.dh);
-    const int y1 = std::min(std::max(int(int64_t(nRow + 1) * r.sh / r.dh), y0 + 1), r.sh);
-    std::memset(r.sums, 0, sizeof(int32_t) * 4 * size_t(nCount));
-    for (int y = y0; y < y1; ++y) {
-        if (int rc = LoadLine(r, 0, y, first, end); rc < 0)
-            return rc;
-        for (int k = 0; k < nCount; ++k) {
-            const int i = nFirstColumn + k;
-            const int x0 = int(int64_t(i) * r.sw / r.dw);
-            const int x1 = std::min(std::max(int(int64_t(i + 1) * r.sw / r.dw), x0 + 1), r.sw);
-            int32_t *s = r.sums + 4 * k;
-            for (int x = x0; x < x1; ++x) {
-                const BYTE *p = r.line[0] + 3 * (x - first);
-                s[0] += p[0], s[1] += p[1], s[2] += p[2], s[3] += 1;
-            }
-        }
-    }
-    r.lineRow[0] = -1;
-    for (int k = 0; k < nCount; ++k) {
-        const int32_t *s = r.sums + 4 * k;
-        const int n = s[3];
-        put(k, (s[0] + n / 2) / n, (s[1] + n / 2) / n, (s[2] + n / 2) / n);
-    }
+    if (nFirstColumn != r.rangeFirst || nCount != r.rangeCount)
+        std::fill(r.slotRow, r.slotRow + r.ringSlots, -1);
+    r.rangeFirst = nFirstColumn, r.rangeCount = nCount;
+    // Colour rows, and grays that are their own entries without an
+    // error to carry, are made in the caller's row.
+    const bool direct = (r.outBits >= 24 && r.channels == 3) ||
+                        (r.outBits == 8 && r.channels == 1 && r.grayRamp &&
+                         (r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED);
+    if (int rc = Combine(r, nRow, direct ? pDst : r.line); rc < 0)
+        return rc;
+    if (!direct)
+        PutRow(r, nRow, nFirstColumn, nCount, pDst);
     return RC_SUCCESS;
 }
 
 int __stdcall K_ResizeEnd(KResize *pResize) {
     if (!pResize)
         return RC_INVALID_PARAMETER;
-    K_Free(pResize->raw);
-    K_Free(pResize->line[0]);
-    K_Free(pResize->line[1]);
-    K_Free(pResize->sums);
-    K_Free(pResize->errors);
-    K_Free(pResize->nearest);
+    KResize &r = *pResize;
+    for (void *p : {static_cast<void *>(r.grayTable), static_cast<void *>(r.raw), static_cast<void *>(r.conv),
+                    static_cast<void *>(r.colFirst), static_cast<void *>(r.colPairs), static_cast<void *>(r.rowFirst),
+                    static_cast<void *>(r.rowCount), static_cast<void *>(r.rowWeights), static_cast<void *>(r.ring),
+                    static_cast<void *>(r.slotRow), static_cast<void *>(r.tapRows), static_cast<void *>(r.sums),
+                    static_cast<void *>(r.line), static_cast<void *>(r.errors), static_cast<void *>(r.nearest)})
+        K_Free(p);
     K_Free(pResize);
     return RC_SUCCESS;
 }

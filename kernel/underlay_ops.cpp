@@ -36,7 +36,7 @@ extern "C" {
 int __stdcall K_GrayScaleBitmap(BitmapHandle *pBitmap, int nBits) {
     if (!HasData(pBitmap))
         return RC_NO_BITMAP;
-    if (nBits != 8 || !IsRowDepth(pBitmap->BitsPerPixel))
+    if (nBits != 8 || !IsValidDepth(pBitmap->BitsPerPixel))
         return RC_INVALID_PARAMETER;
     const int w = pBitmap->Width, h = pBitmap->Height;
     const int64_t stride = StrideOf(w, 8);
@@ -74,7 +74,7 @@ int __stdcall K_ChangeBitmapOrientation(BitmapHandle *pBitmap, int nOrientation)
     if (!HasData(pBitmap))
         return RC_NO_BITMAP;
     const int from = pBitmap->Orientation, bits = pBitmap->BitsPerPixel;
-    if (!IsValidOrientation(nOrientation) || !IsValidOrientation(from) || !IsRowDepth(bits))
+    if (!IsValidOrientation(nOrientation) || !IsValidOrientation(from) || !IsValidDepth(bits))
         return RC_INVALID_PARAMETER;
     if (from == nOrientation)
         return RC_SUCCESS;

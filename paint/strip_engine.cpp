@@ -47,6 +47,8 @@ int __stdcall ReadWindowRow(const BitmapHandle *, BYTE *pBuffer, int nRow, int n
     const int offset = int(int64_t(aligned) * bits / 8);
     const int bytes = int(std::min<int64_t>(RowBytesOf(column - aligned + pixels, bits), b->BytesPerLine - offset));
     int got;
+    if (column == aligned && !ws->rows)  // whole bytes from the start: straight into the resize's buffer
+        return K_GetBitmapRow(b, pBuffer, row, offset, bytes) < bytes ? RC_ROW_READ : RC_SUCCESS;
     if (ws->rows) {
         CallerRows cr{ws->rows, ws->firstRow, ws->rowCount};
         got = ReadCallerRow(ws->bitmap, ws->scratch, row, aligned, bytes, &cr) == RC_SUCCESS ? bytes : -1;
@@ -279,7 +281,7 @@ int StartResize(const StripJob &job, UINT mode, const StripPlan &plan, StripBuff
     const int savedLow = b->WindowLowBit, savedHigh = b->WindowHighBit;
     b->WindowLowBit = b->LowBit;
     b->WindowHighBit = b->HighBit;
-    const int rc = K_ResizeStart(source, plan.resizedW, plan.lineCount, plan.stripBits, plan.colors,
+    const int rc = K_ResizeStart(source, plan.resizedW, plan.lineCount, plan.wide ? 32 : plan.stripBits, plan.colors,
                                  plan.colorCount, flags, ReadWindowRow, &r->source, &r->resize);
     b->WindowLowBit = savedLow;
     b->WindowHighBit = savedHigh;
@@ -392,8 +394,8 @@ void ConvertRow(RowLoop &L, int t, BYTE *dstRow) {
     }
 }
 
-void ApplyPaintLut24(const BYTE *lut, BYTE *row, int n) {
-    for (int i = 0, e = n * 3; i < e; ++i)
+void ApplyPaintLut24(const BYTE *lut, BYTE *row, int n, int bytesPerPixel = 3) {
+    for (int i = 0, e = n * bytesPerPixel; i < e; ++i)
         row[i] = lut[row[i]];
 }
 
@@ -407,7 +409,7 @@ int FillStripRow(RowLoop &L, int t, int stored, BYTE *dstRow) {
     if (p.filter) {
         const int rc = K_ResizeRow(L.resize, stored, p.walks.first, p.n, dstRow);
         if (rc == RC_SUCCESS && p.lut24)
-            ApplyPaintLut24(lut, dstRow, p.n);
+            ApplyPaintLut24(lut, dstRow, p.n, p.wide ? 4 : 3);
         return rc;
     }
     if (stored == L.lastRow && p.rowMode != STRIP_CONVERT) {

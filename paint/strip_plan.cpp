@@ -238,10 +238,12 @@ void PlanBudget(const StripJob &job, UINT mode, StripPlan *p) {
     const int64_t narrowBytes = p->wide24  ? 0
                                 : grayFits ? int64_t(p->grayLookup.Entries()) * 4 + readRow
                                            : readRow + (p->rowMode == STRIP_EXPAND ? DibRowBytes(n, bits) : 0);
-    p->wide = !p->filter && p->route != STRIPS_BANDS && (p->rowMode == STRIP_COPY || p->rowMode == STRIP_EXPAND) &&
-              (bits == 24 || fullTable) && (budget - narrowBytes) / (int64_t(n) * 4) >= std::min(m, 4) &&
-              TakesWidePixels(job.hDC, job.deviceBits);
-    p->grayTableBytes = p->wide && grayFits ? size_t(p->grayLookup.Entries()) * 4 : 0;
+    // Filtered 24-bit rows are made wide by the resize itself.
+    p->wide = (p->filter ? bits == 24
+                         : p->route != STRIPS_BANDS && (p->rowMode == STRIP_COPY || p->rowMode == STRIP_EXPAND) &&
+                               (bits == 24 || fullTable)) &&
+              (budget - narrowBytes) / (int64_t(n) * 4) >= std::min(m, 4) && TakesWidePixels(job.hDC, job.deviceBits);
+    p->grayTableBytes = p->wide && grayFits && !p->filter ? size_t(p->grayLookup.Entries()) * 4 : 0;
     p->layoutBits = p->wide ? 32 : bits;
     p->stripRowBytes = p->wide ? n * 4 : DibRowBytes(n, bits);
     const int64_t room = p->wide ? budget - narrowBytes : budget;

@@ -13,30 +13,24 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
 // Owns the blocks and brackets of one call; frees them on every path.
 struct UnderlayState {
     BitmapHandle *Work = nullptr;  // the underlay's gray working copy
-    INT32 *Segments = nullptr;
-    BYTE *Row = nullptr, *Old = nullptr, *Gray = nullptr;
-    BitmapHandle *Target = nullptr;
-    int TargetToken = 0, WorkToken = 0;
+    zv::KPtr<INT32> Segments;
+    zv::TempBlock<BYTE> Row, Old, Gray;
+    std::optional<zv::RowAccess> TargetAccess, WorkAccess;
     ~UnderlayState() {
-        if (WorkToken > 0)
-            K_EndAccess(Work, WorkToken);
-        if (TargetToken > 0)
-            K_EndAccess(Target, TargetToken);
+        WorkAccess.reset();  // closed before the copy goes
+        TargetAccess.reset();
         if (Work) {
             if (Work->Flags & BITMAP_ALLOCATED)
                 K_FreeBitmap(Work);
             K_Free(Work);
         }
-        K_Free(Segments);
-        K_FreeTemp(Row);
-        K_FreeTemp(Old);
-        K_FreeTemp(Gray);
     }
 };
 
@@ -79,13 +73,12 @@ void ApplyGray(BYTE *bgr, int n, const BYTE *gray, int width) {
 }
 
 int Prepare(BitmapHandle *pTarget, const BitmapHandle *pUnderlay, UINT uMode, UnderlayState &s) {
-    s.Target = pTarget;
     s.Work = static_cast<BitmapHandle *>(K_AllocZero(1, sizeof(BitmapHandle)));
     UINT most = 0;
     int rc = Z_GetBitmapClipSegmentsMax(pTarget, &most);
     if (rc != RC_SUCCESS)
         return rc;
-    s.Segments = static_cast<INT32 *>(K_Alloc(std::max<size_t>(most, 2) * sizeof(INT32)));
+    s.Segments = zv::KAlloc<INT32>(std::max<size_t>(most, 2));
     if (!s.Work || !s.Segments)
         return RC_NO_MEMORY;
     if ((rc = K_CopyBitmap(s.Work, pUnderlay)) != RC_SUCCESS || (rc = K_GrayScaleBitmap(s.Work, 8)) != RC_SUCCESS)
@@ -98,40 +91,40 @@ int Prepare(BitmapHandle *pTarget, const BitmapHandle *pUnderlay, UINT uMode, Un
     // Room for the row at 24 bits or its own depth, whichever is larger.
     const size_t room = ((static_cast<size_t>(pTarget->Width) * std::max(pTarget->BitsPerPixel, 24) + 31) >> 3) & ~size_t(3);
     const size_t line = std::max(room, static_cast<size_t>(pTarget->BytesPerLine));
-    s.Row = static_cast<BYTE *>(K_AllocTemp(line));
-    s.Old = static_cast<BYTE *>(K_AllocTemp(line));
-    s.Gray = static_cast<BYTE *>(K_AllocTemp(static_cast<size_t>(s.Work->BytesPerLine)));
+    s.Row = zv::TempAlloc(line);
+    s.Old = zv::TempAlloc(line);
+    s.Gray = zv::TempAlloc(static_cast<size_t>(s.Work->BytesPerLine));
     if (!s.Row || !s.Old || !s.Gray)
         return RC_NO_MEMORY;
-    if ((s.TargetToken = K_BeginAccess(pTarget)) < 0)
-        return s.TargetToken;
-    if ((s.WorkToken = K_BeginAccess(s.Work)) < 0)
-        return s.WorkToken;
+    if (s.TargetAccess.emplace(pTarget).status() < 0)
+        return s.TargetAccess->status();
+    if (s.WorkAccess.emplace(s.Work).status() < 0)
+        return s.WorkAccess->status();
     return RC_SUCCESS;
 }
 
 // Row y of the target with underlay row u.
 int UnderlayRow(BitmapHandle *pTarget, UnderlayState &s, int y, int u) {
     const int line = pTarget->BytesPerLine, w = pTarget->Width;
-    int rc = K_GetBitmapRow(pTarget, s.Row, y, 0, line);
+    int rc = K_GetBitmapRow(pTarget, s.Row.get(), y, 0, line);
     if (rc != line)
         return rc;
-    std::memcpy(s.Old, s.Row, static_cast<size_t>(line));
-    if ((rc = K_ConvertToBGR(pTarget, s.Row, s.Row, w)) != RC_SUCCESS)
+    std::memcpy(s.Old.get(), s.Row.get(), static_cast<size_t>(line));
+    if ((rc = K_ConvertToBGR(pTarget, s.Row.get(), s.Row.get(), w)) != RC_SUCCESS)
         return rc;
-    if ((rc = K_GetBitmapRow(s.Work, s.Gray, u, 0, s.Work->BytesPerLine)) < 0)
+    if ((rc = K_GetBitmapRow(s.Work, s.Gray.get(), u, 0, s.Work->BytesPerLine)) < 0)
         return rc;
-    ApplyGray(s.Row, w, s.Gray, s.Work->Width);
-    if ((rc = K_ConvertFromBGR(pTarget, s.Row, s.Row, w)) != RC_SUCCESS)
+    ApplyGray(s.Row.get(), w, s.Gray.get(), s.Work->Width);
+    if ((rc = K_ConvertFromBGR(pTarget, s.Row.get(), s.Row.get(), w)) != RC_SUCCESS)
         return rc;
     UINT count = 0;
-    if ((rc = Z_GetBitmapClipSegments(pTarget, y, s.Segments, &count)) != RC_SUCCESS)
+    if ((rc = Z_GetBitmapClipSegments(pTarget, y, s.Segments.get(), &count)) != RC_SUCCESS)
         return rc;
     if (!count)
         return RC_SUCCESS;
     for (UINT i = 0; i + 1 < count; i += 2)
-        CopyPixels(s.Row, s.Old, std::max(s.Segments[i], 0), std::min(s.Segments[i + 1], w), pTarget->BitsPerPixel);
-    rc = K_PutBitmapRow(pTarget, s.Old, y, 0, line);
+        CopyPixels(s.Row.get(), s.Old.get(), std::max(s.Segments.get()[i], 0), std::min(s.Segments.get()[i + 1], w), pTarget->BitsPerPixel);
+    rc = K_PutBitmapRow(pTarget, s.Old.get(), y, 0, line);
     return rc < 0 ? rc : RC_SUCCESS;
 }
 

@@ -5,6 +5,8 @@
 // rectangle; a small per-operation row function merges the two inputs'
 // runs of that row into the builder.  Results are always new regions, so
 // an operation that fails leaves its inputs (and the bitmap) as they were.
+#include "common/geometry.h"
+#include "common/region_caches.h"
 #include "region/region.h"
 
 #include <algorithm>
@@ -13,22 +15,6 @@
 namespace zv {
 
 namespace {
-
-bool IsEmptyRect(const RECT &r) { return r.left >= r.right || r.top >= r.bottom; }
-
-RECT UnionOf(const RECT &a, const RECT &b) {
-    if (IsEmptyRect(a))
-        return b;
-    if (IsEmptyRect(b))
-        return a;
-    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
-RECT IntersectionOf(const RECT &a, const RECT &b) {
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
-    return IsEmptyRect(r) ? RECT{0, 0, 0, 0} : r;
-}
 
 // ---- per-row merges -------------------------------------------------------
 // Each takes the two rows' runs (na and nb values) and writes the result's.
@@ -426,12 +412,7 @@ uint32_t LongestRow(const ZoraRgn *r) {
 int RgnDeleteCaches(ZoraRgn *pRgn) {
     if (!pRgn)
         return RC_INVALID_PARAMETER;
-    if (pRgn->hMaskCache)
-        DeleteObject(pRgn->hMaskCache);
-    if (pRgn->hRgnCache)
-        DeleteObject(pRgn->hRgnCache);
-    pRgn->hMaskCache = nullptr;
-    pRgn->hRgnCache = nullptr;
+    DeleteRgnCaches(*pRgn);
     return RC_SUCCESS;
 }
 
@@ -448,10 +429,10 @@ int RgnMakeEmpty(ZoraRgn *pRgn) {
     return RgnDeleteCaches(pRgn);
 }
 
-void RgnTakeOver(ZoraRgn *pDst, ZoraRgn *pSrc) {
+void RgnTakeOver(ZoraRgn *pDst, OwnedRgn src) {
     RgnMakeEmpty(pDst);
-    *pDst = *pSrc;  // a built region has no caches and zero cache keys
-    K_Free(pSrc);
+    *pDst = *src;  // a built region has no caches and zero cache keys
+    K_Free(src.release());
 }
 
 bool RgnContains(const ZoraRgn *r, int32_t y, int32_t x) {
@@ -519,13 +500,13 @@ int RgnFromRect(ZoraRgn **ppOut, const RECT *pRect) {
 int RgnIntersect(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, IntersectionOf(a->Bounds, b->Bounds), a, b, IntersectRow);
+    return WalkRows(ppOut, Intersect(a->Bounds, b->Bounds), a, b, IntersectRow);
 }
 
 int RgnUnion(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
     if (!ppOut || !a || !b)
         return RC_INVALID_PARAMETER;
-    return WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b, UnionRow);
+    return WalkRows(ppOut, Union(a->Bounds, b->Bounds), a, b, UnionRow);
 }
 
 int RgnSubtract(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
@@ -542,11 +523,11 @@ int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
         return RC_INVALID_PARAMETER;
     // A fast difference row writes at most one run per run of both inputs.
     const size_t scratchValues = static_cast<size_t>(LongestRow(a)) + LongestRow(b) + 2;
-    auto *scratch = static_cast<int32_t *>(K_AllocTemp(2 * scratchValues * sizeof(int32_t)));
+    const TempBlock<int32_t> scratch = TempAlloc<int32_t>(2 * scratchValues * sizeof(int32_t));
     if (!scratch)
         return RC_NO_MEMORY;
-    int32_t *ab = scratch, *ba = scratch + scratchValues;
-    const int rc = WalkRows(ppOut, UnionOf(a->Bounds, b->Bounds), a, b,
+    int32_t *ab = scratch.get(), *ba = scratch.get() + scratchValues;
+    const int rc = WalkRows(ppOut, Union(a->Bounds, b->Bounds), a, b,
                             [&](RgnBuilder &out, const int32_t *ra, uint32_t na, const int32_t *rb, uint32_t nb,
                                 int32_t left) {
                                 uint32_t nab = 0, nba = 0;
@@ -561,14 +542,13 @@ int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
                                 }
                                 UnionRow(out, ab, nab, ba, nba, left);
                             });
-    K_FreeTemp(scratch);
     return rc;
 }
 
 int RgnClipToRect(ZoraRgn *pRgn, const RECT *pRect) {
     if (!pRgn || !pRect)
         return RC_INVALID_PARAMETER;
-    const RECT clip = IntersectionOf(pRgn->Bounds, *pRect);
+    const RECT clip = Intersect(pRgn->Bounds, *pRect);
     if (IsEmptyRect(clip))
         return RgnMakeEmpty(pRgn);
     if (EqualRect(&clip, &pRgn->Bounds))
@@ -581,66 +561,65 @@ int RgnClipToRect(ZoraRgn *pRgn, const RECT *pRect) {
                             });
     if (rc != RC_SUCCESS)
         return rc;
-    RgnTakeOver(pRgn, clipped);
+    RgnTakeOver(pRgn, OwnedRgn(clipped));
     return RC_SUCCESS;
 }
 
 // ---- the combine operation --------------------------------------------------
 
-int __stdcall RgnCombine(BitmapHandle *pBitmap, RgnTransform *pTransform, ZoraRgn *pNewRgn, UINT uMode) {
-    if (!pBitmap) {
-        K_FreeRegion(pNewRgn);  // consumed on every path
+int RgnCombine(BitmapHandle *pBitmap, RgnTransform *pTransform, OwnedRgn newRgn, UINT uMode) {
+    if (!pBitmap)
         return RC_NO_BITMAP;
-    }
-    if (!pNewRgn) {
+    if (!newRgn) {
         K_FreeRegion(pBitmap->Region);
         pBitmap->Region = nullptr;
         return RC_SUCCESS;
     }
     int rc = RC_SUCCESS;
-    if (pTransform && (rc = RgnTransformToBitmap(pBitmap, pTransform, pNewRgn)) != RC_SUCCESS) {
-        K_FreeRegion(pNewRgn);
+    if (pTransform && (rc = RgnTransformToBitmap(pBitmap, pTransform, newRgn.get())) != RC_SUCCESS)
         return rc;
-    }
-    if (uMode > RGN_MODE_SET_COMPLEMENT) {
-        K_FreeRegion(pNewRgn);
+    if (uMode > RGN_MODE_SET_COMPLEMENT)
         return RC_INVALID_PARAMETER;
-    }
     const bool unclipped = (pBitmap->Flags & BITMAP_RGN_UNCLIPPED) != 0;
     const RECT bitmapRect{0, 0, pBitmap->Width, pBitmap->Height};
-    const RECT whole = unclipped ? UnionOf(bitmapRect, pNewRgn->Bounds) : bitmapRect;
+    const RECT whole = unclipped ? Union(bitmapRect, newRgn->Bounds) : bitmapRect;
 
-    ZoraRgn *old = pBitmap->Region, *wholeRgn = nullptr, *result = nullptr;
+    const ZoraRgn *old = pBitmap->Region;
+    OwnedRgn wholeRgn;
     const bool needsOld = uMode != RGN_MODE_SET && uMode != RGN_MODE_SET_COMPLEMENT;
     if ((needsOld && !old) || uMode == RGN_MODE_SET_COMPLEMENT) {
-        if ((rc = RgnFromRect(&wholeRgn, &whole)) != RC_SUCCESS) {
-            K_FreeRegion(pNewRgn);
+        ZoraRgn *made = nullptr;
+        if ((rc = RgnFromRect(&made, &whole)) != RC_SUCCESS)
             return rc;
-        }
+        wholeRgn.reset(made);
         if (needsOld)
-            old = wholeRgn;
+            old = made;
     }
+    ZoraRgn *made = nullptr;
+    const ZoraRgn *add = newRgn.get();
     switch (uMode) {
-    case RGN_MODE_AND: rc = RgnIntersect(&result, pNewRgn, old); break;
-    case RGN_MODE_SET: result = pNewRgn; break;
-    case RGN_MODE_NEW_MINUS_OLD: rc = RgnSubtract(&result, pNewRgn, old); break;
-    case RGN_MODE_OLD_MINUS_NEW: rc = RgnSubtract(&result, old, pNewRgn); break;
-    case RGN_MODE_OR: rc = RgnUnion(&result, pNewRgn, old); break;
-    case RGN_MODE_XOR: rc = RgnXor(&result, pNewRgn, old); break;
-    default: rc = RgnSubtract(&result, wholeRgn, pNewRgn); break;
+    case RGN_MODE_AND: rc = RgnIntersect(&made, add, old); break;
+    case RGN_MODE_SET: made = newRgn.release(); break;
+    case RGN_MODE_NEW_MINUS_OLD: rc = RgnSubtract(&made, add, old); break;
+    case RGN_MODE_OLD_MINUS_NEW: rc = RgnSubtract(&made, old, add); break;
+    case RGN_MODE_OR: rc = RgnUnion(&made, add, old); break;
+    case RGN_MODE_XOR: rc = RgnXor(&made, add, old); break;
+    default: rc = RgnSubtract(&made, wholeRgn.get(), add); break;
     }
-    K_FreeRegion(wholeRgn);
-    if (result != pNewRgn)
-        K_FreeRegion(pNewRgn);
+    OwnedRgn result(made);
+    wholeRgn.reset();
+    newRgn.reset();
     if (rc == RC_SUCCESS && !unclipped)
-        rc = RgnClipToRect(result, &bitmapRect);
-    if (rc != RC_SUCCESS) {
-        K_FreeRegion(result);
+        rc = RgnClipToRect(result.get(), &bitmapRect);
+    if (rc != RC_SUCCESS)
         return rc;
-    }
     K_FreeRegion(pBitmap->Region);
-    pBitmap->Region = result;
+    pBitmap->Region = result.release();
     return RC_SUCCESS;
+}
+
+int __stdcall RgnCombineSlot(BitmapHandle *pBitmap, RgnTransform *pTransform, ZoraRgn *pNewRgn, UINT uMode) {
+    return RgnCombine(pBitmap, pTransform, OwnedRgn(pNewRgn), uMode);
 }
 
 }  // namespace zv
@@ -657,7 +636,7 @@ int __stdcall Z_CopyZoraRgn(ZoraRgn **ppDst, ZoraRgn *pSrc) {
         return RC_SUCCESS;
     }
     // *ppDst is written only on success: a failed copy leaves the caller's pointer.
-    auto *copy = static_cast<ZoraRgn *>(K_AllocZero(1, sizeof(ZoraRgn)));
+    zv::OwnedRgn copy(static_cast<ZoraRgn *>(K_AllocZero(1, sizeof(ZoraRgn))));
     if (!copy)
         return RC_NO_MEMORY;
     copy->RgnCacheTransform = pSrc->RgnCacheTransform;
@@ -668,22 +647,17 @@ int __stdcall Z_CopyZoraRgn(ZoraRgn **ppDst, ZoraRgn *pSrc) {
     if (pSrc->RowTableSize) {
         copy->RowTable = static_cast<RgnRow *>(K_AllocZero(pSrc->RowTableSize, 1));
         copy->SpanStore = copy->RowTable ? static_cast<int32_t *>(K_Alloc(pSrc->SpanStoreSize)) : nullptr;
-        if (!copy->RowTable || (!copy->SpanStore && pSrc->SpanStoreSize)) {
-            K_FreeRegion(copy);
+        if (!copy->RowTable || (!copy->SpanStore && pSrc->SpanStoreSize))
             return RC_NO_MEMORY;
-        }
         std::memcpy(copy->RowTable, pSrc->RowTable, pSrc->RowTableSize);
         std::memcpy(copy->SpanStore, pSrc->SpanStore, pSrc->SpanStoreSize);
     }
     if (pSrc->hRgnCache) {
-        HRGN cache = CreateRectRgn(0, 0, 0, 0);
-        if (cache && CombineRgn(cache, pSrc->hRgnCache, nullptr, RGN_COPY) != ERROR) {
-            copy->hRgnCache = cache;
-        } else if (cache) {
-            DeleteObject(cache);
-        }
+        zv::GdiObject<HRGN> cache(CreateRectRgn(0, 0, 0, 0));
+        if (cache && CombineRgn(cache.get(), pSrc->hRgnCache, nullptr, RGN_COPY) != ERROR)
+            copy->hRgnCache = cache.release();
     }
-    *ppDst = copy;
+    *ppDst = copy.release();
     return RC_SUCCESS;
 }
 

@@ -17,11 +17,6 @@ namespace zv::pick {
 
 namespace {
 
-bool IsPixelDepth(int bits) {
-    return (bits >= 1 && bits <= 8) || bits == 12 || bits == 16 || bits == 24 || bits == 32 || bits == 48 ||
-           bits == 64;
-}
-
 // A 1-bit row as pass bits: pixel value v passes when Pass[v] is set, so
 // the row is kept, inverted, emptied or filled, 32 pixels at a time.
 void ClassifyOneBit(const Criteria &c, const BYTE *src, int n, uint32_t *out) {
@@ -85,21 +80,6 @@ int PaletteOf(const BitmapHandle *pBitmap, RGBQUAD *pColors) {
 
 namespace {
 
-// Owns a temporary block and an access bracket for the length of a scan.
-struct TempBlock {
-    void *Block;
-    ~TempBlock() { K_FreeTemp(Block); }
-};
-
-struct AccessGuard {
-    BitmapHandle *Bitmap;
-    int Token;
-    ~AccessGuard() {
-        if (Token > 0)
-            K_EndAccess(Bitmap, Token);
-    }
-};
-
 // The region of the pixels that pass the scan, in bitmap coordinates.
 int RunScan(BitmapHandle *pBitmap, const Scan &s, ZoraRgn **ppOut) {
     const int width = std::max(pBitmap->Width, 0), height = std::max(pBitmap->Height, 0);
@@ -107,20 +87,20 @@ int RunScan(BitmapHandle *pBitmap, const Scan &s, ZoraRgn **ppOut) {
     const size_t rowBytes = s.Deep ? std::max(line, 3 * static_cast<size_t>(width)) : line;
     // The classifiers read whole words of pixels: room for one more word.
     const size_t rowRoom = (rowBytes + 3 * 32 + 8) & ~size_t(7);
-    TempBlock buffer{K_AllocTemp(rowRoom + 4 * static_cast<size_t>(BitWords(width)))};
-    if (!buffer.Block)
+    const TempBlock<BYTE> buffer = TempAlloc(rowRoom + 4 * static_cast<size_t>(BitWords(width)));
+    if (!buffer)
         return RC_NO_MEMORY;
-    BYTE *row = static_cast<BYTE *>(buffer.Block);
+    BYTE *row = buffer.get();
     auto *bits = reinterpret_cast<uint32_t *>(row + rowRoom);
     RgnBuilder b;
     int rc = RgnBuilderBegin(b, RECT{0, 0, width, height});
     if (rc != RC_SUCCESS)
         return rc;
     if (!s.Nothing) {
-        AccessGuard access{pBitmap, K_BeginAccess(pBitmap)};
-        if (access.Token < 0) {
+        const RowAccess access(pBitmap);
+        if (access.status() < 0) {
             RgnBuilderAbandon(b);
-            return access.Token;
+            return access.status();
         }
         const bool convert = s.Deep && !(pBitmap->BitsPerPixel == 24 && pBitmap->Order == ORDER_BGR);
         for (int y = 0; y < height; ++y) {
@@ -149,7 +129,7 @@ int ScanAndCombine(BitmapHandle *pBitmap, const Scan &s, UINT uCombineMode) {
     const int rc = RunScan(pBitmap, s, &rgn);
     if (rc != RC_SUCCESS)
         return rc;
-    return RgnCombine(pBitmap, nullptr, rgn, uCombineMode);
+    return RgnCombine(pBitmap, nullptr, OwnedRgn(rgn), uCombineMode);
 }
 
 // Palette entries are decided by the test once; deeper rows are tested
@@ -181,7 +161,7 @@ int BoxScan(BitmapHandle *pBitmap, const Criteria &c, UINT uCombineMode) {
 int CheckPixelBitmap(const BitmapHandle *pBitmap) {
     if (!pBitmap || !(pBitmap->Flags & BITMAP_ALLOCATED))
         return RC_NO_BITMAP;
-    return IsPixelDepth(pBitmap->BitsPerPixel) ? RC_SUCCESS : RC_INVALID_FORMAT;
+    return IsValidDepth(pBitmap->BitsPerPixel) ? RC_SUCCESS : RC_INVALID_FORMAT;
 }
 
 Criteria RangeOf(COLORREF lower, COLORREF upper) {

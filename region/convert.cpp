@@ -178,28 +178,22 @@ int __stdcall Z_IntGetBitmapRgnHandle(BitmapHandle *pBitmap, RgnTransform *pTran
         return RC_SUCCESS;
     }
     const RgnTransform key = CacheKeyOf(pBitmap, pTransform);
-    if (r->hRgnCache && r->RgnCacheOrientation == pBitmap->Orientation && SameCacheScale(key, r->RgnCacheTransform)) {
-        const int dx = key.OffsetX - r->RgnCacheTransform.OffsetX, dy = key.OffsetY - r->RgnCacheTransform.OffsetY;
+    const RgnFormCache<HRGN> cache = GdiRegionCache(*r);
+    if (CacheServes(cache, key, pBitmap->Orientation)) {
+        const int dx = key.OffsetX - cache.Key.OffsetX, dy = key.OffsetY - cache.Key.OffsetY;
         if (dx || dy) {
-            if (OffsetRgn(r->hRgnCache, dx, dy) == ERROR)
+            if (OffsetRgn(cache.Form, dx, dy) == ERROR)
                 return RC_NO_MEMORY;
-            r->RgnCacheTransform.OffsetX = key.OffsetX;
-            r->RgnCacheTransform.OffsetY = key.OffsetY;
+            CacheMoved(cache, key);
         }
-        *phRgn = r->hRgnCache;
-        *pbMustDelete = 0;
-        return RC_SUCCESS;
+    } else {
+        HRGN made = nullptr;
+        const int rc = RgnToGdiRegion(pBitmap, r, pTransform, &made);
+        if (rc != RC_SUCCESS)
+            return rc;
+        CacheStore(cache, made, key, pBitmap->Orientation);
     }
-    HRGN made = nullptr;
-    const int rc = RgnToGdiRegion(pBitmap, r, pTransform, &made);
-    if (rc != RC_SUCCESS)
-        return rc;
-    if (r->hRgnCache)
-        DeleteObject(r->hRgnCache);
-    r->hRgnCache = made;
-    r->RgnCacheTransform = key;
-    r->RgnCacheOrientation = pBitmap->Orientation;
-    *phRgn = made;
+    *phRgn = cache.Form;
     *pbMustDelete = 0;
     return RC_SUCCESS;
 }
@@ -251,7 +245,7 @@ int __stdcall Z_SetBitmapRgnHandle(BitmapHandle *pBitmap, RgnTransform *pTransfo
     const int rc = RgnFromGdiRegion(hRgn, &rgn);
     if (rc != RC_SUCCESS)
         return rc;
-    return RgnCombine(pBitmap, pTransform, rgn, uCombineMode);
+    return RgnCombine(pBitmap, pTransform, OwnedRgn(rgn), uCombineMode);
 }
 
 int __stdcall Z_GetBitmapRgnData(BitmapHandle *pBitmap, RgnTransform *pTransform, int nSize, void *pData) {
@@ -285,15 +279,14 @@ int __stdcall Z_SetBitmapRgnData(BitmapHandle *pBitmap, RgnTransform *pTransform
     // A null bitmap: only the checks (an empty cut).
     const bool clip = !pBitmap || !(pBitmap->Flags & BITMAP_RGN_UNCLIPPED);
     const RECT reach = pBitmap ? CallerReach(pBitmap, pTransform) : RECT{0, 0, 0, 0};
-    ZoraRgn *rgn = nullptr;
-    const int rc = RgnFromRegionData(pData, nSize, &rgn, clip ? &reach : nullptr);
+    ZoraRgn *made = nullptr;
+    const int rc = RgnFromRegionData(pData, nSize, &made, clip ? &reach : nullptr);
     if (rc != RC_SUCCESS)
         return rc;
-    if (!pBitmap) {
-        K_FreeRegion(rgn);
+    OwnedRgn rgn(made);
+    if (!pBitmap)
         return RC_INVALID_PARAMETER;
-    }
-    return RgnCombine(pBitmap, pTransform, rgn, uCombineMode);
+    return RgnCombine(pBitmap, pTransform, std::move(rgn), uCombineMode);
 }
 
 int __stdcall Z_SetBitmapRgnClip(BitmapHandle *pBitmap, int bClip) {
@@ -318,15 +311,8 @@ int __stdcall Z_GetBitmapRgnClip(BitmapHandle *pBitmap, int *pbClip) {
 namespace zv {
 
 int ResizedRgnHandle(BitmapHandle *pBitmap, const RECT *pDst, HRGN *phRgn, int *pbMustDelete) {
-    const bool turned = pBitmap->Orientation == 4 || pBitmap->Orientation == 5 || pBitmap->Orientation == 7 ||
-                        pBitmap->Orientation == 8;
-    RgnTransform t{0,
-                   pDst->right - pDst->left,
-                   turned ? pBitmap->Height : pBitmap->Width,
-                   pDst->bottom - pDst->top,
-                   turned ? pBitmap->Width : pBitmap->Height,
-                   pDst->left,
-                   pDst->top};
+    const SIZE shown = DisplayedSize(*pBitmap);
+    RgnTransform t{0, pDst->right - pDst->left, shown.cx, pDst->bottom - pDst->top, shown.cy, pDst->left, pDst->top};
     return Z_IntGetBitmapRgnHandle(pBitmap, &t, phRgn, pbMustDelete);
 }
 

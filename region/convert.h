@@ -2,22 +2,10 @@
 // region painters.
 #pragma once
 
+#include "region/form_cache.h"
 #include "region/region.h"
 
 namespace zv {
-
-// The key of a region's caches: the caller's transform, or without one
-// the bitmap's own coordinates.
-inline RgnTransform CacheKeyOf(const BitmapHandle *pBitmap, const RgnTransform *pTransform) {
-    return pTransform ? *pTransform : RgnTransform{pBitmap->Orientation, 1, 1, 1, 1, 0, 0};
-}
-
-// A cache serves a key when orientation and the four scale terms match;
-// the offsets only move it.
-inline bool SameCacheScale(const RgnTransform &a, const RgnTransform &b) {
-    return a.Orientation == b.Orientation && a.ScaleXNum == b.ScaleXNum && a.ScaleXDen == b.ScaleXDen &&
-           a.ScaleYNum == b.ScaleYNum && a.ScaleYDen == b.ScaleYDen;
-}
 
 // hRgn as a region the caller owns: itself when bMustDelete, else a copy
 // (null when the copy fails).

@@ -129,13 +129,11 @@ int SplineToBezierExact(double *pOutXY, uint32_t *puOutCount, const POINT *pPoin
         return RC_INVALID_PARAMETER;
     if ((close != 0 && close != 1) || n < 1 || (close == 1 && n < 3))
         return RC_INVALID_PARAMETER;
-    auto *axes = static_cast<Knot *>(K_AllocTemp(sizeof(Knot) * n));
-    auto *axesY = axes ? static_cast<Knot *>(K_AllocTemp(sizeof(Knot) * n)) : nullptr;
-    if (!axesY) {
-        K_FreeTemp(axes);
+    const TempBlock<Knot> axes = TempAlloc<Knot>(sizeof(Knot) * n);
+    const TempBlock<Knot> axesY = axes ? TempAlloc<Knot>(sizeof(Knot) * n) : nullptr;
+    if (!axesY)
         return RC_NO_MEMORY;
-    }
-    Knot *kx = axes, *ky = axesY;
+    Knot *kx = axes.get(), *ky = axesY.get();
     for (int i = 0; i < n; ++i) {
         kx[i].y = pPoints[i].x;
         ky[i].y = pPoints[i].y;
@@ -161,8 +159,6 @@ int SplineToBezierExact(double *pOutXY, uint32_t *puOutCount, const POINT *pPoin
         out += 6;
     }
     *puOutCount = static_cast<uint32_t>(1 + 3 * segments);
-    K_FreeTemp(axesY);
-    K_FreeTemp(axes);
     return RC_SUCCESS;
 }
 
@@ -173,16 +169,15 @@ template <class Convert>
 int Truncated(POINT *pOut, uint32_t *puOutCount, uint32_t most, Convert &&convert) {
     if (!pOut || !puOutCount)
         return RC_INVALID_PARAMETER;
-    auto *xy = static_cast<double *>(K_AllocTemp(sizeof(double) * 2 * most));
+    const TempBlock<double> xy = TempAlloc<double>(sizeof(double) * 2 * most);
     if (!xy)
         return RC_NO_MEMORY;
     uint32_t count = 0;
-    const int rc = convert(xy, &count);
+    const int rc = convert(xy.get(), &count);
     if (rc == RC_SUCCESS) {
-        Truncate(pOut, xy, count);
+        Truncate(pOut, xy.get(), count);
         *puOutCount = count;
     }
-    K_FreeTemp(xy);
     return rc;
 }
 

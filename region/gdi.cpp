@@ -149,10 +149,10 @@ int RgnToGdiRegionWith(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const R
         values += pRgn->RowTable[i].Count;
     if (values / 2 > UINT32_MAX / sizeof(RECT) - kHeaderRects)
         return RC_NO_MEMORY;
-    auto *buffer = static_cast<RECT *>(K_AllocTemp((values / 2 + kHeaderRects) * sizeof(RECT)));
+    const TempBlock<RECT> buffer = TempAlloc<RECT>((values / 2 + kHeaderRects) * sizeof(RECT));
     if (!buffer)
         return RC_NO_MEMORY;
-    RECT *const rects = buffer + kHeaderRects;
+    RECT *const rects = buffer.get() + kHeaderRects;
 
     // Bands of identical rows, each run a rectangle in caller coordinates.
     uint32_t count = 0;
@@ -181,11 +181,9 @@ int RgnToGdiRegionWith(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const R
         }
         i += h;
     }
-    if (rc != RC_SUCCESS) {
-        K_FreeTemp(buffer);
+    if (rc != RC_SUCCESS)
         return rc;
-    }
-    auto *header = reinterpret_cast<RGNDATAHEADER *>(buffer);
+    auto *header = reinterpret_cast<RGNDATAHEADER *>(buffer.get());
     *header = RGNDATAHEADER{sizeof(RGNDATAHEADER), RDH_RECTANGLES, count, count * static_cast<DWORD>(sizeof(RECT)), bound};
     if (!sorted)
         std::sort(rects, rects + count, [](const RECT &a, const RECT &b) {
@@ -195,7 +193,6 @@ int RgnToGdiRegionWith(const BitmapHandle *pBitmap, const ZoraRgn *pRgn, const R
     uint32_t n = pieces.MaxPiece;
     const HRGN made = CreatePieces(
         PieceRun{bound.left, bound.right, n, pieces.StackEntries, pieces.Make ? pieces.Make : MakeByGdi}, rects, count);
-    K_FreeTemp(buffer);
     if (!made)
         return RC_NO_MEMORY;
     *phRgn = made;

@@ -44,11 +44,11 @@ int __stdcall Z_SetBitmapRgnFromMask(BitmapHandle *pBitmap, RgnTransform *pTrans
         K_FreeRegion(work.Region);  // the copy carries the mask's region along
         work.Region = nullptr;
     }
-    if ((rc = Z_SetBitmapRgnColor(&work, 0xFFFFFF, RGN_MODE_SET)) == RC_SUCCESS)
-        rc = RgnCombine(pBitmap, pTransform, work.Region, uCombineMode);  // consumes it
-    else
-        K_FreeRegion(work.Region);
+    rc = Z_SetBitmapRgnColor(&work, 0xFFFFFF, RGN_MODE_SET);
+    OwnedRgn rgn(work.Region);
     work.Region = nullptr;
+    if (rc == RC_SUCCESS)
+        rc = RgnCombine(pBitmap, pTransform, std::move(rgn), uCombineMode);
     if (converted)
         K_FreeBitmap(&work);
     return rc;

@@ -13,6 +13,8 @@
 // everything zero and both arrays null.
 #pragma once
 
+#include "common/geometry.h"
+#include "common/guards.h"
 #include "zvdisp.h"
 #include "zvkern.h"
 
@@ -115,11 +117,15 @@ int RgnDeleteCaches(ZoraRgn *pRgn);
 int RgnMakeEmpty(ZoraRgn *pRgn);
 // Replaces the runs and bounds of pDst by those of pSrc (whose block is
 // freed); both caches of pDst are deleted and both cache keys end zero.
-void RgnTakeOver(ZoraRgn *pDst, ZoraRgn *pSrc);
+void RgnTakeOver(ZoraRgn *pDst, OwnedRgn src);
 // Invariants 1-4 of a finished region; true when they hold.
 bool RgnIsValid(const ZoraRgn *pRgn);
 
-int __stdcall RgnCombine(BitmapHandle *pBitmap, RgnTransform *pTransform, ZoraRgn *pNewRgn, UINT uMode);
+// The combine operation; newRgn is released on every path but the one
+// that hangs it on the bitmap.
+int RgnCombine(BitmapHandle *pBitmap, RgnTransform *pTransform, OwnedRgn newRgn, UINT uMode);
+// The same as slot 7 of the region table, taking over pNewRgn.
+int __stdcall RgnCombineSlot(BitmapHandle *pBitmap, RgnTransform *pTransform, ZoraRgn *pNewRgn, UINT uMode);
 
 // Runs of row y: *pCount values at the returned pointer (null, 0 when the
 // row is outside the region or empty).

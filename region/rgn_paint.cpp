@@ -25,24 +25,6 @@ namespace {
 // Rows of the outline pattern, low byte used, leftmost pixel in bit 7.
 constexpr WORD kOutlinePattern[8] = {0x0F, 0x87, 0xC3, 0xE1, 0xF0, 0x78, 0x3C, 0x1E};
 
-// Deletes a GDI object at the end of the scope.
-template <class H>
-struct GdiObject {
-    H Handle;
-    ~GdiObject() {
-        if (Handle)
-            DeleteObject(Handle);
-    }
-};
-
-struct DeviceContext {
-    HDC Handle;
-    ~DeviceContext() {
-        if (Handle)
-            DeleteDC(Handle);
-    }
-};
-
 // Selects the region (a copy) as the clip region inside SaveDC/RestoreDC
 // and runs the paint.
 template <class Paint>
@@ -70,42 +52,39 @@ HBRUSH OutlineBrush(UINT uType) {
     WORD rows[8];
     for (UINT r = 0; r < 8; ++r)
         rows[r] = kOutlinePattern[(7 - r + uType) & 7];
-    GdiObject<HBITMAP> pattern{CreateBitmap(8, 8, 1, 1, rows)};
-    return pattern.Handle ? CreatePatternBrush(pattern.Handle) : nullptr;
+    const GdiObject<HBITMAP> pattern(CreateBitmap(8, 8, 1, 1, rows));
+    return pattern ? CreatePatternBrush(pattern.get()) : nullptr;
 }
 
 // The one-bit mask of the region in caller coordinates, the size of its
 // bounds there: white inside, black outside.  Null when it cannot be made.
 HBITMAP MakeMask(const BitmapHandle *pBitmap, const RgnTransform *pTransform) {
-    ZoraRgn *copy = nullptr;
-    if (Z_CopyZoraRgn(&copy, pBitmap->Region) != RC_SUCCESS)
+    ZoraRgn *made = nullptr;
+    if (Z_CopyZoraRgn(&made, pBitmap->Region) != RC_SUCCESS)
         return nullptr;
-    struct Owned {
-        ZoraRgn *Rgn;
-        ~Owned() { K_FreeRegion(Rgn); }
-    } owned{copy};
+    const OwnedRgn copy(made);
     RECT m = pBitmap->Region->Bounds;
-    if (RgnTransformToCaller(pBitmap, pTransform, copy) != RC_SUCCESS ||
+    if (RgnTransformToCaller(pBitmap, pTransform, copy.get()) != RC_SUCCESS ||
         RgnTransformRectToCaller(pBitmap, pTransform, &m) != RC_SUCCESS || IsRectEmpty(&m))
         return nullptr;
-    HBITMAP mask = CreateBitmap(m.right - m.left, m.bottom - m.top, 1, 1, nullptr);
+    GdiObject<HBITMAP> mask(CreateBitmap(m.right - m.left, m.bottom - m.top, 1, 1, nullptr));
     if (!mask)
         return nullptr;
-    DeviceContext display{CreateDCA("DISPLAY", nullptr, nullptr, nullptr)};
-    DeviceContext memory{CreateCompatibleDC(display.Handle)};
-    GdiObject<HRGN> inside{nullptr};
-    if (!memory.Handle || RgnToGdiRegion(pBitmap, copy, nullptr, &inside.Handle) != RC_SUCCESS) {
-        DeleteObject(mask);
+    const MemoryDc display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+    const MemoryDc memory(CreateCompatibleDC(display.get()));
+    HRGN insideMade = nullptr;
+    if (!memory || RgnToGdiRegion(pBitmap, copy.get(), nullptr, &insideMade) != RC_SUCCESS)
         return nullptr;
+    const GdiObject<HRGN> inside(insideMade);
+    {
+        const Selection target(memory.get(), mask.get());
+        const int w = m.right - m.left, h = m.bottom - m.top;
+        PatBlt(memory.get(), 0, 0, w, h, BLACKNESS);
+        OffsetRgn(inside.get(), -m.left, -m.top);
+        SelectClipRgn(memory.get(), inside.get());
+        PatBlt(memory.get(), 0, 0, w, h, WHITENESS);
     }
-    const HGDIOBJ old = SelectObject(memory.Handle, mask);
-    const int w = m.right - m.left, h = m.bottom - m.top;
-    PatBlt(memory.Handle, 0, 0, w, h, BLACKNESS);
-    OffsetRgn(inside.Handle, -m.left, -m.top);
-    SelectClipRgn(memory.Handle, inside.Handle);
-    PatBlt(memory.Handle, 0, 0, w, h, WHITENESS);
-    SelectObject(memory.Handle, old);
-    return mask;
+    return mask.release();
 }
 
 }  // namespace
@@ -135,28 +114,26 @@ int __stdcall Z_FrameBitmapRgn(HDC hDC, BitmapHandle *pBitmap, RgnTransform *pTr
     int mustDelete = 0;
     if (Z_IntGetBitmapRgnHandle(pBitmap, pTransform, &h, &mustDelete) != RC_SUCCESS)
         return RC_SUCCESS;
-    GdiObject<HRGN> owned{mustDelete ? h : nullptr};
-    const bool turned = pBitmap->Orientation == 4 || pBitmap->Orientation == 5 || pBitmap->Orientation == 7 ||
-                        pBitmap->Orientation == 8;
-    const int w = turned ? pBitmap->Height : pBitmap->Width, ht = turned ? pBitmap->Width : pBitmap->Height;
-    GdiObject<HBRUSH> brush{OutlineBrush(uType)};
-    GdiObject<HRGN> a{CreateRectRgn(0, 0, w + 2, ht + 2)}, b{CreateRectRgn(0, 0, w + 2, ht + 2)},
-        c{CreateRectRgn(0, 0, w + 2, ht + 2)};
-    if (!brush.Handle || !a.Handle || !b.Handle || !c.Handle)
+    const GdiObject<HRGN> owned(mustDelete ? h : nullptr);
+    const SIZE shown = DisplayedSize(*pBitmap);
+    const int w = shown.cx, ht = shown.cy;
+    const GdiObject<HBRUSH> brush(OutlineBrush(uType));
+    const GdiObject<HRGN> a(CreateRectRgn(0, 0, w + 2, ht + 2)), b(CreateRectRgn(0, 0, w + 2, ht + 2)),
+        c(CreateRectRgn(0, 0, w + 2, ht + 2));
+    if (!brush || !a || !b || !c)
         return RC_SUCCESS;
-    CombineRgn(a.Handle, h, nullptr, RGN_COPY);
-    CombineRgn(b.Handle, h, nullptr, RGN_COPY);
-    CombineRgn(c.Handle, h, nullptr, RGN_COPY);
+    CombineRgn(a.get(), h, nullptr, RGN_COPY);
+    CombineRgn(b.get(), h, nullptr, RGN_COPY);
+    CombineRgn(c.get(), h, nullptr, RGN_COPY);
     const bool odd = uType & 1;
-    OffsetRgn(a.Handle, odd ? 0 : 2, 0);
-    OffsetRgn(b.Handle, odd ? 2 : 0, 2);
-    CombineRgn(a.Handle, a.Handle, b.Handle, RGN_AND);
-    OffsetRgn(c.Handle, 1, 1);
-    CombineRgn(c.Handle, c.Handle, a.Handle, RGN_XOR);
-    OffsetRgn(c.Handle, -1, -1);
-    const HGDIOBJ old = SelectObject(hDC, brush.Handle);
-    PaintRgn(hDC, c.Handle);
-    SelectObject(hDC, old);
+    OffsetRgn(a.get(), odd ? 0 : 2, 0);
+    OffsetRgn(b.get(), odd ? 2 : 0, 2);
+    CombineRgn(a.get(), a.get(), b.get(), RGN_AND);
+    OffsetRgn(c.get(), 1, 1);
+    CombineRgn(c.get(), c.get(), a.get(), RGN_XOR);
+    OffsetRgn(c.get(), -1, -1);
+    const Selection selected(hDC, brush.get());
+    PaintRgn(hDC, c.get());
     return RC_SUCCESS;
 }
 
@@ -167,31 +144,25 @@ int __stdcall Z_ColorBitmapRgn(HDC hDC, BitmapHandle *pBitmap, RgnTransform *pTr
     if (!r)
         return RC_SUCCESS;
     const RgnTransform key = CacheKeyOf(pBitmap, pTransform);
-    if (r->hMaskCache && r->MaskCacheOrientation == pBitmap->Orientation && SameCacheScale(key, r->MaskCacheTransform)) {
-        r->MaskCacheTransform.OffsetX = key.OffsetX;
-        r->MaskCacheTransform.OffsetY = key.OffsetY;
+    const RgnFormCache<HBITMAP> cache = MaskCache(*r);
+    if (CacheServes(cache, key, pBitmap->Orientation)) {
+        CacheMoved(cache, key);
     } else {
-        if (r->hMaskCache)
-            DeleteObject(r->hMaskCache);
-        r->hMaskCache = MakeMask(pBitmap, pTransform);
-        if (!r->hMaskCache)
+        CacheStore(cache, MakeMask(pBitmap, pTransform), key, pBitmap->Orientation);
+        if (!cache.Form)
             return RC_SUCCESS;
-        r->MaskCacheOrientation = pBitmap->Orientation;
-        r->MaskCacheTransform = key;
     }
     RECT t = r->Bounds;
     if (RgnTransformRectToCaller(pBitmap, pTransform, &t) != RC_SUCCESS)
         return RC_SUCCESS;
-    DeviceContext memory{CreateCompatibleDC(hDC)};
-    GdiObject<HBRUSH> brush{CreateSolidBrush(crColor)};
-    if (!memory.Handle || !brush.Handle)
+    const MemoryDc memory(CreateCompatibleDC(hDC));
+    const GdiObject<HBRUSH> brush(CreateSolidBrush(crColor));
+    if (!memory || !brush)
         return RC_SUCCESS;
-    const HGDIOBJ oldMask = SelectObject(memory.Handle, r->hMaskCache);
+    const Selection maskIn(memory.get(), r->hMaskCache);
     SetBkColor(hDC, RGB(255, 255, 255));
-    const HGDIOBJ oldBrush = SelectObject(hDC, brush.Handle);
-    BitBlt(hDC, t.left, t.top, t.right - t.left, t.bottom - t.top, memory.Handle, 0, 0, 0x006A01E9);
-    SelectObject(hDC, oldBrush);
-    SelectObject(memory.Handle, oldMask);
+    const Selection brushIn(hDC, brush.get());
+    BitBlt(hDC, t.left, t.top, t.right - t.left, t.bottom - t.top, memory.get(), 0, 0, 0x006A01E9);
     return RC_SUCCESS;
 }
 

@@ -7,14 +7,6 @@ namespace zv {
 
 namespace {
 
-// The rectangle list of a GDI region, read into a temporary block.
-struct RegionData {
-    RGNDATA *Data = nullptr;
-    ~RegionData() { K_FreeTemp(Data); }
-    const RECT *Rects() const { return reinterpret_cast<const RECT *>(Data->Buffer); }
-    DWORD Count() const { return Data->rdh.nCount; }
-};
-
 // The list must be banded (rectangles of one band share top and bottom,
 // a new band starts at or below the previous bottom) and sane: within
 // the box GetRgnBox gave, none inverted, ascending without overlap inside
@@ -38,18 +30,10 @@ bool IsBandedAndSane(const RECT *r, DWORD n, const RECT &box) {
     return true;
 }
 
-// Deletes the GDI region whatever happens to the conversion.
-struct GdiRegion {
-    HRGN Handle;
-    ~GdiRegion() {
-        if (Handle)
-            DeleteObject(Handle);
-    }
-};
-
-// The shared tail of the GDI shapes: convert, then combine.
+// The shared tail of the GDI shapes: convert, then combine.  The GDI
+// region is deleted whatever happens to the conversion.
 int CombineGdiShape(HRGN hRgn, BitmapHandle *pBitmap, RgnTransform *pTransform, UINT uMode) {
-    GdiRegion shape{hRgn};
+    const GdiObject<HRGN> shape(hRgn);
     if (!hRgn)
         return RC_NO_MEMORY;
     if (!pBitmap)
@@ -58,17 +42,8 @@ int CombineGdiShape(HRGN hRgn, BitmapHandle *pBitmap, RgnTransform *pTransform, 
     const int rc = RgnFromGdiRegion(hRgn, &rgn);
     if (rc != RC_SUCCESS)
         return rc;
-    return RgnCombine(pBitmap, pTransform, rgn, uMode);
+    return RgnCombine(pBitmap, pTransform, OwnedRgn(rgn), uMode);
 }
-
-// Memory DC compatible with the screen, released with the object.
-struct MemoryDC {
-    HDC Handle = CreateCompatibleDC(nullptr);
-    ~MemoryDC() {
-        if (Handle)
-            DeleteDC(Handle);
-    }
-};
 
 }  // namespace
 
@@ -81,16 +56,15 @@ int RgnFromGdiRegion(HRGN hRgn, ZoraRgn **ppOut) {
     const DWORD size = GetRegionData(hRgn, 0, nullptr);
     if (size < sizeof(RGNDATAHEADER))
         return RC_INVALID_PARAMETER;
-    RegionData data;
-    data.Data = static_cast<RGNDATA *>(K_AllocTemp(size));
-    if (!data.Data)
+    // The rectangle list, read into a temporary block.
+    const TempBlock<RGNDATA> data = TempAlloc<RGNDATA>(size);
+    if (!data)
         return RC_NO_MEMORY;
-    if (GetRegionData(hRgn, size, data.Data) != size || data.Data->rdh.dwSize != sizeof(RGNDATAHEADER) ||
-        data.Data->rdh.iType != RDH_RECTANGLES ||
-        data.Count() > (size - sizeof(RGNDATAHEADER)) / sizeof(RECT))
+    if (GetRegionData(hRgn, size, data.get()) != size || data->rdh.dwSize != sizeof(RGNDATAHEADER) ||
+        data->rdh.iType != RDH_RECTANGLES || data->rdh.nCount > (size - sizeof(RGNDATAHEADER)) / sizeof(RECT))
         return RC_INVALID_PARAMETER;
-    const RECT *rects = data.Rects();
-    const DWORD n = data.Count();
+    const RECT *rects = reinterpret_cast<const RECT *>(data->Buffer);
+    const DWORD n = data->rdh.nCount;
     if (!IsBandedAndSane(rects, n, box))
         return RC_INVALID_PARAMETER;
 
@@ -136,7 +110,7 @@ int __stdcall Z_SetBitmapRgnRect(BitmapHandle *pBitmap, RgnTransform *pTransform
     const int rc = RgnFromRect(&rgn, pRect);
     if (rc != RC_SUCCESS)
         return rc;
-    return RgnCombine(pBitmap, pTransform, rgn, uCombineMode);
+    return RgnCombine(pBitmap, pTransform, OwnedRgn(rgn), uCombineMode);
 }
 
 int __stdcall Z_SetBitmapRgnEllipse(BitmapHandle *pBitmap, RgnTransform *pTransform, RECT *pRect,
@@ -180,25 +154,24 @@ int __stdcall Z_SetBitmapRgnCurve(BitmapHandle *pBitmap, RgnTransform *pTransfor
 
     HRGN hRgn = nullptr;
     {
-        MemoryDC dc;
-        POINT *bezier = nullptr;
+        const MemoryDc dc(CreateCompatibleDC(nullptr));
+        TempBlock<POINT> bezier;
         uint32_t count = static_cast<uint32_t>(c.PointCount);
         int rc = RC_SUCCESS;
         if (c.Type == 1) {
-            bezier = static_cast<POINT *>(K_AllocTemp((static_cast<size_t>(c.PointCount) + 1) * 24));
+            bezier = TempAlloc<POINT>((static_cast<size_t>(c.PointCount) + 1) * 24);
             if (!bezier)
                 return RC_NO_MEMORY;
-            rc = CardinalToBezier(bezier, &count, c.Points, c.PointCount, c.Tension, c.Close);
+            rc = CardinalToBezier(bezier.get(), &count, c.Points, c.PointCount, c.Tension, c.Close);
         }
-        if (rc == RC_SUCCESS && dc.Handle) {
-            SetPolyFillMode(dc.Handle, c.FillMode == RGN_FILL_WINDING ? WINDING : ALTERNATE);
-            BeginPath(dc.Handle);
-            const BOOL drawn = PolyBezier(dc.Handle, bezier ? bezier : c.Points, count);
-            EndPath(dc.Handle);
+        if (rc == RC_SUCCESS && dc) {
+            SetPolyFillMode(dc.get(), c.FillMode == RGN_FILL_WINDING ? WINDING : ALTERNATE);
+            BeginPath(dc.get());
+            const BOOL drawn = PolyBezier(dc.get(), bezier ? bezier.get() : c.Points, count);
+            EndPath(dc.get());
             if (drawn)
-                hRgn = PathToRegion(dc.Handle);
+                hRgn = PathToRegion(dc.get());
         }
-        K_FreeTemp(bezier);
         if (rc != RC_SUCCESS)
             return rc;
     }

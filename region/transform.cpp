@@ -24,7 +24,7 @@ bool IsEmptyRgn(const ZoraRgn *r) { return r->RowTableSize == 0; }
 bool IsMirrored(int o) { return o == 1 || o == 2 || o == 5 || o == 7; }
 
 bool IsValidTransform(const RgnTransform &t) {
-    return t.Orientation >= 0 && t.Orientation <= 8 && t.Orientation != 6 && t.ScaleXDen && t.ScaleYDen;
+    return IsValidOrientation(t.Orientation) && t.ScaleXDen && t.ScaleYDen;
 }
 
 // v scaled by num / den, rounded up for non-negative v.
@@ -201,7 +201,7 @@ int RgnScaleRows(ZoraRgn *pRgn, int nXNum, int nXDen, int nYNum, int nYDen, bool
         }
     }
     RgnBuilderFinish(b);
-    RgnTakeOver(pRgn, b.Region);
+    RgnTakeOver(pRgn, OwnedRgn(b.Region));
     return RC_SUCCESS;
 }
 
@@ -330,7 +330,7 @@ int __stdcall RgnRotateWithBitmap(BitmapHandle *pBitmap, int nOldWidth, int nOld
     RgnBuilderFinish(b);
     // The destination rectangle is the bitmap's unless unclipped, so the
     // new runs need no further clipping.
-    RgnTakeOver(src, b.Region);
+    RgnTakeOver(src, OwnedRgn(b.Region));
     return RC_SUCCESS;
 }
 

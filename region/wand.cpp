@@ -140,20 +140,6 @@ struct MaskBitmap {
     uint32_t *Row(int y) { return reinterpret_cast<uint32_t *>(B.Data + static_cast<size_t>(y) * B.BytesPerLine); }
 };
 
-struct AccessBracket {
-    BitmapHandle *Bitmap;
-    int Token;
-    ~AccessBracket() {
-        if (Token > 0)
-            K_EndAccess(Bitmap, Token);
-    }
-};
-
-struct TempBlock {
-    void *Block;
-    ~TempBlock() { K_FreeTemp(Block); }
-};
-
 struct Fill {
     BitmapHandle *Source;
     const Scan *S;
@@ -299,18 +285,18 @@ int FloodFill(BitmapHandle *pBitmap, int nX, int nY, int lower, int upper, const
     // classifiers may read beyond it; then a byte per row.
     const size_t line = static_cast<size_t>(std::max(pBitmap->BytesPerLine, 0));
     const size_t rowRoom = (std::max(line, 3 * static_cast<size_t>(width)) + 3 * 32 + 8) & ~size_t(7);
-    TempBlock buffer{K_AllocTemp(rowRoom + static_cast<size_t>(height))};
-    if (!buffer.Block)
+    const TempBlock<BYTE> buffer = TempAlloc(rowRoom + static_cast<size_t>(height));
+    if (!buffer)
         return RC_NO_MEMORY;
-    f.Row = static_cast<BYTE *>(buffer.Block);
+    f.Row = buffer.get();
     f.Reached = f.Row + rowRoom;
     std::memset(f.Reached, 0, static_cast<size_t>(height));
     {
-        AccessBracket source{pBitmap, K_BeginAccess(pBitmap)};
-        if (source.Token < 0)
-            return source.Token;
-        AccessBracket visited{&f.Visited.B, K_BeginAccess(&f.Visited.B)};
-        AccessBracket selected{&f.Selected.B, K_BeginAccess(&f.Selected.B)};
+        const RowAccess source(pBitmap);
+        if (source.status() < 0)
+            return source.status();
+        const RowAccess visited(&f.Visited.B);
+        const RowAccess selected(&f.Selected.B);
         if ((rc = f.Run(nX, nY)) != RC_SUCCESS)
             return rc;
     }
@@ -326,7 +312,7 @@ int FloodFill(BitmapHandle *pBitmap, int nX, int nY, int lower, int upper, const
         RgnBuilderFinish(b);
         rgn = b.Region;
     }
-    return RgnCombine(pBitmap, nullptr, rgn, uCombineMode);
+    return RgnCombine(pBitmap, nullptr, OwnedRgn(rgn), uCombineMode);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 // library hands to the kernel (slots 3 and 18).  Everything read here
 // may come from another program: sizes are checked before use, and the
 // caller's descriptor is written only when the whole read succeeded.
+#include "common/guards.h"
 #include "frame/library.h"
 #include "transfer/clipboard.h"
 #include "transfer/dib.h"
@@ -15,55 +16,43 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <type_traits>
 
 namespace {
+
+using zv::GdiObject;
+using zv::GlobalBlock;
+using zv::WindowDc;
 
 // What Z_CopyToClipboardExt prepares before it opens the clipboard; what
 // is still held when it goes out of scope is released.
 struct ClipObjects {
-    HPALETTE Palette = nullptr;
-    HGLOBAL Dib = nullptr;
-    HGLOBAL Region = nullptr;
-    HBITMAP Ddb = nullptr;
-    ClipObjects() = default;
-    ClipObjects(const ClipObjects &) = delete;
-    ClipObjects &operator=(const ClipObjects &) = delete;
-    ~ClipObjects() {
-        if (Palette)
-            DeleteObject(Palette);
-        K_GlobalFree(Dib);
-        K_GlobalFree(Region);
-        if (Ddb)
-            DeleteObject(Ddb);
-    }
+    GdiObject<HPALETTE> Palette;
+    GlobalBlock Dib;
+    GlobalBlock Region;
+    GdiObject<HBITMAP> Ddb;
 };
 
 // Hands one object to the clipboard; once taken it is the clipboard's.
-template <class T>
-void HandOver(UINT format, T &object, bool global) {
-    if (!object || !format || !SetClipboardData(format, object))
+template <class H, class Release>
+void HandOver(UINT format, zv::Owned<H, Release> &object) {
+    if (!object || !format || !SetClipboardData(format, object.get()))
         return;  // still ours: released with the rest
-    if (global)
-        K_GlobalDetach(object);
-    object = nullptr;
+    if constexpr (std::is_same_v<H, HGLOBAL>)
+        K_GlobalDetach(object.get());
+    object.release();
 }
 
-// The window's DC for one step of the preparation.
-class WindowDc {
-public:
-    explicit WindowDc(HWND hWnd) : wnd_(hWnd), dc_(GetDC(hWnd)) {}
-    ~WindowDc() {
-        if (dc_)
-            ReleaseDC(wnd_, dc_);
-    }
-    WindowDc(const WindowDc &) = delete;
-    WindowDc &operator=(const WindowDc &) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HWND wnd_;
-    HDC dc_;
-};
+// An object made on the window's DC into holder: RC_INVALID_PARAMETER
+// without a DC, RC_NO_MEMORY when a required one was not made.
+template <class H, class Release, class Make>
+int MakeOnWindowDc(HWND hWnd, zv::Owned<H, Release> &holder, bool required, Make make) {
+    const WindowDc dc(hWnd);
+    if (!dc.get())
+        return RC_INVALID_PARAMETER;
+    holder.reset(make(dc.get()));
+    return holder || !required ? RC_SUCCESS : RC_NO_MEMORY;
+}
 
 int PrepareRegion(BitmapHandle *pBitmap, ClipObjects &objects) {
     const auto makeMask = zv::RegionServices.CreateMaskFromRgn;
@@ -73,7 +62,7 @@ int PrepareRegion(BitmapHandle *pBitmap, ClipObjects &objects) {
     const int rc = makeMask(pBitmap, &mask);
     if (rc != RC_SUCCESS)
         return rc;
-    objects.Region = K_ChangeToDib(&mask);
+    objects.Region.reset(K_ChangeToDib(&mask));
     if (!objects.Region) {
         K_FreeBitmap(&mask);
         return RC_NO_MEMORY;
@@ -131,14 +120,9 @@ bool FromDdb(HWND hWnd, BitmapHandle *pOut) {
     HBITMAP ddb = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     HPALETTE palette =
         IsClipboardFormatAvailable(CF_PALETTE) ? static_cast<HPALETTE>(GetClipboardData(CF_PALETTE)) : nullptr;
-    HPALETTE own = palette ? nullptr : K_CreateDefaultPalette();
-    HDC dc = GetDC(hWnd);
-    const int rc = Z_ConvertFromDDB(dc, pOut, ddb, palette ? palette : own);
-    if (dc)
-        ReleaseDC(hWnd, dc);
-    if (own)
-        DeleteObject(own);
-    return rc == RC_SUCCESS;
+    const GdiObject<HPALETTE> own(palette ? nullptr : K_CreateDefaultPalette());
+    const WindowDc dc(hWnd);
+    return Z_ConvertFromDDB(dc.get(), pOut, ddb, palette ? palette : own.get()) == RC_SUCCESS;
 }
 
 bool TakePicture(HWND hWnd, BitmapHandle *pOut) {
@@ -176,10 +160,12 @@ bool BitmapFromMetafilePict(BitmapHandle *pOut, HGLOBAL handle) {
     const auto *pict = static_cast<const METAFILEPICT *>(GlobalLock(handle));
     if (!pict)
         return false;
-    HDC screen = GetDC(nullptr);
-    const SIZE size = zv::MetafilePictSize(pict->mm, pict->xExt, pict->yExt, GetDeviceCaps(screen, LOGPIXELSX),
-                                           GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
+    SIZE size;
+    {
+        const WindowDc screen(nullptr);
+        size = zv::MetafilePictSize(pict->mm, pict->xExt, pict->yExt, GetDeviceCaps(screen.get(), LOGPIXELSX),
+                                    GetDeviceCaps(screen.get(), LOGPIXELSY));
+    }
     const bool ok = PlayOnWhite(pOut, size.cx, size.cy, [pict](HDC dc, int w, int h) {
         if (SetMapMode(dc, pict->mm) && (pict->mm == MM_ISOTROPIC || pict->mm == MM_ANISOTROPIC)) {
             SetWindowExtEx(dc, w, h, nullptr);
@@ -221,34 +207,30 @@ int __stdcall Z_CopyToClipboardExt(HWND hWnd, BitmapHandle *pBitmap, UINT uFlags
         (pBitmap->BitsPerPixel <= 8 && pBitmap->ColorCount > (1 << pBitmap->BitsPerPixel)))
         return RC_NO_BITMAP;  // no pixels, or fields that describe none
     ClipObjects objects;
-    if (uFlags & CLIP_PALETTE) {
-        WindowDc dc(hWnd);
-        if (!dc.get())
-            return RC_INVALID_PARAMETER;
-        objects.Palette = Z_CreatePaintPalette(dc.get(), pBitmap);
-    }
-    if ((uFlags & CLIP_DIB) && !(objects.Dib = K_ConvertToDib(pBitmap)))
-        return RC_NO_MEMORY;
-    if (uFlags & CLIP_REGION) {
-        const int rc = PrepareRegion(pBitmap, objects);
-        if (rc != RC_SUCCESS)
-            return rc;
-    }
-    if (uFlags & CLIP_BITMAP) {
-        WindowDc dc(hWnd);
-        if (!dc.get())
-            return RC_INVALID_PARAMETER;
-        if (!(objects.Ddb = Z_ConvertToDDB(dc.get(), pBitmap)))
+    int rc = RC_SUCCESS;
+    if ((uFlags & CLIP_PALETTE) &&
+        (rc = MakeOnWindowDc(hWnd, objects.Palette, false,
+                             [&](HDC dc) { return Z_CreatePaintPalette(dc, pBitmap); })) != RC_SUCCESS)
+        return rc;
+    if (uFlags & CLIP_DIB) {
+        objects.Dib.reset(K_ConvertToDib(pBitmap));
+        if (!objects.Dib)
             return RC_NO_MEMORY;
     }
+    if ((uFlags & CLIP_REGION) && (rc = PrepareRegion(pBitmap, objects)) != RC_SUCCESS)
+        return rc;
+    if ((uFlags & CLIP_BITMAP) &&
+        (rc = MakeOnWindowDc(hWnd, objects.Ddb, true, [&](HDC dc) { return Z_ConvertToDDB(dc, pBitmap); })) !=
+            RC_SUCCESS)
+        return rc;
     if (!OpenClipboard(hWnd))
         return RC_INVALID_PARAMETER;
     if (uFlags & CLIP_EMPTY_FIRST)
         EmptyClipboard();
-    HandOver(CF_PALETTE, objects.Palette, false);
-    HandOver(CF_DIB, objects.Dib, true);
-    HandOver(zv::RegionClipboardFormat, objects.Region, true);
-    HandOver(CF_BITMAP, objects.Ddb, false);
+    HandOver(CF_PALETTE, objects.Palette);
+    HandOver(CF_DIB, objects.Dib);
+    HandOver(zv::RegionClipboardFormat, objects.Region);
+    HandOver(CF_BITMAP, objects.Ddb);
     CloseClipboard();
     return RC_SUCCESS;
 }

@@ -55,12 +55,15 @@ namespace {
 HDC CreateMetafileDC(int width, int height, bool enhanced) {
     if (!enhanced)
         return CreateMetaFileA(nullptr);
-    const HDC screen = GetDC(nullptr);
-    if (!screen)
-        return nullptr;
-    const RECT frame{0, 0, MulDiv(width, GetDeviceCaps(screen, HORZSIZE) * 100, GetDeviceCaps(screen, HORZRES)),
+    RECT frame;
+    {
+        const WindowDc screenDc(nullptr);
+        const HDC screen = screenDc.get();
+        if (!screen)
+            return nullptr;
+        frame = RECT{0, 0, MulDiv(width, GetDeviceCaps(screen, HORZSIZE) * 100, GetDeviceCaps(screen, HORZRES)),
                      MulDiv(height, GetDeviceCaps(screen, VERTSIZE) * 100, GetDeviceCaps(screen, VERTRES))};
-    ReleaseDC(nullptr, screen);
+    }
     return CreateEnhMetaFileA(nullptr, nullptr, &frame, MetafileDescription);
 }
 

@@ -16,12 +16,10 @@
 namespace zv {
 
 int BuildMaskRegion(const MagGlassRecord *g, BitmapHandle *pTarget) {
-    ZoraRgn *earlier = pTarget->Region;
+    OwnedRgn earlier(pTarget->Region);
     pTarget->Region = nullptr;
-    if (g->IgnoreRegion) {
-        K_FreeRegion(earlier);
-        earlier = nullptr;
-    }
+    if (g->IgnoreRegion)
+        earlier.reset();
     int rc = RC_SUCCESS;
     for (int i = 0; i < g->MaskColorCount && rc == RC_SUCCESS; ++i)
         rc = Z_SetBitmapRgnColor(pTarget, g->MaskColors[i], i == 0 ? RGN_MODE_SET : RGN_MODE_OR);
@@ -33,15 +31,14 @@ int BuildMaskRegion(const MagGlassRecord *g, BitmapHandle *pTarget) {
             rc = RgnFromRect(&shown, &none);
         }
         if (rc == RC_SUCCESS)
-            rc = RgnCombine(pTarget, nullptr, shown, RGN_MODE_SET_COMPLEMENT);
+            rc = RgnCombine(pTarget, nullptr, OwnedRgn(shown), RGN_MODE_SET_COMPLEMENT);
     }
     if (rc == RC_SUCCESS && earlier) {
-        rc = RgnCombine(pTarget, nullptr, earlier, RGN_MODE_AND);  // consumes earlier
-        earlier = nullptr;
+        rc = RgnCombine(pTarget, nullptr, std::move(earlier), RGN_MODE_AND);
     }
     if (rc != RC_SUCCESS && earlier) {
         K_FreeRegion(pTarget->Region);
-        pTarget->Region = earlier;  // set back
+        pTarget->Region = earlier.release();  // set back
     }
     return rc;
 }

@@ -66,40 +66,6 @@ TEST(Resize, BilinearAndAreaAverageAgainstWorkedRows) {
     K_FreeBitmap(&b);
 }
 
-// Area average of random sizes (enlarging and reducing) over random spans
-// of output columns, against the footprint average: every span reads
-// only the source columns it converted.
-TEST(Resize, AreaAverageOfAnySpanIsTheFootprintAverage) {
-    std::mt19937 rng(31);
-    // Footprint [i * s / d, (i + 1) * s / d) of output i, at least one.
-    auto foot = [](int i, int s, int d) { return std::pair(i * s / d, std::min(std::max((i + 1) * s / d, i * s / d + 1), s)); };
-    for (int round = 0; round < 300; ++round) {
-        const int sw = 1 + rng() % 20, sh = 1 + rng() % 8, dw = 1 + rng() % 40, dh = 1 + rng() % 12;
-        BitmapHandle b{};
-        ASSERT_EQ(K_CreateBitmap(&b, sw, sh, 24, ORDER_BGR, 0), RC_SUCCESS);
-        std::generate_n(b.Data, b.BytesPerLine * sh, [&] { return BYTE(rng()); });
-        Rows rows;
-        KResize *r = nullptr;
-        ASSERT_EQ(K_ResizeStart(&b, dw, dh, 24, nullptr, 0, RESIZE_AREA, ReadRows, &rows, &r), RC_SUCCESS);
-        std::vector<BYTE> out(3 * dw);
-        for (int y = 0; y < dh; ++y) {
-            const int first = rng() % dw, count = 1 + rng() % (dw - first);
-            ASSERT_EQ(K_ResizeRow(r, y, first, count, out.data()), RC_SUCCESS);
-            const auto [y0, y1] = foot(y, sh, dh);
-            for (int k = 0; k < 3 * count; ++k) {
-                const auto [x0, x1] = foot(first + k / 3, sw, dw);
-                int sum = 0, n = (y1 - y0) * (x1 - x0);
-                for (int sy = y0; sy < y1; ++sy)
-                    for (int sx = x0; sx < x1; ++sx)
-                        sum += b.Data[sy * b.BytesPerLine + 3 * sx + k % 3];
-                ASSERT_EQ(out[k], (sum + n / 2) / n) << sw << "x" << sh << " -> " << dw << "x" << dh << " at " << k / 3;
-            }
-        }
-        K_ResizeEnd(r);
-        K_FreeBitmap(&b);
-    }
-}
-
 TEST(Resize, PassesTheRowSourceFailureAndFreesOnEveryPath) {
     zvtest::LiveBlockCheck check;
     BitmapHandle b{};

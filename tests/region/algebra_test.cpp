@@ -70,7 +70,7 @@ TEST(RgnCombine, RandomRegionsAndModesAgainstThePixelModel) {
             const int kind = static_cast<int>(rng() % 4);
             const Mask add = kind == 0 ? Mask::Rect(r.left, r.top, r.right, r.bottom)
                                        : kind == 1 ? Mask() : RandomMask(rng, 150, 150, -40, -40);
-            ASSERT_EQ(kind ? zv::RgnCombine(&bm, nullptr, RgnOfMask(add), mode) : Z_SetBitmapRgnRect(&bm, nullptr, &r, mode),
+            ASSERT_EQ(kind ? zv::RgnCombine(&bm, nullptr, zv::OwnedRgn(RgnOfMask(add)), mode) : Z_SetBitmapRgnRect(&bm, nullptr, &r, mode),
                       RC_SUCCESS);
             cur = ModelCombine(bm, k ? &cur : nullptr, add, mode);
             ASSERT_TRUE(Matches(bm.Region, cur)) << "mode " << mode << ", kind " << kind;

@@ -214,7 +214,7 @@ TEST(RgnTransformIn, EveryOrientationPairAgainstThePixelModel) {
                                1 + static_cast<int>(rng() % 3), 1 + static_cast<int>(rng() % 2),
                                static_cast<int>(rng() % 10), static_cast<int>(rng() % 10)};
                 const Mask caller = RandomMask(rng, 30, 30);
-                ASSERT_EQ(zv::RgnCombine(&bm, &t, RgnOfMask(caller), RGN_MODE_SET), RC_SUCCESS);
+                ASSERT_EQ(zv::RgnCombine(&bm, &t, zv::OwnedRgn(RgnOfMask(caller)), RGN_MODE_SET), RC_SUCCESS);
                 EXPECT_TRUE(Matches(bm.Region, CallerToBitmapModel(caller, bm, t)));
                 Z_FreeBitmapRgn(&bm);
             }

@@ -7,7 +7,9 @@
 //
 //   zvpaintbench.exe [seconds per figure, default 0.5] [cases]
 //
-// `cases` keeps only the cases whose name contains it ("magnifier").
+// `cases` keeps only the cases whose name contains it ("magnifier";
+// "quality" prints the filters' PSNR against an exact box filter).  The
+// filtered paints follow in a table of their own (filter_bench.cpp).
 // Cases that dither for an 8-bit device paint as for one (the library's
 // own reduction) whatever the screen, so that the figures exist at both
 // Xvfb depths.
@@ -15,6 +17,8 @@
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
 #include "tools/common/dib_section.h"
+#include "tools/bench/filter_bench.h"
+#include "tools/bench/paint_figures.h"
 #include "zvdisp.h"
 #include "zvkern.h"
 
@@ -29,6 +33,9 @@ namespace {
 
 using zvtools::Best;
 using zvtools::Now;
+using zvbench::Figures;
+using zvbench::MakeBitmap;
+using zvbench::MeasurePaint;
 
 using Target = zvtools::DibSection;
 
@@ -78,41 +85,10 @@ void InBands(HDC dc, const RawDib &raw, int dw, int dh) {
     }
 }
 
-struct Figures {
-    double seconds;
-    size_t peak;
-    int allocations;
-};
-
-// Times paint() and measures one more run's memory high-water mark and
-// allocation count (an injected failure far away counts them down).
-Figures MeasurePaint(double budget, const std::function<int()> &paint) {
-    Figures f{};
-    f.seconds = Best(budget, [&] { paint(); });
-    K_ResetPeakBytes();
-    const size_t live = K_GetLiveBytes();
-    K_SetAllocationFailure(1000000, 0);
-    paint();
-    f.allocations = 1000000 - K_GetAllocationCountdown();
-    K_SetAllocationFailure(-1, 0);
-    f.peak = K_GetPeakBytes() - live;
-    return f;
-}
-
 void Row(const char *name, int dw, int dh, const Figures &f, double oneCall, double bands) {
     const double mp = double(dw) * dh / 1e6;
     std::printf("%-40s %8.1f %9.1f %9.1f %8.2fx %7.2fx %7zu KB %5d\n", name, mp / f.seconds, mp / oneCall,
                 mp / bands, oneCall / f.seconds, bands / f.seconds, f.peak / 1024, f.allocations);
-}
-
-void MakeBitmap(BitmapHandle *b, int w, int h, int bits, int order, std::mt19937 &rng) {
-    K_CreateBitmap(b, w, h, bits, order, 0);
-    // Smooth content with some noise, like a photograph.
-    for (int y = 0; y < h; ++y) {
-        BYTE *row = b->Data + size_t(y) * b->BytesPerLine;
-        for (int i = 0; i < b->BytesPerLine; ++i)
-            row[i] = BYTE((i * 7 + y * 3) / 16 + (rng() & 15));
-    }
 }
 
 }  // namespace
@@ -238,5 +214,6 @@ int main(int argc, char **argv) {
     Z_WindowLevel(&gray, 0, 11, table.data(), 4096, 1);
     run({"16-bit gray, colour window level 1:1", &gray, &grayRaw, 2000, 2000, 0, 0, nullptr});
     K_FreeBitmap(&gray);
+    zvbench::RunFilterCases(budget, only);
     return 0;
 }

@@ -131,6 +131,7 @@ void ColourMatrix(Sheet &s, BitmapHandle *b, int tw, int th) {
     const RECT detail{w * 3 / 4 - w / 12, h * 3 / 4 - h / 12, w * 3 / 4 + w / 12, h * 3 / 4 + h / 12};
     Tile(s, b, "detail x3|DDA", 24, 0, tw, th, &detail);
     Tile(s, b, "detail x3|bilinear", 24, DISP_SCALE_FILTER, tw, th, &detail);
+    Tile(s, b, "detail x3|area average", 24, DISP_SCALE_FILTER_ALT, tw, th, &detail);
     Z_SetPaintIntensity(b, 250);
     Tile(s, b, "intensity +250", 24, 0, tw, th);
     Z_SetPaintIntensity(b, 0);

@@ -129,7 +129,12 @@ void Paint() {
         HPALETTE old = palette ? SelectPalette(dc, palette, FALSE) : nullptr;
         if (palette)
             RealizePalette(dc);
+        // Fitted, every image pixel counts in the window's: the area average.
+        const UINT mode = app.fit ? Z_SetDisplayMode(DISP_SCALE_FILTER | DISP_SCALE_FILTER_ALT, DISP_SCALE_FILTER_ALT)
+                                  : 0;
         Z_PaintDC(dc, &app.bitmap, nullptr, nullptr, &display, &ps.rcPaint, SRCCOPY);
+        if (app.fit)
+            Z_SetDisplayMode(0xFFFFFFFFu, mode);
         if (palette) {
             SelectPalette(dc, old, TRUE);
             DeleteObject(palette);

@@ -125,7 +125,7 @@ void CombineCases(const char *name, ZoraRgn *a, ZoraRgn *b, HRGN ga, HRGN gb, in
                 Z_CopyZoraRgn(&bm.Region, a);
                 Z_CopyZoraRgn(&add, b);
             },
-            [&] { zv::RgnCombine(&bm, nullptr, add, op.mode); });
+            [&] { zv::RgnCombine(&bm, nullptr, zv::OwnedRgn(add), op.mode); });
         K_FreeRegion(bm.Region);
         // A new GDI region each time, released after: the combine too makes
         // a new region and releases the old one.
@@ -158,7 +158,7 @@ void PaintCases(const ZoraRgn *ellipse, const ZoraRgn *star) {
     Z_CopyZoraRgn(&pic.Region, const_cast<ZoraRgn *>(ellipse));
     ZoraRgn *add = nullptr;
     Z_CopyZoraRgn(&add, const_cast<ZoraRgn *>(star));
-    zv::RgnCombine(&pic, nullptr, add, RGN_MODE_XOR);
+    zv::RgnCombine(&pic, nullptr, zv::OwnedRgn(add), RGN_MODE_XOR);
     HRGN g = ToGdi(pic.Region);
     RECT bounds;
     GetRgnBox(g, &bounds);

@@ -1,0 +1,215 @@
+// Plain and SSE2 loops of the resize's two passes (resize_loops.h).
+#include "kernel/resize_loops.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace zv::kern {
+
+namespace {
+
+// Pair p of column j as its two weights.
+inline int PairWeight(uint32_t pair, int t) { return int16_t(t ? pair >> 16 : pair & 0xFFFF); }
+
+void HorizontalPlainColumns(const HorizontalJob &job, int from, int to) {
+    const int s = job.stride, c = job.channels;
+    for (int j = from; j < to; ++j) {
+        const uint8_t *p = job.row + size_t(job.first[j] - job.base) * s;
+        for (int ch = 0; ch < c; ++ch) {
+            int32_t sum = 0;
+            for (int q = 0; q < job.pairCount; ++q) {
+                const uint32_t pair = job.pairs[size_t(q) * job.pairStride + j];
+                sum += PairWeight(pair, 0) * p[(2 * q) * s + ch] + PairWeight(pair, 1) * p[(2 * q + 1) * s + ch];
+            }
+            job.out[size_t(j) * job.places + (job.swap ? c - 1 - ch : ch)] = int16_t(HorizontalRound(sum) - 32768);
+        }
+        if (job.places > c)
+            job.out[size_t(j) * job.places + c] = -32768;
+    }
+}
+
+void VerticalPlainValues(const VerticalJob &job, int from, int to) {
+    for (int x = from; x < to; ++x) {
+        int32_t sum = 0;
+        for (int k = 0; k < job.taps; ++k)
+            sum += job.weights[k] * (job.rows[k][x] + 32768);
+        job.out[x] = uint8_t(VerticalRound(sum));
+    }
+}
+
+}  // namespace
+
+void HorizontalPlain(const HorizontalJob &job) { HorizontalPlainColumns(job, 0, job.count); }
+void VerticalPlain(const VerticalJob &job) { VerticalPlainValues(job, 0, job.values); }
+
+#if defined(__SSE2__)
+
+namespace {
+
+// Q8 less 32768, from the rounding constant on: the sums start here.
+const int32_t kHorizontalStart = 32 - (1 << 21);
+// The vertical sums of values less 32768 start with the 32768 that every
+// weight's share of it took away, plus the rounding.
+const int32_t kVerticalStart = (1 << 29) + (1 << 21);
+
+// Three channels of pixels `stride` bytes apart: a tap pair is two
+// neighbouring pixels in one 8-byte load, interleaved channel by channel
+// so that one multiply-add gives each channel's share of the pair.
+template <int Stride, int Pairs>
+inline __m128i ColourSums(const HorizontalJob &job, int j, __m128i zero, __m128i start) {
+    const int pairs = Pairs ? Pairs : job.pairCount;
+    const uint8_t *p = job.row + size_t(job.first[j] - job.base) * Stride;
+    __m128i acc = start;
+    for (int q = 0; q < pairs; ++q, p += 2 * Stride) {
+        const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), zero);
+        const __m128i next = _mm_srli_si128(v, 2 * Stride);
+        const __m128i w = _mm_set1_epi32(int(job.pairs[size_t(q) * job.pairStride + j]));
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(v, next), w));
+    }
+    acc = _mm_srai_epi32(acc, 6);
+    return job.swap ? _mm_shuffle_epi32(acc, _MM_SHUFFLE(3, 0, 1, 2)) : acc;
+}
+
+// Two columns a step: their sums packed together (with 0 for the fourth
+// value of 32-bit output) and stored at once.
+template <int Stride, int Places, int Pairs>
+void HorizontalColour(const HorizontalJob &job) {
+    const __m128i zero = _mm_setzero_si128(), start = _mm_set1_epi32(kHorizontalStart);
+    int j = 0;
+    for (; j + 2 <= job.count; j += 2) {
+        __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs>(job, j, zero, start),
+                                         ColourSums<Stride, Pairs>(job, j + 1, zero, start));
+        int16_t *out = job.out + size_t(j) * Places;
+        if (Places == 4) {
+            packed = _mm_insert_epi16(_mm_insert_epi16(packed, -32768, 3), -32768, 7);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(out), packed);
+        } else {
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(out), packed);
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 3), _mm_srli_si128(packed, 8));
+        }
+    }
+    if (j < job.count) {
+        __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs>(job, j, zero, start), zero);
+        if (Places == 4)
+            packed = _mm_insert_epi16(packed, -32768, 3);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(job.out + size_t(j) * Places), packed);
+    }
+}
+
+// The loop unrolled for one and two tap pairs (bilinear, and area
+// reductions up to 3:1).
+template <int Stride, int Places>
+void HorizontalColourPairs(const HorizontalJob &job) {
+    if (job.pairCount == 1)
+        HorizontalColour<Stride, Places, 1>(job);
+    else if (job.pairCount == 2)
+        HorizontalColour<Stride, Places, 2>(job);
+    else
+        HorizontalColour<Stride, Places, 0>(job);
+}
+
+inline uint32_t TwoBytes(const uint8_t *p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+// One channel: four columns at a time, each tap pair two neighbouring bytes.
+void HorizontalGray(const HorizontalJob &job) {
+    const __m128i zero = _mm_setzero_si128(), start = _mm_set1_epi32(kHorizontalStart);
+    const uint8_t *row = job.row - job.base;
+    int j = 0;
+    for (; j + 4 <= job.count; j += 4) {
+        const int *f = job.first + j;
+        __m128i acc = start;
+        for (int q = 0; q < job.pairCount; ++q) {
+            const int o = 2 * q;
+            const __m128i lo = _mm_cvtsi32_si128(int(TwoBytes(row + f[0] + o) | TwoBytes(row + f[1] + o) << 16));
+            const __m128i hi = _mm_cvtsi32_si128(int(TwoBytes(row + f[2] + o) | TwoBytes(row + f[3] + o) << 16));
+            const __m128i v = _mm_unpacklo_epi8(_mm_unpacklo_epi32(lo, hi), zero);
+            const __m128i w =
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(job.pairs + size_t(q) * job.pairStride + j));
+            acc = _mm_add_epi32(acc, _mm_madd_epi16(v, w));
+        }
+        acc = _mm_srai_epi32(acc, 6);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(job.out + j), _mm_packs_epi32(acc, acc));
+    }
+    HorizontalPlainColumns(job, j, job.count);
+}
+
+void VerticalPairs(const VerticalJob &job, int from, int to);
+
+}  // namespace
+
+void HorizontalVector(const HorizontalJob &job) {
+    if (job.channels == 1 && job.stride == 1)
+        HorizontalGray(job);
+    else if (job.channels == 3 && job.stride == 3)
+        job.places == 4 ? HorizontalColourPairs<3, 4>(job) : HorizontalColourPairs<3, 3>(job);
+    else if (job.channels == 3 && job.stride == 4)
+        job.places == 4 ? HorizontalColourPairs<4, 4>(job) : HorizontalColourPairs<4, 3>(job);
+    else
+        HorizontalPlain(job);
+}
+
+// Rows and weights of the vertical taps in pairs (an odd last row paired
+// with itself at weight 0).
+const int kPairsAtOnce = 16;
+
+namespace {
+
+void VerticalPairs(const VerticalJob &job, int from, int to) {
+    const int taps = std::min(job.taps, 2 * kPairsAtOnce), pairs = (taps + 1) / 2;
+    __m128i weights[kPairsAtOnce];
+    const int16_t *rows[2 * kPairsAtOnce];
+    for (int q = 0; q < pairs; ++q) {
+        const bool both = 2 * q + 1 < taps;
+        rows[2 * q] = job.rows[2 * q];
+        rows[2 * q + 1] = job.rows[both ? 2 * q + 1 : 2 * q];
+        weights[q] = _mm_set1_epi32(int(uint16_t(job.weights[2 * q])) |
+                                    (both ? int(uint32_t(uint16_t(job.weights[2 * q + 1])) << 16) : 0));
+    }
+    const __m128i start = _mm_set1_epi32(kVerticalStart);
+    int x = from;
+    for (; x + 16 <= to; x += 16) {
+        __m128i a0 = start, a1 = start, a2 = start, a3 = start;
+        for (int q = 0; q < pairs; ++q) {
+            const int16_t *ra = rows[2 * q] + x, *rb = rows[2 * q + 1] + x;
+            const __m128i w = weights[q];
+            const __m128i va0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(ra));
+            const __m128i vb0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rb));
+            const __m128i va1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(ra + 8));
+            const __m128i vb1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rb + 8));
+            a0 = _mm_add_epi32(a0, _mm_madd_epi16(_mm_unpacklo_epi16(va0, vb0), w));
+            a1 = _mm_add_epi32(a1, _mm_madd_epi16(_mm_unpackhi_epi16(va0, vb0), w));
+            a2 = _mm_add_epi32(a2, _mm_madd_epi16(_mm_unpacklo_epi16(va1, vb1), w));
+            a3 = _mm_add_epi32(a3, _mm_madd_epi16(_mm_unpackhi_epi16(va1, vb1), w));
+        }
+        const __m128i lo = _mm_packs_epi32(_mm_srai_epi32(a0, 22), _mm_srai_epi32(a1, 22));
+        const __m128i hi = _mm_packs_epi32(_mm_srai_epi32(a2, 22), _mm_srai_epi32(a3, 22));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(job.out + x), _mm_packus_epi16(lo, hi));
+    }
+    VerticalPlainValues(job, x, to);
+}
+
+}  // namespace
+
+void VerticalVector(const VerticalJob &job) {
+    if (job.taps > 2 * kPairsAtOnce)
+        VerticalPlain(job);
+    else
+        VerticalPairs(job, 0, job.values);
+}
+
+#else
+
+void HorizontalVector(const HorizontalJob &job) { HorizontalPlain(job); }
+void VerticalVector(const VerticalJob &job) { VerticalPlain(job); }
+
+#endif
+
+}  // namespace zv::kern

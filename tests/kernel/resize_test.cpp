@@ -1,0 +1,211 @@
+// The kernel's resize: its vector loops against its plain ones at every
+// source depth, and the area method against an exact area-average model.
+#include "support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace {
+
+// A window of a bigger bitmap, read as the painters read one: the window's
+// offset added to every row and column asked for.
+struct Source {
+    BitmapHandle whole{}, window{};
+    std::vector<RGBQUAD> levels;  // the window-level table, when there is one
+    int x = 0, y = 0;
+    ~Source() {
+        whole.WindowLUT = nullptr;
+        K_FreeBitmap(&whole);
+    }
+};
+
+int __stdcall ReadWindow(const BitmapHandle *b, BYTE *buffer, int row, int column, int bytes, void *context) {
+    const auto *s = static_cast<const Source *>(context);
+    const int64_t at = int64_t(column + s->x) * b->BitsPerPixel / 8;
+    const int n = int(std::min<int64_t>(bytes, s->whole.BytesPerLine - at));
+    return K_GetBitmapRow(&s->whole, buffer, row + s->y, int(at), n) == n ? RC_SUCCESS : RC_ROW_READ;
+}
+
+// Source depths with their colour order, palette and window-level kinds.
+struct Depth {
+    int bits, order;
+    int table;  // 0 none, 1 gray, 2 colour (palette or window-level table)
+};
+const Depth kDepths[] = {{1, ORDER_BGR, 2}, {2, ORDER_BGR, 1}, {4, ORDER_BGR, 2}, {8, ORDER_BGR, 1},
+                         {8, ORDER_BGR, 2}, {12, ORDER_GRAY, 0}, {16, ORDER_GRAY, 0}, {16, ORDER_GRAY, 1},
+                         {16, ORDER_GRAY, 2}, {16, ORDER_BGR, 0}, {24, ORDER_BGR, 0}, {24, ORDER_RGB, 0},
+                         {32, ORDER_BGR, 0}, {48, ORDER_RGB, 0}, {64, ORDER_BGR, 0}};
+
+// Random pixels in a random window (byte-aligned for packed depths) of a
+// bitmap of its depth.
+void MakeSource(Source &s, std::mt19937 &rng, const Depth &d, int w, int h) {
+    const int align = d.bits < 8 ? 8 : d.bits == 12 ? 2 : 1;
+    s.x = int(rng() % 3) * align, s.y = int(rng() % 3);
+    ASSERT_EQ(K_CreateBitmap(&s.whole, w + s.x + int(rng() % 3), h + s.y + int(rng() % 3), d.bits, d.order, 0),
+              RC_SUCCESS);
+    std::generate_n(s.whole.Data, size_t(s.whole.BytesPerLine) * s.whole.Height, [&] { return BYTE(rng()); });
+    if (d.bits <= 8) {
+        std::vector<RGBQUAD> c(size_t(1) << d.bits);
+        for (auto &q : c) {
+            const BYTE g = BYTE(rng());
+            q = d.table == 1 ? RGBQUAD{g, g, g, 0} : RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
+        }
+        K_PutBitmapColors(&s.whole, 0, int(c.size()), c.data());
+    }
+    if (d.bits >= 12 && d.order == ORDER_GRAY) {
+        s.whole.LowBit = int(rng() % 4), s.whole.HighBit = d.bits - 1 - int(rng() % 4);
+        if (d.table) {
+            s.levels.resize(1 + rng() % (size_t(1) << (s.whole.HighBit - s.whole.LowBit + 1)));
+            for (auto &q : s.levels) {
+                const BYTE g = BYTE(rng());
+                q = d.table == 1 ? RGBQUAD{g, g, g, 0} : RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
+            }
+            s.whole.WindowLUT = s.levels.data();
+            s.whole.WindowLUTLength = UINT(s.levels.size());
+        }
+    }
+    ASSERT_EQ(K_InitBitmapHandle(&s.window, &s.whole, w, h, d.bits), RC_SUCCESS);
+    s.window.WindowLUT = s.whole.WindowLUT;
+    s.window.WindowLUTLength = s.whole.WindowLUTLength;
+}
+
+// One call of K_ResizeRow.
+struct Ask {
+    int row, first, count;
+};
+
+// Rows walked down, up or in any order, each over all columns or a random span.
+std::vector<Ask> RandomWalk(std::mt19937 &rng, int dw, int dh) {
+    std::vector<Ask> asks;
+    const int how = int(rng() % 4);
+    for (int i = 0; i < dh; ++i) {
+        const int first = how == 3 ? int(rng() % dw) : 0;
+        asks.push_back({how == 1 ? dh - 1 - i : i, first, how == 3 ? 1 + int(rng() % (dw - first)) : dw});
+    }
+    if (how == 2)
+        std::shuffle(asks.begin(), asks.end(), rng);
+    return asks;
+}
+
+// The rows of one resize for the asks, each at its own place, behind a
+// prefilled buffer (pixels not written stay as they were).
+std::vector<BYTE> Resize(Source &s, int dw, int dh, int bits, const std::vector<RGBQUAD> &colors, UINT flags,
+                         const std::vector<Ask> &asks) {
+    const size_t rowBytes = (size_t(dw) * bits + 7) / 8 + 4;
+    std::vector<BYTE> out(rowBytes * asks.size(), 0x5A);
+    KResize *r = nullptr;
+    EXPECT_EQ(K_ResizeStart(&s.window, dw, dh, bits, colors.data(), int(colors.size()), flags, ReadWindow, &s, &r),
+              RC_SUCCESS);
+    if (!r)
+        return out;
+    for (size_t i = 0; i < asks.size(); ++i) {
+        BYTE *row = out.data() + i * rowBytes;
+        EXPECT_EQ(K_ResizeRow(r, asks[i].row, asks[i].first, asks[i].count, row), RC_SUCCESS);
+    }
+    K_ResizeEnd(r);
+    return out;
+}
+
+// Sizes of either direction on each axis; now and then a destination so
+// wide that the ring holds fewer rows than a reduction's taps.
+void RandomSizes(std::mt19937 &rng, int round, int *sw, int *sh, int *dw, int *dh) {
+    *sw = 1 + int(rng() % 40), *sh = 1 + int(rng() % 40);
+    *dw = 1 + int(rng() % 70), *dh = 1 + int(rng() % 50);
+    if (round % 50 == 49)
+        *sw = 3 + int(rng() % 20), *dw = 30000 + int(rng() % 100), *sh = 20 + int(rng() % 20), *dh = 1 + int(rng() % 5);
+}
+
+TEST(Resize, VectorLoopsGiveThePlainLoopsBytes) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(2310);
+    const int outBits[] = {32, 24, 8, 4, 1};
+    for (int round = 0; round < 600; ++round) {
+        const Depth &d = kDepths[round % std::size(kDepths)];
+        int sw, sh, dw, dh;
+        RandomSizes(rng, round, &sw, &sh, &dw, &dh);
+        Source s;
+        MakeSource(s, rng, d, sw, sh);
+        const int bits = outBits[rng() % std::size(outBits)];
+        std::vector<RGBQUAD> colors(bits < 24 ? 1 + rng() % (1u << bits) : 0);
+        for (size_t i = 0; i < colors.size(); ++i)
+            colors[i] = rng() % 3 == 0 && bits == 8 ? RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0}
+                                                     : RGBQUAD{BYTE(rng()), BYTE(rng()), BYTE(rng()), 0};
+        if (bits == 8 && rng() % 2)  // the 256 grays in order
+            for (int i = 0; i < 256; ++i)
+                colors.resize(256), colors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+        const UINT flags = (round % 2 ? RESIZE_AREA : RESIZE_BILINEAR) |
+                           (rng() % 2 ? RESIZE_DITHER_ORDERED : RESIZE_DITHER_DIFFUSE);
+        const std::vector<Ask> asks = RandomWalk(rng, dw, dh);
+        const auto plain = Resize(s, dw, dh, bits, colors, flags | RESIZE_PLAIN_LOOPS, asks);
+        const auto vector = Resize(s, dw, dh, bits, colors, flags, asks);
+        ASSERT_TRUE(plain == vector) << "round " << round << ": " << d.bits << " bits (order " << d.order << ", table "
+                                     << d.table << ") " << sw << "x" << sh << " -> " << dw << "x" << dh << " at "
+                                     << bits << " bits, flags " << std::hex << flags;
+    }
+}
+
+// Per-axis weights of the model: on a reducing (or equal) axis the part of
+// each source pixel that output i's footprint [i s/d, (i+1) s/d) covers,
+// over the footprint's length; on an enlarging axis bilinear at the
+// pixel centre (i + 1/2) s/d - 1/2, not before 0.
+std::vector<std::pair<int, double>> ModelWeights(int i, int s, int d) {
+    std::vector<std::pair<int, double>> w;
+    if (s >= d) {
+        const double a = double(i) * s / d, b = double(i + 1) * s / d;
+        for (int k = int(a); k < s && k < b; ++k)
+            w.push_back({k, (std::min(b, k + 1.0) - std::max(a, double(k))) * d / s});
+        return w;
+    }
+    const double p = std::max(0.0, (i + 0.5) * s / d - 0.5);
+    const int k = std::min(int(p), s - 1);
+    const double f = p - k;
+    w.push_back({k, 1 - f});
+    w.push_back({std::min(k + 1, s - 1), f});
+    return w;
+}
+
+// The area method against the model in double precision: within the
+// final rounding plus the Q14 weights' on a reducing axis, within the
+// 1/256-pixel positions of the bilinear rule on an enlarging one.
+TEST(Resize, AreaMethodIsTheExactAreaAverage) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(77);
+    const Depth colour{24, ORDER_BGR, 0}, gray{8, ORDER_BGR, 1};
+    for (int round = 0; round < 400; ++round) {
+        int sw, sh, dw, dh;
+        RandomSizes(rng, round, &sw, &sh, &dw, &dh);
+        if (round % 2)  // both axes reduce
+            dw = 1 + int(rng() % sw), dh = 1 + int(rng() % sh);
+        Source s;
+        MakeSource(s, rng, round % 3 ? colour : gray, sw, sh);
+        const std::vector<Ask> asks = RandomWalk(rng, dw, dh);
+        const auto out = Resize(s, dw, dh, 24, {}, RESIZE_AREA, asks);
+        const double slack = 0.5 + (dw > sw || dh > sh ? 1.5 : 0.1);
+        const size_t rowBytes = size_t(dw) * 3 + 4;
+        for (size_t a = 0; a < asks.size(); ++a) {
+            const auto wy = ModelWeights(asks[a].row, sh, dh);
+            for (int k = 0; k < asks[a].count; ++k) {
+                const auto wx = ModelWeights(asks[a].first + k, sw, dw);
+                for (int ch = 0; ch < 3; ++ch) {
+                    double want = 0;
+                    for (auto [sy, fy] : wy)
+                        for (auto [sx, fx] : wx) {
+                            const BYTE *p = s.whole.Data + size_t(sy + s.y) * s.whole.BytesPerLine;
+                            want += fy * fx *
+                                    (s.whole.BitsPerPixel == 24 ? p[3 * (sx + s.x) + ch]
+                                                                : s.whole.Palette[p[sx + s.x]].rgbBlue);
+                        }
+                    const int got = out[a * rowBytes + 3 * k + ch];
+                    ASSERT_LE(std::abs(got - want), slack)
+                        << "round " << round << " " << sw << "x" << sh << " -> " << dw << "x" << dh << " row "
+                        << asks[a].row << " column " << asks[a].first + k;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
