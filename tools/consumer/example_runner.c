@@ -112,7 +112,7 @@ static int StartExample(Run *run, const char *exe, const char *args, const char 
         return 0;
     }
     CloseHandle(out);
-    for (i = 0; i < 200 && !run->Window; ++i) {
+    for (i = 0; i < 600 && !run->Window; ++i) { /* 30 s: a loaded machine starts programs slowly */
         Sleep(50);
         run->Window = FindWindowA(windowClass, NULL);
     }
@@ -219,7 +219,7 @@ static void Button(HWND hWnd, int x, int y, int down, int up) {
 /* Waits for the example's report of a click; 1 with its numbers. */
 static int ReadSelection(const char *outPath, unsigned *pArea, RECT *pBounds) {
     int i;
-    for (i = 0; i < 100; ++i) {
+    for (i = 0; i < 300; ++i) {
         char line[512];
         const char *at;
         FILE *f = fopen(outPath, "r");
