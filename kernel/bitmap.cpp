@@ -16,6 +16,12 @@ int64_t StrideOf(int width, int bits) {
     return stride > INT32_MAX ? 0 : stride;
 }
 
+size_t StorageBytes(int64_t stride, int64_t rows) {
+    if (stride <= 0 || rows <= 0 || static_cast<uint64_t>(stride) > SIZE_MAX / 2 / static_cast<uint64_t>(rows))
+        return 0;
+    return static_cast<size_t>(stride) * static_cast<size_t>(rows);
+}
+
 }  // namespace zv::kern
 
 namespace {
@@ -60,10 +66,11 @@ int __stdcall K_CreateBitmap(BitmapHandle *pBitmap, int nWidth, int nHeight, int
         !IsValidOrientation(nOrientation))
         return RC_INVALID_PARAMETER;
     const int64_t stride = StrideOf(nWidth, nBitsPerPixel);
-    if (stride == 0 || static_cast<uint64_t>(stride) * nHeight > SIZE_MAX / 2)
+    const size_t bytes = StorageBytes(stride, nHeight);
+    if (!bytes)
         return RC_INVALID_PARAMETER;
 
-    KPtr<uint8_t> data = zv::KAllocZero<uint8_t>(static_cast<size_t>(stride) * nHeight);
+    KPtr<uint8_t> data = zv::KAllocZero<uint8_t>(bytes);
     KPtr<uint8_t> lut = zv::KAlloc<uint8_t>(256);
     if (!data || !lut)
         return RC_NO_MEMORY;

@@ -102,7 +102,8 @@ int __stdcall K_RotateBitmap(BitmapHandle *pBitmap, int nAngle) {
     const int64_t stride = StrideOf(static_cast<int>(nw), bits);
     if (nw > INT32_MAX || nh > INT32_MAX || !stride)
         return RC_INVALID_PARAMETER;
-    zv::KPtr<uint8_t> data = zv::KAllocZero<uint8_t>(static_cast<size_t>(stride * nh));
+    const size_t bytes = StorageBytes(stride, nh);
+    zv::KPtr<uint8_t> data = bytes ? zv::KAllocZero<uint8_t>(bytes) : nullptr;
     if (!data)
         return RC_NO_MEMORY;
     // The region is turned in place on a descriptor of the new size.
@@ -132,9 +133,10 @@ int __stdcall K_ResizeBitmap(BitmapHandle *pBitmap, int nNewWidth, int nNewHeigh
         return RC_NO_BITMAP;
     const int bits = pBitmap->BitsPerPixel;
     const int64_t stride = nNewWidth > 0 ? StrideOf(nNewWidth, bits) : 0;
-    if (nNewWidth <= 0 || nNewHeight <= 0 || !stride)
+    const size_t bytes = StorageBytes(stride, nNewHeight);
+    if (!bytes)
         return RC_INVALID_PARAMETER;
-    zv::KPtr<uint8_t> data = zv::KAllocZero<uint8_t>(static_cast<size_t>(stride * nNewHeight));
+    zv::KPtr<uint8_t> data = zv::KAllocZero<uint8_t>(bytes);
     if (!data)
         return RC_NO_MEMORY;
     // Called while the descriptor still has the old size: the region

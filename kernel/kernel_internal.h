@@ -37,4 +37,9 @@ void CountRowRead();
 // Row stride for a width and depth, 32-bit aligned; 0 when it overflows.
 int64_t StrideOf(int width, int bits);
 
+// Bytes of `rows` rows of `stride` bytes, or 0 when that is none or more
+// than half the address space (which a 32-bit process reaches with sizes
+// that a 64-bit one takes: the product must not wrap in size_t).
+size_t StorageBytes(int64_t stride, int64_t rows);
+
 }  // namespace zv::kern

@@ -40,7 +40,8 @@ int __stdcall K_GrayScaleBitmap(BitmapHandle *pBitmap, int nBits) {
         return RC_INVALID_PARAMETER;
     const int w = pBitmap->Width, h = pBitmap->Height;
     const int64_t stride = StrideOf(w, 8);
-    zv::KPtr<uint8_t> data = zv::KAlloc<uint8_t>(static_cast<size_t>(stride * h));
+    const size_t bytes = StorageBytes(stride, h);
+    zv::KPtr<uint8_t> data = bytes ? zv::KAlloc<uint8_t>(bytes) : nullptr;
     zv::KPtr<uint8_t> bgr = zv::KAlloc<uint8_t>(3 * static_cast<size_t>(w));
     if (!data || !bgr)
         return RC_NO_MEMORY;
@@ -82,7 +83,8 @@ int __stdcall K_ChangeBitmapOrientation(BitmapHandle *pBitmap, int nOrientation)
     const bool swap = ExchangesAxes(from) != ExchangesAxes(nOrientation);
     const int nw = swap ? h : w, nh = swap ? w : h;
     const int64_t stride = StrideOf(nw, bits);
-    zv::KPtr<uint8_t> data = zv::KAllocZero<uint8_t>(static_cast<size_t>(stride * nh));
+    const size_t bytes = StorageBytes(stride, nh);
+    zv::KPtr<uint8_t> data = bytes ? zv::KAllocZero<uint8_t>(bytes) : nullptr;
     if (!data)
         return RC_NO_MEMORY;
     // Each new row is a straight line through the old storage: its first

@@ -4,8 +4,8 @@
 # find_package(zvdisp CONFIG) (MinGW import libraries), and the consumer
 # once more by hand with the MSVC-style import libraries.
 #   consumer.sh BUILD_DIR ARCH [run]
-# With "run" (x86_64 only) both consumers and the clipboard example are
-# run under Wine.
+# With "run" both consumers and the clipboard example are run under the
+# Wine of ARCH (x86_64 or i686).
 set -euo pipefail
 build=$1 arch=$2 run=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -31,9 +31,9 @@ cp "$stage"/bin/*.dll "$out/"
 echo "consumer ($arch): consumer and examples built against $stage"
 if [ "$run" = run ]; then
     for exe in consumer_mingw consumer_msvclib; do
-        "$here/winerun" -- "$out/$exe.exe"
+        "$here/winerun" --arch "$arch" -- "$out/$exe.exe"
     done
     # The one example that needs no one at the window: copy and paste.
     cp "$out"/*.dll "$out/examples/"
-    "$here/winerun" -- "$out/examples/clipboard.exe"
+    "$here/winerun" --arch "$arch" -- "$out/examples/clipboard.exe"
 fi

@@ -4,14 +4,18 @@
 # change and takes well under a second.  Prints one line saying what it did.
 set -euo pipefail
 
-# Cross compilers, Wine and a virtual X server for the tests, the build tools,
+# Cross compilers, Wine of both architectures (wine32:i386 runs the i686
+# build; it needs the i386 architecture added to dpkg) and a virtual X server
+# for the tests, the build tools,
 # googletest's sources and zlib for the target, doxygen for the API reference;
 # Ghostscript renders the printing tests' PostScript jobs (and the demo's
-# printed page).
+# printed page); gcovr reports the coverage of the instrumented tree (with
+# the cross compilers' own gcov).
 PACKAGES=(
     g++-mingw-w64-x86-64
     g++-mingw-w64-i686
     wine64
+    wine32:i386
     xvfb
     xauth
     cmake
@@ -20,6 +24,7 @@ PACKAGES=(
     libz-mingw-w64-dev
     doxygen
     ghostscript
+    gcovr
 )
 
 missing=()
@@ -27,7 +32,7 @@ missing=()
 declare -A installed=()
 while read -r name status; do
     [[ $status == "install ok installed" ]] && installed[$name]=1
-done < <(dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null || true)
+done < <(dpkg-query -W -f='${binary:Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null || true)
 for p in "${PACKAGES[@]}"; do
     [[ -n ${installed[$p]:-} ]] || missing+=("$p")
 done
@@ -56,6 +61,13 @@ fail() {
 }
 
 export DEBIAN_FRONTEND=noninteractive
+# Packages of another architecture come only once dpkg knows it.
+for p in "${missing[@]}"; do
+    [[ $p == *:* ]] || continue
+    dpkg --print-foreign-architectures | grep -qx "${p#*:}" ||
+        "${SUDO[@]}" dpkg --add-architecture "${p#*:}" >>"$log" 2>&1 ||
+        fail "dpkg --add-architecture ${p#*:}"
+done
 # An index that is being synced upstream can make update fail while the rest
 # is usable: go on and let the install say whether it matters.
 "${SUDO[@]}" apt-get update >>"$log" 2>&1 || true

@@ -25,6 +25,24 @@ private:
     int start_;
 };
 
+// Heap faults a test causes on purpose (tests/test_main.cpp fails a test
+// whose fault count differs from this).
+inline int &ExpectedHeapFaults() {
+    static int expected = 0;
+    return expected;
+}
+
+// Adds a failure naming heap fault i of the kernel (K_GetHeapFault).
+inline void ReportHeapFault(int i) {
+    static const char *const kinds[] = {"?", "written past its end", "written before its start",
+                                        "written after it was freed", "freed twice", "not a kernel block"};
+    KHeapFault f{};
+    if (!K_GetHeapFault(i, &f))
+        return;
+    ADD_FAILURE() << "heap fault " << i << ": block of " << f.Size << " bytes (allocation " << f.Sequence << ") "
+                  << kinds[f.Kind >= 1 && f.Kind <= 5 ? f.Kind : 0];
+}
+
 using zvtools::GdiObjectCount;  // live GDI objects (tools/common/gdi_count.h)
 using zvtools::WarmUp;
 

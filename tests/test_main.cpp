@@ -1,10 +1,37 @@
-// Test entry: googletest with a final check that no kernel block was left
-// behind by the whole run.
+// Test entry: googletest with the kernel's heap checking on.  After every
+// test the kernel checks the freed blocks it still holds, and a fault
+// found during the test (a write past or before a block, into a freed
+// block, a double or foreign free) fails that test, as a leak does.
 #include "support.h"
 
 #include <gtest/gtest.h>
 
+namespace {
+
+class HeapFaultCheck : public testing::EmptyTestEventListener {
+    int start_ = 0;
+
+    void OnTestStart(const testing::TestInfo &) override {
+        start_ = K_GetHeapFaultCount();
+        zvtest::ExpectedHeapFaults() = 0;
+    }
+    // Runs before the result printer's (listeners end in reverse order), so
+    // that a failure added here belongs to the test that just ended.
+    void OnTestEnd(const testing::TestInfo &) override {
+        const int end = K_CheckHeap();
+        if (end - start_ == zvtest::ExpectedHeapFaults())
+            return;
+        ADD_FAILURE() << end - start_ << " heap faults, " << zvtest::ExpectedHeapFaults() << " expected";
+        for (int i = start_; i < end; ++i)
+            zvtest::ReportHeapFault(i);
+    }
+};
+
+}  // namespace
+
 int main(int argc, char **argv) {
+    K_SetHeapChecking(1);
     testing::InitGoogleTest(&argc, argv);
+    testing::UnitTest::GetInstance()->listeners().Append(new HeapFaultCheck);
     return RUN_ALL_TESTS();
 }

@@ -60,4 +60,12 @@ FAULTS = [
   "transfer/dib.cpp", "return pHeader->biCompression == BI_BITFIELDS ? 3 : 0;", "return 0;"),
  ("pan-rect-round", "pan window's view rectangle: far edge rounded outwards",
   "windows/pan_window.cpp", "static_cast<LONG>(FloorDiv(int64_t(vis.right) * nPicture, nImageWidth)),", "static_cast<LONG>(CeilDiv(int64_t(vis.right) * nPicture, nImageWidth)),"),
+ ("strip-short", "strip allocated one byte short of its last row (one byte written past it)",
+  "paint/strip_plan.cpp", "(p->wide ? 0 : 1)) * p->stripRowBytes + 8;", "(p->wide ? 0 : 1)) * p->stripRowBytes - 1;"),
+ ("span-end-marker", "builder writes an end marker after a finished region's last row",
+  "region/builder.cpp", "        Trim(r->SpanStore, r->SpanStoreSize);\n    if (!r->RowTableSize)",
+  "        Trim(r->SpanStore, r->SpanStoreSize);\n    if (r->SpanStore)\n        r->SpanStore[r->SpanStoreSize / 4] = -1;\n    if (!r->RowTableSize)"),
+ ("saved-area-after-free", "restore-to-previous frame: the saved area filled with the background after it is freed",
+  "playback/playback.cpp", "                        KCOMBINE_SOURCE_RGN | KCOMBINE_COPY);\n        K_FreeBitmap(&p.SavedArea);",
+  "                        KCOMBINE_SOURCE_RGN | KCOMBINE_COPY);\n        BitmapHandle stale = p.SavedArea;\n        K_FreeBitmap(&p.SavedArea);\n        K_FillBitmap(&stale, t.BackgroundColor);"),
 ]

@@ -136,6 +136,24 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
     for (const auto &a : bad)
         EXPECT_EQ(K_CreateBitmap(&b, a[0], a[1], a[2], 1, a[3]), RC_INVALID_PARAMETER) << a[0] << " " << a[2];
     EXPECT_TRUE(SameBytes(b, before));
+
+    // New sizes whose storage passes half the address space, and the
+    // storage of a turn that does: the byte count must not wrap in a
+    // 32-bit size_t (2^30 one-bit columns take 128 MB; turned, 2^30 rows of
+    // 4 bytes).
+    ASSERT_EQ(K_CreateBitmap(&b, 5, 3, 24, ORDER_BGR, 0), RC_SUCCESS);
+    const BitmapHandle small = b;
+    for (const auto &size : {std::pair{0x7fffffff, 0x7fffffff}, {0x7fffffff, 2}, {0, 1}, {1, -1}})
+        EXPECT_EQ(K_ResizeBitmap(&b, size.first, size.second), RC_INVALID_PARAMETER) << size.first << " " << size.second;
+    EXPECT_TRUE(SameBytes(b, small));
+    K_FreeBitmap(&b);
+    if (sizeof(void *) == 4) {
+        ASSERT_EQ(K_CreateBitmap(&b, 1 << 30, 1, 1, ORDER_BGR, ORIENT_TOP_LEFT), RC_SUCCESS);
+        const BitmapHandle wide = b;
+        EXPECT_EQ(K_ChangeBitmapOrientation(&b, ORIENT_LEFT_TOP), RC_NO_MEMORY);
+        EXPECT_TRUE(SameBytes(b, wide));
+        K_FreeBitmap(&b);
+    }
 }
 
 TEST(KernelBitmap, CreateAndCopiesReleaseEverythingWhenAnAllocationFails) {

@@ -102,6 +102,79 @@ TEST(KernelMemory, CachedBlocksKeepTheContract) {
     }
     K_Free(q);
     EXPECT_EQ(K_GetLiveBytes(), base);
+    // Large global blocks: more than the kept ones are let go; a kept one
+    // comes back cut to the size asked for, zeroed when asked.
+    const size_t mb = size_t(1) << 20;
+    HGLOBAL kept[6];
+    for (int i = 0; i < 6; ++i)
+        ASSERT_TRUE(kept[i] = K_GlobalAlloc(GMEM_MOVEABLE, mb + size_t(i) * 4096));
+    for (HGLOBAL h : kept)
+        EXPECT_EQ(K_GlobalFree(h), nullptr);
+    EXPECT_EQ(K_GetLiveBytes(), base);
+    HGLOBAL h = K_GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, mb + 5 * 4096 - 100);
+    ASSERT_TRUE(h);
+    EXPECT_EQ(GlobalSize(h), mb + 5 * 4096 - 100);
+    const auto *bytes = static_cast<const uint8_t *>(GlobalLock(h));
+    ASSERT_TRUE(bytes);
+    for (size_t i = 0; i < mb; i += 4093)
+        ASSERT_EQ(bytes[i], 0) << i;
+    GlobalUnlock(h);
+    K_GlobalFree(h);
+    EXPECT_EQ(K_GetLiveBytes(), base);
+}
+
+// Checking mode (on in every test program): each misuse of a block of
+// each kind is found once, with the block's size and sequence number.
+TEST(KernelMemory, CheckingFindsEachMisuseOfEachKindOfBlock) {
+    enum Misuse { kPastEnd, kBeforeStart, kAfterFree, kTwice, kForeign };
+    struct Kind {
+        const char *name;
+        size_t size;
+        size_t grownTo;  // resized to this after allocation (0: not)
+    };
+    const Kind kinds[] = {{"small", 40, 0}, {"kept large", kBig + 3, 0}, {"grown in place", 1000, 1400},
+                          {"moved by a resize", 100, 5000}, {"shrunk", kBig, kBig * 3 / 4}};
+    const int expectedKind[] = {KHEAP_OVERRUN, KHEAP_UNDERRUN, KHEAP_WRITTEN_AFTER_FREE, KHEAP_DOUBLE_FREE,
+                                KHEAP_FOREIGN_POINTER};
+    zvtest::LiveBlockCheck check;
+    for (const Kind &k : kinds) {
+        for (int misuse = kPastEnd; misuse <= kForeign; ++misuse) {
+            SCOPED_TRACE(testing::Message() << k.name << " block, misuse " << misuse);
+            const int before = K_CheckHeap();
+            auto *p = static_cast<uint8_t *>(K_Alloc(k.size));
+            const unsigned seq = K_GetAllocationSequence();
+            if (k.grownTo)
+                p = static_cast<uint8_t *>(K_Realloc(p, k.grownTo));
+            const size_t size = k.grownTo ? k.grownTo : k.size;
+            alignas(16) uint8_t outside[128] = {};
+            switch (misuse) {
+            case kPastEnd: p[size] = 1; K_Free(p); break;
+            case kBeforeStart: p[-1] = 1; K_Free(p); break;
+            case kAfterFree: K_Free(p); p[size / 2] = 1; break;
+            case kTwice: K_Free(p); K_Free(p); break;
+            case kForeign: K_Free(p); K_Free(outside + 64 + k.size % 2); break;  // aligned or not
+            }
+            ASSERT_EQ(K_CheckHeap(), before + 1);
+            KHeapFault f{};
+            ASSERT_TRUE(K_GetHeapFault(before, &f));
+            EXPECT_EQ(f.Kind, expectedKind[misuse]);
+            EXPECT_EQ(f.Size, misuse == kForeign ? 0 : size);
+            EXPECT_EQ(f.Sequence, misuse == kForeign ? 0 : seq);
+            zvtest::ExpectedHeapFaults() += 1;
+        }
+    }
+    KHeapFault none{};
+    EXPECT_EQ(K_GetHeapFault(K_GetHeapFaultCount(), &none), 0) << "no such fault yet";
+    EXPECT_EQ(K_GetHeapFault(0, nullptr), 0);
+    // Unchecked, a second free of a kept block is still found.
+    EXPECT_EQ(K_SetHeapChecking(0), 1);
+    const int before = K_GetHeapFaultCount();
+    void *q = K_Alloc(kBig);
+    K_Free(q);
+    K_Free(q);
+    K_SetHeapChecking(1);
+    EXPECT_EQ(K_GetHeapFaultCount(), before + 1);
+    zvtest::ExpectedHeapFaults() += 1;
 }
 
 TEST(KernelMemory, TwoThreadsAllocatingAtOnceKeepTheCountsExact) {

@@ -227,13 +227,28 @@ TEST(MagGlass, MaskColoursAndRegionsLimitIt) {
         int regionColour;  // -1 none
         int ignoreRegion;
     } cases[] = {{{1}, 0, -1, 0}, {{1, 3}, MAGGLASS_INCLUDE_COLORS, -1, 0}, {{}, 0, 2, 0},
-                 {{}, 0, 2, 1},   {{0}, 0, 2, 0},                          {{0, 2}, MAGGLASS_INCLUDE_COLORS, 2, 1}};
+                 {{}, 0, 2, 1},   {{0}, 0, 2, 0},                          {{0, 2}, MAGGLASS_INCLUDE_COLORS, 2, 1},
+                 // Mask colours: those used within the region's bounds.
+                 {{}, MAGGLASS_COLORS_FROM_RGN, 2, 0}, {{}, MAGGLASS_COLORS_FROM_RGN | MAGGLASS_INCLUDE_COLORS, 1, 1}};
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << "masks " << c.masks.size() << " flags " << c.flags << " region "
                                         << c.regionColour << " ignore " << c.ignoreRegion);
         Z_FreeBitmapRgn(&pic.b);
         if (c.regionColour >= 0) {
             ASSERT_EQ(Z_SetBitmapRgnColor(&pic.b, ref(c.regionColour), RGN_MODE_SET), RC_SUCCESS);
+        }
+        std::vector<int> listedColours = c.masks;
+        if (c.flags & MAGGLASS_COLORS_FROM_RGN) {
+            RECT bounds{};
+            ASSERT_EQ(Z_GetBitmapRgnBounds(&pic.b, nullptr, &bounds), RC_SUCCESS);
+            for (int i = 0; i < 4; ++i) {
+                bool used = false;
+                for (int y = bounds.top; y < bounds.bottom; ++y)
+                    for (int x = bounds.left; x < bounds.right; ++x)
+                        used = used || PixelAt(pic.b, x, y) == uint64_t(i);
+                if (used)
+                    listedColours.push_back(i);
+            }
         }
         std::vector<COLORREF> masks;
         for (int i : c.masks)
@@ -249,9 +264,9 @@ TEST(MagGlass, MaskColoursAndRegionsLimitIt) {
             for (int x = g.left; x < g.right; ++x) {
                 UINT &v = expected.At(x, y);
                 bool listed = false;
-                for (int i : c.masks)
+                for (int i : listedColours)
                     listed = listed || v == rgb(i);
-                bool shown = masks.empty() || listed == ((c.flags & MAGGLASS_INCLUDE_COLORS) != 0);
+                bool shown = listedColours.empty() || listed == ((c.flags & MAGGLASS_INCLUDE_COLORS) != 0);
                 // The region limits unless ignored; with mask colours the
                 // glass's region is the mask region either way.
                 if (c.regionColour >= 0 && !c.ignoreRegion)

@@ -93,6 +93,36 @@ struct TestPrinter {
 
 inline bool RunningUnderWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
+// Installs the test driver (wineps.drv with kTestPpd) for this program's
+// architecture unless it is there.
+inline bool InstallTestDriver(std::string *why) {
+    char dir[MAX_PATH];
+    DWORD needed = 0;
+    if (!GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE *>(dir), sizeof dir, &needed)) {
+        *why = "GetPrinterDriverDirectoryA failed, error " + std::to_string(GetLastError());
+        return false;
+    }
+    // The data file must sit in the version-3 folder below the driver
+    // directory, where the spooler looks for a driver's files.
+    std::string path = std::string(dir) + "\\3";
+    CreateDirectoryA(dir, nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
+    if (!WriteFileAll(path + "\\" + kTestPpdName, kTestPpd, DWORD(sizeof kTestPpd - 1), why))
+        return false;
+    DRIVER_INFO_3A driver{};
+    driver.cVersion = 3;
+    driver.pName = const_cast<char *>(kTestDriverName);
+    driver.pDriverPath = const_cast<char *>("wineps.drv");
+    driver.pDataFile = const_cast<char *>(kTestPpdName);
+    driver.pConfigFile = const_cast<char *>("wineps.drv");
+    if (!AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE *>(&driver)) &&
+        GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED) {
+        *why = "AddPrinterDriverA failed, error " + std::to_string(GetLastError());
+        return false;
+    }
+    return true;
+}
+
 // Installs the printer unless the prefix has it from an earlier run, and
 // points its port at the job file (Wine's spooler takes a Unix path).
 // With makeDefault it becomes the default printer (the profile's
@@ -132,34 +162,15 @@ inline bool InstallTestPrinter(TestPrinter *p, const char *name, const char *por
         *why = "RegSetValueExA failed, error " + std::to_string(rc);
         return false;
     }
+    // The printer and its port are the prefix's, the driver is per
+    // architecture: a printer that a program of the other architecture
+    // installed in the same (WoW64) prefix has no driver for this one yet.
+    if (!InstallTestDriver(why))
+        return false;
     HANDLE h = nullptr;
     if (OpenPrinterA(const_cast<char *>(name), &h, nullptr)) {
         ClosePrinter(h);
     } else {
-        char dir[MAX_PATH];
-        DWORD needed = 0;
-        if (!GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE *>(dir), sizeof dir, &needed)) {
-            *why = "GetPrinterDriverDirectoryA failed, error " + std::to_string(GetLastError());
-            return false;
-        }
-        // The data file must sit in the version-3 folder below the driver
-        // directory, where the spooler looks for a driver's files.
-        std::string path = std::string(dir) + "\\3";
-        CreateDirectoryA(dir, nullptr);
-        CreateDirectoryA(path.c_str(), nullptr);
-        if (!WriteFileAll(path + "\\" + kTestPpdName, kTestPpd, DWORD(sizeof kTestPpd - 1), why))
-            return false;
-        DRIVER_INFO_3A driver{};
-        driver.cVersion = 3;
-        driver.pName = const_cast<char *>(kTestDriverName);
-        driver.pDriverPath = const_cast<char *>("wineps.drv");
-        driver.pDataFile = const_cast<char *>(kTestPpdName);
-        driver.pConfigFile = const_cast<char *>("wineps.drv");
-        if (!AddPrinterDriverA(nullptr, 3, reinterpret_cast<BYTE *>(&driver)) &&
-            GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED) {
-            *why = "AddPrinterDriverA failed, error " + std::to_string(GetLastError());
-            return false;
-        }
         PRINTER_INFO_2A printer{};
         printer.pPrinterName = const_cast<char *>(name);
         printer.pPortName = const_cast<char *>(port);

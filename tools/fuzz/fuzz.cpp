@@ -10,8 +10,9 @@
 // A case must return a documented status, release what it made, leave no
 // kernel block or GDI object behind and keep the caller's data on failure.
 // A crash writes the input being tried to DIR/crash-<target>-<seed>-<case>.bin
-// before the process ends; a leak writes leak-...bin and a wrong status or
-// changed data fault-...bin, and both fail the exit code.  Each case draws
+// before the process ends (the kernel checks its heap all along); a leak
+// writes leak-...bin, a heap fault heap-...bin and a wrong status or
+// changed data fault-...bin, and each fails the exit code.  Each case draws
 // its choices from (seed, target, case) alone, so --replay repeats one.
 // A metafile the library made is also played, from GDI's copy of the bytes
 // placed before a no-access page.  What the system's player does wrong is
@@ -182,19 +183,23 @@ Bytes MakeCase(const std::vector<Bytes> &seeds, int target, Rng &r) {
     return in;
 }
 
-// Live kernel blocks and GDI objects against the baseline; a leak keeps the
+// Live kernel blocks, GDI objects and the kernel's heap faults (the run
+// checks the heap) against the baseline; a leak or a heap fault keeps the
 // input and moves the baseline.
 struct Baseline {
-    int blocks = 0, gdi = 0;
-    void Take() { blocks = K_GetLiveBlockCount(), gdi = zvtools::GdiObjectCount(); }
+    int blocks = 0, gdi = 0, heapFaults = 0;
+    void Take() {
+        blocks = K_GetLiveBlockCount(), gdi = zvtools::GdiObjectCount(), heapFaults = K_GetHeapFaultCount();
+    }
 } g_base;
 bool Clean(Baseline &base) {
-    const int blocks = K_GetLiveBlockCount(), gdi = zvtools::GdiObjectCount();
-    if (blocks == base.blocks && gdi == base.gdi)
+    const int blocks = K_GetLiveBlockCount(), gdi = zvtools::GdiObjectCount(), heap = K_GetHeapFaultCount();
+    if (blocks == base.blocks && gdi == base.gdi && heap == base.heapFaults)
         return true;
-    std::fprintf(stderr, "fuzz: %s case %llu left %d kernel blocks, %d GDI objects\n", kTargets[g_cur.target].Name,
-                 g_cur.kase, blocks - base.blocks, gdi - base.gdi);
-    WriteInput("leak");
+    std::fprintf(stderr, "fuzz: %s case %llu left %d kernel blocks, %d GDI objects, %d heap faults\n",
+                 kTargets[g_cur.target].Name, g_cur.kase, blocks - base.blocks, gdi - base.gdi,
+                 heap - base.heapFaults);
+    WriteInput(heap != base.heapFaults ? "heap" : "leak");
     base.Take();
     return false;
 }
@@ -238,6 +243,7 @@ int main(int argc, char **argv) {
             return std::fprintf(stderr, "usage: zvfuzz [--seconds S] [--seed N] [--target all|meta,rgn,clip,bmp] "
                                         "[--out DIR] [--replay FILE]\n"), 2;
     }
+    K_SetHeapChecking(1);
     AddVectoredExceptionHandler(1, OnException);
     if (!GuardPlayerCopies())
         std::fprintf(stderr, "fuzz: gdi32's heap imports not found: metafiles play from unguarded copies\n");
@@ -313,6 +319,7 @@ int main(int argc, char **argv) {
             busy[t] += double(now.QuadPart - t0.QuadPart) / tick;
         }
     TargetsDone();
+    const int heapFaults = K_CheckHeap();
 
     for (int t : chosen)
         std::printf("fuzz: %s %.0f cases/s\n", kTargets[t].Name, busy[t] > 0 ? double(cases[t]) / busy[t] : 0.0);
@@ -323,13 +330,13 @@ int main(int argc, char **argv) {
                     "forever, %d GDI objects left\n",
                     g_player[kPlayerOverread], g_player[kPlayerCrash], g_player[kPlayerLoop], g_playerObjects);
     char line[200];
-    std::snprintf(line, sizeof line, "fuzz: %llu mutation cases run (meta %llu, rgn %llu, clip %llu, bmp %llu), 0 crashes, %d leaks",
-                  cases[0] + cases[1] + cases[2] + cases[3], cases[0], cases[1], cases[2], cases[3], leaks);
+    std::snprintf(line, sizeof line, "fuzz: %llu mutation cases run (meta %llu, rgn %llu, clip %llu, bmp %llu), 0 crashes, %d leaks, %d heap faults",
+                  cases[0] + cases[1] + cases[2] + cases[3], cases[0], cases[1], cases[2], cases[3], leaks, heapFaults);
     std::printf("%s\n", line);
     const char *depth = std::getenv("ZV_DEPTH");
     if (FILE *f = std::fopen((std::string("fuzz-summary-") + (depth ? depth : "24") + ".txt").c_str(), "w")) {
         std::fprintf(f, "%s\n", line);
         std::fclose(f);
     }
-    return leaks || g_faults ? 1 : 0;
+    return leaks || g_faults || heapFaults ? 1 : 0;
 }

@@ -208,6 +208,14 @@ DWORD WINAPI Watchdog(void *) {
 // creates more objects than its header declares leaves them behind in the
 // player: counted apart from the library's leaks.
 void Play(const MetaBitmap &m) {
+#if defined(__i386__)
+    // Resuming at the captured context after a fault inside the 32-bit
+    // player is not sound (the resumed frame loses its handles and leaves
+    // the player's objects behind), so the 32-bit run parses without
+    // playing; the x86_64 run plays what it parses.
+    (void)m;
+    return;
+#endif
     static int left = 0;
     static const HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);
     if (!watchdog || left > 20000)  // the process's GDI handles are not endless

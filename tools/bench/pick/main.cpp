@@ -7,9 +7,12 @@
 // of a 4000 x 3000 24-bit photo-like image against a plain loop that
 // computes the same per-pixel test into a byte mask (ratio = loop time /
 // region time; the target is 0.5 or more).  Magic wand: a 2-megapixel
-// 4-connected area of one colour (with scattered holes) against GDI's
-// ExtFloodFill(FLOODFILLSURFACE) of the same area on a memory DC (ratio =
-// GDI time / wand time; the target is 1 or more).
+// 4-connected area of one colour (with scattered holes); against GDI's
+// ExtFloodFill(FLOODFILLSURFACE) of the same kind of area on a memory DC
+// (ratio = GDI time / wand time; the target is 1 or more).  Wine's fill
+// overflows its stack on 2 megapixels, so it runs in child processes
+// (zvbench_pick --gdi ROWS STACK_MB REPS FILE) to find the largest area it
+// fills with a 1 GB stack and with the default one.
 #include "tools/common/bench_clock.h"
 #include "color/hsv.h"
 #include "region/region.h"
@@ -104,8 +107,8 @@ void ColourRanges() {
     K_FreeBitmap(&bm);
 }
 
-// A 2000 x 1200 image: a wavy band of white covering about 2 megapixels,
-// holes of one pixel scattered through it, gray elsewhere.
+// A 2000 x rows image: a wavy band of white (about 2 megapixels at 1200
+// rows), holes of one pixel scattered through it, gray elsewhere.
 void FillImage(BitmapHandle &bm) {
     std::mt19937 rng(12);
     for (int y = 0; y < bm.Height; ++y) {
@@ -118,15 +121,37 @@ void FillImage(BitmapHandle &bm) {
     }
 }
 
-void MagicWand() {
-    BitmapHandle bm{};
-    if (K_CreateBitmap(&bm, 2000, 1200, 24, ORDER_BGR, 0) != RC_SUCCESS)
-        return;
-    FillImage(bm);
-    const double wand = Best([] {}, [&] { Z_SetBitmapRgnMagicWand(&bm, 10, 10, 0, RGN_MODE_SET); });
+struct WandFigure {
+    double ms = 0;
     UINT area = 0;
-    Z_GetBitmapRgnArea(&bm, &area);
+};
 
+WandFigure Wand(int rows) {
+    BitmapHandle bm{};
+    WandFigure f;
+    if (K_CreateBitmap(&bm, 2000, rows, 24, ORDER_BGR, 0) != RC_SUCCESS)
+        return f;
+    FillImage(bm);
+    f.ms = 1e3 * Best([] {}, [&] { Z_SetBitmapRgnMagicWand(&bm, 10, 10, 0, RGN_MODE_SET); });
+    Z_GetBitmapRgnArea(&bm, &f.area);
+    K_FreeBitmap(&bm);
+    return f;
+}
+
+// ExtFloodFill of the same image on a memory DC, on a thread of its own
+// with the stack asked for (Wine's fill recurses deeply).  Writes "ms
+// filled" to the file named.
+struct GdiJob {
+    int rows;
+    const char *out;
+};
+
+DWORD WINAPI GdiFill(void *arg) {
+    const GdiJob &job = *static_cast<GdiJob *>(arg);
+    BitmapHandle bm{};
+    if (K_CreateBitmap(&bm, 2000, job.rows, 24, ORDER_BGR, 0) != RC_SUCCESS)
+        return 1;
+    FillImage(bm);
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = bm.Width;
@@ -152,14 +177,98 @@ void MagicWand() {
     DeleteObject(brush);
     DeleteObject(dib);
     DeleteDC(dc);
-    std::printf("magic wand, %u px area (GDI filled %zu)  wand %8.2f ms   ExtFloodFill %8.2f ms   ratio %.2f\n", area,
-                filled, wand * 1e3, gdi * 1e3, gdi / wand);
     K_FreeBitmap(&bm);
+    if (FILE *f = std::fopen(job.out, "w")) {
+        std::fprintf(f, "%f %zu\n", gdi * 1e3, filled);
+        std::fclose(f);
+    }
+    return 0;
+}
+
+int GdiChild(int rows, int stackMb, const char *out) {
+    GdiJob job{rows, out};
+    HANDLE t = CreateThread(nullptr, size_t(stackMb) << 20, GdiFill, &job, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!t)
+        return 1;
+    WaitForSingleObject(t, INFINITE);
+    DWORD rc = 1;
+    GetExitCodeThread(t, &rc);
+    CloseHandle(t);
+    return static_cast<int>(rc);
+}
+
+// ExtFloodFill of 2000 x rows in a child process (a stack overflow ends
+// the child only); false when it did not survive.
+bool GdiInChild(int rows, int stackMb, int reps, double &ms, size_t &filled) {
+    char exe[MAX_PATH] = {}, out[MAX_PATH] = {}, cmd[2 * MAX_PATH + 64];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    GetTempPathA(MAX_PATH, out);
+    std::snprintf(out + std::strlen(out), 32, "zvpick-%lu.txt", GetCurrentProcessId());
+    std::snprintf(cmd, sizeof cmd, "\"%s\" --gdi %d %d %d \"%s\"", exe, rows, stackMb, reps, out);
+    DeleteFileA(out);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD rc = 1;
+    GetExitCodeProcess(pi.hProcess, &rc);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    FILE *f = std::fopen(out, "r");
+    const bool ok = rc == 0 && f && std::fscanf(f, "%lf %zu", &ms, &filled) == 2;
+    if (f)
+        std::fclose(f);
+    DeleteFileA(out);
+    return ok;
+}
+
+// The most rows (of 2000 pixels, up to 1200) whose area ExtFloodFill
+// fills on a thread with the stack given, found by halving between a size
+// it fills and one it does not; 0 when it fills none tried.
+int LargestGdiFill(int stackMb) {
+    double ms = 0;
+    size_t filled = 0;
+    int good = 0, bad = 1200;
+    if (GdiInChild(bad, stackMb, 1, ms, filled))
+        return bad;
+    for (int step = 0; bad - good > 8 && step < 12; ++step) {
+        const int mid = good ? (good + bad) / 2 : bad / 8;
+        (GdiInChild(mid, stackMb, 1, ms, filled) ? good : bad) = mid;
+    }
+    return good;
+}
+
+// The wand on 2 megapixels; ExtFloodFill with a 1 GB stack and with 1 MB
+// (the default), each on the largest area it fills, beside the wand there.
+void MagicWand() {
+    const WandFigure big = Wand(1200);
+    std::printf("magic wand, %u px area  wand %8.2f ms\n", big.area, big.ms);
+    std::fflush(stdout);
+    for (int stackMb : {1024, 1}) {
+        const int rows = LargestGdiFill(stackMb);
+        double ms = 0;
+        size_t filled = 0;
+        if (!rows || !GdiInChild(rows, stackMb, g_reps, ms, filled)) {
+            std::printf("ExtFloodFill, %d MB stack: fills none of the areas tried\n", stackMb);
+            continue;
+        }
+        const WandFigure same = rows == 1200 ? big : Wand(rows);
+        std::printf("ExtFloodFill, %d MB stack: largest area filled %zu px (2000 x %d)  ExtFloodFill %8.2f ms   "
+                    "wand %8.2f ms   ratio %.2f\n",
+                    stackMb, filled, rows, ms, same.ms, ms / same.ms);
+        std::fflush(stdout);
+    }
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 6 && std::strcmp(argv[1], "--gdi") == 0) {  // one GDI fill, in the child
+        g_reps = std::max(1, std::atoi(argv[4]));
+        return GdiChild(std::atoi(argv[2]), std::atoi(argv[3]), argv[5]);
+    }
     if (argc > 1)
         g_reps = std::max(1, std::atoi(argv[1]));
     ColourRanges();
