@@ -152,38 +152,67 @@ size_t __stdcall K_GetPeakBytes(void);
 /** @brief Starts a new peak measurement at the bytes live now. */
 void   __stdcall K_ResetPeakBytes(void);
 
-/* Checking mode, off at load.  While it is on, each new block gets guard
- * bytes before and after it and a sequence number (1, 2, ... over the
- * process); freed blocks that the kernel keeps for reuse are filled with
- * poison.  Guards are checked when a block is freed or resized, poison
- * when a kept block is reused or let go.  A free of a block freed before
- * or of a pointer the kernel never handed out is found in either mode
- * (and left alone).  Each fault is counted, written to stderr and kept
- * (the latest 32) for K_GetHeapFault.  Global memory is not guarded. */
-#define KHEAP_OVERRUN            1  /* bytes after the block written */
-#define KHEAP_UNDERRUN           2  /* bytes before the block written */
-#define KHEAP_WRITTEN_AFTER_FREE 3  /* a freed, kept block written */
-#define KHEAP_DOUBLE_FREE        4  /* freed (or resized) again */
-#define KHEAP_FOREIGN_POINTER    5  /* not a block of these allocators */
+/**
+ * @defgroup kheap Heap checking
+ * @brief The kernel allocators' checking mode, off at load.
+ *
+ * While it is on, each new block gets guard bytes before and after it and
+ * a sequence number (1, 2, ... over the process); freed blocks that the
+ * kernel keeps for reuse are filled with poison.  Guards are checked when
+ * a block is freed or resized, poison when a kept block is reused or let
+ * go.  A free of a block freed before or of a pointer the kernel never
+ * handed out is found in either mode (and left alone).  Each fault is
+ * counted, written to stderr and kept (the latest 32) for
+ * K_GetHeapFault().  Global memory is not guarded.
+ * @{
+ */
+#define KHEAP_OVERRUN            1  /**< Bytes after the block written. */
+#define KHEAP_UNDERRUN           2  /**< Bytes before the block written. */
+#define KHEAP_WRITTEN_AFTER_FREE 3  /**< A freed, kept block written. */
+#define KHEAP_DOUBLE_FREE        4  /**< Freed (or resized) again. */
+#define KHEAP_FOREIGN_POINTER    5  /**< Not a block of these allocators. */
+/** @} */
+/** @brief One heap fault found by the checking mode. */
 typedef struct KHeapFault {
-    int Kind;            /* KHEAP_* */
-    size_t Size;         /* bytes asked for; 0 for a foreign pointer */
-    unsigned Sequence;   /* allocation number; 0 when made unchecked */
-    const void *Block;   /* the pointer given to the allocators */
+    int Kind;            /**< KHEAP_*. */
+    size_t Size;         /**< Bytes asked for; 0 for a foreign pointer. */
+    unsigned Sequence;   /**< Allocation number; 0 when made unchecked. */
+    const void *Block;   /**< The pointer given to the allocators. */
 } KHeapFault;
-/* Turns checking on or off; returns whether it was on. */
+/**
+ * @brief Turns the heap checking mode on or off.
+ * @param bOn Non-zero turns it on.
+ * @return Non-zero when it was on.
+ */
 int      __stdcall K_SetHeapChecking(int bOn);
-/* Checks every freed block the kernel still holds and lets the small ones
- * go; returns the number of faults found since load. */
+/**
+ * @brief Checks every freed block the kernel still holds and lets the
+ *        small ones go.
+ * @return The number of faults found since load.
+ */
 int      __stdcall K_CheckHeap(void);
-/* Faults found since load. */
+/**
+ * @brief Heap faults found since load.
+ * @return The count.
+ */
 int      __stdcall K_GetHeapFaultCount(void);
-/* Fault nIndex (0 is the first found); 0 when it is no longer kept. */
+/**
+ * @brief A kept heap fault.
+ * @param nIndex The fault (0 is the first found).
+ * @param pFault Receives it.
+ * @return Non-zero when written; 0 when it is no longer kept.
+ */
 int      __stdcall K_GetHeapFault(int nIndex, KHeapFault *pFault);
-/* Sequence number of the latest checked allocation. */
+/**
+ * @brief The sequence number of the latest checked allocation.
+ * @return The number.
+ */
 unsigned __stdcall K_GetAllocationSequence(void);
-/* Stops in the debugger (DebugBreak) when checked allocation nSequence is
- * made; 0 never stops. */
+/**
+ * @brief Stops in the debugger (DebugBreak) when a checked allocation is
+ *        made.
+ * @param nSequence The allocation's sequence number; 0 never stops.
+ */
 void     __stdcall K_SetAllocationBreak(unsigned nSequence);
 
 /* ---- Per-thread slots ---------------------------------------------- */
