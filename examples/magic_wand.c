@@ -6,43 +6,58 @@
  * A click selects the pixels 4-connected to the clicked one whose colour
  * lies within the tolerance (0-255, default 24) of it; Shift+click adds to
  * the selection, Ctrl+click takes away from it, Esc clears it.  The
- * picture is shown at 1:1; the outline marches one pixel every 100 ms. */
+ * picture is shown at 1:1; the outline marches one pixel every 100 ms.
+ * After each click the program prints the selection's area and its bounds
+ * in window coordinates.
+ *
+ * The click is in window (displayed) coordinates, the wand's seed in
+ * stored pixels: example_view.h turns one into the other, and gives the
+ * transform that draws the outline where the picture shows it. */
 #include <stdio.h>
 #include <stdlib.h>
 
 #include "zvdisp.h"
 #include "zvkern.h"
+#include "example_view.h"
 
 static BitmapHandle g_bitmap;
 static UINT g_tolerance = 24;
 static UINT g_step; /* the outline's phase */
 
+/* Where the picture is shown: at 1:1 from the client's top-left corner.
+ * A fitted or zoomed view only changes this rectangle (see fit_view.c). */
+static RECT ShownRect(void) {
+    RECT shown;
+    int width, height;
+    DisplayedSize(&g_bitmap, &width, &height);
+    SetRect(&shown, 0, 0, width, height);
+    return shown;
+}
+
+static void DrawOutline(HDC hDC) {
+    RECT shown = ShownRect();
+    RgnTransform t = WindowTransform(&g_bitmap, &shown);
+    if (Z_BitmapHasRgn(&g_bitmap) != 1)
+        return;
+    SetTextColor(hDC, RGB(0, 0, 0));
+    SetBkColor(hDC, RGB(255, 255, 255));
+    Z_FrameBitmapRgn(hDC, &g_bitmap, &t, g_step);
+}
+
 static void Paint(HWND hWnd) {
     PAINTSTRUCT ps;
-    RECT dst = {0, 0, g_bitmap.Width, g_bitmap.Height};
+    RECT shown = ShownRect();
     HDC hDC = BeginPaint(hWnd, &ps);
-    /* Null transform: region coordinates are the picture's pixels, which
-     * is what the window shows at 1:1. */
-    Z_PaintDC(hDC, &g_bitmap, NULL, NULL, &dst, &ps.rcPaint, SRCCOPY);
-    if (Z_BitmapHasRgn(&g_bitmap) == 1) {
-        SetTextColor(hDC, RGB(0, 0, 0));
-        SetBkColor(hDC, RGB(255, 255, 255));
-        Z_FrameBitmapRgn(hDC, &g_bitmap, NULL, g_step);
-    }
+    PaintPicture(hDC, &g_bitmap, &shown, &ps.rcPaint);
+    DrawOutline(hDC);
     EndPaint(hWnd, &ps);
 }
 
 static void Select(HWND hWnd, int x, int y, WPARAM keys) {
     UINT mode = (keys & MK_SHIFT) ? RGN_MODE_OR : (keys & MK_CONTROL) ? RGN_MODE_OLD_MINUS_NEW : RGN_MODE_SET;
-    UINT area = 0;
-    int rc;
-    if (x >= g_bitmap.Width || y >= g_bitmap.Height)
-        return;
-    rc = Z_SetBitmapRgnMagicWand(&g_bitmap, x, y, g_tolerance, mode);
-    if (rc == RC_SUCCESS)
-        Z_GetBitmapRgnArea(&g_bitmap, &area);
-    printf("magic wand at (%d, %d): status %d, %u pixels selected\n", x, y, rc, area);
-    InvalidateRect(hWnd, NULL, FALSE);
+    RECT shown = ShownRect();
+    if (WandAt(&g_bitmap, &shown, x, y, g_tolerance, mode) != RC_INVALID_PARAMETER)
+        InvalidateRect(hWnd, NULL, FALSE);
 }
 
 static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -59,17 +74,13 @@ static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lP
             InvalidateRect(hWnd, NULL, FALSE);
         }
         return 0;
-    case WM_TIMER:
-        if (Z_BitmapHasRgn(&g_bitmap) == 1) {
-            /* Only the outline needs drawing again: draw it straight
-             * onto the window. */
-            HDC hDC = GetDC(hWnd);
-            SetTextColor(hDC, RGB(0, 0, 0));
-            SetBkColor(hDC, RGB(255, 255, 255));
-            Z_FrameBitmapRgn(hDC, &g_bitmap, NULL, ++g_step);
-            ReleaseDC(hWnd, hDC);
-        }
+    case WM_TIMER: { /* only the outline needs drawing again */
+        HDC hDC = GetDC(hWnd);
+        ++g_step;
+        DrawOutline(hDC);
+        ReleaseDC(hWnd, hDC);
         return 0;
+    }
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -77,44 +88,23 @@ static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lP
     return DefWindowProcA(hWnd, msg, wParam, lParam);
 }
 
-int main(int argc, char **argv) {
-    WNDCLASSA wc = {0};
-    RECT frame;
-    HWND hWnd;
-    MSG msg;
-    int rc;
+static void Started(HWND hWnd) {
+    SetTimer(hWnd, 1, 100, NULL); /* the outline marches */
+}
 
+int main(int argc, char **argv) {
+    RECT shown;
+    int rc;
     if (argc < 2) {
         fprintf(stderr, "usage: magic_wand picture.bmp [tolerance]\n");
         return 2;
     }
     if (argc > 2)
         g_tolerance = (UINT)atoi(argv[2]) & 0xFF;
-    rc = K_LoadBitmapFile(argv[1], &g_bitmap);
-    if (rc != RC_SUCCESS) {
-        fprintf(stderr, "cannot load %s: %d\n", argv[1], rc);
+    if (!LoadPicture(argv[1], &g_bitmap))
         return 1;
-    }
-
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.hCursor = LoadCursor(NULL, IDC_CROSS);
-    wc.lpszClassName = "zvdisp magic_wand";
-    RegisterClassA(&wc);
-    SetRect(&frame, 0, 0, g_bitmap.Width, g_bitmap.Height);
-    AdjustWindowRect(&frame, WS_OVERLAPPEDWINDOW, FALSE);
-    hWnd = CreateWindowA(wc.lpszClassName, argv[1], WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                         CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, NULL, NULL,
-                         wc.hInstance, NULL);
-    if (!hWnd) {
-        K_FreeBitmap(&g_bitmap);
-        return 1;
-    }
-    SetTimer(hWnd, 1, 100, NULL);
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    shown = ShownRect();
+    rc = RunWindow("zvdisp magic_wand", argv[1], WindowProc, IDC_CROSS, shown.right, shown.bottom, Started);
     K_FreeBitmap(&g_bitmap); /* frees the region too */
-    return 0;
+    return rc;
 }

@@ -8,21 +8,27 @@
  * gdi        leave colour reduction to GDI
  * cube       ordered dithering to the 6x6x6 colour cube
  *
- * The display mode only matters on devices of 8 bits or fewer; on those
- * the window selects the library's paint palette around every paint. */
+ * The dithering choices only matter on devices of 8 bits or fewer.  The
+ * window selects and realises the library's paint palette around every
+ * paint: in the default display mode a bitmap of 8 bits or fewer is sent
+ * as palette indices on every device, true-colour screens included, and
+ * on an 8-bit screen every bitmap needs it. */
 #include <stdio.h>
 #include <string.h>
 
 #include "zvdisp.h"
 #include "zvkern.h"
+#include "example_view.h"
 
 static BitmapHandle g_bitmap;
 
+/* The paint palette around the paint, written out (PaintPicture() of
+ * example_view.h does the same). */
 static void Paint(HWND hWnd) {
     PAINTSTRUCT ps;
     RECT dst;
     HDC hDC = BeginPaint(hWnd, &ps);
-    HPALETTE palette = Z_CreatePaintPalette(hDC, &g_bitmap); /* null on true-colour devices */
+    HPALETTE palette = Z_CreatePaintPalette(hDC, &g_bitmap); /* null when the paint needs none */
     HPALETTE old = NULL;
     GetClientRect(hWnd, &dst);
     if (palette) {
@@ -58,21 +64,13 @@ static LRESULT CALLBACK WindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lP
 
 int main(int argc, char **argv) {
     const char *mode = argc > 2 ? argv[2] : "diffusion";
-    WNDCLASSA wc;
-    HWND hWnd;
-    MSG msg;
     int rc;
-
     if (argc < 2) {
         fprintf(stderr, "usage: paint_bmp picture.bmp [ordered|diffusion|gdi|cube]\n");
         return 2;
     }
-    rc = K_LoadBitmapFile(argv[1], &g_bitmap);
-    if (rc != RC_SUCCESS) {
-        fprintf(stderr, "cannot load %s: %d\n", argv[1], rc);
+    if (!LoadPicture(argv[1], &g_bitmap))
         return 1;
-    }
-
     /* The display mode belongs to the calling thread: set it on the
      * thread that paints. */
     if (strcmp(mode, "ordered") == 0)
@@ -82,24 +80,7 @@ int main(int argc, char **argv) {
     else if (strcmp(mode, "cube") == 0)
         Z_SetDisplayMode(DISP_ORDERED_DITHER | DISP_CUBE_PALETTE | DISP_DITHER_8BIT,
                          DISP_ORDERED_DITHER | DISP_CUBE_PALETTE | DISP_DITHER_8BIT);
-
-    memset(&wc, 0, sizeof wc);
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = GetModuleHandleA(NULL);
-    wc.hCursor = LoadCursor(NULL, IDC_ARROW);
-    wc.lpszClassName = "zvdisp paint_bmp";
-    RegisterClassA(&wc);
-    hWnd = CreateWindowA(wc.lpszClassName, argv[1], WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                         CW_USEDEFAULT, g_bitmap.Width + 16, g_bitmap.Height + 40, NULL, NULL, wc.hInstance,
-                         NULL);
-    if (!hWnd) {
-        K_FreeBitmap(&g_bitmap);
-        return 1;
-    }
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    rc = RunWindow("zvdisp paint_bmp", argv[1], WindowProc, IDC_ARROW, g_bitmap.Width, g_bitmap.Height, NULL);
     K_FreeBitmap(&g_bitmap);
-    return 0;
+    return rc;
 }

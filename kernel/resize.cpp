@@ -55,7 +55,8 @@ struct KResize {
     bool swap;
     int lo, hi;              // significant bits of 12 and 16-bit gray
     BYTE table[256 * 3];     // colour table as gray bytes or blue, green, red
-    BYTE *grayTable;         // 12 and 16-bit gray: byte per value
+    BYTE *grayTable;         // 12 and 16-bit gray: byte per value of bits 0 ... hi
+    uint32_t grayMask;       // those bits
     BYTE *raw;               // a row as read, when it is converted
     BYTE *conv;              // converted pixels from column convBase
     // Taps.
@@ -77,9 +78,9 @@ struct KResize {
     RGBQUAD colors[256];
     int colorCount;
     bool grayRamp;           // colors are the 256 grays in order
-    int32_t run[3];          // error diffusion: running error of the next pixel
     int32_t *errors;         // error diffusion: 3 per output column, plus one spare
-    short *nearest;          // 5-5-5 colour to palette index, -1 until looked up
+    BYTE *nearest;           // 5-5-5 colour to palette index (36 KB: stays in cache)
+    uint32_t *known;         // a bit per 5-5-5 colour: nearest looked up
 };
 
 namespace {
@@ -200,6 +201,22 @@ void ChooseConversion(KResize &r) {
     }
 }
 
+// n 16-bit values through the gray table, four a step (one load of four
+// values, one store of four grays).
+void Gray16(const BYTE *table, uint32_t mask, const BYTE *raw, int n, BYTE *out) {
+    const uint64_t m = mask;
+    int x = 0;
+    for (; x + 4 <= n; x += 4) {
+        uint64_t v;
+        std::memcpy(&v, raw + 2 * x, 8);
+        const uint32_t g = table[v & m] | table[(v >> 16) & m] << 8 | table[(v >> 32) & m] << 16 |
+                           uint32_t(table[(v >> 48) & m]) << 24;
+        std::memcpy(out + x, &g, 4);
+    }
+    for (; x < n; ++x)
+        out[x] = table[(raw[2 * x] | raw[2 * x + 1] << 8) & mask];
+}
+
 // Converted pixels [from, to) of a row read from column base, into conv.
 void Convert(KResize &r, int from, int to) {
     const BYTE *raw = r.raw;
@@ -222,11 +239,10 @@ void Convert(KResize &r, int from, int to) {
         break;
     case CONVERT_GRAY:
         if (r.srcBits == 16)
-            for (int x = from; x < to; ++x)
-                *out++ = r.grayTable[raw[2 * x] | raw[2 * x + 1] << 8];
+            Gray16(r.grayTable, r.grayMask, raw + 2 * size_t(from), to - from, out);
         else
             for (int x = from; x < to; ++x)
-                *out++ = r.grayTable[Get12(raw, x)];
+                *out++ = r.grayTable[Get12(raw, x) & r.grayMask];
         break;
     case CONVERT_LEVELS: {
         const uint32_t mask = (1u << (r.hi - r.lo + 1)) - 1, last = b.WindowLUTLength - 1;
@@ -310,45 +326,49 @@ int Combine(KResize &r, int i, BYTE *out) {
 
 int NearestIndex(KResize &r, int red, int green, int blue) {
     const int key = ((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3);
-    if (r.nearest[key] >= 0)
+    if (r.known[key >> 5] & (1u << (key & 31)))
         return r.nearest[key];
     const int best = NearestEntry(r.colors, r.colorCount, red, green, blue);
-    r.nearest[key] = short(best);
+    r.nearest[key] = BYTE(best);
+    r.known[key >> 5] |= 1u << (key & 31);
     return best;
 }
 
 int OrderedOffset(int column, int row) { return (zv::DispersedDitherMatrix[(row & 7) * 8 + (column & 7)] >> 3) - 16; }
 
-// Palette index of pixel k of a span of n output pixels from its red,
-// green, blue.  Error diffusion follows the display's converters:
-// errors[k] holds what the row below inherits at k (weights 7, 5, 3, 1,
-// not yet divided by 16) and run the error carried to the right.
-int IndexOf(KResize &r, int k, int n, int column, int row, int red, int green, int blue) {
-    if ((r.flags & RESIZE_DITHER_ORDERED) == RESIZE_DITHER_ORDERED) {
-        const int o = OrderedOffset(column, row);
-        return NearestIndex(r, Clamp(red + o, 0, 255), Clamp(green + o, 0, 255), Clamp(blue + o, 0, 255));
-    }
-    int32_t *e = r.errors + 3 * k;
-    if (k == 0)
-        std::memcpy(r.run, e, sizeof(r.run));
-    const int c[3] = {Clamp(red + r.run[0] / 16, 0, 255), Clamp(green + r.run[1] / 16, 0, 255),
-                      Clamp(blue + r.run[2] / 16, 0, 255)};
-    const int idx = NearestIndex(r, c[0], c[1], c[2]);
-    const int p[3] = {r.colors[idx].rgbRed, r.colors[idx].rgbGreen, r.colors[idx].rgbBlue};
-    for (int ch = 0; ch < 3; ++ch) {
-        const int d = c[ch] - p[ch];
-        if (k + 1 < n) {
-            r.run[ch] = e[3 + ch] + 7 * d;
-            e[3 + ch] = d;
+// Palette index of a pixel with ordered offsets.
+int OrderedIndex(KResize &r, int column, int row, int red, int green, int blue) {
+    const int o = OrderedOffset(column, row);
+    return NearestIndex(r, Clamp(red + o, 0, 255), Clamp(green + o, 0, 255), Clamp(blue + o, 0, 255));
+}
+
+// A span of n output pixels by error diffusion, following the display's
+// converters: errors[3 k ...] holds what the row below inherits at column
+// k (weights 7, 5, 3, 1, not yet divided by 16; red, green, blue) and run
+// the error carried to the right.
+void PutRowDiffused(KResize &r, int n, BYTE *dst) {
+    const BYTE *v = r.line;
+    const int ch = r.channels;
+    int32_t *e = r.errors;
+    int32_t run[3] = {e[0], e[1], e[2]};
+    for (int k = 0; k < n; ++k, v += ch, e += 3) {
+        const int c[3] = {Clamp(v[ch - 1] + run[0] / 16, 0, 255), Clamp(v[ch / 2] + run[1] / 16, 0, 255),
+                          Clamp(v[0] + run[2] / 16, 0, 255)};
+        const int idx = NearestIndex(r, c[0], c[1], c[2]);
+        const int d[3] = {c[0] - r.colors[idx].rgbRed, c[1] - r.colors[idx].rgbGreen, c[2] - r.colors[idx].rgbBlue};
+        for (int i = 0; i < 3; ++i) {
+            if (k + 1 < n)
+                run[i] = e[3 + i] + 7 * d[i], e[3 + i] = d[i];
+            if (k == 0)
+                e[i] = 5 * d[i];
+            else
+                e[i] += 5 * d[i], e[i - 3] += 3 * d[i];
         }
-        if (k == 0) {
-            e[ch] = 5 * d;
-        } else {
-            e[ch] += 5 * d;
-            e[ch - 3] += 3 * d;
-        }
+        if (r.outBits == 8)
+            dst[k] = BYTE(idx);
+        else
+            PutBits(dst, k, r.outBits, uint32_t(idx));
     }
-    return idx;
 }
 
 // The row's channel values (r.line) to the caller's pixels.
@@ -368,10 +388,12 @@ void PutRow(KResize &r, int row, int first, int n, BYTE *dst) {
             dst[k] = BYTE(Clamp(v[k] + OrderedOffset(first + k, row), 0, 255));
         return;
     }
+    if ((r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED)
+        return PutRowDiffused(r, n, dst);
     for (int k = 0; k < n; ++k) {
         const BYTE *p = v + k * r.channels;
         const int blue = p[0], green = p[r.channels / 2], red = p[r.channels - 1];
-        PutBits(dst, k, r.outBits, uint32_t(IndexOf(r, k, n, first + k, row, red, green, blue)));
+        PutBits(dst, k, r.outBits, uint32_t(OrderedIndex(r, first + k, row, red, green, blue)));
     }
 }
 
@@ -414,8 +436,9 @@ bool Plan(KResize &z) {
     if ((z.rowTaps > z.ringSlots || 2 * z.colPairCount > 4096) &&
         !Take(z.sums, std::max(size_t(z.dw) * z.places, size_t(z.colPairCount) + 1)))
         return false;
-    if (z.kind == CONVERT_GRAY) {
-        const uint32_t values = 1u << z.srcBits;
+    if (z.kind == CONVERT_GRAY) {  // a gray depends on bits 0 ... hi only: a table small enough to stay in cache
+        const uint32_t values = 1u << (z.hi + 1);
+        z.grayMask = values - 1;
         if (!Take(z.grayTable, values))
             return false;
         for (uint32_t v = 0; v < values; ++v)
@@ -460,9 +483,7 @@ int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDst
     ChooseConversion(z);
     bool ok = Plan(z);
     if (ok && nBits < 24) {
-        ok = (z.nearest = static_cast<short *>(K_Alloc(sizeof(short) * 32768))) != nullptr;
-        if (ok)
-            std::memset(z.nearest, 0xFF, sizeof(short) * 32768);
+        ok = Take(z.nearest, 32768) && Take(z.known, 32768 / 32, true);
         if (ok && (uFlags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED)
             ok = Take(z.errors, 3 * (size_t(z.dw) + 2), true);
     }
@@ -504,7 +525,8 @@ int __stdcall K_ResizeEnd(KResize *pResize) {
                     static_cast<void *>(r.colFirst), static_cast<void *>(r.colPairs), static_cast<void *>(r.rowFirst),
                     static_cast<void *>(r.rowCount), static_cast<void *>(r.rowWeights), static_cast<void *>(r.ring),
                     static_cast<void *>(r.slotRow), static_cast<void *>(r.tapRows), static_cast<void *>(r.sums),
-                    static_cast<void *>(r.line), static_cast<void *>(r.errors), static_cast<void *>(r.nearest)})
+                    static_cast<void *>(r.line), static_cast<void *>(r.errors), static_cast<void *>(r.nearest),
+                    static_cast<void *>(r.known)})
         K_Free(p);
     K_Free(pResize);
     return RC_SUCCESS;

@@ -56,60 +56,91 @@ const int32_t kHorizontalStart = 32 - (1 << 21);
 // weight's share of it took away, plus the rounding.
 const int32_t kVerticalStart = (1 << 29) + (1 << 21);
 
-// Three channels of pixels `stride` bytes apart: a tap pair is two
-// neighbouring pixels in one 8-byte load, interleaved channel by channel
-// so that one multiply-add gives each channel's share of the pair.
-template <int Stride, int Pairs>
-inline __m128i ColourSums(const HorizontalJob &job, int j, __m128i zero, __m128i start) {
-    const int pairs = Pairs ? Pairs : job.pairCount;
-    const uint8_t *p = job.row + size_t(job.first[j] - job.base) * Stride;
-    __m128i acc = start;
-    for (int q = 0; q < pairs; ++q, p += 2 * Stride) {
-        const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), zero);
-        const __m128i next = _mm_srli_si128(v, 2 * Stride);
-        const __m128i w = _mm_set1_epi32(int(job.pairs[size_t(q) * job.pairStride + j]));
-        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(v, next), w));
-    }
-    acc = _mm_srai_epi32(acc, 6);
-    return job.swap ? _mm_shuffle_epi32(acc, _MM_SHUFFLE(3, 0, 1, 2)) : acc;
+// The source pixels, weights and stores of one horizontal job, held in
+// locals so that the loops keep them in registers.
+struct ColourRun {
+    const uint8_t *row;      // source column 0
+    const int *first;
+    const uint32_t *pairs;
+    size_t pairStride;
+    int pairCount;
+    int16_t *out;
+};
+
+// A column's tap-pair weight in lanes 0 ... 2 and 0 in lane 3: Lane 0 or
+// 1 of the two neighbouring columns' weights at w (one load for both), or
+// Lane 2 for the one column at w.
+template <int Lane>
+inline __m128i ThreeLanes(const uint32_t *w) {
+    if (Lane == 2)
+        return _mm_shuffle_epi32(_mm_cvtsi32_si128(int(*w)), _MM_SHUFFLE(1, 0, 0, 0));
+    const __m128i two = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(w));
+    return Lane == 0 ? _mm_shuffle_epi32(two, _MM_SHUFFLE(2, 0, 0, 0)) : _mm_shuffle_epi32(two, _MM_SHUFFLE(2, 1, 1, 1));
 }
 
-// Two columns a step: their sums packed together (with 0 for the fourth
-// value of 32-bit output) and stored at once.
-template <int Stride, int Places, int Pairs>
+// Three channels of pixels `Stride` bytes apart: a tap pair is two
+// neighbouring pixels in one 8-byte load, interleaved channel by channel
+// so that one multiply-add gives each channel's share of the pair.  The
+// weights reach three lanes only: the fourth sums to the start alone,
+// which the shift makes -32768 (the 0 of 32-bit rows).
+template <int Stride, int Pairs, bool Swap, int Lane>
+inline __m128i ColourSums(const ColourRun &c, int j, __m128i start) {
+    const __m128i zero = _mm_setzero_si128();
+    const int pairs = Pairs ? Pairs : c.pairCount;
+    const uint8_t *p = c.row + size_t(c.first[j]) * Stride;
+    const uint32_t *w = c.pairs + (Lane == 1 ? j - 1 : j);
+    __m128i acc = start;
+    for (int q = 0; q < pairs; ++q, p += 2 * Stride, w += c.pairStride) {
+        const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), zero);
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(v, _mm_srli_si128(v, 2 * Stride)), ThreeLanes<Lane>(w)));
+    }
+    acc = _mm_srai_epi32(acc, 6);
+    return Swap ? _mm_shuffle_epi32(acc, _MM_SHUFFLE(3, 0, 1, 2)) : acc;
+}
+
+// Two columns a step: their sums packed together and stored at once.
+template <int Stride, int Places, int Pairs, bool Swap>
 void HorizontalColour(const HorizontalJob &job) {
-    const __m128i zero = _mm_setzero_si128(), start = _mm_set1_epi32(kHorizontalStart);
+    const ColourRun c{job.row - size_t(job.base) * Stride, job.first, job.pairs, size_t(job.pairStride),
+                      job.pairCount, job.out};
+    const __m128i start = _mm_set1_epi32(kHorizontalStart);
+    const int count = job.count;
     int j = 0;
-    for (; j + 2 <= job.count; j += 2) {
-        __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs>(job, j, zero, start),
-                                         ColourSums<Stride, Pairs>(job, j + 1, zero, start));
-        int16_t *out = job.out + size_t(j) * Places;
+    for (; j + 2 <= count; j += 2) {
+        const __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs, Swap, 0>(c, j, start),
+                                               ColourSums<Stride, Pairs, Swap, 1>(c, j + 1, start));
+        int16_t *out = c.out + size_t(j) * Places;
         if (Places == 4) {
-            packed = _mm_insert_epi16(_mm_insert_epi16(packed, -32768, 3), -32768, 7);
             _mm_storeu_si128(reinterpret_cast<__m128i *>(out), packed);
         } else {
             _mm_storel_epi64(reinterpret_cast<__m128i *>(out), packed);
             _mm_storel_epi64(reinterpret_cast<__m128i *>(out + 3), _mm_srli_si128(packed, 8));
         }
     }
-    if (j < job.count) {
-        __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs>(job, j, zero, start), zero);
-        if (Places == 4)
-            packed = _mm_insert_epi16(packed, -32768, 3);
-        _mm_storel_epi64(reinterpret_cast<__m128i *>(job.out + size_t(j) * Places), packed);
+    if (j < count) {
+        const __m128i sums = ColourSums<Stride, Pairs, Swap, 2>(c, j, start);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(c.out + size_t(j) * Places), _mm_packs_epi32(sums, sums));
     }
 }
 
 // The loop unrolled for one and two tap pairs (bilinear, and area
 // reductions up to 3:1).
-template <int Stride, int Places>
+template <int Stride, int Places, bool Swap>
 void HorizontalColourPairs(const HorizontalJob &job) {
     if (job.pairCount == 1)
-        HorizontalColour<Stride, Places, 1>(job);
+        HorizontalColour<Stride, Places, 1, Swap>(job);
     else if (job.pairCount == 2)
-        HorizontalColour<Stride, Places, 2>(job);
+        HorizontalColour<Stride, Places, 2, Swap>(job);
     else
-        HorizontalColour<Stride, Places, 0>(job);
+        HorizontalColour<Stride, Places, 0, Swap>(job);
+}
+
+template <int Stride>
+void HorizontalColourOf(const HorizontalJob &job) {
+    if (job.places == 4)
+        job.swap ? HorizontalColourPairs<Stride, 4, true>(job) : HorizontalColourPairs<Stride, 4, false>(job);
+    else
+        job.swap ? HorizontalColourPairs<Stride, 3, true>(job) : HorizontalColourPairs<Stride, 3, false>(job);
 }
 
 inline uint32_t TwoBytes(const uint8_t *p) {
@@ -141,17 +172,15 @@ void HorizontalGray(const HorizontalJob &job) {
     HorizontalPlainColumns(job, j, job.count);
 }
 
-void VerticalPairs(const VerticalJob &job, int from, int to);
-
 }  // namespace
 
 void HorizontalVector(const HorizontalJob &job) {
     if (job.channels == 1 && job.stride == 1)
         HorizontalGray(job);
     else if (job.channels == 3 && job.stride == 3)
-        job.places == 4 ? HorizontalColourPairs<3, 4>(job) : HorizontalColourPairs<3, 3>(job);
+        HorizontalColourOf<3>(job);
     else if (job.channels == 3 && job.stride == 4)
-        job.places == 4 ? HorizontalColourPairs<4, 4>(job) : HorizontalColourPairs<4, 3>(job);
+        HorizontalColourOf<4>(job);
     else
         HorizontalPlain(job);
 }
@@ -162,8 +191,10 @@ const int kPairsAtOnce = 16;
 
 namespace {
 
+// Sixteen values a step; Pairs 1 (bilinear, two taps) unrolled.
+template <int Pairs>
 void VerticalPairs(const VerticalJob &job, int from, int to) {
-    const int taps = std::min(job.taps, 2 * kPairsAtOnce), pairs = (taps + 1) / 2;
+    const int taps = std::min(job.taps, 2 * kPairsAtOnce), pairs = Pairs ? Pairs : (taps + 1) / 2;
     __m128i weights[kPairsAtOnce];
     const int16_t *rows[2 * kPairsAtOnce];
     for (int q = 0; q < pairs; ++q) {
@@ -174,6 +205,7 @@ void VerticalPairs(const VerticalJob &job, int from, int to) {
                                     (both ? int(uint32_t(uint16_t(job.weights[2 * q + 1])) << 16) : 0));
     }
     const __m128i start = _mm_set1_epi32(kVerticalStart);
+    uint8_t *out = job.out;
     int x = from;
     for (; x + 16 <= to; x += 16) {
         __m128i a0 = start, a1 = start, a2 = start, a3 = start;
@@ -191,7 +223,7 @@ void VerticalPairs(const VerticalJob &job, int from, int to) {
         }
         const __m128i lo = _mm_packs_epi32(_mm_srai_epi32(a0, 22), _mm_srai_epi32(a1, 22));
         const __m128i hi = _mm_packs_epi32(_mm_srai_epi32(a2, 22), _mm_srai_epi32(a3, 22));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(job.out + x), _mm_packus_epi16(lo, hi));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), _mm_packus_epi16(lo, hi));
     }
     VerticalPlainValues(job, x, to);
 }
@@ -201,8 +233,10 @@ void VerticalPairs(const VerticalJob &job, int from, int to) {
 void VerticalVector(const VerticalJob &job) {
     if (job.taps > 2 * kPairsAtOnce)
         VerticalPlain(job);
+    else if (job.taps <= 2)
+        VerticalPairs<1>(job, 0, job.values);
     else
-        VerticalPairs(job, 0, job.values);
+        VerticalPairs<0>(job, 0, job.values);
 }
 
 #else

@@ -9,6 +9,7 @@
 // colour matrix.  Devices of 1, 4 and 8 bits are shown on the true-colour
 // sheet by painting as the library paints for them (library dithering to
 // their fixed palettes).  Output: out/zvdemo-sheet.bmp and .png.
+#include "frame/library.h"
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
 #include "tools/demo/pictures.h"
@@ -253,6 +254,9 @@ int main(int argc, char **argv) {
             --argc;
             break;
         }
+    // Linked in, the library has no load to register its region operations
+    // with the kernel (conversions carry a frame's transparency through them).
+    K_SetRegionServiceTable(&zv::RegionServices);
     Sheet sheet;
     if (!sheet.Create()) {
         std::printf("no memory for the contact sheet\n");
