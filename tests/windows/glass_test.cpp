@@ -312,6 +312,11 @@ TEST(MagGlass, EndingItGivesTheWindowBack) {
         EXPECT_EQ(Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_COLORS_FROM_RGN), RC_INVALID_PARAMETER);
         ASSERT_EQ(Start(h, &pic.b, dest, s), RC_SUCCESS);
         EXPECT_EQ(Z_WindowHasMagGlass(h), 1);
+        const COLORREF black = 0;
+        const BYTE none = 0;
+        EXPECT_EQ(Z_UpdateMagGlassExt(h, &black, &none, 0, 0, 0), RC_FAILURE) << "no data requests: no blocks";
+        EXPECT_EQ(Z_UpdateMagGlassShape(h, 2, reinterpret_cast<HRGN>(GetStockObject(BLACK_BRUSH))),
+                  RC_INVALID_PARAMETER);
         EXPECT_EQ(GetWindowLongA(h, GWL_STYLE), style & ~0x8);
         EXPECT_NE(GetWindowLongPtrA(h, GWLP_WNDPROC), proc);
         // The wheel while dragging takes the glass away and the capture.
