@@ -19,7 +19,7 @@
 namespace zvtest {
 
 using zvtools::DibBytes;
-using zvtools::DibSpec;
+using zvtools::DibLayout;
 
 struct DibPicture {
     int Width = 0, Rows = 0;
@@ -158,7 +158,7 @@ inline DibPicture ModelDecode(const uint8_t *head, size_t headBytes, const uint8
     return m;
 }
 
-inline DibPicture ModelOf(const DibSpec &s, size_t gap = 0) {
+inline DibPicture ModelOf(const DibLayout &s, size_t gap = 0) {
     DibBytes head = zvtools::DibHead(s);
     head.insert(head.end(), gap, 0xEE);
     return ModelDecode(head.data(), head.size(), s.Rows.data(), s.Rows.size());
@@ -186,7 +186,7 @@ inline testing::AssertionResult SamePicture(const BitmapHandle &b, const DibPict
 }
 
 // What a generated DIB is, for messages.
-inline std::string Describe(const DibSpec &s) {
+inline std::string Describe(const DibLayout &s) {
     char buf[160];
     snprintf(buf, sizeof buf, "header %u, %d x %d, %d bits, compression %u, masks %X %X %X %X, %u used, %zu entries",
              unsigned(s.HeaderSize), int(s.Width), int(s.Height), s.Bits, unsigned(s.Compression),

@@ -90,7 +90,7 @@ Read ThroughHandle(const DibBytes &dib, size_t rowsAt) {
 }
 
 // Reads `s` through every door and compares with the model.
-void ExpectLoadsAsModel(const DibSpec &s, size_t gap) {
+void ExpectLoadsAsModel(const DibLayout &s, size_t gap) {
     const size_t rowsAt = DibHead(s).size();
     const DibBytes dib = PackedDib(s);
     const char *doors[] = {"file", "header and bits", "global block"};
@@ -107,7 +107,7 @@ TEST(DibRead, RandomVariantsLoadAsTheFormatDefinesThem) {
     LiveBlockCheck blocks;
     std::mt19937 rng(26);
     for (int i = 0; i < 400 && !testing::Test::HasFailure(); ++i) {
-        DibSpec s = zvtools::RandomDib(rng);
+        DibLayout s = zvtools::RandomDib(rng);
         ExpectLoadsAsModel(s, rng() % 3 ? 0 : rng() % 9);
         if (s.Compression == BI_RLE8 || s.Compression == BI_RLE4) {  // short at its end: read as far as it goes
             s.Rows.resize(rng() % (s.Rows.size() + 1));
@@ -121,7 +121,7 @@ TEST(DibRead, RandomVariantsLoadAsTheFormatDefinesThem) {
 // and says there are 256 colours.
 TEST(DibRead, PixelsPastTheTablePadItWithBlack) {
     LiveBlockCheck blocks;
-    DibSpec s;
+    DibLayout s;
     s.Width = 16, s.Height = 16, s.Bits = 8, s.ColorsUsed = 101;
     for (int i = 0; i < 101; ++i)
         s.Table.push_back(RGBQUAD{BYTE(i), BYTE(2 * i), 200, 0});
@@ -147,19 +147,19 @@ TEST(DibRead, PixelsPastTheTablePadItWithBlack) {
 // ---- malformed and questionable headers ------------------------------
 
 // An 8-bit, 40-byte-header DIB of 5 x 3 with a 16-entry table, changed by
-// `spec` before writing and by `patch` after (on the packed DIB, and on
+// `shape` before writing and by `patch` after (on the packed DIB, and on
 // the file's DIB at offset 14); `file` changes the file header.
 struct Case {
     const char *What;
     int Code;
     int Doors;
-    std::function<void(DibSpec &)> Spec;
+    std::function<void(DibLayout &)> Shape;
     std::function<void(DibBytes &, size_t at)> Patch;
     std::function<void(DibBytes &)> File = nullptr;
 };
 
-DibSpec BaseSpec() {
-    DibSpec s;
+DibLayout BaseLayout() {
+    DibLayout s;
     s.Width = 5, s.Height = 3, s.Bits = 8, s.ColorsUsed = 16;
     for (int i = 0; i < 16; ++i)
         s.Table.push_back(RGBQUAD{BYTE(16 * i), BYTE(255 - i), BYTE(i * 5), 0});
@@ -172,7 +172,7 @@ auto Word(size_t off, uint32_t v, int n = 4) {
     return [=](DibBytes &b, size_t at) { PutLE(b, at + off, v, n); };
 }
 
-void Fields16(DibSpec &s, uint32_t r, uint32_t g, uint32_t b) {
+void Fields16(DibLayout &s, uint32_t r, uint32_t g, uint32_t b) {
     s.Bits = 16, s.Compression = BI_BITFIELDS, s.Table.clear(), s.ColorsUsed = 0;
     s.Masks[0] = r, s.Masks[1] = g, s.Masks[2] = b;
     s.Rows.assign(zvtools::DibRowBytes(s.Width, 16) * 3, 0x5A);
@@ -180,9 +180,9 @@ void Fields16(DibSpec &s, uint32_t r, uint32_t g, uint32_t b) {
 
 const std::vector<Case> &Cases() {
     const int bad = RC_INVALID_FORMAT;
-    auto depth = [](int bits) { return [=](DibSpec &s) { s.Bits = bits, s.Table.clear(), s.ColorsUsed = 0, s.Rows.assign(400, 0); }; };
+    auto depth = [](int bits) { return [=](DibLayout &s) { s.Bits = bits, s.Table.clear(), s.ColorsUsed = 0, s.Rows.assign(400, 0); }; };
     auto other64 = [](int bits, uint32_t comp) {
-        return [=](DibSpec &s) {
+        return [=](DibLayout &s) {
             s.HeaderSize = 64, s.Bits = bits, s.Compression = comp, s.Table.clear(), s.ColorsUsed = 0;
             s.Rows.assign(200, 0);
         };
@@ -197,17 +197,17 @@ const std::vector<Case> &Cases() {
         {"compression 7", bad, kAllDoors, nullptr, Word(16, 7)},
         {"Huffman 1D", bad, kAllDoors, other64(1, 3), nullptr},
         {"RLE24", bad, kAllDoors, other64(24, 4), nullptr},
-        {"RLE8 of 4 bits", bad, kAllDoors, [](DibSpec &s) { s.Bits = 4; }, Word(16, BI_RLE8)},
+        {"RLE8 of 4 bits", bad, kAllDoors, [](DibLayout &s) { s.Bits = 4; }, Word(16, BI_RLE8)},
         {"RLE4 of 8 bits", bad, kAllDoors, nullptr, Word(16, BI_RLE4)},
         {"bit fields at 8 bits", bad, kAllDoors, nullptr, Word(16, BI_BITFIELDS)},
-        {"bit fields at 24 bits", bad, kAllDoors, [](DibSpec &s) { Fields16(s, 0xFF0000, 0xFF00, 0xFF); },
+        {"bit fields at 24 bits", bad, kAllDoors, [](DibLayout &s) { Fields16(s, 0xFF0000, 0xFF00, 0xFF); },
          Word(14, 24, 2)},
-        {"17 colours at 4 bits", bad, kAllDoors, [](DibSpec &s) { s.Bits = 4; }, Word(32, 17)},
+        {"17 colours at 4 bits", bad, kAllDoors, [](DibLayout &s) { s.Bits = 4; }, Word(32, 17)},
         {"257 colours at 8 bits", bad, kAllDoors, nullptr, Word(32, 257)},
         {"colour count near 4 GiB", bad, kAllDoors, nullptr, Word(32, 0xFFFFFFFF)},
-        {"masks overlap", bad, kAllDoors, [](DibSpec &s) { Fields16(s, 0x7C00, 0x3F0, 0x1F); }, nullptr},
-        {"mask with a hole", bad, kAllDoors, [](DibSpec &s) { Fields16(s, 0x7C00, 0x3E0, 0x1D); }, nullptr},
-        {"mask past the pixel", bad, kAllDoors, [](DibSpec &s) { Fields16(s, 0x1F0000, 0x3E0, 0x1F); }, nullptr},
+        {"masks overlap", bad, kAllDoors, [](DibLayout &s) { Fields16(s, 0x7C00, 0x3F0, 0x1F); }, nullptr},
+        {"mask with a hole", bad, kAllDoors, [](DibLayout &s) { Fields16(s, 0x7C00, 0x3E0, 0x1D); }, nullptr},
+        {"mask past the pixel", bad, kAllDoors, [](DibLayout &s) { Fields16(s, 0x1F0000, 0x3E0, 0x1F); }, nullptr},
         {"width 0", bad, kAllDoors, nullptr, Word(4, 0)},
         {"width -5", bad, kAllDoors, nullptr, Word(4, uint32_t(-5))},
         {"height 0", bad, kAllDoors, nullptr, Word(8, 0)},
@@ -216,18 +216,18 @@ const std::vector<Case> &Cases() {
         {"depth 3", bad, kAllDoors, depth(3), nullptr},
         {"depth 12", bad, kAllDoors, depth(12), nullptr},
         {"depth 48", bad, kAllDoors, depth(48), nullptr},
-        {"core header at 5 bits", bad, kAllDoors, [](DibSpec &s) { s.HeaderSize = 12, s.Bits = 5, s.Table.clear(); },
+        {"core header at 5 bits", bad, kAllDoors, [](DibLayout &s) { s.HeaderSize = 12, s.Bits = 5, s.Table.clear(); },
          nullptr},
         {"rows too long for a bitmap", bad, kAllDoors, depth(32), Word(4, 0x7FFFFFFF)},
         {"rows far beyond the data", bad, kAllDoors, nullptr, Word(4, 0x10000000)},
-        {"rows one byte short", bad, kAllDoors, [](DibSpec &s) { s.Rows.pop_back(); }, nullptr},
-        {"masks cut off", bad, kParts | kHandle, [](DibSpec &s) { Fields16(s, 0x7C00, 0x3E0, 0x1F), s.Rows.clear(); },
+        {"rows one byte short", bad, kAllDoors, [](DibLayout &s) { s.Rows.pop_back(); }, nullptr},
+        {"masks cut off", bad, kParts | kHandle, [](DibLayout &s) { Fields16(s, 0x7C00, 0x3E0, 0x1F), s.Rows.clear(); },
          [](DibBytes &b, size_t at) { b.resize(at + 46); }},
-        {"table cut off", bad, kHandle, [](DibSpec &s) { s.Rows.clear(); }, Word(32, 200)},
+        {"table cut off", bad, kHandle, [](DibLayout &s) { s.Rows.clear(); }, Word(32, 200)},
         {"no BM", bad, kFile, nullptr, nullptr, [](DibBytes &f) { f[1] = 'A'; }},
         {"file of 25 bytes", bad, kFile, nullptr, nullptr, [](DibBytes &f) { f.resize(25); }},
         {"rows inside the header", bad, kFile, nullptr, nullptr, [](DibBytes &f) { PutLE(f, 10, 14 + 20, 4); }},
-        {"rows inside the masks", bad, kFile, [](DibSpec &s) { Fields16(s, 0x7C00, 0x3E0, 0x1F); }, nullptr,
+        {"rows inside the masks", bad, kFile, [](DibLayout &s) { Fields16(s, 0x7C00, 0x3E0, 0x1F); }, nullptr,
          [](DibBytes &f) { PutLE(f, 10, 14 + 44, 4); }},
         {"rows past the end", bad, kFile, nullptr, nullptr, [](DibBytes &f) { PutLE(f, 10, uint32_t(f.size() + 1), 4); }},
         {"rows before the DIB", bad, kFile, nullptr, nullptr, [](DibBytes &f) { PutLE(f, 10, 2, 4); }},
@@ -242,9 +242,9 @@ const std::vector<Case> &Cases() {
              f.erase(f.begin() + 14 + 40 + 40, f.begin() + 14 + 40 + 64);
              PutLE(f, 10, 14 + 40 + 40, 4);
          }},
-        {"16 bits of 5-6-5", RC_SUCCESS, kAllDoors, [](DibSpec &s) { Fields16(s, 0xF800, 0x7E0, 0x1F); }, nullptr},
+        {"16 bits of 5-6-5", RC_SUCCESS, kAllDoors, [](DibLayout &s) { Fields16(s, 0xF800, 0x7E0, 0x1F); }, nullptr},
         {"a short RLE8 stream", RC_SUCCESS, kParts,
-         [](DibSpec &s) { s.Compression = BI_RLE8, s.Rows = {3, 7, 0, 0, 2, 9, 0, 1}; }, nullptr},
+         [](DibLayout &s) { s.Compression = BI_RLE8, s.Rows = {3, 7, 0, 0, 2, 9, 0, 1}; }, nullptr},
     };
     return cases;
 }
@@ -253,9 +253,9 @@ TEST(DibRead, MalformedHeadersAreRefusedAndQuestionableOnesRead) {
     WarmUp();
     for (const Case &c : Cases()) {
         SCOPED_TRACE(c.What);
-        DibSpec s = BaseSpec();
-        if (c.Spec)
-            c.Spec(s);
+        DibLayout s = BaseLayout();
+        if (c.Shape)
+            c.Shape(s);
         const size_t rowsAt = DibHead(s).size();
         DibBytes dib = PackedDib(s), file = BmpFile(s);
         if (c.Patch) {
@@ -285,7 +285,7 @@ TEST(DibRead, MalformedHeadersAreRefusedAndQuestionableOnesRead) {
 // size says, and is refused without one (nothing else bounds the stream).
 TEST(DibRead, StreamOfUnknownLengthNeedsItsImageSize) {
     LiveBlockCheck blocks;
-    DibSpec s = BaseSpec();
+    DibLayout s = BaseLayout();
     s.Compression = BI_RLE8, s.Rows = {3, 7, 0, 0, 2, 9, 0, 1};
     DibBytes dib = PackedDib(s);
     const size_t rowsAt = DibHead(s).size();
@@ -305,7 +305,7 @@ TEST(DibRead, StreamOfUnknownLengthNeedsItsImageSize) {
 TEST(DibRead, AllocationFailuresLeaveTheDescriptorAlone) {
     std::mt19937 rng(7);
     for (int i = 0; i < 6; ++i) {
-        const DibSpec s = zvtools::RandomDib(rng);
+        const DibLayout s = zvtools::RandomDib(rng);
         SCOPED_TRACE(Describe(s));
         const std::string path = TempFile();
         WriteFile(path, BmpFile(s));

@@ -161,7 +161,7 @@ TEST_F(Clipboard, DibsOfEveryKindComeBackAndPaintAsTheyShow) {
     ModeScope mode(0);
     std::mt19937 rng(62);
     for (int i = 0, done = 0; done < 40; ++i) {
-        const zvtools::DibSpec s = zvtools::RandomDib(rng);
+        const zvtools::DibLayout s = zvtools::RandomDib(rng);
         const bool fields = s.Compression == BI_BITFIELDS || s.Compression == BI_ALPHABITFIELDS;
         if (s.HeaderSize == 16 || (s.HeaderSize == 12 && (s.Bits == 16 || s.Bits == 32)) ||
             (s.HeaderSize == 40 && s.Compression == BI_ALPHABITFIELDS))

@@ -24,7 +24,7 @@ using DibBytes = std::vector<uint8_t>;
 
 // What to write.  The fields go into the header as they are, so a test
 // can write headers that do not add up too.
-struct DibSpec {
+struct DibLayout {
     uint32_t HeaderSize = 40;
     int32_t Width = 1, Height = 1;  // Height < 0: top-down rows
     int Bits = 8;
@@ -43,7 +43,7 @@ inline void PutLE(DibBytes &b, size_t at, uint32_t v, int n) {
 inline size_t DibRowBytes(int width, int bits) { return (size_t(width) * bits + 31) / 32 * 4; }
 
 // Header, masks (behind a 40-byte header) and colour table.
-inline DibBytes DibHead(const DibSpec &s) {
+inline DibBytes DibHead(const DibLayout &s) {
     DibBytes b(s.HeaderSize, 0);
     PutLE(b, 0, s.HeaderSize, 4);
     const bool core = s.HeaderSize == 12, fields = s.Compression == BI_BITFIELDS || s.Compression == BI_ALPHABITFIELDS;
@@ -83,7 +83,7 @@ inline DibBytes DibHead(const DibSpec &s) {
     return b;
 }
 
-inline DibBytes PackedDib(const DibSpec &s) {
+inline DibBytes PackedDib(const DibLayout &s) {
     DibBytes b = DibHead(s);
     b.insert(b.end(), s.Rows.begin(), s.Rows.end());
     return b;
@@ -91,7 +91,7 @@ inline DibBytes PackedDib(const DibSpec &s) {
 
 // A BMP file: the 14-byte file header, the DIB's head, `gap` bytes of 0xEE
 // and the rows (the file header's bits offset says where they are).
-inline DibBytes BmpFile(const DibSpec &s, size_t gap = 0) {
+inline DibBytes BmpFile(const DibLayout &s, size_t gap = 0) {
     DibBytes f = DibHead(s);
     const size_t head = f.size();
     f.insert(f.begin(), 14, 0);
@@ -193,10 +193,10 @@ inline DibBytes RandomRows(std::mt19937 &rng, int width, int rows, int bits, uin
 // A valid DIB of random kind: any header size, a depth and compression
 // that header can carry, a short colour table now and then, pixels that
 // index past it now and then.
-inline DibSpec RandomDib(std::mt19937 &rng) {
+inline DibLayout RandomDib(std::mt19937 &rng) {
     static const uint32_t sizes[] = {12, 16, 40, 52, 56, 64, 108, 124};
     static const int depths[] = {1, 2, 4, 8, 16, 24, 32};
-    DibSpec s;
+    DibLayout s;
     s.HeaderSize = sizes[rng() % 8];
     s.Bits = depths[rng() % 7];
     const bool core = s.HeaderSize == 12, windows = s.HeaderSize >= 40 && s.HeaderSize != 64;
