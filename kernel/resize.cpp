@@ -66,7 +66,14 @@ struct KResize {
     int *rowFirst, *rowCount;
     int16_t *rowWeights;     // rowTaps per row
     int rowTaps;
-    // Ring of resampled rows, slot y % ringSlots for source row y.
+    // Ring of resampled rows, slot y % ringSlots for source row y.  When
+    // rows reduce enough (downFirst) the ring holds converted source rows
+    // instead (bytes), and a destination row is their vertical sum (mid)
+    // resampled across.
+    bool downFirst;
+    BYTE *sourceRing;
+    const BYTE **sourceRows;
+    int16_t *mid;
     int16_t *ring;
     int ringSlots, ringStride;
     int *slotRow;
@@ -218,9 +225,9 @@ void Gray16(const BYTE *table, uint32_t mask, const BYTE *raw, int n, BYTE *out)
 }
 
 // Converted pixels [from, to) of a row read from column base, into conv.
-void Convert(KResize &r, int from, int to) {
+void Convert(KResize &r, BYTE *conv, int from, int to) {
     const BYTE *raw = r.raw;
-    BYTE *out = r.conv + size_t(from) * r.stride;
+    BYTE *out = conv + size_t(from) * r.stride;
     const BitmapHandle &b = *r.src;
     switch (r.kind) {
     case CONVERT_WIDE: {
@@ -268,18 +275,36 @@ void Convert(KResize &r, int from, int to) {
     }
 }
 
-// Reads source row y, converts the columns the ring's range needs and
-// resamples them across into ring slot s.
-int LoadRow(KResize &r, int s, int y) {
+// The source columns [from, to) the range needs, read from column base
+// (a multiple of 8, so that packed pixels start a byte).
+struct Span {
+    int from, to, base;
+};
+
+Span SourceSpan(const KResize &r) {
     const int from = r.colFirst[r.rangeFirst];
     const int to = std::min(r.sw, r.colFirst[r.rangeFirst + r.rangeCount - 1] + 2 * r.colPairCount);
-    const int base = from & ~7;
-    const int bytes = int((int64_t(to - base) * r.srcBits + 7) / 8);
-    const int got = r.rows(r.src, r.kind == CONVERT_NONE ? r.conv : r.raw, y, base, bytes, r.context);
+    return {from, to, from & ~7};
+}
+
+// Reads source row y and converts the span's columns into conv.
+int ReadRow(KResize &r, const Span &c, int y, BYTE *conv) {
+    const int bytes = int((int64_t(c.to - c.base) * r.srcBits + 7) / 8);
+    const int got = r.rows(r.src, r.kind == CONVERT_NONE ? conv : r.raw, y, c.base, bytes, r.context);
     if (got < 0)
         return got;
     if (r.kind != CONVERT_NONE)
-        Convert(r, from - base, to - base);
+        Convert(r, conv, c.from - c.base, c.to - c.base);
+    return RC_SUCCESS;
+}
+
+// Reads source row y, converts the columns the ring's range needs and
+// resamples them across into ring slot s.
+int LoadRow(KResize &r, int s, int y) {
+    const Span c = SourceSpan(r);
+    if (int rc = ReadRow(r, c, y, r.conv); rc < 0)
+        return rc;
+    const int base = c.base;
     const HorizontalJob job{r.conv, base, r.stride, r.channels, r.swap, r.colFirst + r.rangeFirst,
                             r.colPairs + r.rangeFirst, r.dw, r.colPairCount, r.rangeCount, r.places,
                             r.ring + size_t(s) * r.ringStride};
@@ -288,9 +313,37 @@ int LoadRow(KResize &r, int s, int y) {
     return RC_SUCCESS;
 }
 
+// Destination row i's channel values into out, rows first: its source
+// rows (converted into the ring) summed down, then resampled across.
+int CombineDownFirst(KResize &r, int i, BYTE *out) {
+    const int first = r.rowFirst[i], n = r.rowCount[i];
+    const Span c = SourceSpan(r);
+    for (int k = 0; k < n; ++k) {
+        const int s = (first + k) % r.ringSlots;
+        BYTE *slot = r.sourceRing + size_t(s) * r.ringStride;
+        if (r.slotRow[s] != first + k) {
+            if (int rc = ReadRow(r, c, first + k, slot); rc < 0)
+                return rc;
+            r.slotRow[s] = first + k;
+        }
+        r.sourceRows[k] = slot;
+    }
+    const VerticalBytesJob down{r.sourceRows, r.rowWeights + size_t(i) * r.rowTaps, n, (c.to - c.base) * r.stride,
+                                r.mid};
+    const HorizontalWordsJob across{r.mid, c.base, r.stride, r.channels, r.swap, r.colFirst + r.rangeFirst,
+                                    r.colPairs + r.rangeFirst, r.dw, r.colPairCount, r.rangeCount, r.places, out};
+    if (r.flags & RESIZE_PLAIN_LOOPS)
+        VerticalBytesPlain(down), HorizontalWordsPlain(across);
+    else
+        VerticalBytesVector(down), HorizontalWordsVector(across);
+    return RC_SUCCESS;
+}
+
 // Destination row i's channel values into out: the ring's rows weighted,
 // or, when its taps outnumber the ring, summed one row at a time.
 int Combine(KResize &r, int i, BYTE *out) {
+    if (r.downFirst)
+        return CombineDownFirst(r, i, out);
     const int first = r.rowFirst[i], n = r.rowCount[i], values = r.rangeCount * r.places;
     const int16_t *w = r.rowWeights + size_t(i) * r.rowTaps;
     const bool down = i >= r.lastRow;
@@ -414,6 +467,36 @@ bool Take(T *&p, size_t count, bool zero = false) {
     return p != nullptr;
 }
 
+// Whether the rows go down first: rough costs of the two orders (a tap
+// pair of a channel across about four times a tap of a value down), when
+// the rows' taps fit the ring as converted source rows.
+bool DownFirst(const KResize &z, size_t slotBytes) {
+    if (z.sh <= z.dh || int64_t(z.rowTaps) * int64_t(slotBytes) > kRingBytes)
+        return false;
+    const double across = double(z.dw) * z.channels * z.colPairCount * 4;
+    const double acrossFirst = std::min(double(z.sh), double(z.dh) * z.rowTaps) * across +
+                               double(z.dh) * z.dw * z.places * z.rowTaps;
+    const double downFirst = double(z.dh) * z.sw * z.stride * z.rowTaps + double(z.dh) * across;
+    return downFirst < acrossFirst;
+}
+
+// The ring: converted source rows and one row of their sums when rows go
+// down first, else rows resampled across.
+bool PlanRing(KResize &z, size_t convPixels) {
+    const size_t slotBytes = convPixels * z.stride + 16;
+    z.downFirst = DownFirst(z, slotBytes);
+    if (z.downFirst) {
+        z.ringSlots = z.rowTaps, z.ringStride = int(slotBytes);
+        return Take(z.sourceRing, size_t(z.ringSlots) * slotBytes, true) && Take(z.sourceRows, z.ringSlots) &&
+               Take(z.mid, convPixels * z.stride + 8, true) && Take(z.slotRow, z.ringSlots);
+    }
+    z.ringStride = z.dw * z.places + 8;
+    const int64_t rowBytes = int64_t(z.ringStride) * 2;
+    z.ringSlots = int(std::max<int64_t>(2, std::min<int64_t>(z.rowTaps, kRingBytes / rowBytes)));
+    return Take(z.conv, slotBytes, true) && Take(z.ring, size_t(z.ringSlots) * z.ringStride) &&
+           Take(z.slotRow, z.ringSlots) && Take(z.tapRows, z.ringSlots);
+}
+
 // The taps, the buffers of the source rows and the ring.
 bool Plan(KResize &z) {
     const bool areaX = AreaAxis(z.flags, z.sw, z.dw), areaY = AreaAxis(z.flags, z.sh, z.dh);
@@ -421,13 +504,8 @@ bool Plan(KResize &z) {
     z.rowTaps = MostTaps(areaY, z.sh, z.dh);
     const size_t convPixels = size_t(z.sw) + 16 + 2 * size_t(z.colPairCount);
     z.places = z.channels == 3 && z.outBits == 32 ? 4 : z.channels;
-    z.ringStride = z.dw * z.places + 8;
-    const int64_t rowBytes = int64_t(z.ringStride) * 2;
-    z.ringSlots = int(std::max<int64_t>(2, std::min<int64_t>(z.rowTaps, kRingBytes / rowBytes)));
     if (!Take(z.colFirst, z.dw) || !Take(z.colPairs, size_t(z.colPairCount) * z.dw) || !Take(z.rowFirst, z.dh) ||
-        !Take(z.rowCount, z.dh) || !Take(z.rowWeights, size_t(z.rowTaps) * z.dh) ||
-        !Take(z.conv, convPixels * z.stride + 16, true) || !Take(z.ring, size_t(z.ringSlots) * z.ringStride) ||
-        !Take(z.slotRow, z.ringSlots) || !Take(z.tapRows, z.ringSlots) ||
+        !Take(z.rowCount, z.dh) || !Take(z.rowWeights, size_t(z.rowTaps) * z.dh) || !PlanRing(z, convPixels) ||
         !Take(z.line, size_t(z.dw) * z.places + 16))
         return false;
     if (z.kind != CONVERT_NONE && !Take(z.raw, (size_t(z.sw) + 16) * ((z.srcBits + 7) / 8) + 16))
@@ -526,7 +604,8 @@ int __stdcall K_ResizeEnd(KResize *pResize) {
                     static_cast<void *>(r.rowCount), static_cast<void *>(r.rowWeights), static_cast<void *>(r.ring),
                     static_cast<void *>(r.slotRow), static_cast<void *>(r.tapRows), static_cast<void *>(r.sums),
                     static_cast<void *>(r.line), static_cast<void *>(r.errors), static_cast<void *>(r.nearest),
-                    static_cast<void *>(r.known)})
+                    static_cast<void *>(r.known), static_cast<void *>(r.sourceRing),
+                    static_cast<void *>(r.sourceRows), static_cast<void *>(r.mid)})
         K_Free(p);
     K_Free(pResize);
     return RC_SUCCESS;

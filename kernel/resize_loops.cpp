@@ -15,29 +15,39 @@ namespace {
 // Pair p of column j as its two weights.
 inline int PairWeight(uint32_t pair, int t) { return int16_t(t ? pair >> 16 : pair & 0xFFFF); }
 
-void HorizontalPlainColumns(const HorizontalJob &job, int from, int to) {
+// Input values as their Q0 or Q8 numbers, and a sum as the job stores it.
+inline int Lift(uint8_t v) { return v; }
+inline int Lift(int16_t v) { return v + 32768; }
+inline int16_t Finish(const HorizontalJob &, int32_t sum) { return int16_t(HorizontalRound(sum) - 32768); }
+inline uint8_t Finish(const HorizontalWordsJob &, int32_t sum) { return uint8_t(VerticalRound(sum)); }
+inline uint8_t Finish(const VerticalJob &, int32_t sum) { return uint8_t(VerticalRound(sum)); }
+inline int16_t Finish(const VerticalBytesJob &, int32_t sum) { return int16_t(HorizontalRound(sum) - 32768); }
+
+template <class Job>
+void HorizontalPlainColumns(const Job &job, int from, int to) {
     const int s = job.stride, c = job.channels;
     for (int j = from; j < to; ++j) {
-        const uint8_t *p = job.row + size_t(job.first[j] - job.base) * s;
+        const auto *p = job.row + size_t(job.first[j] - job.base) * s;
         for (int ch = 0; ch < c; ++ch) {
             int32_t sum = 0;
             for (int q = 0; q < job.pairCount; ++q) {
                 const uint32_t pair = job.pairs[size_t(q) * job.pairStride + j];
-                sum += PairWeight(pair, 0) * p[(2 * q) * s + ch] + PairWeight(pair, 1) * p[(2 * q + 1) * s + ch];
+                sum += PairWeight(pair, 0) * Lift(p[(2 * q) * s + ch]) + PairWeight(pair, 1) * Lift(p[(2 * q + 1) * s + ch]);
             }
-            job.out[size_t(j) * job.places + (job.swap ? c - 1 - ch : ch)] = int16_t(HorizontalRound(sum) - 32768);
+            job.out[size_t(j) * job.places + (job.swap ? c - 1 - ch : ch)] = Finish(job, sum);
         }
         if (job.places > c)
-            job.out[size_t(j) * job.places + c] = -32768;
+            job.out[size_t(j) * job.places + c] = Finish(job, 0);
     }
 }
 
-void VerticalPlainValues(const VerticalJob &job, int from, int to) {
+template <class Job>
+void VerticalPlainValues(const Job &job, int from, int to) {
     for (int x = from; x < to; ++x) {
         int32_t sum = 0;
         for (int k = 0; k < job.taps; ++k)
-            sum += job.weights[k] * (job.rows[k][x] + 32768);
-        job.out[x] = uint8_t(VerticalRound(sum));
+            sum += job.weights[k] * Lift(job.rows[k][x]);
+        job.out[x] = Finish(job, sum);
     }
 }
 
@@ -45,6 +55,8 @@ void VerticalPlainValues(const VerticalJob &job, int from, int to) {
 
 void HorizontalPlain(const HorizontalJob &job) { HorizontalPlainColumns(job, 0, job.count); }
 void VerticalPlain(const VerticalJob &job) { VerticalPlainValues(job, 0, job.values); }
+void HorizontalWordsPlain(const HorizontalWordsJob &job) { HorizontalPlainColumns(job, 0, job.count); }
+void VerticalBytesPlain(const VerticalBytesJob &job) { VerticalPlainValues(job, 0, job.values); }
 
 #if defined(__SSE2__)
 
@@ -191,12 +203,11 @@ const int kPairsAtOnce = 16;
 
 namespace {
 
-// Sixteen values a step; Pairs 1 (bilinear, two taps) unrolled.
-template <int Pairs>
-void VerticalPairs(const VerticalJob &job, int from, int to) {
+// The job's rows and weights in pairs (an odd last row paired with
+// itself at weight 0); returns the number of pairs.
+template <int Pairs, class Job, class Row>
+int PairUp(const Job &job, const Row **rows, __m128i *weights) {
     const int taps = std::min(job.taps, 2 * kPairsAtOnce), pairs = Pairs ? Pairs : (taps + 1) / 2;
-    __m128i weights[kPairsAtOnce];
-    const int16_t *rows[2 * kPairsAtOnce];
     for (int q = 0; q < pairs; ++q) {
         const bool both = 2 * q + 1 < taps;
         rows[2 * q] = job.rows[2 * q];
@@ -204,6 +215,15 @@ void VerticalPairs(const VerticalJob &job, int from, int to) {
         weights[q] = _mm_set1_epi32(int(uint16_t(job.weights[2 * q])) |
                                     (both ? int(uint32_t(uint16_t(job.weights[2 * q + 1])) << 16) : 0));
     }
+    return pairs;
+}
+
+// Sixteen values a step; Pairs 1 (bilinear, two taps) unrolled.
+template <int Pairs>
+void VerticalPairs(const VerticalJob &job, int from, int to) {
+    __m128i weights[kPairsAtOnce];
+    const int16_t *rows[2 * kPairsAtOnce];
+    const int pairs = PairUp<Pairs>(job, rows, weights);
     const __m128i start = _mm_set1_epi32(kVerticalStart);
     uint8_t *out = job.out;
     int x = from;
@@ -228,7 +248,151 @@ void VerticalPairs(const VerticalJob &job, int from, int to) {
     VerticalPlainValues(job, x, to);
 }
 
+// Source bytes down to Q8 values: sixteen a step, the two rows of a pair
+// interleaved byte by byte, then widened for the multiply-add.
+template <int Pairs>
+void VerticalBytePairs(const VerticalBytesJob &job, int from, int to) {
+    __m128i weights[kPairsAtOnce];
+    const uint8_t *rows[2 * kPairsAtOnce];
+    const int pairs = PairUp<Pairs>(job, rows, weights);
+    const __m128i start = _mm_set1_epi32(kHorizontalStart), zero = _mm_setzero_si128();
+    int16_t *out = job.out;
+    int x = from;
+    for (; x + 16 <= to; x += 16) {
+        __m128i a0 = start, a1 = start, a2 = start, a3 = start;
+        for (int q = 0; q < pairs; ++q) {
+            const __m128i w = weights[q];
+            const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[2 * q] + x));
+            const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[2 * q + 1] + x));
+            const __m128i lo = _mm_unpacklo_epi8(va, vb), hi = _mm_unpackhi_epi8(va, vb);
+            a0 = _mm_add_epi32(a0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), w));
+            a1 = _mm_add_epi32(a1, _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), w));
+            a2 = _mm_add_epi32(a2, _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), w));
+            a3 = _mm_add_epi32(a3, _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), w));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x),
+                         _mm_packs_epi32(_mm_srai_epi32(a0, 6), _mm_srai_epi32(a1, 6)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x + 8),
+                         _mm_packs_epi32(_mm_srai_epi32(a2, 6), _mm_srai_epi32(a3, 6)));
+    }
+    VerticalPlainValues(job, x, to);
+}
+
+// Q8 pixels across to bytes: the same steps as the colour loop above, a
+// tap pair being two pixels' values in two 8-byte loads.
+struct WordRun {
+    const int16_t *row;      // source column 0
+    const int *first;
+    const uint32_t *pairs;
+    size_t pairStride;
+    int pairCount;
+    uint8_t *out;
+};
+
+template <int Stride, int Pairs, bool Swap, int Lane>
+inline __m128i WordSums(const WordRun &c, int j) {
+    const int pairs = Pairs ? Pairs : c.pairCount;
+    const int16_t *p = c.row + size_t(c.first[j]) * Stride;
+    const uint32_t *w = c.pairs + (Lane == 1 ? j - 1 : j);
+    __m128i acc = _mm_set1_epi32(kVerticalStart);
+    for (int q = 0; q < pairs; ++q, p += 2 * Stride, w += c.pairStride) {
+        const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p));
+        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + Stride));
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), ThreeLanes<Lane>(w)));
+    }
+    acc = _mm_srai_epi32(acc, 22);
+    return Swap ? _mm_shuffle_epi32(acc, _MM_SHUFFLE(3, 0, 1, 2)) : acc;
+}
+
+// Two columns a step; three-byte columns store four bytes each, the
+// fourth overwritten by the next column, so the last two go plain.
+template <int Stride, int Places, int Pairs, bool Swap>
+void HorizontalWordColour(const HorizontalWordsJob &job) {
+    const WordRun c{job.row - size_t(job.base) * Stride, job.first, job.pairs, size_t(job.pairStride),
+                    job.pairCount, job.out};
+    const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
+    int j = 0;
+    for (; j + 2 + (Places == 3) <= job.count; j += 2) {
+        const __m128i packed = _mm_packs_epi32(WordSums<Stride, Pairs, Swap, 0>(c, j),
+                                               WordSums<Stride, Pairs, Swap, 1>(c, j + 1));
+        const __m128i bytes = _mm_packus_epi16(packed, packed);
+        uint8_t *out = c.out + size_t(j) * Places;
+        if (Places == 4) {
+            _mm_storel_epi64(reinterpret_cast<__m128i *>(out), _mm_and_si128(bytes, keep));
+        } else {
+            const uint32_t first = uint32_t(_mm_cvtsi128_si32(bytes)), second = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
+            std::memcpy(out, &first, 4);
+            std::memcpy(out + 3, &second, 4);
+        }
+    }
+    HorizontalPlainColumns(job, j, job.count);
+}
+
+template <int Stride, int Places, bool Swap>
+void HorizontalWordPairs(const HorizontalWordsJob &job) {
+    if (job.pairCount == 1)
+        HorizontalWordColour<Stride, Places, 1, Swap>(job);
+    else if (job.pairCount == 2)
+        HorizontalWordColour<Stride, Places, 2, Swap>(job);
+    else
+        HorizontalWordColour<Stride, Places, 0, Swap>(job);
+}
+
+template <int Stride>
+void HorizontalWordColourOf(const HorizontalWordsJob &job) {
+    if (job.places == 4)
+        job.swap ? HorizontalWordPairs<Stride, 4, true>(job) : HorizontalWordPairs<Stride, 4, false>(job);
+    else
+        job.swap ? HorizontalWordPairs<Stride, 3, true>(job) : HorizontalWordPairs<Stride, 3, false>(job);
+}
+
+// One channel: four columns a step, a tap pair two neighbouring values.
+void HorizontalWordGray(const HorizontalWordsJob &job) {
+    const __m128i start = _mm_set1_epi32(kVerticalStart);
+    const int16_t *row = job.row - job.base;
+    int j = 0;
+    for (; j + 4 <= job.count; j += 4) {
+        const int *f = job.first + j;
+        __m128i acc = start;
+        for (int q = 0; q < job.pairCount; ++q) {
+            const int o = 2 * q;
+            uint32_t v[4];
+            for (int k = 0; k < 4; ++k)
+                std::memcpy(&v[k], row + f[k] + o, 4);
+            const __m128i lo = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(v[0])), _mm_cvtsi32_si128(int(v[1])));
+            const __m128i hi = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(v[2])), _mm_cvtsi32_si128(int(v[3])));
+            const __m128i w =
+                _mm_loadu_si128(reinterpret_cast<const __m128i *>(job.pairs + size_t(q) * job.pairStride + j));
+            acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi64(lo, hi), w));
+        }
+        const __m128i packed = _mm_packs_epi32(_mm_srai_epi32(acc, 22), acc);
+        const uint32_t bytes = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(packed, packed)));
+        std::memcpy(job.out + j, &bytes, 4);
+    }
+    HorizontalPlainColumns(job, j, job.count);
+}
+
 }  // namespace
+
+void HorizontalWordsVector(const HorizontalWordsJob &job) {
+    if (job.channels == 1 && job.stride == 1)
+        HorizontalWordGray(job);
+    else if (job.channels == 3 && job.stride == 3)
+        HorizontalWordColourOf<3>(job);
+    else if (job.channels == 3 && job.stride == 4)
+        HorizontalWordColourOf<4>(job);
+    else
+        HorizontalWordsPlain(job);
+}
+
+void VerticalBytesVector(const VerticalBytesJob &job) {
+    if (job.taps > 2 * kPairsAtOnce)
+        VerticalBytesPlain(job);
+    else if (job.taps <= 2)
+        VerticalBytePairs<1>(job, 0, job.values);
+    else
+        VerticalBytePairs<0>(job, 0, job.values);
+}
 
 void VerticalVector(const VerticalJob &job) {
     if (job.taps > 2 * kPairsAtOnce)
@@ -243,6 +407,8 @@ void VerticalVector(const VerticalJob &job) {
 
 void HorizontalVector(const HorizontalJob &job) { HorizontalPlain(job); }
 void VerticalVector(const VerticalJob &job) { VerticalPlain(job); }
+void HorizontalWordsVector(const HorizontalWordsJob &job) { HorizontalWordsPlain(job); }
+void VerticalBytesVector(const VerticalBytesJob &job) { VerticalBytesPlain(job); }
 
 #endif
 
