@@ -218,7 +218,8 @@ int PairUp(const Job &job, const Row **rows, __m128i *weights) {
     return pairs;
 }
 
-// Sixteen values a step; Pairs 1 (bilinear, two taps) unrolled.
+// Sixteen values a step; Pairs 1 (bilinear, two taps) and 2 (area
+// reductions up to 3:1) unrolled.
 template <int Pairs>
 void VerticalPairs(const VerticalJob &job, int from, int to) {
     __m128i weights[kPairsAtOnce];
@@ -390,6 +391,8 @@ void VerticalBytesVector(const VerticalBytesJob &job) {
         VerticalBytesPlain(job);
     else if (job.taps <= 2)
         VerticalBytePairs<1>(job, 0, job.values);
+    else if (job.taps <= 4)
+        VerticalBytePairs<2>(job, 0, job.values);
     else
         VerticalBytePairs<0>(job, 0, job.values);
 }
@@ -399,6 +402,8 @@ void VerticalVector(const VerticalJob &job) {
         VerticalPlain(job);
     else if (job.taps <= 2)
         VerticalPairs<1>(job, 0, job.values);
+    else if (job.taps <= 4)
+        VerticalPairs<2>(job, 0, job.values);
     else
         VerticalPairs<0>(job, 0, job.values);
 }
