@@ -40,6 +40,17 @@ enum ConvertKind {
 
 const int kRingBytes = 384 * 1024;  // the ring's rows at most
 
+// A palette that holds every combination of some levels per channel (the
+// 3-3-2 and cube tables): the nearest entry is each channel's nearest
+// level (ties to the lower).  By u + 256 for a channel value u plus its
+// error, -256 ... 511: the clamped value less its level, and the level's
+// share of the position in the grid.
+struct Grid {
+    int16_t error[3][768];   // red, green, blue
+    BYTE part[3][768];
+    BYTE entry[256];         // grid position to palette index
+};
+
 }  // namespace
 
 struct KResize {
@@ -86,6 +97,7 @@ struct KResize {
     int colorCount;
     bool grayRamp;           // colors are the 256 grays in order
     int32_t *errors;         // error diffusion: 3 per output column, plus one spare
+    Grid *grid;              // diffusion onto a palette of every level combination
     BYTE *nearest;           // 5-5-5 colour to palette index (36 KB: stays in cache)
     uint32_t *known;         // a bit per 5-5-5 colour: nearest looked up
 };
@@ -395,20 +407,43 @@ int OrderedIndex(KResize &r, int column, int row, int red, int green, int blue) 
     return NearestIndex(r, Clamp(red + o, 0, 255), Clamp(green + o, 0, 255), Clamp(blue + o, 0, 255));
 }
 
+// Diffusion steps: the entry for channels u (red, green, blue, each with
+// its error, not clamped) and their errors d against it.  Any palette: the
+// nearest entry of the clamped colour through the 5-5-5 cache.
+struct CachedStep {
+    KResize &r;
+    int operator()(const int u[3], int d[3]) const {
+        const int c[3] = {Clamp(u[0], 0, 255), Clamp(u[1], 0, 255), Clamp(u[2], 0, 255)};
+        const int idx = NearestIndex(r, c[0], c[1], c[2]);
+        d[0] = c[0] - r.colors[idx].rgbRed, d[1] = c[1] - r.colors[idx].rgbGreen, d[2] = c[2] - r.colors[idx].rgbBlue;
+        return idx;
+    }
+};
+
+// A grid palette: three table lookups.
+struct GridStep {
+    const Grid &g;
+    int operator()(const int u[3], int d[3]) const {
+        const int a = u[0] + 256, b = u[1] + 256, c = u[2] + 256;
+        d[0] = g.error[0][a], d[1] = g.error[1][b], d[2] = g.error[2][c];
+        return g.entry[g.part[0][a] + g.part[1][b] + g.part[2][c]];
+    }
+};
+
 // A span of n output pixels by error diffusion, following the display's
 // converters: errors[3 k ...] holds what the row below inherits at column
 // k (weights 7, 5, 3, 1, not yet divided by 16; red, green, blue) and run
 // the error carried to the right.
-void PutRowDiffused(KResize &r, int n, BYTE *dst) {
+template <class Step>
+void PutRowDiffused(KResize &r, const Step &step, int n, BYTE *dst) {
     const BYTE *v = r.line;
     const int ch = r.channels;
     int32_t *e = r.errors;
     int32_t run[3] = {e[0], e[1], e[2]};
     for (int k = 0; k < n; ++k, v += ch, e += 3) {
-        const int c[3] = {Clamp(v[ch - 1] + run[0] / 16, 0, 255), Clamp(v[ch / 2] + run[1] / 16, 0, 255),
-                          Clamp(v[0] + run[2] / 16, 0, 255)};
-        const int idx = NearestIndex(r, c[0], c[1], c[2]);
-        const int d[3] = {c[0] - r.colors[idx].rgbRed, c[1] - r.colors[idx].rgbGreen, c[2] - r.colors[idx].rgbBlue};
+        const int u[3] = {v[ch - 1] + run[0] / 16, v[ch / 2] + run[1] / 16, v[0] + run[2] / 16};
+        int d[3];
+        const int idx = step(u, d);
         for (int i = 0; i < 3; ++i) {
             if (k + 1 < n)
                 run[i] = e[3 + i] + 7 * d[i], e[3 + i] = d[i];
@@ -422,6 +457,52 @@ void PutRowDiffused(KResize &r, int n, BYTE *dst) {
         else
             PutBits(dst, k, r.outBits, uint32_t(idx));
     }
+}
+
+// The distinct levels of one channel of the palette, ascending.
+int Levels(const KResize &r, int channel, BYTE *levels) {
+    bool seen[256] = {};
+    for (int i = 0; i < r.colorCount; ++i) {
+        const RGBQUAD &q = r.colors[i];
+        seen[channel == 0 ? q.rgbRed : channel == 1 ? q.rgbGreen : q.rgbBlue] = true;
+    }
+    int n = 0;
+    for (int v = 0; v < 256; ++v)
+        if (seen[v])
+            levels[n++] = BYTE(v);
+    return n;
+}
+
+// The grid tables when the palette is one (every combination of its
+// channels' levels exactly once), else false.
+bool MakeGrid(const KResize &r, Grid &g) {
+    BYTE levels[3][256], place[3][256];
+    int count[3], stride[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        count[ch] = Levels(r, ch, levels[ch]);
+        for (int k = 0; k < count[ch]; ++k)
+            place[ch][levels[ch][k]] = BYTE(k);
+    }
+    if (count[0] * count[1] * count[2] != r.colorCount)
+        return false;
+    stride[2] = 1, stride[1] = count[2], stride[0] = count[1] * count[2];
+    bool taken[256] = {};
+    for (int i = 0; i < r.colorCount; ++i) {
+        const RGBQUAD &q = r.colors[i];
+        const int at = place[0][q.rgbRed] * stride[0] + place[1][q.rgbGreen] * stride[1] + place[2][q.rgbBlue];
+        if (taken[at])
+            return false;
+        taken[at] = true, g.entry[at] = BYTE(i);
+    }
+    for (int ch = 0; ch < 3; ++ch)
+        for (int u = -256, k = 0; u < 512; ++u) {
+            const int c = Clamp(u, 0, 255);
+            while (k + 1 < count[ch] && levels[ch][k + 1] - c < c - levels[ch][k])
+                ++k;
+            g.error[ch][u + 256] = int16_t(c - levels[ch][k]);
+            g.part[ch][u + 256] = BYTE(k * stride[ch]);
+        }
+    return true;
 }
 
 // The row's channel values (r.line) to the caller's pixels.
@@ -442,7 +523,7 @@ void PutRow(KResize &r, int row, int first, int n, BYTE *dst) {
         return;
     }
     if ((r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED)
-        return PutRowDiffused(r, n, dst);
+        return r.grid ? PutRowDiffused(r, GridStep{*r.grid}, n, dst) : PutRowDiffused(r, CachedStep{r}, n, dst);
     for (int k = 0; k < n; ++k) {
         const BYTE *p = v + k * r.channels;
         const int blue = p[0], green = p[r.channels / 2], red = p[r.channels - 1];
@@ -563,7 +644,9 @@ int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDst
     if (ok && nBits < 24) {
         ok = Take(z.nearest, 32768) && Take(z.known, 32768 / 32, true);
         if (ok && (uFlags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED)
-            ok = Take(z.errors, 3 * (size_t(z.dw) + 2), true);
+            ok = Take(z.errors, 3 * (size_t(z.dw) + 2), true) && Take(z.grid, 1);
+        if (ok && z.grid && !MakeGrid(z, *z.grid))
+            K_Free(z.grid), z.grid = nullptr;
     }
     if (!ok) {
         K_ResizeEnd(r.release());
@@ -605,7 +688,7 @@ int __stdcall K_ResizeEnd(KResize *pResize) {
                     static_cast<void *>(r.slotRow), static_cast<void *>(r.tapRows), static_cast<void *>(r.sums),
                     static_cast<void *>(r.line), static_cast<void *>(r.errors), static_cast<void *>(r.nearest),
                     static_cast<void *>(r.known), static_cast<void *>(r.sourceRing),
-                    static_cast<void *>(r.sourceRows), static_cast<void *>(r.mid)})
+                    static_cast<void *>(r.sourceRows), static_cast<void *>(r.mid), static_cast<void *>(r.grid)})
         K_Free(p);
     K_Free(pResize);
     return RC_SUCCESS;
