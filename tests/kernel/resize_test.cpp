@@ -109,11 +109,14 @@ std::vector<BYTE> Resize(Source &s, int dw, int dh, int bits, const std::vector<
     return out;
 }
 
-// Sizes of either direction on each axis; now and then a destination so
-// wide that the ring holds fewer rows than a reduction's taps.
+// Sizes of either direction on each axis, now and then a 2:1 reduction
+// across; now and then a destination so wide that the ring holds fewer
+// rows than a reduction's taps.
 void RandomSizes(std::mt19937 &rng, int round, int *sw, int *sh, int *dw, int *dh) {
     *sw = 1 + int(rng() % 40), *sh = 1 + int(rng() % 40);
     *dw = 1 + int(rng() % 70), *dh = 1 + int(rng() % 50);
+    if (round % 10 == 3)  // 2:1 across, where the gray loops take four columns' pairs in one load
+        *dw = 1 + *sw / 2, *sw = 2 * *dw;
     if (round % 50 == 49)
         *sw = 3 + int(rng() % 20), *dw = 30000 + int(rng() % 100), *sh = 20 + int(rng() % 20), *dh = 1 + int(rng() % 5);
 }
