@@ -21,7 +21,6 @@ inline int Lift(int16_t v) { return v + 32768; }
 inline int16_t Finish(const HorizontalJob &, int32_t sum) { return int16_t(HorizontalRound(sum) - 32768); }
 inline uint8_t Finish(const HorizontalWordsJob &, int32_t sum) { return uint8_t(VerticalRound(sum)); }
 inline uint8_t Finish(const VerticalJob &, int32_t sum) { return uint8_t(VerticalRound(sum)); }
-inline int16_t Finish(const VerticalBytesJob &, int32_t sum) { return int16_t(HorizontalRound(sum) - 32768); }
 
 template <class Job>
 void HorizontalPlainColumns(const Job &job, int from, int to) {
@@ -51,12 +50,21 @@ void VerticalPlainValues(const Job &job, int from, int to) {
     }
 }
 
+void VerticalBytesPlainValues(const VerticalBytesJob &job, int from, int to) {
+    for (int x = from; x < to; ++x) {
+        int32_t sum = 0;
+        for (int k = 0; k < job.taps; ++k)
+            sum += VerticalByteShare(job.weights[k], job.rows[k][x]);
+        job.out[x] = int16_t(sum - 32768);
+    }
+}
+
 }  // namespace
 
 void HorizontalPlain(const HorizontalJob &job) { HorizontalPlainColumns(job, 0, job.count); }
 void VerticalPlain(const VerticalJob &job) { VerticalPlainValues(job, 0, job.values); }
 void HorizontalWordsPlain(const HorizontalWordsJob &job) { HorizontalPlainColumns(job, 0, job.count); }
-void VerticalBytesPlain(const VerticalBytesJob &job) { VerticalPlainValues(job, 0, job.values); }
+void VerticalBytesPlain(const VerticalBytesJob &job) { VerticalBytesPlainValues(job, 0, job.values); }
 
 #if defined(__SSE2__)
 
@@ -258,34 +266,31 @@ void VerticalPairs(const VerticalJob &job, int from, int to) {
     VerticalPlainValues(job, x, to);
 }
 
-// Source bytes down to Q8 values: sixteen a step, the two rows of a pair
-// interleaved byte by byte, then widened for the multiply-add.
-template <int Pairs>
-void VerticalBytePairs(const VerticalBytesJob &job, int from, int to) {
-    __m128i weights[kPairsAtOnce];
-    const uint8_t *rows[2 * kPairsAtOnce];
-    const int pairs = PairUp<Pairs>(job, rows, weights);
-    const __m128i start = _mm_set1_epi32(kHorizontalStart), zero = _mm_setzero_si128();
+// Source bytes down to Q8 values, sixteen a step, in 16 bits: a byte
+// moved up 8 bits times the weight moved up 2 keeps the high half of the
+// product (VerticalByteShare); a lone tap of weight 1 is the byte moved up.
+template <int Taps>
+void VerticalByteTaps(const VerticalBytesJob &job, int from, int to) {
+    const int taps = Taps ? Taps : job.taps;
+    __m128i weights[2 * kPairsAtOnce];
+    for (int k = 0; k < taps; ++k)
+        weights[k] = _mm_set1_epi16(int16_t(job.weights[k] * 4));
+    const bool whole = taps == 1 && job.weights[0] == 16384;
+    const __m128i zero = _mm_setzero_si128(), offset = _mm_set1_epi16(int16_t(-32768));
     int16_t *out = job.out;
     int x = from;
     for (; x + 16 <= to; x += 16) {
-        __m128i a0 = start, a1 = start, a2 = start, a3 = start;
-        for (int q = 0; q < pairs; ++q) {
-            const __m128i w = weights[q];
-            const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[2 * q] + x));
-            const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i *>(rows[2 * q + 1] + x));
-            const __m128i lo = _mm_unpacklo_epi8(va, vb), hi = _mm_unpackhi_epi8(va, vb);
-            a0 = _mm_add_epi32(a0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), w));
-            a1 = _mm_add_epi32(a1, _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), w));
-            a2 = _mm_add_epi32(a2, _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), w));
-            a3 = _mm_add_epi32(a3, _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), w));
+        __m128i lo = zero, hi = zero;
+        for (int k = 0; k < taps; ++k) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(job.rows[k] + x));
+            const __m128i vl = _mm_unpacklo_epi8(zero, v), vh = _mm_unpackhi_epi8(zero, v);
+            lo = _mm_add_epi16(lo, whole ? vl : _mm_mulhi_epu16(vl, weights[k]));
+            hi = _mm_add_epi16(hi, whole ? vh : _mm_mulhi_epu16(vh, weights[k]));
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x),
-                         _mm_packs_epi32(_mm_srai_epi32(a0, 6), _mm_srai_epi32(a1, 6)));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x + 8),
-                         _mm_packs_epi32(_mm_srai_epi32(a2, 6), _mm_srai_epi32(a3, 6)));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x), _mm_xor_si128(lo, offset));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + x + 8), _mm_xor_si128(hi, offset));
     }
-    VerticalPlainValues(job, x, to);
+    VerticalBytesPlainValues(job, x, to);
 }
 
 // Q8 pixels across to bytes: the same steps as the colour loop above, a
@@ -404,12 +409,12 @@ void HorizontalWordsVector(const HorizontalWordsJob &job) {
 void VerticalBytesVector(const VerticalBytesJob &job) {
     if (job.taps > 2 * kPairsAtOnce)
         VerticalBytesPlain(job);
-    else if (job.taps <= 2)
-        VerticalBytePairs<1>(job, 0, job.values);
-    else if (job.taps <= 4)
-        VerticalBytePairs<2>(job, 0, job.values);
+    else if (job.taps == 2)
+        VerticalByteTaps<2>(job, 0, job.values);
+    else if (job.taps == 3)
+        VerticalByteTaps<3>(job, 0, job.values);
     else
-        VerticalBytePairs<0>(job, 0, job.values);
+        VerticalByteTaps<0>(job, 0, job.values);
 }
 
 void VerticalVector(const VerticalJob &job) {

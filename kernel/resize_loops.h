@@ -43,7 +43,9 @@ void VerticalVector(const VerticalJob &job);
 
 // The two passes the other way round, for rows that reduce: the vertical
 // pass over converted source rows (8-bit channels) to Q8 values less
-// 32768, then the horizontal pass over those to 8-bit channels.
+// 32768, then the horizontal pass over those to 8-bit channels.  The
+// vertical sum adds each tap's share cut to Q8 (VerticalByteShare), so
+// it fits 16 bits; bilinear shares are exact.
 struct VerticalBytesJob {
     const uint8_t *const *rows;
     const int16_t *weights;
@@ -67,6 +69,9 @@ struct HorizontalWordsJob {
 };
 void HorizontalWordsPlain(const HorizontalWordsJob &job);
 void HorizontalWordsVector(const HorizontalWordsJob &job);
+
+// A tap's share of a vertical sum of bytes, Q8 cut toward zero.
+inline int VerticalByteShare(int weight, int value) { return (weight * value) >> 6; }
 
 // Q8 value of a horizontal sum of Q14 products, and 8-bit of a vertical one.
 inline int HorizontalRound(int32_t sum) { return (sum + 32) >> 6; }
