@@ -474,7 +474,7 @@ int Levels(const KResize &r, int channel, BYTE *levels) {
 }
 
 // The grid tables when the palette is one (every combination of its
-// channels' levels exactly once), else false.
+// channels' levels; an entry repeated stands for its first), else false.
 bool MakeGrid(const KResize &r, Grid &g) {
     BYTE levels[3][256], place[3][256];
     int count[3], stride[3];
@@ -483,17 +483,19 @@ bool MakeGrid(const KResize &r, Grid &g) {
         for (int k = 0; k < count[ch]; ++k)
             place[ch][levels[ch][k]] = BYTE(k);
     }
-    if (count[0] * count[1] * count[2] != r.colorCount)
+    if (count[0] * count[1] * count[2] > r.colorCount)
         return false;
     stride[2] = 1, stride[1] = count[2], stride[0] = count[1] * count[2];
     bool taken[256] = {};
-    for (int i = 0; i < r.colorCount; ++i) {
+    int distinct = 0;
+    for (int i = r.colorCount - 1; i >= 0; --i) {
         const RGBQUAD &q = r.colors[i];
         const int at = place[0][q.rgbRed] * stride[0] + place[1][q.rgbGreen] * stride[1] + place[2][q.rgbBlue];
-        if (taken[at])
-            return false;
+        distinct += !taken[at];
         taken[at] = true, g.entry[at] = BYTE(i);
     }
+    if (distinct != count[0] * count[1] * count[2])
+        return false;
     for (int ch = 0; ch < 3; ++ch)
         for (int u = -256, k = 0; u < 512; ++u) {
             const int c = Clamp(u, 0, 255);

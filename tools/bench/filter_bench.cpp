@@ -7,6 +7,7 @@
 #include "tools/bench/filter_bench.h"
 #include "tools/bench/paint_figures.h"
 
+#include "common/zvpalettes.h"
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
 #include "tools/common/bench_clock.h"
@@ -162,12 +163,13 @@ int __stdcall ReadRow(const BitmapHandle *b, BYTE *buffer, int row, int column, 
 }
 
 // Seconds of the kernel's resize alone (the "resize" column), all rows
-// bottom up into one row, at the depth the paint asks for.
+// bottom up into one row, at the depth the paint asks for: onto the 256
+// grays, or for a palette device onto the 3-3-2 table the strips take.
 double ResizeSeconds(const Case &c, double budget, int bits) {
     std::vector<BYTE> row(size_t(c.dw) * 4 + 64);
     RGBQUAD gray[256];
     for (int i = 0; i < 256; ++i)
-        gray[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+        gray[i] = c.deviceBits ? zv::Rgb332Palette[i] : RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
     const UINT method = c.filter == DISP_SCALE_FILTER_ALT ? RESIZE_AREA : RESIZE_BILINEAR;
     return Best(budget, [&] {
         KResize *r = nullptr;
