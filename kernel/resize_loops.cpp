@@ -78,13 +78,14 @@ const int32_t kVerticalStart = (1 << 29) + (1 << 21);
 
 // The source pixels, weights and stores of one horizontal job, held in
 // locals so that the loops keep them in registers.
+template <class In, class Out>
 struct ColourRun {
-    const uint8_t *row;      // source column 0
+    const In *row;           // source column 0
     const int *first;
     const uint32_t *pairs;
     size_t pairStride;
     int pairCount;
-    int16_t *out;
+    Out *out;
 };
 
 // A column's tap-pair weight in lanes 0 ... 2 and 0 in lane 3: Lane 0 or
@@ -98,37 +99,46 @@ inline __m128i ThreeLanes(const uint32_t *w) {
     return Lane == 0 ? _mm_shuffle_epi32(two, _MM_SHUFFLE(2, 0, 0, 0)) : _mm_shuffle_epi32(two, _MM_SHUFFLE(2, 1, 1, 1));
 }
 
-// Three channels of pixels `Stride` bytes apart: a tap pair is two
-// neighbouring pixels in one 8-byte load, interleaved channel by channel
-// so that one multiply-add gives each channel's share of the pair.  The
-// weights reach three lanes only: the fourth sums to the start alone,
-// which the shift makes -32768 (the 0 of 32-bit rows).
-template <int Stride, int Pairs, bool Swap, int Lane>
-inline __m128i ColourSums(const ColourRun &c, int j, __m128i start) {
-    const __m128i zero = _mm_setzero_si128();
+// A tap pair's two pixels (three channels, `Stride` values apart)
+// interleaved channel by channel, so that one multiply-add gives each
+// channel's share of the pair: bytes in one 8-byte load, Q8 values in two.
+template <int Stride>
+inline __m128i PairOf(const uint8_t *p) {
+    const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), _mm_setzero_si128());
+    return _mm_unpacklo_epi16(v, _mm_srli_si128(v, 2 * Stride));
+}
+template <int Stride>
+inline __m128i PairOf(const int16_t *p) {
+    return _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)),
+                              _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + Stride)));
+}
+
+// Column j's sums from start, shifted right by Shift.  The weights reach
+// three lanes only: the fourth sums to the start alone (across first the
+// shift makes it -32768, the 0 of 32-bit rows).
+template <int Stride, int Pairs, bool Swap, int Lane, int Shift, class In, class Out>
+inline __m128i ColourSums(const ColourRun<In, Out> &c, int j, __m128i start) {
     const int pairs = Pairs ? Pairs : c.pairCount;
-    const uint8_t *p = c.row + size_t(c.first[j]) * Stride;
+    const In *p = c.row + size_t(c.first[j]) * Stride;
     const uint32_t *w = c.pairs + (Lane == 1 ? j - 1 : j);
     __m128i acc = start;
-    for (int q = 0; q < pairs; ++q, p += 2 * Stride, w += c.pairStride) {
-        const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p)), zero);
-        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(v, _mm_srli_si128(v, 2 * Stride)), ThreeLanes<Lane>(w)));
-    }
-    acc = _mm_srai_epi32(acc, 6);
+    for (int q = 0; q < pairs; ++q, p += 2 * Stride, w += c.pairStride)
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(PairOf<Stride>(p), ThreeLanes<Lane>(w)));
+    acc = _mm_srai_epi32(acc, Shift);
     return Swap ? _mm_shuffle_epi32(acc, _MM_SHUFFLE(3, 0, 1, 2)) : acc;
 }
 
 // Two columns a step: their sums packed together and stored at once.
 template <int Stride, int Places, int Pairs, bool Swap>
 void HorizontalColour(const HorizontalJob &job) {
-    const ColourRun c{job.row - size_t(job.base) * Stride, job.first, job.pairs, size_t(job.pairStride),
-                      job.pairCount, job.out};
+    const ColourRun<uint8_t, int16_t> c{job.row - size_t(job.base) * Stride, job.first, job.pairs,
+                                        size_t(job.pairStride), job.pairCount, job.out};
     const __m128i start = _mm_set1_epi32(kHorizontalStart);
     const int count = job.count;
     int j = 0;
     for (; j + 2 <= count; j += 2) {
-        const __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs, Swap, 0>(c, j, start),
-                                               ColourSums<Stride, Pairs, Swap, 1>(c, j + 1, start));
+        const __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs, Swap, 0, 6>(c, j, start),
+                                               ColourSums<Stride, Pairs, Swap, 1, 6>(c, j + 1, start));
         int16_t *out = c.out + size_t(j) * Places;
         if (Places == 4) {
             _mm_storeu_si128(reinterpret_cast<__m128i *>(out), packed);
@@ -138,29 +148,34 @@ void HorizontalColour(const HorizontalJob &job) {
         }
     }
     if (j < count) {
-        const __m128i sums = ColourSums<Stride, Pairs, Swap, 2>(c, j, start);
+        const __m128i sums = ColourSums<Stride, Pairs, Swap, 2, 6>(c, j, start);
         _mm_storel_epi64(reinterpret_cast<__m128i *>(c.out + size_t(j) * Places), _mm_packs_epi32(sums, sums));
     }
 }
 
-// The loop unrolled for one and two tap pairs (bilinear, and area
-// reductions up to 3:1).
-template <int Stride, int Places, bool Swap>
-void HorizontalColourPairs(const HorizontalJob &job) {
+template <int Stride, int Places, int Pairs, bool Swap>
+struct ByteColumns {
+    static void Run(const HorizontalJob &job) { HorizontalColour<Stride, Places, Pairs, Swap>(job); }
+};
+
+// A colour loop made for its places, channel order and tap pairs, unrolled
+// for one and two (bilinear, and area reductions up to 3:1).
+template <template <int, int, int, bool> class Loop, int Stride, int Places, bool Swap, class Job>
+void ColourPairs(const Job &job) {
     if (job.pairCount == 1)
-        HorizontalColour<Stride, Places, 1, Swap>(job);
+        Loop<Stride, Places, 1, Swap>::Run(job);
     else if (job.pairCount == 2)
-        HorizontalColour<Stride, Places, 2, Swap>(job);
+        Loop<Stride, Places, 2, Swap>::Run(job);
     else
-        HorizontalColour<Stride, Places, 0, Swap>(job);
+        Loop<Stride, Places, 0, Swap>::Run(job);
 }
 
-template <int Stride>
-void HorizontalColourOf(const HorizontalJob &job) {
+template <template <int, int, int, bool> class Loop, int Stride, class Job>
+void ColourOf(const Job &job) {
     if (job.places == 4)
-        job.swap ? HorizontalColourPairs<Stride, 4, true>(job) : HorizontalColourPairs<Stride, 4, false>(job);
+        job.swap ? ColourPairs<Loop, Stride, 4, true>(job) : ColourPairs<Loop, Stride, 4, false>(job);
     else
-        job.swap ? HorizontalColourPairs<Stride, 3, true>(job) : HorizontalColourPairs<Stride, 3, false>(job);
+        job.swap ? ColourPairs<Loop, Stride, 3, true>(job) : ColourPairs<Loop, Stride, 3, false>(job);
 }
 
 inline uint32_t TwoBytes(const uint8_t *p) {
@@ -172,30 +187,47 @@ inline uint32_t TwoBytes(const uint8_t *p) {
 // Four columns whose pairs follow each other (a 2:1 reduction): one load.
 inline bool Step2(const int *f) { return f[1] == f[0] + 2 && f[2] == f[0] + 4 && f[3] == f[0] + 6; }
 
-// One channel: four columns at a time, each tap pair two neighbouring bytes.
+// Four columns' tap pairs (two neighbouring values each, the columns'
+// first at f) as 16-bit lanes.
+inline __m128i FourPairs(const uint8_t *row, const int *f, bool step2) {
+    const __m128i zero = _mm_setzero_si128();
+    if (step2)
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(row + f[0])), zero);
+    const __m128i lo = _mm_cvtsi32_si128(int(TwoBytes(row + f[0]) | TwoBytes(row + f[1]) << 16));
+    const __m128i hi = _mm_cvtsi32_si128(int(TwoBytes(row + f[2]) | TwoBytes(row + f[3]) << 16));
+    return _mm_unpacklo_epi8(_mm_unpacklo_epi32(lo, hi), zero);
+}
+
+inline __m128i FourPairs(const int16_t *row, const int *f, bool step2) {
+    if (step2)
+        return _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + f[0]));
+    uint32_t v[4];
+    for (int k = 0; k < 4; ++k)
+        std::memcpy(&v[k], row + f[k], 4);
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(v[0])), _mm_cvtsi32_si128(int(v[1]))),
+                              _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(v[2])), _mm_cvtsi32_si128(int(v[3]))));
+}
+
+// One channel: the sums of columns j ... j + 3 from start.
+template <class Job>
+inline __m128i GraySums(const Job &job, int j, __m128i start) {
+    const auto *row = job.row - job.base;
+    const int *f = job.first + j;
+    const bool step2 = Step2(f);
+    __m128i acc = start;
+    for (int q = 0; q < job.pairCount; ++q) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(job.pairs + size_t(q) * job.pairStride + j));
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(FourPairs(row + 2 * q, f, step2), w));
+    }
+    return acc;
+}
+
+// One channel: four columns at a time.
 void HorizontalGray(const HorizontalJob &job) {
-    const __m128i zero = _mm_setzero_si128(), start = _mm_set1_epi32(kHorizontalStart);
-    const uint8_t *row = job.row - job.base;
+    const __m128i start = _mm_set1_epi32(kHorizontalStart);
     int j = 0;
     for (; j + 4 <= job.count; j += 4) {
-        const int *f = job.first + j;
-        const bool step2 = Step2(f);
-        __m128i acc = start;
-        for (int q = 0; q < job.pairCount; ++q) {
-            const int o = 2 * q;
-            __m128i v;
-            if (step2) {
-                v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(row + f[0] + o)), zero);
-            } else {
-                const __m128i lo = _mm_cvtsi32_si128(int(TwoBytes(row + f[0] + o) | TwoBytes(row + f[1] + o) << 16));
-                const __m128i hi = _mm_cvtsi32_si128(int(TwoBytes(row + f[2] + o) | TwoBytes(row + f[3] + o) << 16));
-                v = _mm_unpacklo_epi8(_mm_unpacklo_epi32(lo, hi), zero);
-            }
-            const __m128i w =
-                _mm_loadu_si128(reinterpret_cast<const __m128i *>(job.pairs + size_t(q) * job.pairStride + j));
-            acc = _mm_add_epi32(acc, _mm_madd_epi16(v, w));
-        }
-        acc = _mm_srai_epi32(acc, 6);
+        const __m128i acc = _mm_srai_epi32(GraySums(job, j, start), 6);
         _mm_storel_epi64(reinterpret_cast<__m128i *>(job.out + j), _mm_packs_epi32(acc, acc));
     }
     HorizontalPlainColumns(job, j, job.count);
@@ -207,9 +239,9 @@ void HorizontalVector(const HorizontalJob &job) {
     if (job.channels == 1 && job.stride == 1)
         HorizontalGray(job);
     else if (job.channels == 3 && job.stride == 3)
-        HorizontalColourOf<3>(job);
+        ColourOf<ByteColumns, 3>(job);
     else if (job.channels == 3 && job.stride == 4)
-        HorizontalColourOf<4>(job);
+        ColourOf<ByteColumns, 4>(job);
     else
         HorizontalPlain(job);
 }
@@ -293,49 +325,26 @@ void VerticalByteTaps(const VerticalBytesJob &job, int from, int to) {
     VerticalBytesPlainValues(job, x, to);
 }
 
-// Q8 pixels across to bytes: the same steps as the colour loop above, a
-// tap pair being two pixels' values in two 8-byte loads.
-struct WordRun {
-    const int16_t *row;      // source column 0
-    const int *first;
-    const uint32_t *pairs;
-    size_t pairStride;
-    int pairCount;
-    uint8_t *out;
-};
-
-template <int Stride, int Pairs, bool Swap, int Lane>
-inline __m128i WordSums(const WordRun &c, int j) {
-    const int pairs = Pairs ? Pairs : c.pairCount;
-    const int16_t *p = c.row + size_t(c.first[j]) * Stride;
-    const uint32_t *w = c.pairs + (Lane == 1 ? j - 1 : j);
-    __m128i acc = _mm_set1_epi32(kVerticalStart);
-    for (int q = 0; q < pairs; ++q, p += 2 * Stride, w += c.pairStride) {
-        const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p));
-        const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + Stride));
-        acc = _mm_add_epi32(acc, _mm_madd_epi16(_mm_unpacklo_epi16(a, b), ThreeLanes<Lane>(w)));
-    }
-    acc = _mm_srai_epi32(acc, 22);
-    return Swap ? _mm_shuffle_epi32(acc, _MM_SHUFFLE(3, 0, 1, 2)) : acc;
-}
-
+// Q8 pixels across to bytes: the same sums as the colour loop above.
 // Two columns a step; three-byte columns store four bytes each, the
 // fourth overwritten by the next column, so the last two go plain.
 template <int Stride, int Places, int Pairs, bool Swap>
 void HorizontalWordColour(const HorizontalWordsJob &job) {
-    const WordRun c{job.row - size_t(job.base) * Stride, job.first, job.pairs, size_t(job.pairStride),
-                    job.pairCount, job.out};
+    const ColourRun<int16_t, uint8_t> c{job.row - size_t(job.base) * Stride, job.first, job.pairs,
+                                        size_t(job.pairStride), job.pairCount, job.out};
+    const __m128i start = _mm_set1_epi32(kVerticalStart);
     const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
     int j = 0;
     for (; j + 2 + (Places == 3) <= job.count; j += 2) {
-        const __m128i packed = _mm_packs_epi32(WordSums<Stride, Pairs, Swap, 0>(c, j),
-                                               WordSums<Stride, Pairs, Swap, 1>(c, j + 1));
+        const __m128i packed = _mm_packs_epi32(ColourSums<Stride, Pairs, Swap, 0, 22>(c, j, start),
+                                               ColourSums<Stride, Pairs, Swap, 1, 22>(c, j + 1, start));
         const __m128i bytes = _mm_packus_epi16(packed, packed);
         uint8_t *out = c.out + size_t(j) * Places;
         if (Places == 4) {
             _mm_storel_epi64(reinterpret_cast<__m128i *>(out), _mm_and_si128(bytes, keep));
         } else {
-            const uint32_t first = uint32_t(_mm_cvtsi128_si32(bytes)), second = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
+            const uint32_t first = uint32_t(_mm_cvtsi128_si32(bytes));
+            const uint32_t second = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
             std::memcpy(out, &first, 4);
             std::memcpy(out + 3, &second, 4);
         }
@@ -343,50 +352,18 @@ void HorizontalWordColour(const HorizontalWordsJob &job) {
     HorizontalPlainColumns(job, j, job.count);
 }
 
-template <int Stride, int Places, bool Swap>
-void HorizontalWordPairs(const HorizontalWordsJob &job) {
-    if (job.pairCount == 1)
-        HorizontalWordColour<Stride, Places, 1, Swap>(job);
-    else if (job.pairCount == 2)
-        HorizontalWordColour<Stride, Places, 2, Swap>(job);
-    else
-        HorizontalWordColour<Stride, Places, 0, Swap>(job);
-}
+template <int Stride, int Places, int Pairs, bool Swap>
+struct WordColumns {
+    static void Run(const HorizontalWordsJob &job) { HorizontalWordColour<Stride, Places, Pairs, Swap>(job); }
+};
 
-template <int Stride>
-void HorizontalWordColourOf(const HorizontalWordsJob &job) {
-    if (job.places == 4)
-        job.swap ? HorizontalWordPairs<Stride, 4, true>(job) : HorizontalWordPairs<Stride, 4, false>(job);
-    else
-        job.swap ? HorizontalWordPairs<Stride, 3, true>(job) : HorizontalWordPairs<Stride, 3, false>(job);
-}
-
-// One channel: four columns a step, a tap pair two neighbouring values.
+// One channel: four columns a step.
 void HorizontalWordGray(const HorizontalWordsJob &job) {
     const __m128i start = _mm_set1_epi32(kVerticalStart);
-    const int16_t *row = job.row - job.base;
     int j = 0;
     for (; j + 4 <= job.count; j += 4) {
-        const int *f = job.first + j;
-        const bool step2 = Step2(f);
-        __m128i acc = start;
-        for (int q = 0; q < job.pairCount; ++q) {
-            const int o = 2 * q;
-            __m128i v4;
-            if (step2) {
-                v4 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(row + f[0] + o));
-            } else {
-                uint32_t v[4];
-                for (int k = 0; k < 4; ++k)
-                    std::memcpy(&v[k], row + f[k] + o, 4);
-                v4 = _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(v[0])), _mm_cvtsi32_si128(int(v[1]))),
-                                        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(v[2])), _mm_cvtsi32_si128(int(v[3]))));
-            }
-            const __m128i w =
-                _mm_loadu_si128(reinterpret_cast<const __m128i *>(job.pairs + size_t(q) * job.pairStride + j));
-            acc = _mm_add_epi32(acc, _mm_madd_epi16(v4, w));
-        }
-        const __m128i packed = _mm_packs_epi32(_mm_srai_epi32(acc, 22), acc);
+        const __m128i acc = _mm_srai_epi32(GraySums(job, j, start), 22);
+        const __m128i packed = _mm_packs_epi32(acc, acc);
         const uint32_t bytes = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(packed, packed)));
         std::memcpy(job.out + j, &bytes, 4);
     }
@@ -399,9 +376,9 @@ void HorizontalWordsVector(const HorizontalWordsJob &job) {
     if (job.channels == 1 && job.stride == 1)
         HorizontalWordGray(job);
     else if (job.channels == 3 && job.stride == 3)
-        HorizontalWordColourOf<3>(job);
+        ColourOf<WordColumns, 3>(job);
     else if (job.channels == 3 && job.stride == 4)
-        HorizontalWordColourOf<4>(job);
+        ColourOf<WordColumns, 4>(job);
     else
         HorizontalWordsPlain(job);
 }
