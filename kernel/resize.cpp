@@ -82,6 +82,7 @@ struct KResize {
     // instead (bytes), and a destination row is their vertical sum (mid)
     // resampled across.
     bool downFirst;
+    bool lookupDown;         // 16-bit gray 2:1 both ways: the ring holds rows as read (GrayBoxJob)
     BYTE *sourceRing;
     const BYTE **sourceRows;
     int16_t *mid;
@@ -302,10 +303,11 @@ Span SourceSpan(const KResize &r) {
 // Reads source row y and converts the span's columns into conv.
 int ReadRow(KResize &r, const Span &c, int y, BYTE *conv) {
     const int bytes = int((int64_t(c.to - c.base) * r.srcBits + 7) / 8);
-    const int got = r.rows(r.src, r.kind == CONVERT_NONE ? conv : r.raw, y, c.base, bytes, r.context);
+    const bool asRead = r.kind == CONVERT_NONE || r.lookupDown;
+    const int got = r.rows(r.src, asRead ? conv : r.raw, y, c.base, bytes, r.context);
     if (got < 0)
         return got;
-    if (r.kind != CONVERT_NONE)
+    if (!asRead)
         Convert(r, conv, c.from - c.base, c.to - c.base);
     return RC_SUCCESS;
 }
@@ -339,6 +341,12 @@ int CombineDownFirst(KResize &r, int i, BYTE *out) {
             r.slotRow[s] = first + k;
         }
         r.sourceRows[k] = slot;
+    }
+    if (r.lookupDown) {
+        const size_t at = 2 * size_t(r.colFirst[r.rangeFirst] - c.base);
+        const GrayBoxJob box{{r.sourceRows[0] + at, r.sourceRows[1] + at}, r.grayTable, r.grayMask, r.rangeCount, out};
+        (r.flags & RESIZE_PLAIN_LOOPS) ? GrayBoxPlain(box) : GrayBoxVector(box);
+        return RC_SUCCESS;
     }
     const VerticalBytesJob down{r.sourceRows, r.rowWeights + size_t(i) * r.rowTaps, n, (c.to - c.base) * r.stride,
                                 r.mid};
@@ -568,9 +576,16 @@ bool DownFirst(const KResize &z, size_t slotBytes) {
 bool PlanRing(KResize &z, size_t convPixels) {
     const size_t slotBytes = convPixels * z.stride + 16;
     z.downFirst = DownFirst(z, slotBytes);
+    // 16-bit gray reduced 2:1 both ways (either method: two taps of
+    // weight 1/2 on each axis) is looked up in one pass from its rows as
+    // read, when they fit the ring.
+    const size_t rawBytes = convPixels * 2 + 16;
+    z.lookupDown = z.downFirst && z.kind == CONVERT_GRAY && z.srcBits == 16 && z.sw == 2 * z.dw &&
+                   z.sh == 2 * z.dh && int64_t(z.rowTaps) * int64_t(rawBytes) <= kRingBytes;
+    const size_t sourceBytes = z.lookupDown ? rawBytes : slotBytes;
     if (z.downFirst) {
-        z.ringSlots = z.rowTaps, z.ringStride = int(slotBytes);
-        return Take(z.sourceRing, size_t(z.ringSlots) * slotBytes, true) && Take(z.sourceRows, z.ringSlots) &&
+        z.ringSlots = z.rowTaps, z.ringStride = int(sourceBytes);
+        return Take(z.sourceRing, size_t(z.ringSlots) * sourceBytes, true) && Take(z.sourceRows, z.ringSlots) &&
                Take(z.mid, convPixels * z.stride + 8, true) && Take(z.slotRow, z.ringSlots);
     }
     z.ringStride = z.dw * z.places + 8;
@@ -591,7 +606,7 @@ bool Plan(KResize &z) {
         !Take(z.rowCount, z.dh) || !Take(z.rowWeights, size_t(z.rowTaps) * z.dh) || !PlanRing(z, convPixels) ||
         !Take(z.line, size_t(z.dw) * z.places + 16))
         return false;
-    if (z.kind != CONVERT_NONE && !Take(z.raw, (size_t(z.sw) + 16) * ((z.srcBits + 7) / 8) + 16))
+    if (z.kind != CONVERT_NONE && !z.lookupDown && !Take(z.raw, (size_t(z.sw) + 16) * ((z.srcBits + 7) / 8) + 16))
         return false;
     // Wide rows of taps are made in the sums' room.
     if ((z.rowTaps > z.ringSlots || 2 * z.colPairCount > 4096) &&

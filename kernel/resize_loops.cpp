@@ -59,8 +59,22 @@ void VerticalBytesPlainValues(const VerticalBytesJob &job, int from, int to) {
     }
 }
 
+// Gray value x of a row of 16-bit values through the job's table.
+inline int LookedUp(const GrayBoxJob &job, const uint8_t *row, int x) {
+    return job.table[(row[2 * x] | row[2 * x + 1] << 8) & job.mask];
+}
+
+void GrayBoxPlainValues(const GrayBoxJob &job, int from, int to) {
+    for (int j = from; j < to; ++j) {
+        const int sum = LookedUp(job, job.rows[0], 2 * j) + LookedUp(job, job.rows[0], 2 * j + 1) +
+                        LookedUp(job, job.rows[1], 2 * j) + LookedUp(job, job.rows[1], 2 * j + 1);
+        job.out[j] = uint8_t((sum + 2) >> 2);
+    }
+}
+
 }  // namespace
 
+void GrayBoxPlain(const GrayBoxJob &job) { GrayBoxPlainValues(job, 0, job.count); }
 void HorizontalPlain(const HorizontalJob &job) { HorizontalPlainColumns(job, 0, job.count); }
 void VerticalPlain(const VerticalJob &job) { VerticalPlainValues(job, 0, job.values); }
 void HorizontalWordsPlain(const HorizontalWordsJob &job) { HorizontalPlainColumns(job, 0, job.count); }
@@ -394,6 +408,40 @@ void VerticalBytesVector(const VerticalBytesJob &job) {
         VerticalByteTaps<0>(job, 0, job.values);
 }
 
+namespace {
+
+// Four 16-bit values at p through the table, in 16-bit lanes.
+inline int64_t FourLookedUp(const uint8_t *table, uint64_t mask, const uint8_t *p) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return int64_t(table[v & mask] | uint64_t(table[(v >> 16) & mask]) << 16 |
+                   uint64_t(table[(v >> 32) & mask]) << 32 | uint64_t(table[(v >> 48) & mask]) << 48);
+}
+
+// Eight values of both rows from value x, looked up and summed down.
+inline __m128i EightDown(const GrayBoxJob &job, int x) {
+    const uint8_t *a = job.rows[0] + 2 * size_t(x), *b = job.rows[1] + 2 * size_t(x);
+    const uint64_t mask = job.mask;
+    return _mm_add_epi16(_mm_set_epi64x(FourLookedUp(job.table, mask, a + 8), FourLookedUp(job.table, mask, a)),
+                         _mm_set_epi64x(FourLookedUp(job.table, mask, b + 8), FourLookedUp(job.table, mask, b)));
+}
+
+}  // namespace
+
+// Eight outputs a step: the sums down, neighbours added across by one
+// multiply-add each.
+void GrayBoxVector(const GrayBoxJob &job) {
+    const __m128i ones = _mm_set1_epi16(1), two = _mm_set1_epi32(2);
+    int j = 0;
+    for (; j + 8 <= job.count; j += 8) {
+        const __m128i lo = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(EightDown(job, 2 * j), ones), two), 2);
+        const __m128i hi = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(EightDown(job, 2 * j + 8), ones), two), 2);
+        const __m128i words = _mm_packs_epi32(lo, hi);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(job.out + j), _mm_packus_epi16(words, words));
+    }
+    GrayBoxPlainValues(job, j, job.count);
+}
+
 void VerticalVector(const VerticalJob &job) {
     if (job.taps > 2 * kPairsAtOnce)
         VerticalPlain(job);
@@ -411,6 +459,7 @@ void HorizontalVector(const HorizontalJob &job) { HorizontalPlain(job); }
 void VerticalVector(const VerticalJob &job) { VerticalPlain(job); }
 void HorizontalWordsVector(const HorizontalWordsJob &job) { HorizontalWordsPlain(job); }
 void VerticalBytesVector(const VerticalBytesJob &job) { VerticalBytesPlain(job); }
+void GrayBoxVector(const GrayBoxJob &job) { GrayBoxPlain(job); }
 
 #endif
 

@@ -70,6 +70,20 @@ struct HorizontalWordsJob {
 void HorizontalWordsPlain(const HorizontalWordsJob &job);
 void HorizontalWordsVector(const HorizontalWordsJob &job);
 
+// 16-bit gray reduced 2:1 both ways (two taps of equal weight on each
+// axis, bilinear or area): each output the rounded mean of its 2 x 2
+// values, each looked up (its bits in mask) first; the two passes'
+// rounding gives exactly that.
+struct GrayBoxJob {
+    const uint8_t *rows[2];  // 16-bit values as read, from the first output's
+    const uint8_t *table;
+    uint32_t mask;
+    int count;               // outputs
+    uint8_t *out;
+};
+void GrayBoxPlain(const GrayBoxJob &job);
+void GrayBoxVector(const GrayBoxJob &job);
+
 // A tap's share of a vertical sum of bytes, Q8 cut toward zero.
 inline int VerticalByteShare(int weight, int value) { return (weight * value) >> 6; }
 
