@@ -155,8 +155,7 @@ void FreeGlassData(MagGlassRecord *g) {
 bool GlassDataCheck(MagGlassRecord *g, UINT uCode, int x, int y) {
     if (uCode == kDown) {
         if (g->RequestsPending) {  // still waiting for data: no glass
-            if (GetCapture() == g->Window)
-                ReleaseCapture();
+            ReleaseCapture();  // taken by the press
             g->Dragging = 0;
             ShowCursor(TRUE);
             return false;
@@ -242,8 +241,8 @@ int __stdcall Z_SetMagGlassPos(HWND hWnd, int x, int y) {
         g->ManualY = oldY;
         return rc;
     }
-    if (g->Shown && !PaintGlass(g, x, y, g->LastX, g->LastY, false))
-        return RC_SUCCESS;  // the glass stopped itself: its bitmap is gone
+    if (g->Shown)
+        PaintGlass(g, x, y, g->LastX, g->LastY, false);
     g->LastX = x;
     g->LastY = y;
     return RC_SUCCESS;
@@ -299,8 +298,6 @@ int __stdcall Z_UpdateMagGlassExt(HWND hWnd, const COLORREF *pColors, const BYTE
         return RC_FAILURE;  // (such a glass has no blocks)
     if (nFirst < 0 || nLast < 0 || nFirst >= g->BlockCount || nLast >= g->BlockCount || nFirst > nLast)
         return RC_INVALID_PARAMETER;
-    if (!(g->DataBitmap.Flags & BITMAP_ALLOCATED))
-        return RC_NO_BITMAP;
     if (g->RequestsPending > 0)
         --g->RequestsPending;
     const BlockRect b{nFirst % g->BlocksAcross, nFirst / g->BlocksAcross, nLast % g->BlocksAcross,
@@ -327,8 +324,7 @@ int __stdcall Z_UpdateMagGlassExt(HWND hWnd, const COLORREF *pColors, const BYTE
     const UINT code = g->EventCodes[start];
     if (g->EventsQueued == 0) {
         const POINT pt = g->EventPoints[start], prev = g->EventPoints[Wrap(g->EventReplay)];
-        if (!PaintGlass(g, pt.x, pt.y, prev.x, prev.y, code == kUp || !g->Dragging))
-            return RC_SUCCESS;  // the glass stopped itself
+        PaintGlass(g, pt.x, pt.y, prev.x, prev.y, code == kUp || !g->Dragging);
         g->LastX = pt.x;
         g->LastY = pt.y;
     } else {
