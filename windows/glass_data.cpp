@@ -20,10 +20,11 @@ namespace {
 constexpr UINT kDown = WM_LBUTTONDOWN, kMove = WM_MOUSEMOVE, kUp = WM_LBUTTONUP;
 constexpr int kBlock = 8;
 
-// Block columns and rows, both ends included; empty when left > right.
+// Block columns and rows, both ends included; empty when left > right
+// (rows come in order: from BlocksOf, or first <= last of an answer).
 struct BlockRect {
     int left = 0, top = 0, right = -1, bottom = -1;
-    bool Empty() const { return left > right || top > bottom; }
+    bool Empty() const { return left > right; }
     int Count() const { return Empty() ? 0 : (right - left + 1) * (bottom - top + 1); }
 };
 

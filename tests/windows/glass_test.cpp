@@ -389,6 +389,9 @@ TEST(MagGlass, EndingItGivesTheWindowBack) {
         // A procedure chained onto the glass's that outlives it reaches the
         // default procedure.
         EXPECT_EQ(CallWindowProcA(glassProc, h, WM_LBUTTONDOWN, MK_LBUTTON, 0), 0);
+        ASSERT_EQ(Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_MANUAL), RC_SUCCESS);  // nor to a manual glass
+        EXPECT_EQ(CallWindowProcA(glassProc, h, WM_LBUTTONDOWN, MK_LBUTTON, 0), 0);
+        EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
         EXPECT_EQ(GetCapture(), nullptr);
         EXPECT_EQ(Z_WindowHasMagGlass(h), 0);
         EXPECT_EQ(GetWindowLongA(h, GWL_STYLE), style);
@@ -550,6 +553,14 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
               RC_SUCCESS);
     EXPECT_EQ(g->EventsQueued * 1000 + g->LastX, 12);
     SendMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(12, 10));
+    // Without memory for a request the glass shows what there is.
+    for (const UINT m : {UINT(WM_LBUTTONDOWN), UINT(WM_LBUTTONUP)}) {
+        K_SetAllocationFailure(0, 0);
+        SendMessageA(h, m, MK_LBUTTON, MAKELPARAM(10, 70));  // block 6 missing
+        K_SetAllocationFailure(-1, 0);
+        EXPECT_EQ(g->Dragging, m == WM_LBUTTONDOWN ? 1 : 0);
+    }
+    EXPECT_EQ(asked.size(), 5u);
     const BYTE none = 0;
     for (const POINT range : {POINT{-1, 0}, POINT{0, -1}, POINT{0, 9}, POINT{9, 9}, POINT{3, 2}})  // outside 0..8
         EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, range.x, range.y, 0), RC_INVALID_PARAMETER);
