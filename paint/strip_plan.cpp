@@ -122,6 +122,7 @@ void PlanFormat(const StripJob &job, UINT mode, StripPlan *p) {
         if (kind == 2) {
             p->stripBits = std::min(job.deviceBits, 8);
             p->converter = SelectRowConverter(bpp, p->stripBits);
+            p->modeConverter = GetModeRowConverter(bpp, p->stripBits, (mode & DISP_ORDERED_DITHER) != 0);
             if (!p->converter)
                 kind = GdiTakesDepth(bpp) ? 0 : 1;
         }
@@ -283,8 +284,18 @@ void PlanBuffers(const StripJob &job, StripPlan *p) {
 
 }  // namespace
 
+void ShareStrips(const StripJob &job, StripPlan *plan, int slots) {
+    const bool columns = plan->degrees == 90 || plan->degrees == 270;
+    int rows = std::max(1, plan->rowsPerStrip * 5 / (4 * slots));
+    if (columns && (plan->rowsPerStrip % 8 == 0 || plan->layoutBits < 8))
+        rows = std::max(8, rows & ~7);
+    plan->rowsPerStrip = std::min(rows, plan->rowsPerStrip);
+    PlanBuffers(job, plan);
+}
+
 void PlanStrips(const StripJob &job, UINT mode, StripPlan *plan) {
     *plan = StripPlan{};
+    plan->mode = mode;
     if (!PlanFrame(job, mode, plan))
         return;
     PlanFormat(job, mode, plan);
