@@ -154,23 +154,22 @@ TEST(StripThreads, EveryAllocationFailureOfASharedPaintIsClean) {
         UINT mode;
         int deviceBits;
     } const setups[] = {
-        {24, 0, DISP_SCALE_FILTER, 0}, {24, 5, DISP_SCALE_FILTER_ALT, 0}, {24, 3, DISP_ORDERED_DITHER, 8},
-        {8, 4, 0, 0}, {24, 7, DISP_SCALE_FILTER | DISP_ORDERED_DITHER, 8}, {16, 2, 0, 0},
+        {24, 0, DISP_SCALE_FILTER, 24}, {24, 5, DISP_SCALE_FILTER_ALT, 24}, {24, 3, DISP_ORDERED_DITHER, 8},
+        {8, 4, 0, 24}, {24, 7, DISP_ORDERED_DITHER, 4}, {16, 2, 0, 24},
     };
     for (const Setup &s : setups) {
-        ModeScope mode(s.mode | DISP_LIBRARY_DITHER | DISP_DITHER_8BIT);
+        const UINT modeBits = s.mode | DISP_LIBRARY_DITHER | DISP_DITHER_8BIT;
+        ModeScope mode(modeBits);
         BitmapHandle b{};
         MakeRandomBitmap(b, rng, 61, 47, s.bits, ORDER_BGR, s.orientation);
         const RECT dst{0, 0, 90, 77};
-        const int kind = s.deviceBits ? zv::ChoosePaintKind(&b, s.deviceBits, s.mode) : 0;
+        const int kind = zv::ChoosePaintKind(&b, s.deviceBits, modeBits);
         dib.Fill(kBackground);
         const auto blank = dib.Pixels();
         const int shared = zv::CountSharedPaints();
         SweepAllocationFailures(
             [&] {
-                return s.deviceBits ? zv::PaintDispatchAs(dib.dc, &b, nullptr, nullptr, &dst, nullptr, SRCCOPY,
-                                                          s.deviceBits, kind)
-                                    : Z_PaintDC(dib.dc, &b, nullptr, nullptr, &dst, nullptr, SRCCOPY);
+                return zv::PaintDispatchAs(dib.dc, &b, nullptr, nullptr, &dst, nullptr, SRCCOPY, s.deviceBits, kind);
             },
             [&](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY && dib.Pixels() == blank) << "status " << rc; },
             [&](int rc) {
