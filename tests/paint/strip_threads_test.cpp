@@ -44,11 +44,12 @@ const UINT kModes[] = {0,
                        DISP_SCALE_FILTER_ALT | DISP_ORDERED_DITHER | DISP_CUBE_PALETTE,
                        DISP_ORDERED_DITHER | DISP_CLUSTERED_DITHER,
                        DISP_PALETTE_INDICES | DISP_ORDERED_DITHER,
-                       DISP_SCALE_TO_GRAY};
-const int kBits[] = {1, 4, 8, 16, 24, 32};
+                       DISP_SCALE_TO_GRAY,
+                       DISP_SCALE_BITONAL};
+const int kBits[] = {1, 1, 4, 8, 16, 24, 32};
 
 void MakeCase(SharedCase &c, std::mt19937 &rng, int tw, int th, int round) {
-    const int bits = kBits[rng() % 6];
+    const int bits = kBits[rng() % 7];
     MakeRandomBitmap(c.b, rng, 8 + int(rng() % 150), 8 + int(rng() % 150), bits,
                      bits == 16 && rng() % 2 ? ORDER_GRAY : ORDER_BGR, kOrientations[round % 8]);
     if (bits == 24 && rng() % 3 == 0) {
@@ -56,7 +57,9 @@ void MakeCase(SharedCase &c, std::mt19937 &rng, int tw, int th, int round) {
             c.b.PaintLUT[i] = BYTE(255 - i / 3);
         c.b.Flags |= BITMAP_PAINT_LUT;
     }
-    c.mode = kModes[rng() % 9] | (rng() % 2 ? DISP_LIBRARY_DITHER | DISP_DITHER_8BIT : 0);
+    if (bits == 1 && rng() % 3)  // black and white: the footprint painters
+        c.b.Palette[0] = RGBQUAD{0, 0, 0, 0}, c.b.Palette[1] = RGBQUAD{255, 255, 255, 0};
+    c.mode = kModes[rng() % 10] | (rng() % 2 ? DISP_LIBRARY_DITHER | DISP_DITHER_8BIT : 0);
     const int devices[] = {0, 0, 1, 4, 8, 8};
     c.deviceBits = devices[rng() % 6];
     if (c.deviceBits && rng() % 4)  // diffused paints stay on one thread
@@ -155,13 +158,16 @@ TEST(StripThreads, EveryAllocationFailureOfASharedPaintIsClean) {
         int deviceBits;
     } const setups[] = {
         {24, 0, DISP_SCALE_FILTER, 24}, {24, 5, DISP_SCALE_FILTER_ALT, 24}, {24, 3, DISP_ORDERED_DITHER, 8},
-        {8, 4, 0, 24}, {24, 7, DISP_ORDERED_DITHER, 4}, {16, 2, 0, 24},
+        {8, 4, 0, 24}, {24, 7, DISP_ORDERED_DITHER, 4}, {16, 2, 0, 24}, {1, 5, DISP_SCALE_TO_GRAY, 24},
+        {1, 0, DISP_SCALE_BITONAL, 24},
     };
     for (const Setup &s : setups) {
         const UINT modeBits = s.mode | DISP_LIBRARY_DITHER | DISP_DITHER_8BIT;
         ModeScope mode(modeBits);
         BitmapHandle b{};
         MakeRandomBitmap(b, rng, 61, 47, s.bits, ORDER_BGR, s.orientation);
+        if (s.bits == 1)
+            b.Palette[0] = RGBQUAD{0, 0, 0, 0}, b.Palette[1] = RGBQUAD{255, 255, 255, 0};
         const RECT dst{0, 0, 90, 77};
         const int kind = zv::ChoosePaintKind(&b, s.deviceBits, modeBits);
         dib.Fill(kBackground);
