@@ -374,12 +374,9 @@ int FootprintWorkers(FootprintFrame *f) {
     const int64_t ratio = std::max<int64_t>(1, (int64_t(f->sw) * f->sh) / (int64_t(f->dw) * f->dh));
     const int workers = std::min(StripWorkersFor(int64_t(f->n) * f->m, int(std::min<int64_t>(8, 1 + ratio))),
                                  kMostStripWorkers);
-    if (workers) {
-        int rows = std::max(1, f->rowsPerStrip * 5 / (4 * (workers + 2)));
-        if ((f->degrees == 90 || f->degrees == 270) && f->stripBits < 8)
-            rows = std::max(8, rows & ~7);
-        f->rowsPerStrip = std::min(rows, f->rowsPerStrip);
-    }
+    if (workers)
+        f->rowsPerStrip = SharedRowsPerStrip(f->rowsPerStrip, workers + 2,
+                                             (f->degrees == 90 || f->degrees == 270) && f->stripBits < 8);
     return workers;
 }
 

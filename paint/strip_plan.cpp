@@ -1,5 +1,6 @@
 // Planning a strip paint: every decision before any buffer exists.
 #include "paint/strip_engine.h"
+#include "paint/strip_threads.h"
 
 #include "paint/fixed_palettes.h"
 #include "paint/paint_kind.h"
@@ -286,10 +287,8 @@ void PlanBuffers(const StripJob &job, StripPlan *p) {
 
 void ShareStrips(const StripJob &job, StripPlan *plan, int slots) {
     const bool columns = plan->degrees == 90 || plan->degrees == 270;
-    int rows = std::max(1, plan->rowsPerStrip * 5 / (4 * slots));
-    if (columns && (plan->rowsPerStrip % 8 == 0 || plan->layoutBits < 8))
-        rows = std::max(8, rows & ~7);
-    plan->rowsPerStrip = std::min(rows, plan->rowsPerStrip);
+    plan->rowsPerStrip = SharedRowsPerStrip(plan->rowsPerStrip, slots,
+                                            columns && (plan->rowsPerStrip % 8 == 0 || plan->layoutBits < 8));
     PlanBuffers(job, plan);
 }
 

@@ -156,6 +156,13 @@ int StripWorkersFor(int64_t pixels, int weight) {
     return std::max(0, std::min(cores - 1, kMostStripWorkers));
 }
 
+int SharedRowsPerStrip(int rowsPerStrip, int slots, bool eights) {
+    int rows = std::max(1, rowsPerStrip * 5 / (4 * slots));
+    if (eights)
+        rows = std::max(8, rows & ~7);
+    return std::min(rows, rowsPerStrip);
+}
+
 void SetStripThreads(int setting) { StripThreadsSetting.store(setting < 0 ? STRIP_THREADS_AUTO : setting); }
 
 int GetStripThreads() { return StripThreadsSetting.load(); }

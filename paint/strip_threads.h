@@ -36,6 +36,12 @@ int RunStripWork(const StripWork &w);
 // kMostStripWorkers.
 int StripWorkersFor(int64_t pixels, int weight);
 
+// Rows per strip when `slots` strips are converted at once: the one
+// strip's budget and a quarter more shared among them, a multiple of 8
+// (at least 8) when eights asks for it (turned strips of fewer than 8
+// bits a pixel), never more than before.
+int SharedRowsPerStrip(int rowsPerStrip, int slots, bool eights);
+
 // The internal switch of the benchmark and the tests: STRIP_THREADS_AUTO
 // decides by the machine and the size, STRIP_THREADS_OFF paints on the
 // calling thread alone, a count n > 0 uses n workers for every paint that
