@@ -374,9 +374,13 @@ int FootprintWorkers(FootprintFrame *f) {
     const int64_t ratio = std::max<int64_t>(1, (int64_t(f->sw) * f->sh) / (int64_t(f->dw) * f->dh));
     const int workers = std::min(StripWorkersFor(int64_t(f->n) * f->m, int(std::min<int64_t>(8, 1 + ratio))),
                                  kMostStripWorkers);
-    if (workers)
-        f->rowsPerStrip = SharedRowsPerStrip(f->rowsPerStrip, workers + 2,
-                                             (f->degrees == 90 || f->degrees == 270) && f->stripBits < 8);
+    if (!workers)
+        return 0;
+    const int rows = SharedRowsPerStrip(f->rowsPerStrip, workers + 2,
+                                        (f->degrees == 90 || f->degrees == 270) && f->stripBits < 8);
+    if (2 * int64_t(workers + 2) * (rows + 1) > 3 * int64_t(f->rowsPerStrip + 1))
+        return 0;  // strips that cannot shrink: more slots would pass half as much again
+    f->rowsPerStrip = rows;
     return workers;
 }
 

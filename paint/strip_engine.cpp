@@ -508,6 +508,13 @@ bool StripsStandAlone(const StripPlan &p) {
     return !p.filter || p.wide || p.stripBits >= 24;
 }
 
+// Whether the slots of a shared plan stay within half as much again as
+// the strips of the plan alone (they may not where a strip cannot shrink:
+// turned strips of 8 rows, strips of one row).
+bool SharedStripsFit(const StripPlan &alone, const StripPlan &shared, int slots) {
+    return 2 * size_t(slots) * (shared.stripBytes + shared.outBytes) <= 3 * (alone.stripBytes + alone.outBytes);
+}
+
 // What a strip pixel costs beside a copied one: filtered rows most, then
 // converted (dithered) and turned ones.
 int StripWeight(const StripPlan &p) {
@@ -609,11 +616,17 @@ int RunStrips(const StripJob &job) {
         return plan.status;
     if (plan.route == STRIPS_DIRECT)
         return DirectPaint(job, settings, plan.paint);
-    const int workers = std::min(StripsStandAlone(plan) ? StripWorkersFor(int64_t(plan.n) * plan.m, StripWeight(plan)) : 0,
+    int workers = std::min(StripsStandAlone(plan) ? StripWorkersFor(int64_t(plan.n) * plan.m, StripWeight(plan)) : 0,
                                  kMostStripWorkers);
     const int slots = workers + 2;
-    if (workers)
+    if (workers) {
+        const StripPlan alone = plan;
         ShareStrips(job, &plan, slots);
+        if (!SharedStripsFit(alone, plan, slots)) {
+            plan = alone;
+            workers = 0;
+        }
+    }
     StripBuffers buf;
     if (AllocateBuffers(plan, &buf) != RC_SUCCESS)
         return RC_NO_MEMORY;

@@ -115,8 +115,8 @@ struct StripPlan {
 void PlanStrips(const StripJob &job, UINT mode, StripPlan *plan);
 
 // Shares a plan's strip budget (and a quarter more) among `slots` strips
-// converted at once: fewer rows per strip (rotated strips of a multiple
-// of 8 rows keep one), the strip buffers sized again.
+// converted at once: fewer rows per strip (turned strips of fewer than 8
+// bits a pixel in multiples of 8), the strip buffers sized again.
 void ShareStrips(const StripJob &job, StripPlan *plan, int slots);
 
 // A strip: rows of n pixels at bits (destination rows for rotations 0 and

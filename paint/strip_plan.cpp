@@ -287,8 +287,7 @@ void PlanBuffers(const StripJob &job, StripPlan *p) {
 
 void ShareStrips(const StripJob &job, StripPlan *plan, int slots) {
     const bool columns = plan->degrees == 90 || plan->degrees == 270;
-    plan->rowsPerStrip = SharedRowsPerStrip(plan->rowsPerStrip, slots,
-                                            columns && (plan->rowsPerStrip % 8 == 0 || plan->layoutBits < 8));
+    plan->rowsPerStrip = SharedRowsPerStrip(plan->rowsPerStrip, slots, columns && plan->layoutBits < 8);
     PlanBuffers(job, plan);
 }
 
