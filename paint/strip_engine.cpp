@@ -501,11 +501,40 @@ constexpr int kMostStripSlots = kMostStripWorkers + 2;
 // strip row depends on its own source rows and position alone, except
 // under error diffusion, and except filtered rows onto a palette, which
 // the resize reduces through a cache of the first colour it met in each
-// 5-5-5 cell (so a row's indices depend on the rows resized before it).
-bool StripsStandAlone(const StripPlan &p) {
+// 5-5-5 cell (so a row's indices depend on the rows resized before it),
+// unless they are grays onto the grays.
+bool AllGray(const RGBQUAD *c, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (c[i].rgbRed != c[i].rgbGreen || c[i].rgbGreen != c[i].rgbBlue)
+            return false;
+    return true;
+}
+
+// Filtered rows onto the 256 grays in order from a gray source (a gray
+// palette, 12/16-bit gray without a colour window-level table): the
+// resize keeps one channel and gives each gray (with its ordered offset)
+// its own entry, with no cache and no error between rows.
+bool GrayOntoGrays(const StripPlan &p, const BitmapHandle *b) {
+    if (p.stripBits != 8 || p.colorCount != 256)
+        return false;
+    for (int i = 0; i < 256; ++i)
+        if (p.colors[i].rgbRed != i || p.colors[i].rgbGreen != i || p.colors[i].rgbBlue != i)
+            return false;
+    const int bpp = b->BitsPerPixel;
+    if (bpp <= 8) {
+        RGBQUAD c[256] = {};
+        K_GetBitmapColors(b, 0, 1 << bpp, c);
+        return AllGray(c, size_t(1) << bpp);
+    }
+    if (!(bpp == 12 || (bpp == 16 && b->Order == ORDER_GRAY)))
+        return false;
+    return !b->WindowLUT || !b->WindowLUTLength || AllGray(b->WindowLUT, std::min<UINT>(b->WindowLUTLength, 65536));
+}
+
+bool StripsStandAlone(const StripPlan &p, const BitmapHandle *b) {
     if (p.route != STRIPS_ROWS || p.diffused)
         return false;
-    return !p.filter || p.wide || p.stripBits >= 24;
+    return !p.filter || p.wide || p.stripBits >= 24 || GrayOntoGrays(p, b);
 }
 
 // Whether the slots of a shared plan stay within half as much again as
@@ -616,7 +645,7 @@ int RunStrips(const StripJob &job) {
         return plan.status;
     if (plan.route == STRIPS_DIRECT)
         return DirectPaint(job, settings, plan.paint);
-    int workers = std::min(StripsStandAlone(plan) ? StripWorkersFor(int64_t(plan.n) * plan.m, StripWeight(plan)) : 0,
+    int workers = std::min(StripsStandAlone(plan, job.bitmap) ? StripWorkersFor(int64_t(plan.n) * plan.m, StripWeight(plan)) : 0,
                                  kMostStripWorkers);
     const int slots = workers + 2;
     if (workers) {

@@ -134,9 +134,10 @@ TEST(StripThreads, TheMachinesChoiceAboveTheThresholdPaintsTheSameBytes) {
     std::mt19937 rng(62);
     Dib t(1200, 900);
     for (UINT mode : {UINT(DISP_SCALE_FILTER), UINT(DISP_ORDERED_DITHER | DISP_LIBRARY_DITHER | DISP_DITHER_8BIT)})
-        for (int orientation : {0, 5}) {
+        for (int orientation : {0, 5, 2}) {
             SharedCase c;
-            MakeRandomBitmap(c.b, rng, 700, 500, 24, ORDER_BGR, orientation);
+            const int bits = orientation == 2 ? 16 : 24;  // 16-bit gray filtered onto the grays
+            MakeRandomBitmap(c.b, rng, 700, 500, bits, bits == 16 ? ORDER_GRAY : ORDER_BGR, orientation);
             c.mode = mode;
             c.deviceBits = mode == DISP_SCALE_FILTER ? 0 : 8;
             c.pc = PaintCase{RECT{0, 0, DisplayW(c.b), DisplayH(c.b)}, kNoClip, RECT{0, 0, 1200, 900}, kNoClip};
