@@ -300,7 +300,7 @@ void RunFilterCases(double budget, const char *only) {
              diffuse, 8, 0.5},
             budget, gp, only);
     RunCase({"24-bit 4000x3000 -> 1600x1200, 8-bit ordered, bilinear", &photo, 1600, 1200, DISP_SCALE_FILTER,
-             diffuse | DISP_ORDERED_DITHER, 8},
+             diffuse | DISP_ORDERED_DITHER, 8, 0},
             budget, gp, only);
     MakeBitmap(&gray, 2000, 2000, 16, ORDER_GRAY, rng);
     std::vector<RGBQUAD> table(4096);
