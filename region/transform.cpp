@@ -419,10 +419,6 @@ int RgnTransformToBitmap(const BitmapHandle *pBitmap, const RgnTransform *pTrans
 // bitmap's frame, then scaled with the rounding of
 // RgnTransformRectToCaller, then offset.
 int RgnTransformToCaller(const BitmapHandle *pBitmap, const RgnTransform *pTransform, ZoraRgn *pRgn) {
-    if (!pBitmap)
-        return RC_NO_BITMAP;
-    if (!pRgn)
-        return RC_INVALID_PARAMETER;
     if (!pTransform)
         return RC_SUCCESS;
     const RgnTransform &t = *pTransform;
