@@ -228,6 +228,41 @@ TEST(RgnTransformIn, EveryOrientationPairAgainstThePixelModel) {
             }
 }
 
+// Every allocation failure of the operations that rebuild a region: the
+// region as it was and nothing left behind.  Diagonal cuts make rows of
+// many runs, so that the rebuilt regions outgrow the span store's first
+// block.  A region brought to the caller's orientation is a working copy:
+// there a failure need only free everything.
+TEST(RgnTransform, FailedRebuildsLeaveTheRegionAndFreeEverything) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(31);
+    const Mask cut = Mask::Of([](int x, int y) { return (x + y) % 3 != 0; });
+    ZoraRgn *master = RgnOfMask(RandomMask(rng, 150, 100).Combine(cut, [](bool p, bool q) { return p && q; }));
+    BitmapHandle bm = Frame(150, 100, BITMAP_ALLOCATED, 4);
+    bm.Region = master;
+    SweepRegionOp(bm, [&] { return zv::RgnResizeWithBitmap(&bm, 300, 200); });
+    SweepRegionOp(bm, [&] { return zv::RgnRotateWithBitmap(&bm, 150, 100, 3000); });
+    for (int o : {0, 3, 5, 8}) {
+        RgnTransform t{o, 2, 1, 1, 1, -5, 0};
+        RECT band{-20, 10, 400, 90};
+        SweepRegionOp(bm, [&] { return Z_SetBitmapRgnRect(&bm, &t, &band, RGN_MODE_XOR); });
+        zvtest::SweepAllocationFailures(
+            [&] {
+                ZoraRgn *copy = nullptr;
+                int rc = Z_CopyZoraRgn(&copy, master);
+                if (rc == RC_SUCCESS)
+                    rc = zv::RgnTransformToCaller(&bm, &t, copy);
+                K_FreeRegion(copy);
+                return rc;
+            },
+            [](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY || rc == RC_SUCCESS); },  // a failed trim keeps the larger block
+            [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
+    }
+    bm.Region = nullptr;
+    SweepRegionOp(bm, [&] { return Z_OffsetBitmapRgn(&bm, 3, 4); });
+    K_FreeRegion(master);
+}
+
 // ---- the kernel carries the region -----------------------------------------
 
 // The kernel's own bitmap operations carry the region through the region
