@@ -186,7 +186,9 @@ void RunCase(const Case &c, double budget, GdiPlus &gp, const char *only) {
     if (!std::strstr(c.name, only))
         return;
     Target t(c.dw, c.dh);
-    const Figures filtered = MeasurePaint(budget, [&] { return PaintCase(c, t.dc, c.extraMode | c.filter); });
+    const zvbench::BothWays both =
+        zvbench::MeasureBothWays(budget, [&] { return PaintCase(c, t.dc, c.extraMode | c.filter); });
+    const Figures &filtered = both.threaded;
     const Figures plain = MeasurePaint(budget, [&] { return PaintCase(c, t.dc, c.extraMode); });
     const SourceDc src(*c.b);
     const double halftone = HalftoneSeconds(budget, t.dc, src, *c.b, c.dw, c.dh);
@@ -194,9 +196,10 @@ void RunCase(const Case &c, double budget, GdiPlus &gp, const char *only) {
     const double mp = double(c.dw) * c.dh / 1e6;
     auto rate = [&](double s) { return s > 0 ? mp / s : 0.0; };
     const double resize = ResizeSeconds(c, budget, c.b->BitsPerPixel == 24 && !c.deviceBits ? 32 : 8);
-    std::printf("%-58s %8.1f %9.1f %6.2f %6.2f %9.1f %8.1f %8.1f %7zu KB %5d\n", c.name, rate(filtered.seconds),
-                rate(plain.seconds), plain.seconds / filtered.seconds, c.target, rate(halftone), rate(plus),
-                rate(resize), filtered.peak / 1024, filtered.allocations);
+    std::printf("%-58s %8.1f %8.1f %6.2fx %9.1f %6.2f %6.2f %9.1f %8.1f %8.1f %7zu KB %7zu KB %5d\n", c.name,
+                rate(filtered.seconds), rate(both.single.seconds), both.Gain(), rate(plain.seconds),
+                plain.seconds / filtered.seconds, c.target, rate(halftone), rate(plus), rate(resize),
+                filtered.peak / 1024, both.single.peak / 1024, filtered.allocations);
 }
 
 // PSNR of a 32-bit paint against a double-precision image of 3 channels.
@@ -279,8 +282,8 @@ void RunFilterCases(double budget, const char *only) {
     GdiPlus gp;
     std::printf("\nfiltered paints; Mpixel/s of destination pixels%s\n", gp.ok ? "" : " (no GDI+ here)");
     PrintLoad();
-    std::printf("%-58s %8s %9s %6s %6s %9s %8s %8s %10s %5s\n", "case", "filtered", "unfiltrd", "ratio", "target",
-                "HALFTONE", "GDI+", "resize", "peak mem", "allocs");
+    std::printf("%-58s %8s %8s %7s %9s %6s %6s %9s %8s %8s %10s %10s %5s\n", "case", "filtered", "1 thread", "gain",
+                "unfiltrd", "ratio", "target", "HALFTONE", "GDI+", "resize", "peak mem", "1 thread", "allocs");
     BitmapHandle photo{}, small{}, gray{};
     MakeBitmap(&photo, 4000, 3000, 24, ORDER_BGR, rng);
     MakeBitmap(&small, 1000, 750, 24, ORDER_BGR, rng);
@@ -295,6 +298,9 @@ void RunFilterCases(double budget, const char *only) {
             only);
     RunCase({"24-bit 4000x3000 -> 1600x1200, 8-bit diffused, bilinear", &photo, 1600, 1200, DISP_SCALE_FILTER,
              diffuse, 8, 0.5},
+            budget, gp, only);
+    RunCase({"24-bit 4000x3000 -> 1600x1200, 8-bit ordered, bilinear", &photo, 1600, 1200, DISP_SCALE_FILTER,
+             diffuse | DISP_ORDERED_DITHER, 8, 0},
             budget, gp, only);
     MakeBitmap(&gray, 2000, 2000, 16, ORDER_GRAY, rng);
     std::vector<RGBQUAD> table(4096);
