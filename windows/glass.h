@@ -96,9 +96,10 @@ RECT GlassSourceRect(const MagGlassRecord *g, int x, int y);
 // pixels (normalised).
 RECT DisplayedToStored(const BitmapHandle &b, RECT r);
 // Paints the glass at (x, y), or removes it (bRemove) from (LastX, LastY).
-// prevX, prevY: the position whose area the application gets back.
-// Returns false when the glass stopped itself (its bitmap is gone).
-bool PaintGlass(MagGlassRecord *g, int x, int y, int prevX, int prevY, bool bRemove);
+// prevX, prevY: the position whose area the application gets back.  (The
+// glass's bitmap copy is its own and stays allocated for the glass's life,
+// so there is no painting without a bitmap.)
+void PaintGlass(MagGlassRecord *g, int x, int y, int prevX, int prevY, bool bRemove);
 // The glass shape centred on (x, y) as a new GDI region in client
 // coordinates (null on failure).
 HRGN GlassShapeRgn(const MagGlassRecord *g, int x, int y);

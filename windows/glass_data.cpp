@@ -20,10 +20,11 @@ namespace {
 constexpr UINT kDown = WM_LBUTTONDOWN, kMove = WM_MOUSEMOVE, kUp = WM_LBUTTONUP;
 constexpr int kBlock = 8;
 
-// Block columns and rows, both ends included; empty when left > right.
+// Block columns and rows, both ends included; empty when left > right
+// (rows come in order: from BlocksOf, or first <= last of an answer).
 struct BlockRect {
     int left = 0, top = 0, right = -1, bottom = -1;
-    bool Empty() const { return left > right || top > bottom; }
+    bool Empty() const { return left > right; }
     int Count() const { return Empty() ? 0 : (right - left + 1) * (bottom - top + 1); }
 };
 
@@ -155,8 +156,7 @@ void FreeGlassData(MagGlassRecord *g) {
 bool GlassDataCheck(MagGlassRecord *g, UINT uCode, int x, int y) {
     if (uCode == kDown) {
         if (g->RequestsPending) {  // still waiting for data: no glass
-            if (GetCapture() == g->Window)
-                ReleaseCapture();
+            ReleaseCapture();  // taken by the press
             g->Dragging = 0;
             ShowCursor(TRUE);
             return false;
@@ -242,8 +242,8 @@ int __stdcall Z_SetMagGlassPos(HWND hWnd, int x, int y) {
         g->ManualY = oldY;
         return rc;
     }
-    if (g->Shown && !PaintGlass(g, x, y, g->LastX, g->LastY, false))
-        return RC_SUCCESS;  // the glass stopped itself: its bitmap is gone
+    if (g->Shown)
+        PaintGlass(g, x, y, g->LastX, g->LastY, false);
     g->LastX = x;
     g->LastY = y;
     return RC_SUCCESS;
@@ -299,8 +299,6 @@ int __stdcall Z_UpdateMagGlassExt(HWND hWnd, const COLORREF *pColors, const BYTE
         return RC_FAILURE;  // (such a glass has no blocks)
     if (nFirst < 0 || nLast < 0 || nFirst >= g->BlockCount || nLast >= g->BlockCount || nFirst > nLast)
         return RC_INVALID_PARAMETER;
-    if (!(g->DataBitmap.Flags & BITMAP_ALLOCATED))
-        return RC_NO_BITMAP;
     if (g->RequestsPending > 0)
         --g->RequestsPending;
     const BlockRect b{nFirst % g->BlocksAcross, nFirst / g->BlocksAcross, nLast % g->BlocksAcross,
@@ -327,8 +325,7 @@ int __stdcall Z_UpdateMagGlassExt(HWND hWnd, const COLORREF *pColors, const BYTE
     const UINT code = g->EventCodes[start];
     if (g->EventsQueued == 0) {
         const POINT pt = g->EventPoints[start], prev = g->EventPoints[Wrap(g->EventReplay)];
-        if (!PaintGlass(g, pt.x, pt.y, prev.x, prev.y, code == kUp || !g->Dragging))
-            return RC_SUCCESS;  // the glass stopped itself
+        PaintGlass(g, pt.x, pt.y, prev.x, prev.y, code == kUp || !g->Dragging);
         g->LastX = pt.x;
         g->LastY = pt.y;
     } else {

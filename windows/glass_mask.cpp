@@ -23,15 +23,10 @@ int BuildMaskRegion(const MagGlassRecord *g, BitmapHandle *pTarget) {
     int rc = RC_SUCCESS;
     for (int i = 0; i < g->MaskColorCount && rc == RC_SUCCESS; ++i)
         rc = Z_SetBitmapRgnColor(pTarget, g->MaskColors[i], i == 0 ? RGN_MODE_SET : RGN_MODE_OR);
-    if (rc == RC_SUCCESS && !g->IncludeColors) {
+    if (rc == RC_SUCCESS && !g->IncludeColors) {  // (a colour scan always hangs a region, maybe empty)
         ZoraRgn *shown = pTarget->Region;
         pTarget->Region = nullptr;
-        if (!shown) {
-            const RECT none{0, 0, 0, 0};
-            rc = RgnFromRect(&shown, &none);
-        }
-        if (rc == RC_SUCCESS)
-            rc = RgnCombine(pTarget, nullptr, OwnedRgn(shown), RGN_MODE_SET_COMPLEMENT);
+        rc = RgnCombine(pTarget, nullptr, OwnedRgn(shown), RGN_MODE_SET_COMPLEMENT);
     }
     if (rc == RC_SUCCESS && earlier) {
         rc = RgnCombine(pTarget, nullptr, std::move(earlier), RGN_MODE_AND);

@@ -105,8 +105,7 @@ void Move(MagGlassRecord *g, WPARAM keys, int x, int y) {
         return;  // the glass is there already (or waits for its data there)
     if (g->RequestProc && !GlassDataCheck(g, WM_MOUSEMOVE, x, y))
         return;
-    if (!PaintGlass(g, x, y, g->LastX, g->LastY, false))
-        return;
+    PaintGlass(g, x, y, g->LastX, g->LastY, false);
     g->LastX = x;
     g->LastY = y;
     if (g->RequestProc)
@@ -338,10 +337,11 @@ int __stdcall Z_UpdateMagGlassShape(HWND hWnd, UINT uShape, HRGN hRgn) {
     HRGN copy = CreateRectRgn(0, 0, 0, 0);
     if (!copy)                // GCOVR_EXCL_BR_LINE: GDI handles used up
         return RC_NO_MEMORY;  // GCOVR_EXCL_LINE
-    if (CombineRgn(copy, hRgn, nullptr, RGN_COPY) == ERROR || GetRgnBox(copy, &box) == ERROR) {
+    if (CombineRgn(copy, hRgn, nullptr, RGN_COPY) == ERROR) {  // not a region
         DeleteObject(copy);
         return RC_INVALID_PARAMETER;
     }
+    GetRgnBox(copy, &box);
     OffsetRgn(copy, -box.left, -box.top);
     if (g->ShapeRgn)
         DeleteObject(g->ShapeRgn);

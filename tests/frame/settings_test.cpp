@@ -107,6 +107,8 @@ TEST(RegionTable, EverySlotIsFilledAndRefusesWhatIsMissing) {
         {2, t.CopyWithOffset(b, none, 0, 0), RC_INVALID_PARAMETER},
         {2, t.CopyWithOffset(none, b, 0, 0), RC_INVALID_PARAMETER},
         {6, t.ResizeWithBitmap(none, 4, 4), RC_NO_BITMAP},   {6, t.ResizeWithBitmap(b, 4, 4), RC_SUCCESS},
+        {7, t.Combine(none, nullptr, nullptr, 1), RC_NO_BITMAP}, {15, t.ExactColorRgn(none, 0, 1), RC_NO_BITMAP},
+        {16, t.SetRgnRect(b, nullptr, nullptr, 1), RC_INVALID_PARAMETER},
         {10, t.Offset(nullptr, 1, 1), RC_INVALID_PARAMETER}, {11, t.Flip(nullptr, 6), RC_INVALID_PARAMETER},
         {12, t.ShearWithBitmap(none, 100), RC_NO_BITMAP},    {12, t.ShearWithBitmap(b, 100), RC_SUCCESS},
         {13, t.RotateWithBitmap(none, 6, 8, 9000), RC_NO_BITMAP},

@@ -34,8 +34,9 @@ TEST(RgnBuilder, EveryAllocationFailureReleasesThePartialRegion) {
             zv::RgnBuilder b;
             int rc = zv::RgnBuilderBegin(b, RECT{0, 0, 4000, 40});
             for (int y = 0; y < 40 && rc == RC_SUCCESS; ++y) {
-                for (int x = 0; x < 4000; x += 3)
-                    zv::RgnBuilderAddSpan(b, x, x + 1 + (y % 2));
+                // Every fifth row of touching runs outgrows the room kept for a row.
+                for (int x = 0, step = y % 5 == 4 ? 1 : 3; x < 4000; x += step)
+                    zv::RgnBuilderAddSpan(b, x, x + 1 + (step == 3 ? y % 2 : 0));
                 rc = zv::RgnBuilderEndRow(b);
             }
             if (rc != RC_SUCCESS) {
@@ -86,12 +87,21 @@ TEST(RgnCombine, RandomRegionsAndModesAgainstThePixelModel) {
 TEST(RgnAlgebra, FailedOperationsLeaveInputsAndFreeEverything) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(77);
-    ZoraRgn *a = RgnOfMask(RandomMask(rng, 180, 60)), *b = RgnOfMask(RandomMask(rng, 170, 70, 10, 10));
+    // Columns cut every third pixel: runs enough that the results outgrow
+    // the span store's first block.
+    const Mask cut = Mask::Of([](int x, int) { return x % 3 != 0; });
+    auto cutOf = [&](const Mask &m) { return m.Combine(cut, [](bool p, bool q) { return p && q; }); };
+    ZoraRgn *a = RgnOfMask(cutOf(RandomMask(rng, 180, 60))), *b = RgnOfMask(cutOf(RandomMask(rng, 170, 70, 10, 10)));
     const Snapshot sb = SnapshotOf(b);
     BitmapHandle bm = Frame(150, 60);
     bm.Region = a;
     using Op = int (*)(ZoraRgn **, const ZoraRgn *, const ZoraRgn *);
-    for (Op op : {Op(zv::RgnIntersect), Op(zv::RgnUnion), Op(zv::RgnSubtract), Op(zv::RgnXor)})
+    ZoraRgn *none = nullptr;
+    const RECT any{0, 0, 1, 1};
+    EXPECT_TRUE(zv::RgnFromRect(nullptr, &any) == RC_INVALID_PARAMETER && zv::RgnFromRect(&none, nullptr) == RC_INVALID_PARAMETER);
+    for (Op op : {Op(zv::RgnIntersect), Op(zv::RgnUnion), Op(zv::RgnSubtract), Op(zv::RgnXor)}) {
+        EXPECT_TRUE(op(nullptr, a, b) == RC_INVALID_PARAMETER && op(&none, nullptr, b) == RC_INVALID_PARAMETER &&
+                    op(&none, a, nullptr) == RC_INVALID_PARAMETER && !none);
         SweepRegionOp(bm, [&] {
             ZoraRgn *out = nullptr;
             const int rc = op(&out, bm.Region, b);
@@ -99,9 +109,17 @@ TEST(RgnAlgebra, FailedOperationsLeaveInputsAndFreeEverything) {
                 K_FreeRegion(bm.Region), bm.Region = out;
             return rc;
         });
+    }
     EXPECT_TRUE(SnapshotOf(b) == sb);
+    // The region's stored data and its GDI region, given back.
+    std::vector<BYTE> data(std::max(0, Z_GetBitmapRgnData(&bm, nullptr, 0, nullptr)));
+    ASSERT_EQ(Z_GetBitmapRgnData(&bm, nullptr, static_cast<int>(data.size()), data.data()), static_cast<int>(data.size()));
+    GdiHandle h;
+    ASSERT_EQ(Z_GetBitmapRgnHandle(&bm, nullptr, &h.Handle), RC_SUCCESS);
+    SweepRegionOp(bm, [&] { return Z_SetBitmapRgnData(&bm, nullptr, static_cast<int>(data.size()), data.data(), RGN_MODE_OR); });
+    SweepRegionOp(bm, [&] { return Z_SetBitmapRgnHandle(&bm, nullptr, h.Handle, RGN_MODE_XOR); });
     const RECT clip{10, 5, 140, 50};
-    RECT e{10, 5, 80, 66};
+    RECT e{10, 5, 80, 2400};  // tall enough that its conversion grows the span store
     SweepRegionOp(bm, [&] { return zv::RgnClipToRect(bm.Region, &clip); });
     for (ZoraRgn *old : {a, static_cast<ZoraRgn *>(nullptr)})
         for (UINT mode = 0; mode <= 6; ++mode) {

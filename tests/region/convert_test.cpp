@@ -43,7 +43,17 @@ TEST(RgnHandle, EveryTransformGivesTheCallerPixelsAndTheCacheFollowsTheOffsets) 
         ASSERT_EQ(Z_GetBitmapRgnHandle(&bm, &moved, &own.Handle), RC_SUCCESS);
         EXPECT_TRUE(own.Handle != cached && EqualRgn(own.Handle, cached));
 
+        // Another scale: a new cache in the old one's place.
+        RgnTransform rescaled = moved;
+        rescaled.ScaleYNum += 1;
+        ASSERT_EQ(Z_IntGetBitmapRgnHandle(&bm, &rescaled, &again, &mustDelete), RC_SUCCESS);
+        EXPECT_TRUE(bm.Region->hRgnCache == again && PixelsOfGdi(again) == MapToCaller(m, bm, &rescaled));
+
         K_FreeRegion(bm.Region);
+        // Without a region the bitmap rectangle goes through the transform too.
+        bm.Region = nullptr;
+        t.ScaleYDen = 0;
+        EXPECT_EQ(Z_IntGetBitmapRgnHandle(&bm, &t, &cached, &mustDelete), RC_INVALID_PARAMETER);
     }
 }
 
@@ -82,6 +92,9 @@ TEST(RgnData, BlockIsByteForByteTheBandsAndRoundTrips) {
         EXPECT_EQ(std::memcmp(got.data(), want.data(), size), 0);
         EXPECT_EQ(Z_GetBitmapRgnData(&bm, nullptr, size - 1, got.data()), RC_NO_MEMORY) << "a block too small";
         EXPECT_EQ(Z_GetBitmapRgnData(&bm, nullptr, -1, got.data()), RC_INVALID_PARAMETER);
+        EXPECT_TRUE(Z_SetBitmapRgnData(&bm, nullptr, -1, got.data(), RGN_MODE_SET) == RC_INVALID_PARAMETER &&
+                    Z_SetBitmapRgnData(nullptr, nullptr, 0, nullptr, RGN_MODE_SET) == RC_INVALID_PARAMETER &&
+                    Z_SetBitmapRgnHandle(&bm, nullptr, HRGN(GetStockObject(WHITE_BRUSH)), RGN_MODE_SET) == RC_INVALID_PARAMETER);
 
         BitmapHandle other = Frame(120, 100);
         other.Region = RgnOfMask(RandomMask(rng, other.Width, other.Height));
@@ -186,8 +199,19 @@ Mask RandomBandedMask(std::mt19937 &rng, int runs) {
     return m;
 }
 
+// A maker that refuses pieces of more than gRefuseOver rectangles (the
+// conversion lowers its limit and splits the piece) and every piece from
+// its gFailAt-th call on (the conversion fails, deleting what it made).
+uint32_t gRefuseOver;
+int gCalls, gFailAt;
+HRGN Refusing(const RGNDATA *pData, DWORD cbData) {
+    if (pData->rdh.nCount > gRefuseOver || (++gCalls >= gFailAt && gFailAt > 0))
+        return nullptr;
+    return ExtCreateRegion(nullptr, cbData, pData);
+}
+
 TEST(RgnToGdi, PixelsMatchTheRunsForEveryPieceLimitAndStackSize) {
-    zvtest::LiveBlockCheck check;
+    zvtest::ResourceCheck check;
     std::mt19937 rng(77);
     // Pieces of 2 and 3 split down to single rectangles; a stack of 3 or 4
     // makes nearly every piece a nested run.
@@ -204,6 +228,14 @@ TEST(RgnToGdi, PixelsMatchTheRunsForEveryPieceLimitAndStackSize) {
             RECT box;
             GetRgnBox(h.Handle, &box);
             EXPECT_TRUE(EqualRect(&box, &r->Bounds) || (IsRectEmpty(&box) && !r->RowTableSize));
+            pieces.Make = Refusing;
+            // Limits of 3 and more always reach pieces that pass; none never does.
+            gRefuseOver = rng() % 4 ? 3 + static_cast<uint32_t>(rng() % 8) : 0, gCalls = 0, gFailAt = rng() % 2 ? 1 + static_cast<int>(rng() % 30) : -1;
+            GdiHandle refused;
+            const int rc = zv::RgnToGdiRegionWith(nullptr, r, nullptr, &refused.Handle, pieces);
+            const bool fails = (gRefuseOver == 0 && r->RowTableSize) || (gFailAt > 0 && gCalls >= gFailAt);
+            EXPECT_TRUE(fails ? rc == RC_NO_MEMORY && !refused.Handle : rc == RC_SUCCESS && EqualRgn(refused.Handle, h.Handle))
+                << "pieces of at most " << gRefuseOver << ", call " << gFailAt << " failing; rc " << rc;
             K_FreeRegion(r);
         }
     }

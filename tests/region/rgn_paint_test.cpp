@@ -176,6 +176,11 @@ TEST(ColorBitmapRgn, XorsInsideTheRegionAndTwiceRestoresWithTheCachedMask) {
         ASSERT_EQ(Z_ColorBitmapRgn(dib.dc, &b, &moved, colour), RC_SUCCESS);
         EXPECT_EQ(b.Region->hMaskCache, mask);
         EXPECT_EQ(zvtest::FirstDifference(dib.Pixels(), xored(Highlighted(m, b, &moved)), dib.w), "identical");
+        RgnTransform flat = moved;  // scaled to nothing, or refused: no mask, nothing drawn
+        (round % 2 ? flat.ScaleXNum : flat.Orientation) = round % 2 ? 0 : 6;
+        const auto drawn = dib.Pixels();
+        ASSERT_EQ(Z_ColorBitmapRgn(dib.dc, &b, &flat, colour), RC_SUCCESS);
+        EXPECT_EQ(zvtest::FirstDifference(dib.Pixels(), drawn, dib.w), "identical");
         K_FreeRegion(b.Region);
     }
 }

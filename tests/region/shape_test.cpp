@@ -89,6 +89,22 @@ TEST(RgnShapes, CurvesMatchTheSamePathDrawnDirectly) {
             q = POINT{static_cast<LONG>(rng() % 120) - 20, static_cast<LONG>(rng() % 120) - 20};
         c.PointCount = static_cast<int>(k.size());
         c.Points = k.data();
+        // One curve in four is wrong in one member: refused, region kept.
+        if (iter % 4 == 3) {
+            RgnCurve bad = c;
+            switch (rng() % 5) {
+            case 0: bad.StructSize -= 4; break;
+            case 1: bad.FillMode = 2; break;
+            case 2: bad.Points = nullptr; break;
+            case 3: bad.Type == 0 ? void(bad.PointCount = 5 + static_cast<int>(rng() % 2) + 3 * static_cast<int>(rng() % 2))
+                                  : void(bad.Tension = rng() % 2 ? 1.5 : -0.1); break;
+            default: bad.Type == 0 ? void(bad.Type = 2 + static_cast<int>(rng() % 2)) : void(bad.Close = 3); break;
+            }
+            BitmapHandle bm = Frame(64, 64);
+            EXPECT_EQ(Z_SetBitmapRgnCurve(&bm, nullptr, &bad, RGN_MODE_SET), RC_INVALID_PARAMETER);
+            EXPECT_EQ(bm.Region, nullptr);
+            continue;
+        }
         // The path: the points themselves, or the cardinal spline's.
         const std::vector<POINT> bezier = c.Type == 1 ? CardinalBezier(k, c.Tension, c.Close) : k;
         HRGN direct = PathRegion(bezier, c.FillMode);
@@ -140,6 +156,17 @@ TEST(Curves, CardinalAgainstItsFormula) {
         ASSERT_EQ(out.size(), want.size());
         for (size_t i = 0; i < out.size(); ++i)
             ASSERT_TRUE(out[i].x == want[i].x && out[i].y == want[i].y) << iter << " point " << i;
+        // The same curve wrong in one member is refused before anything is written.
+        RgnCurve bad = c;
+        switch (iter % 4) {
+        case 0: bad.Close = rng() % 2 ? 3 : -1; break;
+        case 1: bad.Type = rng() % 2 ? 0 : 3; break;
+        case 2: bad.PointCount = close ? 2 : 3; break;
+        default: bad.Points = nullptr; break;
+        }
+        const POINT first = out[0];
+        EXPECT_EQ(Z_CurveToBezier(&bad, &count, out.data()), RC_INVALID_PARAMETER);
+        EXPECT_TRUE(count == want.size() && out[0].x == first.x && out[0].y == first.y);
     }
 }
 

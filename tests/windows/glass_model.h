@@ -17,6 +17,7 @@ struct GlassSetup {
     int Options[3] = {0, 100, 0};  // contrast, gamma, intensity
     bool HasOptions = false;
     bool OwnerDraw = false;  // the test's owner draw: a white 4 x 4 square at (2, 2)
+    HCURSOR Cursor = nullptr;  // the caller's (not owned)
 };
 
 inline constexpr RECT kOwnerDrawSquare{2, 2, 6, 6};

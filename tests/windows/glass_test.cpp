@@ -31,7 +31,7 @@ struct Bitmap {
 int Start(HWND h, BitmapHandle *b, const RECT &dest, const GlassSetup &s, const COLORREF *masks = nullptr,
           int nMasks = 0, UINT flags = 0, int ignoreRegion = 0, MagGlassRequestProc request = nullptr,
           void *requestData = nullptr) {
-    return Z_StartMagGlassExt(h, b, &dest, s.Width, s.Height, s.Zoom, s.Pen, nullptr, 0, s.Ellipse, s.BorderWidth,
+    return Z_StartMagGlassExt(h, b, &dest, s.Width, s.Height, s.Zoom, s.Pen, s.Cursor, 0, s.Ellipse, s.BorderWidth,
                               s.Border3D, 0, masks, nMasks, flags, s.Crosshair, ignoreRegion, s.CenterPixels, request,
                               requestData);
 }
@@ -124,6 +124,9 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
     Bitmap pic(150, 110, 24, 7);
     OwnerWindow w(&pic.b, RECT{0, 0, 1, 1});
     const HWND h = w.Handle();
+    const HCURSOR cross = LoadCursor(nullptr, IDC_CROSS), arrow = LoadCursor(nullptr, IDC_ARROW);
+    SetCursor(cross);  // (the system's cursors make their objects on first use)
+    SetCursor(arrow);
     ResourceCheck resources;  // a window's first objects are Wine's, not the glass's
     std::mt19937 rng(11);
     for (int round = 0; round < 14; ++round) {
@@ -136,10 +139,11 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
         s.Ellipse = round % 3 == 1;
         s.Border3D = !s.Ellipse && round % 4 == 2;
         s.BorderWidth = s.Ellipse ? static_cast<int>(rng() % 3) : static_cast<int>(rng() % 2);
-        s.Crosshair = static_cast<int>(rng() % 4);
+        s.Crosshair = static_cast<int>(rng() % 5);  // 4: none
         s.CenterPixels = static_cast<int>(rng() % 2);
         s.Pen = RGB(rng() % 256, rng() % 256, rng() % 256);
         s.OwnerDraw = round % 5 == 3;
+        s.Cursor = round % 3 == 2 ? cross : nullptr;
         s.HasOptions = round % 4 == 1;
         s.Options[0] = static_cast<int>(rng() % 600) - 300;
         s.Options[1] = 60 + static_cast<int>(rng() % 100);
@@ -161,12 +165,16 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
             shape = CreateRectRgn(5, 7, 5 + s.Width, 7 + s.Height / 2);
             HRGN foot = CreateRectRgn(5, 7, 5 + s.Width / 2, 7 + s.Height);
             CombineRgn(shape, shape, foot, RGN_OR);
-            DeleteObject(foot);
+            ASSERT_EQ(Z_UpdateMagGlassShape(h, 2, foot), RC_SUCCESS);  // replaced by the next
             ASSERT_EQ(Z_UpdateMagGlassShape(h, 2, shape), RC_SUCCESS);
             EXPECT_EQ(Glass(h)->GlassWidth * 1000 + Glass(h)->GlassHeight, s.Width * 1000 + s.Height);
             OffsetRgn(shape, -5, -7);
             s.Shape = shape;
+            DeleteObject(foot);
+        } else {
+            ASSERT_EQ(Z_UpdateMagGlassShape(h, s.Ellipse, nullptr), RC_SUCCESS);
         }
+        EXPECT_EQ(Z_UpdateMagGlassShape(h, 2, nullptr), RC_INVALID_PARAMETER);
         int draws = 0;
         if (s.OwnerDraw) {
             ASSERT_EQ(Z_SetMagGlassOwnerDrawCallback(h, DrawSquare, &draws), RC_SUCCESS);
@@ -174,11 +182,24 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
         if (s.HasOptions) {
             ASSERT_EQ(Z_SetMagGlassPaintOptions(h, s.Options), RC_SUCCESS);
         }
+        const UINT mode = Z_GetDisplayMode();
+        if (round % 4 == 3) {  // the thread's own flags, set for the glass's paints alone
+            ASSERT_EQ(Z_UpdateMagGlassPaintFlags(h, mode), RC_SUCCESS);
+        }
         const Pixels under = w.Expected();
+        // Moves without the button make the glass's cursor the current one.
+        SetCursor(arrow);
+        SendMessageA(h, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        EXPECT_EQ(GetCursor(), s.Cursor ? s.Cursor : Glass(h)->Cursor);
         const int x1 = 30 + static_cast<int>(rng() % 200), y1 = 20 + static_cast<int>(rng() % 160);
         const int x2 = x1 + static_cast<int>(rng() % 41) - 20, y2 = y1 + static_cast<int>(rng() % 31) - 15;
         ASSERT_TRUE(PressAt(w, x1, y1));
         EXPECT_EQ(GetCapture(), h);
+        EXPECT_EQ(SendMessageA(h, WM_SETCURSOR, WPARAM(h), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), TRUE);
+        // A move to where the glass is, or without the button, moves nothing.
+        SendMessageA(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x1, y1));
+        SendMessageA(h, WM_MOUSEMOVE, 0, MAKELPARAM(x1 + 3, y1));
+        EXPECT_EQ(Glass(h)->LastX, x1);
         EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_INVALID_PARAMETER) << "busy";
         EXPECT_EQ(Z_UpdateMagGlassPaintFlags(h, 1), RC_INVALID_PARAMETER);
         EXPECT_EQ(Z_UpdateMagGlassShape(h, 0, nullptr), RC_INVALID_PARAMETER);
@@ -193,6 +214,7 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
         EXPECT_EQ(GetCapture(), nullptr);
         ExpectShows(w, under, "after the release");
         EXPECT_EQ(draws > 0, s.OwnerDraw);
+        EXPECT_EQ(Z_GetDisplayMode(), mode);
         if (shape) {  // back to the start size
             EXPECT_EQ(Z_UpdateMagGlassShape(h, 0, nullptr), RC_SUCCESS);
             EXPECT_EQ(Glass(h)->GlassWidth * 1000 + Glass(h)->GlassHeight, startW * 1000 + startH);
@@ -310,7 +332,33 @@ TEST(MagGlass, EndingItGivesTheWindowBack) {
             Z_StopMagGlass(h);
         }
         EXPECT_EQ(Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_COLORS_FROM_RGN), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Start(nullptr, &pic.b, dest, s), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_WindowHasMagGlass(nullptr), 0);
+        // Another process's window cannot be subclassed.
+        EXPECT_EQ(Start(GetDesktopWindow(), &pic.b, dest, s), RC_INVALID_PARAMETER);
+        EXPECT_EQ(Z_WindowHasMagGlass(GetDesktopWindow()), 0);
+        // Colours from a region: more than 256 in its bounds are refused.
+        RECT all{0, 0, 100, 80}, corner{3, 4, 5, 6};
+        Z_SetBitmapRgnRect(&pic.b, nullptr, &all, RGN_MODE_SET);
+        EXPECT_EQ(Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_COLORS_FROM_RGN), RC_INVALID_FORMAT);
+        // Out of memory anywhere in a start and a press of a glass with
+        // colours from a region (copy, colours, mask region, clipped paint):
+        // the start fails whole, or the glass goes without its picture.
+        Z_SetBitmapRgnRect(&pic.b, nullptr, &corner, RGN_MODE_SET);
+        const auto pressed = [&] {
+            const int rc = Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_COLORS_FROM_RGN);
+            SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+            SendMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+            Z_StopMagGlass(h);
+            return rc;
+        };
+        SweepAllocationFailures(
+            pressed, [](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY || rc == RC_SUCCESS) << rc; },
+            [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
+        EXPECT_EQ(GetPropA(h, "ZORAMAGDATA"), nullptr);
+        Z_FreeBitmapRgn(&pic.b);
         ASSERT_EQ(Start(h, &pic.b, dest, s), RC_SUCCESS);
+        const auto glassProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(h, GWLP_WNDPROC));
         EXPECT_EQ(Z_WindowHasMagGlass(h), 1);
         const COLORREF black = 0;
         const BYTE none = 0;
@@ -325,7 +373,26 @@ TEST(MagGlass, EndingItGivesTheWindowBack) {
         ASSERT_TRUE(PumpUntil([&] { return !Glass(h)->Dragging; }));
         EXPECT_EQ(GetCapture(), nullptr);
         ExpectShows(w, w.Expected(), "after the wheel");
+        // Scrolling, a lost focus and the release end a drag, whoever holds
+        // the capture; without a drag they do nothing.
+        for (UINT m : {WM_HSCROLL, WM_VSCROLL, WM_KILLFOCUS, WM_LBUTTONUP}) {
+            SendMessageA(h, m, 0, MAKELPARAM(40, 30));
+            SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 30));
+            ASSERT_EQ(Glass(h)->Dragging, 1);
+            ReleaseCapture();
+            SendMessageA(h, m, 0, MAKELPARAM(40, 30));
+            EXPECT_EQ(Glass(h)->Dragging, 0) << m;
+        }
+        SetCapture(h);  // stopping gives up the capture, whoever took it
         EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+        EXPECT_EQ(GetCapture(), nullptr);
+        // A procedure chained onto the glass's that outlives it reaches the
+        // default procedure.
+        EXPECT_EQ(CallWindowProcA(glassProc, h, WM_LBUTTONDOWN, MK_LBUTTON, 0), 0);
+        ASSERT_EQ(Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_MANUAL), RC_SUCCESS);  // nor to a manual glass
+        EXPECT_EQ(CallWindowProcA(glassProc, h, WM_LBUTTONDOWN, MK_LBUTTON, 0), 0);
+        EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+        EXPECT_EQ(GetCapture(), nullptr);
         EXPECT_EQ(Z_WindowHasMagGlass(h), 0);
         EXPECT_EQ(GetWindowLongA(h, GWL_STYLE), style);
         EXPECT_EQ(GetWindowLongPtrA(h, GWLP_WNDPROC), proc);
@@ -445,6 +512,13 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     ASSERT_TRUE(DragTo(w, 54, 55));
     ASSERT_TRUE(ReleaseHere(w));
     EXPECT_EQ(asked.size(), 2u);
+    // Nor over no blocks at all: left of, above, right of, below the image.
+    for (const POINT p : {POINT{-60, 40}, POINT{40, -60}, POINT{150, 40}, POINT{40, 150}}) {
+        SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+        EXPECT_EQ(g->LastX * 1000 + g->LastY, p.x * 1000 + p.y);
+        SendMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    }
+    EXPECT_EQ(asked.size(), 2u);
 
     // Press and release over missing data: two answers are due, and a
     // press meanwhile is refused.
@@ -467,18 +541,49 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     EXPECT_EQ(g->RequestsPending, 0);
     ExpectShows(w, w.Expected(), "replayed release");
     EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_SUCCESS);
+    // A drag from present data over a missing block (asked for) and back
+    // (painted at once): the late answer replays nothing of the past.
+    SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    SendMessageA(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(70, 10));
+    ASSERT_EQ(asked.size(), 5u);
+    SendMessageA(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(12, 10));
+    EXPECT_EQ(g->EventsQueued, 1);
+    colours = BlockColours(data.b, asked[4].first, asked[4].last, asked[4].present[0]);
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), asked[4].present.data(), asked[4].first, asked[4].last, 0),
+              RC_SUCCESS);
+    EXPECT_EQ(g->EventsQueued * 1000 + g->LastX, 12);
+    SendMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(12, 10));
+    // Without memory for a request the glass shows what there is.
+    for (const UINT m : {UINT(WM_LBUTTONDOWN), UINT(WM_LBUTTONUP)}) {
+        K_SetAllocationFailure(0, 0);
+        SendMessageA(h, m, MK_LBUTTON, MAKELPARAM(10, 70));  // block 6 missing
+        K_SetAllocationFailure(-1, 0);
+        EXPECT_EQ(g->Dragging, m == WM_LBUTTONDOWN ? 1 : 0);
+    }
+    EXPECT_EQ(asked.size(), 5u);
     const BYTE none = 0;
-    for (const POINT range : {POINT{-1, 0}, POINT{0, 9}, POINT{3, 2}})  // blocks first..last outside 0..8
+    for (const POINT range : {POINT{-1, 0}, POINT{0, -1}, POINT{0, 9}, POINT{9, 9}, POINT{3, 2}})  // outside 0..8
         EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, range.x, range.y, 0), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, 2, 3, 1), RC_SUCCESS) << "columns 2..0: no blocks";
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
-    // A palette bitmap's answers keep its palette's colours.
+    // A palette bitmap's answers keep its palette's colours; with a mask
+    // colour the mask region follows the answered data.
     Bitmap indexed(8, 8, 8, 3);
     const RGBQUAD palette[3] = {{0, 0, 0, 0}, {40, 200, 90, 0}, {250, 10, 60, 0}};
     K_PutBitmapColors(&indexed.b, 0, 3, palette);
-    ASSERT_EQ(Start(h, &indexed.b, dest, s, nullptr, 0, 0, 0, RecordRequest, &asked), RC_SUCCESS);
-    const std::vector<COLORREF> green(64, RGB(90, 200, 40));
+    const COLORREF red = RGB(60, 10, 250);
+    ASSERT_EQ(Start(h, &indexed.b, dest, s, &red, 1, MAGGLASS_INCLUDE_COLORS, 0, RecordRequest, &asked), RC_SUCCESS);
+    std::vector<COLORREF> green(64, RGB(90, 200, 40));
+    green[9] = red;
     EXPECT_EQ(Z_UpdateMagGlassExt(h, green.data(), &none, 0, 0, 0), RC_SUCCESS);
     EXPECT_EQ(K_GetPixelValue(&Glass(h)->DataBitmap, 7, 7), 0x28C85Au);
+    RECT shown{};
+    EXPECT_EQ(Z_GetBitmapRgnBounds(&Glass(h)->DataBitmap, nullptr, &shown), RC_SUCCESS);
+    const RECT redPixel{1, 1, 2, 2};
+    EXPECT_TRUE(EqualRect(&shown, &redPixel)) << "the one red pixel";
+    SweepAllocationFailures([&] { return Z_UpdateMagGlassExt(h, green.data(), &none, 0, 0, 0); },
+                            [](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY || rc == RC_SUCCESS) << rc; },
+                            [](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
 }
 
@@ -511,6 +616,11 @@ TEST(MagGlass, ManualModeShowsMovesAndTakesOverABitmap) {
     ExpectShows(w, under, "hidden");
 
     EXPECT_EQ(Z_UpdateMagGlassBitmap(h, &other.b, 1), RC_SIZE_MISMATCH);
+    ASSERT_EQ(Z_UpdateMagGlassBitmap(h, &work.b, 0), RC_SUCCESS);  // shown, not taken over
+    EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_SUCCESS);
+    ExpectShows(w, ModelWindowWithGlass(under, &work.b, dest, s, 24, 22), "work bitmap, not taken over");
+    EXPECT_EQ(Z_ShowMagGlass(h, 0), RC_SUCCESS);
+    EXPECT_NE(K_GetPixelValue(&pic.b, 20, 20), K_GetPixelValue(&work.b, 20, 20));
     ASSERT_EQ(Z_UpdateMagGlassBitmap(h, &work.b, 1), RC_SUCCESS);
     EXPECT_EQ(g->WorkBitmap.BitsPerPixel, 24);
     // The glass at the corner covers blocks 2..5 both ways wholly.
@@ -529,9 +639,12 @@ TEST(MagGlass, ManualModeShowsMovesAndTakesOverABitmap) {
     EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_SUCCESS);
     EXPECT_EQ(K_GetPixelValue(&pic.b, 20, 20), 0x010203u);
     EXPECT_EQ(Z_ShowMagGlass(h, 0), RC_SUCCESS);
+    EXPECT_EQ(Z_SetMagGlassPos(h, 500, 500), RC_SUCCESS) << "off the image: nothing to take over";
     EXPECT_EQ(Z_UpdateMagGlassBitmap(h, nullptr, 0), RC_SUCCESS);
     EXPECT_FALSE(g->WorkBitmap.Flags & BITMAP_ALLOCATED);
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
+    EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_INVALID_PARAMETER) << "no glass";
+    EXPECT_EQ(Z_UpdateMagGlassBitmap(h, nullptr, 0), RC_INVALID_PARAMETER);
 }
 
 // Bottom-up rows: blocks, answers and the work bitmap's take-over are in
@@ -567,10 +680,14 @@ TEST(MagGlass, BlocksAreThoseOfTheDisplayedImage) {
 
     Bitmap work(12, 10, 24, 5);  // rows stored bottom up as well
     ASSERT_EQ(K_ChangeBitmapOrientation(&work.b, ORIENT_BOTTOM_LEFT), RC_SUCCESS);
-    ASSERT_EQ(Start(h, &up, dest, s, nullptr, 0, MAGGLASS_MANUAL), RC_SUCCESS);
+    const COLORREF absent = RGB(1, 2, 3);  // hides nothing
+    ASSERT_EQ(Start(h, &up, dest, s, &absent, 1, MAGGLASS_MANUAL), RC_SUCCESS);
     EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, 0, 0, 1), RC_INVALID_PARAMETER) << "manual mode";
     EXPECT_EQ(Z_ShowMagGlass(h, 0), RC_SUCCESS) << "hidden already";
     ASSERT_EQ(Z_UpdateMagGlassBitmap(h, &work.b, 1), RC_SUCCESS);
+    RECT masked{};
+    EXPECT_EQ(Z_GetBitmapRgnBounds(&Glass(h)->WorkBitmap, nullptr, &masked), RC_SUCCESS) << "the mask region";
+    EXPECT_EQ(masked.right * 1000 + masked.bottom, 12010);
     EXPECT_EQ(Z_SetMagGlassPos(h, 24, 20), RC_SUCCESS);  // source (1, 0) - (11, 10)
     EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_SUCCESS);
     for (int y = 0; y < 10; ++y)
@@ -579,6 +696,18 @@ TEST(MagGlass, BlocksAreThoseOfTheDisplayedImage) {
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
     K_FreeBitmap(&up);
+
+    // A turned bitmap: the kernel's copy does flips only, so the take-over
+    // fails with its status and the glass stays as it was.
+    Bitmap turned(10, 12, 24, 6);
+    ASSERT_EQ(K_ChangeBitmapOrientation(&turned.b, ORIENT_RIGHT_TOP), RC_SUCCESS);
+    ASSERT_EQ(Start(h, &turned.b, dest, s, nullptr, 0, MAGGLASS_MANUAL), RC_SUCCESS);
+    ASSERT_EQ(Z_UpdateMagGlassBitmap(h, &turned.b, 1), RC_SUCCESS);
+    EXPECT_EQ(Z_SetMagGlassPos(h, 24, 20), RC_INVALID_FORMAT);
+    EXPECT_EQ(Glass(h)->ManualX, 0);
+    EXPECT_EQ(Z_ShowMagGlass(h, 1), RC_INVALID_FORMAT);
+    EXPECT_EQ(Glass(h)->Shown, 0);
+    EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
 }
 
 }  // namespace

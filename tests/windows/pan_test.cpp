@@ -157,6 +157,13 @@ TEST_F(PanWindow, FitsThePicturePlacesTheRectangleAsRoundedAndDragsIt) {
     const auto before = moves();
     CursorTo(pan, 10, 10);
     EXPECT_FALSE(PumpUntil([&] { return moves() > before; }, 200)) << "moved without the button";
+    SendMessageA(pan, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(Record().Dragging, 0);
+    // Another window's palette change: the pan window realizes its own again
+    // (when it has one) and repaints.
+    ValidateRect(pan, nullptr);
+    SendMessageA(pan, WM_PALETTECHANGED, WPARAM(owner.Handle()), 0);
+    EXPECT_EQ(GetUpdateRect(pan, nullptr, FALSE) != 0, Record().PanPalette != nullptr);
 }
 
 // Closed from the system menu or destroyed, twice, the second time
@@ -193,6 +200,10 @@ TEST_F(PanWindow, ClosingReshapingAndEndingLeaveNothing) {
         EXPECT_EQ(Z_UpdatePanWindow(pan, &picture.b, 0, 0, nullptr, &whole), RC_INVALID_PARAMETER) << "owner minimized";
     }
     ShowWindow(owner.Handle(), SW_RESTORE);
+    for (const HWND p : {HWND(nullptr), GetDesktopWindow()})  // no window; another process's
+        EXPECT_EQ(Z_DestroyPanWindow(p), RC_INVALID_PARAMETER);
+    EXPECT_EQ(CreateWindowA("ZvPanTest", "", 0, 0, 0, 9, 9, owner.Handle(), nullptr, nullptr, nullptr), nullptr)
+        << "a pan window comes with its record";
     for (const HWND o : {reinterpret_cast<HWND>(0x12345), owner.Handle()})  // no window; an empty class name
         EXPECT_EQ(Z_CreatePanWindow(o, &picture.b, 0, 0, 0, 99, 99, o == owner.Handle() ? "" : "P", nullptr, nullptr, 1,
                                     nullptr, nullptr),
@@ -203,11 +214,40 @@ TEST_F(PanWindow, ClosingReshapingAndEndingLeaveNothing) {
     RECT client;
     GetClientRect(pan, &client);
     EXPECT_TRUE(EqualRects(client, RECT{0, 0, 300, 100})) << client.right << " x " << client.bottom;
+    // A picture narrower than a pixel of the pan window: a click moves and
+    // reports nothing.
+    Picture thread(1, 3000);
+    ASSERT_EQ(Z_UpdatePanWindow(pan, &thread.b, 0, kRed, nullptr, &d), RC_SUCCESS);
+    events.clear();
+    SendMessageA(pan, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(0, 5));
+    SendMessageA(pan, WM_LBUTTONUP, 0, MAKELPARAM(0, 5));
+    EXPECT_FALSE(Saw(PAN_NOTIFY_MOVED_RECT));
     BitmapHandle empty{};
     EXPECT_EQ(Z_UpdatePanWindow(pan, &empty, 0, 0, nullptr, &d), RC_INVALID_PARAMETER) << "width 0 comes first";
-    EXPECT_EQ(Z_UpdatePanWindow(pan, nullptr, 0, 0, nullptr, &d), RC_NO_BITMAP);
-    EXPECT_FALSE(IsWindow(pan));
-    EXPECT_EQ(events.back().code, UINT(PAN_NOTIFY_DESTROYED));
+    EXPECT_EQ(Z_UpdatePanWindow(pan, &picture.b, 0, 0, nullptr, nullptr), RC_INVALID_PARAMETER);
+    const RECT thin{0, 5, 10, 5};
+    EXPECT_EQ(Z_UpdatePanWindow(pan, &picture.b, 0, 0, nullptr, &thin), RC_INVALID_PARAMETER);
+    empty.Width = 5;  // not allocated
+    for (BitmapHandle *gone : {&empty, static_cast<BitmapHandle *>(nullptr)}) {
+        EXPECT_EQ(Z_UpdatePanWindow(pan, gone, 0, 0, nullptr, &d), RC_NO_BITMAP);
+        EXPECT_FALSE(IsWindow(pan));
+        EXPECT_EQ(events.back().code, UINT(PAN_NOTIFY_DESTROYED));
+        ASSERT_EQ(Create(), RC_SUCCESS);
+    }
+    // Without a callback, with a cursor of the caller's: shown in the client
+    // area, the arrow elsewhere.
+    DestroyWindow(pan);
+    const HCURSOR cross = LoadCursor(nullptr, IDC_CROSS);
+    ASSERT_EQ(Z_CreatePanWindow(owner.Handle(), &picture.b, 0, 500, 40, 99, 99, "ZvPanTest", nullptr, cross, 1,
+                                nullptr, nullptr),
+              RC_SUCCESS);
+    pan = FindWindowA("ZvPanTest", nullptr);
+    ASSERT_EQ(Update(whole), RC_SUCCESS);
+    UpdateWindow(pan);
+    EXPECT_EQ(SendMessageA(pan, WM_SETCURSOR, WPARAM(pan), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), TRUE);
+    EXPECT_EQ(GetCursor(), cross);
+    EXPECT_EQ(SendMessageA(pan, WM_SETCURSOR, WPARAM(pan), MAKELPARAM(HTCAPTION, WM_MOUSEMOVE)), TRUE);
+    EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_ARROW));
 }
 
 }  // namespace
