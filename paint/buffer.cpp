@@ -9,8 +9,6 @@
 namespace zv {
 
 int ReadCallerRow(BitmapHandle *pBitmap, BYTE *pDst, int nRow, int nColumn, int nBytes, CallerRows *pRows) {
-    if (!pRows)
-        return RC_INVALID_PARAMETER;
     const int row = std::min(std::max(nRow, pRows->First), pRows->First + pRows->Count - 1);
     std::memcpy(pDst,
                 pRows->Buffer + size_t(row - pRows->First) * pBitmap->BytesPerLine +
@@ -92,9 +90,9 @@ extern "C" int __stdcall Z_PaintDCBuffer(HDC hDC, BitmapHandle *pBitmap, const R
     RECT clipSrc = pClipSrc ? Intersect(src, *pClipSrc) : src;
     // The band is stored rows nRow .. nRow + count - 1; in displayed
     // coordinates it may be a band of columns.
+    // (The descriptor was checked above: its orientation and size convert.)
     RECT band{0, nRow, b->Width, nRow + count};
-    if (K_ConvertRectOrientation(b->Orientation, b->Width, b->Height, ORIENT_TOP_LEFT, &band) != RC_SUCCESS)
-        return RC_INVALID_PARAMETER;
+    K_ConvertRectOrientation(b->Orientation, b->Width, b->Height, ORIENT_TOP_LEFT, &band);
     clipSrc = Intersect(Intersect(clipSrc, band), image);
     if (IsEmptyRect(clipSrc))
         return RC_SUCCESS;

@@ -83,7 +83,8 @@ std::vector<uint32_t> PaintOn(Target &t, BitmapHandle &b, const PaintCase &pc) {
 
 // Paints pc of b from the caller's rows [row, row + count) (last row first
 // when reversed) and clips pc's source to them: only they may show.
-std::vector<uint32_t> PaintBand(Dib &dib, BitmapHandle &b, PaintCase &pc, std::vector<BYTE> &rows, int row, int count,
+template <class Target>
+std::vector<uint32_t> PaintBand(Target &dib, BitmapHandle &b, PaintCase &pc, std::vector<BYTE> &rows, int row, int count,
                                 bool reversed) {
     dib.Fill(kBackground);
     EXPECT_EQ(Z_PaintDCBuffer(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY, rows.data(), row,
@@ -156,8 +157,9 @@ void RoundBitmap(BitmapHandle &b, std::mt19937 &rng, int round) {
 
 // Surfaces: the 32-bit DIB section takes wide strips; a 24-bit one narrow
 // strips; a window (read back through the 32-bit DIB section, exactly
-// only at depth 24) what the screen takes.  A band of caller rows (last row first on some rounds) shows only
-// its own rows and stays as it was.
+// only at depth 24) what the screen takes.  A band of caller rows (last
+// row first on some rounds; upright and 1:1 on the 24-bit section on
+// others) shows only its own rows and stays as it was.
 TEST(PaintDC, MatchesTheReferenceForEveryDepthOrientationScaleClipBandAndSurface) {
     ModeScope mode(0);
     LiveBlockCheck check;
@@ -173,17 +175,23 @@ TEST(PaintDC, MatchesTheReferenceForEveryDepthOrientationScaleClipBandAndSurface
     for (int round = 0; round < 60 * kDepthCount; ++round) {
         BitmapHandle b{};
         RoundBitmap(b, rng, round);
+        if (round % 8 == 2)  // upright: a 1:1 band may go to GDI at once
+            b.Orientation = round % 16 == 2 ? ORIENT_TOP_LEFT : ORIENT_BOTTOM_LEFT;
         PaintCase pc = RandomCase(rng, b, dib.w, dib.h);
         std::vector<uint32_t> got;
         if (round % 4 == 2) {
             const int row = int(rng() % b.Height), count = 1 + int(rng() % (b.Height - row));
             const bool reversed = rng() % 3 == 0;
+            if (round % 8 == 2)
+                pc.dst = RECT{pc.dst.left, pc.dst.top, pc.dst.left + pc.src.right - pc.src.left,
+                              pc.dst.top + pc.src.bottom - pc.src.top};
             std::vector<BYTE> band(size_t(b.BytesPerLine) * count);
             for (int i = 0; i < count; ++i)
                 std::memcpy(&band[size_t(reversed ? count - 1 - i : i) * b.BytesPerLine],
                             b.Data + size_t(row + i) * b.BytesPerLine, b.BytesPerLine);
             const std::vector<BYTE> before = band;
-            got = PaintBand(dib, b, pc, band, row, count, reversed);
+            got = round % 8 == 2 ? PaintBand(narrow, b, pc, band, row, count, reversed)
+                                 : PaintBand(dib, b, pc, band, row, count, reversed);
             EXPECT_TRUE(band == before) << "the caller's rows are unchanged";
         } else {
             got = round % 4 == 3 ? PaintOn(narrow, b, pc) : PaintOn(dib, b, pc);
@@ -330,6 +338,7 @@ TEST(PaintDC, EveryAllocationFailureIsCleanAndPaintsNothing) {
         {24, 7, DISP_SCALE_FILTER, {0, 0, 45, 37}}, {24, 0, DISP_SCALE_FILTER_ALT, {0, 0, 12, 9}},
         {1, 8, DISP_SCALE_TO_GRAY, {0, 0, 9, 7}}, {1, 0, DISP_SCALE_TO_GRAY, {0, 0, 50, 50}},
         {1, 5, DISP_SCALE_BITONAL, {0, 0, 13, 11}}, {1, 2, DISP_SCALE_TO_GRAY, {0, 0, 25, 20}},
+        {1, 0, DISP_SCALE_TO_GRAY, {0, 0, 25, 20}},  // the caller's rows, last first, at once (as plain 1 bit)
     };
     for (const Setup &s : setups) {
         ModeScope mode(s.mode);
@@ -337,13 +346,37 @@ TEST(PaintDC, EveryAllocationFailureIsCleanAndPaintsNothing) {
         MakeRandomBitmap(b, rng, 25, 20, s.bits, ORDER_BGR, s.orientation);
         if (s.bits == 1)
             b.Palette[0] = RGBQUAD{0, 0, 0, 0}, b.Palette[1] = RGBQUAD{255, 255, 255, 0};
+        const bool buffer = &s == &setups[std::size(setups) - 1];
+        std::vector<BYTE> rows(size_t(b.BytesPerLine) * b.Height);
+        for (int r = 0; r < b.Height; ++r)
+            std::memcpy(&rows[size_t(b.Height - 1 - r) * b.BytesPerLine], b.Data + size_t(r) * b.BytesPerLine,
+                        b.BytesPerLine);
         dib.Fill(kBackground);
         const auto blank = dib.Pixels();
+        auto paint = [&] {
+            return buffer ? Z_PaintDCBuffer(dib.dc, &b, nullptr, nullptr, &s.dst, nullptr, SRCCOPY, rows.data(), 0,
+                                            -b.Height)
+                          : Z_PaintDC(dib.dc, &b, nullptr, nullptr, &s.dst, nullptr, SRCCOPY);
+        };
+        // Without the row that turns the band over, it goes to GDI as it
+        // is stored: upside down.
+        std::vector<uint32_t> upsideDown(blank.size(), kBackground);
+        if (buffer)
+            ReferencePaint(upsideDown, dib.w, dib.h, b, PaintCase{s.dst, s.dst, s.dst, s.dst},
+                           [&](int, int, int X, int Y) { return Shown(b, X, b.Height - 1 - Y); });
         const int n = SweepAllocationFailures(
-            [&] { return Z_PaintDC(dib.dc, &b, nullptr, nullptr, &s.dst, nullptr, SRCCOPY); },
-            [&](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY && dib.Pixels() == blank) << "status " << rc; },
+            paint,
             [&](int rc) {
-                EXPECT_TRUE(rc == RC_SUCCESS && dib.Pixels() != blank);
+                if (buffer && rc == RC_SUCCESS)
+                    EXPECT_TRUE(dib.Pixels() == upsideDown);
+                else
+                    EXPECT_TRUE(rc == RC_NO_MEMORY && dib.Pixels() == blank) << "status " << rc;
+                dib.Fill(kBackground);
+            },
+            [&](int rc) {
+                const PaintCase whole{s.dst, s.dst, s.dst, s.dst};
+                EXPECT_TRUE(rc == RC_SUCCESS &&
+                            (buffer ? dib.Pixels() == Expected(dib.w, dib.h, b, whole) : dib.Pixels() != blank));
                 dib.Fill(kBackground);
             });
         EXPECT_GT(n, 0) << "a paint allocates";

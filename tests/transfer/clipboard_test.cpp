@@ -146,6 +146,20 @@ TEST_F(Clipboard, FlagsChooseTheFormatsAndDibComesFirst) {
                                 Empty();
                             },
                             [&](int) { Empty(); });
+    // A window that is gone has no DC for the palette or the DDB; while
+    // another window holds the clipboard open, nothing goes on or comes off.
+    HWND gone = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    EXPECT_EQ(Z_CopyToClipboardExt(gone, &a, CLIP_PALETTE), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_CopyToClipboardExt(gone, &a, CLIP_BITMAP), RC_INVALID_PARAMETER);
+    ASSERT_EQ(Z_CopyToClipboardExt(window_, &a, CLIP_DIB), RC_SUCCESS);
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(OpenClipboard(other));
+    EXPECT_EQ(Z_CopyToClipboardExt(window_, &b, CLIP_DIB), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_CopyFromClipboard(window_, &c), 0);
+    CloseClipboard();
+    DestroyWindow(other);
+    EXPECT_EQ(ClipboardDib(), KernelColors(a));
     K_FreeBitmap(&a);
     K_FreeBitmap(&b);
 }
@@ -214,6 +228,17 @@ TEST_F(Clipboard, MetafilesArePlayedOnWhite) {
     EXPECT_EQ(px[15 * 100 + 20], Rgb(255, 0, 0));
     EXPECT_EQ(px[40 * 100 + 60], Rgb(0, 0, 255));
     K_FreeBitmap(&b);
+    SweepAllocationFailures([&] { return Z_CopyFromClipboard(window_, &b) ? RC_SUCCESS : RC_NO_MEMORY; },
+                            [&](int rc) { EXPECT_EQ(rc, RC_NO_MEMORY); }, [&](int) { K_FreeBitmap(&b); });
+    // A picture too large to play is refused, and so is a block too small
+    // for a METAFILEPICT.
+    HDC big = CreateEnhMetaFileA(nullptr, nullptr, nullptr, nullptr);
+    Rectangle(big, 0, 0, 20000, 20000);
+    Place(CF_ENHMETAFILE, CloseEnhMetaFile(big));
+    EXPECT_EQ(Z_CopyFromClipboard(window_, &b), 0);
+    HGLOBAL tiny = GlobalAlloc(GMEM_MOVEABLE, 4);
+    EXPECT_FALSE(zv::BitmapFromMetafilePict(&b, nullptr) || zv::BitmapFromMetafilePict(&b, tiny));
+    GlobalFree(tiny);
 
     // A picture in MM_ANISOTROPIC with extents (0, 0): 640 x 480 thousandths of an inch.
     HDC wmf = CreateMetaFileA(nullptr);

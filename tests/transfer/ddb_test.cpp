@@ -13,18 +13,18 @@ using Ddb = TransferTest;
 
 struct Format {
     int bits, order;
-    bool blackWhite;  // 1 bit: black and white palette
+    int blackWhite;  // 1 bit: a black and white palette, black first (1) or white first (2)
 };
-const Format kFormats[] = {{1, ORDER_BGR, true}, {1, ORDER_BGR, false}, {4, ORDER_BGR, false},
-                           {8, ORDER_BGR, false}, {16, ORDER_BGR, false}, {24, ORDER_BGR, false},
-                           {24, ORDER_RGB, false}, {32, ORDER_BGR, false}};
+const Format kFormats[] = {{1, ORDER_BGR, 1},  {1, ORDER_BGR, 2},  {1, ORDER_BGR, 0},  {4, ORDER_BGR, 0},
+                           {8, ORDER_BGR, 0},  {16, ORDER_BGR, 0}, {24, ORDER_BGR, 0}, {24, ORDER_RGB, 0},
+                           {32, ORDER_BGR, 0}};
 const int kOrientations[] = {0, 2, 3, 5, 8};
 
 void MakeCase(BitmapHandle &b, std::mt19937 &rng, const Format &f, int orientation) {
     MakeRandomBitmap(b, rng, 37, 23, f.bits, f.order, orientation);
     if (f.blackWhite) {
-        const RGBQUAD bw[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
-        K_PutBitmapColors(&b, 0, 2, bw);
+        const RGBQUAD bw[3] = {{0, 0, 0, 0}, {255, 255, 255, 0}, {0, 0, 0, 0}};
+        K_PutBitmapColors(&b, 0, 2, bw + f.blackWhite - 1);
     }
 }
 
@@ -47,7 +47,7 @@ TEST_F(Ddb, ConvertToDdbShowsTheDisplayedImage) {
             GetObject(ddb, sizeof desc, &desc);
             EXPECT_EQ(desc.bmWidth, DisplayW(b));
             EXPECT_EQ(desc.bmHeight, DisplayH(b));
-            EXPECT_EQ(desc.bmBitsPixel == 1, f.blackWhite);
+            EXPECT_EQ(desc.bmBitsPixel == 1, f.blackWhite != 0);
             if (trueColor || f.blackWhite) {
                 const std::vector<uint32_t> want = DisplayedColors(b);
                 const std::vector<uint32_t> got = ReadDdb(ddb);
@@ -161,8 +161,25 @@ TEST_F(Ddb, ScreenCaptureCopiesTheRectangle) {
     }
     BitmapHandle untouched{};
     untouched.Width = 77;
+    // No width or no height, a DC that is gone, a bitmap GDI cannot make:
+    // nothing made, the descriptor kept.
+    HDC gone = CreateCompatibleDC(nullptr);
+    DeleteDC(gone);
+    const RECT flat{3, 3, 9, 3}, huge{0, 0, 1 << 20, 1 << 20};
     EXPECT_EQ(Z_ScreenCaptureBitmap(source.dc, &untouched, &empty), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_ScreenCaptureBitmap(source.dc, &untouched, &flat), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_ScreenCaptureBitmap(gone, &untouched, &down), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_ScreenCaptureBitmap(source.dc, &untouched, &huge), RC_NO_MEMORY);
     EXPECT_EQ(untouched.Width, 77);
+    // The DDB conversions on that DC: no DDB; a read that fails frees its block.
+    BitmapHandle b{};
+    MakeRandomBitmap(b, rng, 5, 4, 24, ORDER_BGR, ORIENT_TOP_LEFT);
+    EXPECT_EQ(Z_ConvertToDDB(gone, &b), nullptr);
+    HBITMAP ddb = MakeDdb(rng, 5, 4, false);
+    EXPECT_NE(Z_ConvertFromDDB(gone, &untouched, ddb, nullptr), RC_SUCCESS);
+    EXPECT_EQ(Z_ConvertFromDDB(nullptr, &untouched, nullptr, nullptr), RC_INVALID_PARAMETER);
+    DeleteObject(ddb);
+    K_FreeBitmap(&b);
 }
 
 // Large global blocks are reused: the same handle, exact accounting,

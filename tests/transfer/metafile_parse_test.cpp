@@ -249,12 +249,30 @@ TEST_F(MetaParse, FilesOfBothKinds) {
                     want.bits[y * 31 + x] = zvtest::AsIsColor(b, x, y);
         }
         EXPECT_NE(Z_PaintMetaBitmap(got.dc, &copy, &r), 0);
+        EXPECT_EQ(Z_PaintMetaBitmap(got.dc, &copy, nullptr), 0);
         EXPECT_EQ(got.Pixels(), want.Pixels()) << zvtest::FirstDifference(got.Pixels(), want.Pixels(), 31);
         Z_DeleteMetaBitmap(&copy);
         Z_DeleteMetaBitmap(&loaded);
         Z_DeleteMetaBitmap(&made);
     }
     K_FreeBitmap(&b);
+    // A record without a metafile has no bits and copies as it is; a
+    // file past 2 GB is not read.
+    MetaBitmap none{}, copy{};
+    none.ResolutionX = 72;
+    UINT size = 1;
+    EXPECT_EQ(Z_AllocateMetaBitmapBits(&none, nullptr, &size), RC_INVALID_PARAMETER);
+    EXPECT_EQ(size, 0u);
+    ASSERT_EQ(Z_CopyMetaBitmap(&copy, &none), RC_SUCCESS);
+    EXPECT_EQ(std::memcmp(&copy, &none, sizeof none), 0);
+    const std::string huge = WriteTemp(Wmf().Done(), "zvmeta-huge.wmf");
+    const HANDLE f = CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = 3LL << 30;
+    EXPECT_TRUE(SetFilePointerEx(f, end, nullptr, FILE_BEGIN) && SetEndOfFile(f));
+    CloseHandle(f);
+    EXPECT_EQ(Z_LoadMetaBitmap(huge.c_str(), &none), RC_NO_MEMORY);
+    DeleteFileA(huge.c_str());
 }
 
 }  // namespace

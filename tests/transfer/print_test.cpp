@@ -102,11 +102,14 @@ void MakeInkBitmap(BitmapHandle &b, std::mt19937 &rng, int w, int h, int bits, i
 struct Progress {
     std::vector<int> seen;
     int stopAt = 1000;  // answer RC_FAILURE at the first percentage >= this
+    bool starve = false;  // make every allocation fail after answering
     void *user = nullptr;
     static int __stdcall Callback(int percent, void *user) {
         auto *p = static_cast<Progress *>(user);
         p->seen.push_back(percent);
         p->user = user;
+        if (p->starve)
+            K_SetAllocationFailure(0, 1);
         return percent >= p->stopAt ? RC_FAILURE : RC_SUCCESS;
     }
 };
@@ -220,10 +223,138 @@ TEST_F(Print, JobsEndAbortOrNeverStart) {
     K_SetStatusCallback(nullptr, nullptr);
     char saved[256] = {};
     GetProfileStringA("windows", "device", "", saved, sizeof saved);
-    WriteProfileStringA("windows", "device", "");
-    EXPECT_EQ(Z_PrintBitmap(&b, 0, 0, 0, 0, 1), nullptr);
-    EXPECT_EQ(Z_PrintBitmapFast(nullptr, &b, 0, 0, 4, 4, 1), nullptr);
+    for (const char *device : {"", "no such printer,no driver"}) {
+        WriteProfileStringA("windows", "device", device);
+        EXPECT_EQ(Z_PrintBitmap(&b, 0, 0, 0, 0, 1), nullptr) << device;
+        EXPECT_EQ(Z_PrintBitmapFast(nullptr, &b, 0, 0, 4, 4, 1), nullptr) << device;
+    }
     WriteProfileStringA("windows", "device", saved);
+    K_FreeBitmap(&b);
+}
+
+// Where a bitmap lands on a page of width x height device pixels
+// (HORZRES, VERTRES): automatic sizes keep the displayed aspect, a 0
+// position centres, and automatic sizes are clipped to (1, 1, width, height).
+RECT ExpectedPlace(int pageRight, int pageBottom, int W, int H, int x, int y, int width, int height) {
+    const RECT page{1, 1, pageRight, pageBottom};
+    const int pw = pageRight - 1, ph = pageBottom - 1;
+    const bool automatic = width == 0 || height == 0;
+    if (!width && !height) {
+        height = ph, width = MulDiv(ph, W, H);
+        if (width > pw)
+            width = pw, height = MulDiv(pw, H, W);
+    } else if (!width) {
+        width = MulDiv(W, height, H);
+    } else if (!height) {
+        height = MulDiv(H, width, W);
+    }
+    RECT r{x ? x : 1 + (pw - width) / 2, y ? y : 1 + (ph - height) / 2, 0, 0};
+    r.right = r.left + width, r.bottom = r.top + height;
+    if (automatic)
+        IntersectRect(&r, &r, &page);
+    return r;
+}
+
+constexpr uint32_t kUnpainted = 0x010203;
+
+RECT PaintedBox(const Dib &dib) {
+    RECT r{dib.w, dib.h, 0, 0};
+    const std::vector<uint32_t> px = dib.Pixels();
+    for (int y = 0; y < dib.h; ++y)
+        for (int x = 0; x < dib.w; ++x)
+            if (px[size_t(y) * dib.w + x] != kUnpainted) {
+                r.left = std::min<LONG>(r.left, x), r.top = std::min<LONG>(r.top, y);
+                r.right = std::max<LONG>(r.right, x + 1), r.bottom = std::max<LONG>(r.bottom, y + 1);
+            }
+    return IsRectEmpty(&r) ? RECT{} : r;
+}
+
+// Any DC takes a print: on a screen-compatible DC the fast path paints
+// what it can hand to StretchDIBits as given, and sends every other kind
+// of bitmap to the general path, which sizes and places it on the DC's page.
+TEST_F(Print, PlacementAndPathOnAnyDc) {
+    ResourceCheck check;
+    struct Kind {
+        int bits, order, orientation;
+        UINT flags;
+        bool general;
+    } const kinds[] = {{1, ORDER_BGR, ORIENT_TOP_LEFT, 0, false},
+                       {4, ORDER_BGR, ORIENT_BOTTOM_LEFT, 0, false},
+                       {8, ORDER_BGR, ORIENT_TOP_LEFT, 0, false},
+                       {24, ORDER_BGR, ORIENT_BOTTOM_LEFT, 0, false},
+                       {8, ORDER_GRAY, ORIENT_BOTTOM_LEFT, 0, true},
+                       {24, ORDER_BGR, ORIENT_TOP_LEFT, BITMAP_KERNEL_0004, true},
+                       {24, ORDER_BGR, ORIENT_TOP_LEFT, BITMAP_KERNEL_0100, true},
+                       {24, ORDER_BGR, ORIENT_TOP_LEFT, BITMAP_KERNEL_8000, true},
+                       {24, ORDER_BGR, ORIENT_TOP_RIGHT, 0, true},
+                       {24, ORDER_BGR, ORIENT_LEFT_TOP, 0, true},
+                       {2, ORDER_BGR, ORIENT_TOP_LEFT, 0, true},
+                       {3, ORDER_BGR, ORIENT_BOTTOM_LEFT, 0, true},
+                       {5, ORDER_BGR, ORIENT_TOP_LEFT, 0, true},
+                       {6, ORDER_BGR, ORIENT_TOP_LEFT, 0, true},
+                       {7, ORDER_BGR, ORIENT_TOP_LEFT, 0, true},
+                       {16, ORDER_BGR, ORIENT_TOP_LEFT, 0, true},
+                       {32, ORDER_BGR, ORIENT_BOTTOM_LEFT, 0, true},
+                       {48, ORDER_BGR, ORIENT_TOP_LEFT, 0, true},
+                       {64, ORDER_BGR, ORIENT_TOP_LEFT, 0, true}};
+    HDC screen = GetDC(nullptr);
+    Dib dib(GetDeviceCaps(screen, HORZRES), GetDeviceCaps(screen, VERTRES));
+    ReleaseDC(nullptr, screen);
+    std::mt19937 rng(78);
+    for (size_t k = 0; k < std::size(kinds); ++k) {
+        const Kind &kind = kinds[k];
+        BitmapHandle b{};
+        MakeRandomBitmap(b, rng, 2 + int(rng() % 12), 2 + int(rng() % 12), kind.bits, kind.order, kind.orientation);
+        b.Flags |= kind.flags;
+        const int keptColors = b.ColorCount;
+        if (k == 1)
+            b.ColorCount = 0;  // a table of the depth's size
+        int x = 1 + int(rng() % 300), y = 1 + int(rng() % 300), width = 1 + int(rng() % 200),
+            height = 1 + int(rng() % 200);
+        switch (k % 4) {  // automatic size on one side or both, centred on the other
+        case 1: x = width = 0; break;
+        case 2: y = height = 0; break;
+        case 3: x = y = width = height = 0; break;
+        }
+        SCOPED_TRACE(testing::Message() << "kind " << k << " at " << x << ", " << y << " size " << width << " x "
+                                        << height);
+        dib.Fill(kUnpainted);
+        EXPECT_EQ(Z_PrintBitmapFast(dib.dc, &b, x, y, width, height, 0), dib.dc);
+        const RECT want = !kind.general ? (width && height ? RECT{x, y, x + width, y + height} : RECT{})
+                                        : ExpectedPlace(dib.w, dib.h, DisplayW(b), DisplayH(b), x, y, width, height);
+        const RECT got = PaintedBox(dib);
+        EXPECT_TRUE(EqualRect(&want, &got)) << "painted " << got.left << ", " << got.top << ", " << got.right << ", "
+                                            << got.bottom << ", not " << want.left << ", " << want.top << ", "
+                                            << want.right << ", " << want.bottom;
+        b.Flags &= ~kind.flags;
+        b.ColorCount = keptColors;
+        K_FreeBitmap(&b);
+    }
+    // A metafile DC records the paint where it was asked for.
+    BitmapHandle b{}, none{};
+    MakeRandomBitmap(b, rng, 6, 5, 24, ORDER_BGR, ORIENT_TOP_LEFT);
+    HDC wmf = CreateMetaFileA(nullptr);
+    EXPECT_EQ(Z_PrintBitmapExt(wmf, &b, 10, 20, 30, 25, 0), wmf);
+    const HMETAFILE recorded = CloseMetaFile(wmf);
+    dib.Fill(kUnpainted);
+    PlayMetaFile(dib.dc, recorded);
+    DeleteMetaFile(recorded);
+    const RECT got = PaintedBox(dib), want{10, 20, 40, 45};
+    EXPECT_TRUE(EqualRect(&got, &want));
+    // Failing on the caller's DC without endDoc leaves it open; a paint
+    // that fails part way stops the rows; a DC that is no printer fails
+    // to end its page.
+    EXPECT_EQ(Z_PrintBitmapExt(dib.dc, &none, 1, 1, 5, 5, 0), nullptr);
+    Progress p;
+    p.starve = true;
+    K_SetStatusCallback(Progress::Callback, &p);
+    dib.Fill(kUnpainted);
+    EXPECT_EQ(Z_PrintBitmapExt(dib.dc, &b, 1, 1, 30, 25, 0), nullptr);
+    K_SetAllocationFailure(-1, 0);
+    K_SetStatusCallback(nullptr, nullptr);
+    EXPECT_EQ(p.seen, std::vector<int>{0});
+    EXPECT_EQ(PaintedBox(dib).right, 0) << "nothing painted";
+    EXPECT_EQ(Z_PrintBitmapExt(CreateCompatibleDC(nullptr), &b, 1, 1, 5, 5, 1), nullptr);
     K_FreeBitmap(&b);
 }
 
