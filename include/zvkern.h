@@ -934,13 +934,12 @@ int      __stdcall K_FileClose(HANDLE hFile);
  * @brief A memory DC for drawing on a bitmap with GDI.
  *
  * The DC's selected DIB section holds a copy of the bitmap's stored rows
- * (stored row 0 on top, whatever the orientation; palette depths with the
- * bitmap's colours).  GDI drawing goes to the copy; K_DeleteBitmapDC()
+ * (stored row 0 on top, whatever the orientation).  GDI drawing goes to the copy; K_DeleteBitmapDC()
  * puts its pixels back into the bitmap.  Between the two calls the
  * bitmap's own pixels are not read or written.  The section counts as an
  * allocation for fault injection.
- * @param pBitmap The bitmap: 1, 4 or 8 bits, or 16 (5-5-5), 24 or 32 bits
- *        of #ORDER_BGR.
+ * @param pBitmap The bitmap: 24 bits of #ORDER_BGR (what the library
+ *        draws on).
  * @return The DC (end it with K_DeleteBitmapDC()), or null for another
  *         format, a bitmap without pixels, or when GDI fails.
  */

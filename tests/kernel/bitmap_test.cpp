@@ -249,7 +249,11 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
         {RC_INVALID_PARAMETER, [&] { return K_ConvertFromDibHandle(&copy, nullptr); }},
         {0, [&] { return intptr_t(K_ConvertToDib(&none)); }},
         {0, [&] { return intptr_t(K_CreateBitmapDC(&none)); }},
+        {0, [&] { BitmapHandle t = b; t.BitsPerPixel = 8; return intptr_t(K_CreateBitmapDC(&t)); }},
+        {0, [&] { BitmapHandle t = b; t.Order = ORDER_RGB; return intptr_t(K_CreateBitmapDC(&t)); }},
         {RC_INVALID_PARAMETER, [&] { return K_DeleteBitmapDC(&b, nullptr); }},
+        {RC_INVALID_PARAMETER, [&] { return K_DeleteBitmapDC(&b, CreateCompatibleDC(nullptr)); }},  // no section
+        {RC_NO_BITMAP, [&] { return K_DeleteBitmapDC(&none, CreateCompatibleDC(nullptr)); }},
         {RC_FILE_OPEN, [&] { return K_LoadBitmapFile(nullptr, &copy); }},
         {RC_INVALID_PARAMETER, [&] { return K_LoadBitmapFile("x.bmp", nullptr); }},
         {RC_NO_BITMAP, [&] { return K_SaveBitmapFile("x.bmp", &none); }},
