@@ -358,6 +358,16 @@ TEST(KernelPalette, GrayTestAndFixedPalettes) {
     RGBQUAD ramp[16];
     ASSERT_EQ(K_GetBitmapColors(&none.bitmap, 0, 16, ramp), 16);
     EXPECT_EQ(ramp[1].rgbRed, 17);
+    const HandMade one(4, 1, 8, 1);
+    EXPECT_EQ(K_IsGrayScale(&one.bitmap), 0) << "one colour is no ramp";
+    // A palette handle in place of the table: its entries, and none written.
+    HPALETTE handle = K_CreatePaletteFromColors(mono.palette.data(), 2);
+    mono.bitmap.Palette = reinterpret_cast<RGBQUAD *>(handle);
+    mono.bitmap.Flags |= BITMAP_PALETTE_HANDLE;
+    ASSERT_EQ(K_GetBitmapColors(&mono.bitmap, 0, 16, ramp), 2);
+    EXPECT_TRUE(ramp[0].rgbRed == 3 && ramp[0].rgbBlue == 255 && ramp[1].rgbGreen == 0);
+    EXPECT_EQ(K_PutBitmapColors(&mono.bitmap, 0, 1, ramp), 0);
+    DeleteObject(handle);
     // Deep gray: a window table is looked at only while it is in force.
     HandMade deep(8, 1, 16, 0);
     EXPECT_EQ(K_IsGrayScale(&deep.bitmap), 0);
