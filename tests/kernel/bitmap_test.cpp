@@ -224,6 +224,7 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
         {RC_INVALID_PARAMETER, [&] { return K_ConvertToBGR(&b, nullptr, out, 1); }},
         {RC_INVALID_PARAMETER, [&] { return K_ConvertToBGR(&b, in, nullptr, 1); }},
         {RC_INVALID_PARAMETER, [&] { return K_ConvertToBGR(&b, in, out, -1); }},
+        {RC_INVALID_FORMAT, [&] { BitmapHandle t = b; t.BitsPerPixel = 9; return K_ConvertToBGR(&t, in, out, 1); }},
         {RC_NO_BITMAP, [&] { return K_ConvertFromBGR(nullptr, in, out, 1); }},
         {RC_INVALID_PARAMETER, [&] { return K_ConvertFromBGR(&b, nullptr, out, 1); }},
         {RC_INVALID_PARAMETER, [&] { return K_ConvertFromBGR(&b, in, nullptr, 1); }},
