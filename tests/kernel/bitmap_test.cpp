@@ -396,14 +396,15 @@ TEST(KernelPalette, GrayTestAndFixedPalettes) {
     EXPECT_EQ(K_CreateFixedPalette(24), nullptr);
 }
 
-int g_copyCalls, g_copyDx, g_copyDy;
+int g_copyCalls, g_copyDx, g_copyDy, g_copyFails;
 
+// Fails, when told to, with its region made (the kernel frees it).
 int __stdcall RecordingCopy(BitmapHandle *pDst, BitmapHandle *pSrc, int nDx, int nDy) {
     ++g_copyCalls, g_copyDx = nDx, g_copyDy = nDy;
     EXPECT_EQ(pDst->Region, nullptr) << "the kernel clears the copy's region first";
     EXPECT_NE(pSrc->Region, nullptr);
     pDst->Region = MakeRegion(0, {{1, 3}});
-    return RC_SUCCESS;
+    return g_copyFails ? RC_NO_MEMORY : RC_SUCCESS;
 }
 
 TEST(KernelRegionHook, CopiesCarryTheRegionThroughTheTableAndFreeReleasesIt) {
@@ -422,6 +423,12 @@ TEST(KernelRegionHook, CopiesCarryTheRegionThroughTheTableAndFreeReleasesIt) {
     EXPECT_NE(copy.Region, b.Region);
     K_FreeBitmap(&copy);
     EXPECT_EQ(copy.Region, nullptr);
+    g_copyFails = 1;
+    std::memset(&copy, 0x5A, sizeof copy);
+    const BitmapHandle before = copy;
+    EXPECT_EQ(K_CopyBitmapHandle(&copy, &b), RC_NO_MEMORY);
+    EXPECT_TRUE(SameBytes(copy, before));
+    g_copyFails = 0;
     K_SetRegionServiceTable(nullptr);  // withdrawn: copies carry no region
     ASSERT_EQ(K_CopyBitmapHandle(&copy, &b), RC_SUCCESS);
     EXPECT_TRUE(copy.Region == nullptr && copy.Data == b.Data);
