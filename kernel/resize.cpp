@@ -40,6 +40,17 @@ enum ConvertKind {
 
 const int kRingBytes = 384 * 1024;  // the ring's rows at most
 
+// A palette that holds every combination of some levels per channel (the
+// 3-3-2 and cube tables): the nearest entry is each channel's nearest
+// level (ties to the lower).  By u + 256 for a channel value u plus its
+// error, -256 ... 511: the clamped value less its level, and the level's
+// share of the position in the grid.
+struct Grid {
+    int16_t error[3][768];   // red, green, blue
+    BYTE part[3][768];
+    BYTE entry[256];         // grid position to palette index
+};
+
 }  // namespace
 
 struct KResize {
@@ -66,7 +77,14 @@ struct KResize {
     int *rowFirst, *rowCount;
     int16_t *rowWeights;     // rowTaps per row
     int rowTaps;
-    // Ring of resampled rows, slot y % ringSlots for source row y.
+    // Ring of resampled rows, slot y % ringSlots for source row y.  When
+    // rows reduce enough (downFirst) the ring holds converted source rows
+    // instead (bytes), and a destination row is their vertical sum (mid)
+    // resampled across.
+    bool downFirst;
+    BYTE *sourceRing;
+    const BYTE **sourceRows;
+    int16_t *mid;
     int16_t *ring;
     int ringSlots, ringStride;
     int *slotRow;
@@ -79,6 +97,7 @@ struct KResize {
     int colorCount;
     bool grayRamp;           // colors are the 256 grays in order
     int32_t *errors;         // error diffusion: 3 per output column, plus one spare
+    Grid *grid;              // diffusion onto a palette of every level combination
     BYTE *nearest;           // 5-5-5 colour to palette index (36 KB: stays in cache)
     uint32_t *known;         // a bit per 5-5-5 colour: nearest looked up
 };
@@ -218,9 +237,9 @@ void Gray16(const BYTE *table, uint32_t mask, const BYTE *raw, int n, BYTE *out)
 }
 
 // Converted pixels [from, to) of a row read from column base, into conv.
-void Convert(KResize &r, int from, int to) {
+void Convert(KResize &r, BYTE *conv, int from, int to) {
     const BYTE *raw = r.raw;
-    BYTE *out = r.conv + size_t(from) * r.stride;
+    BYTE *out = conv + size_t(from) * r.stride;
     const BitmapHandle &b = *r.src;
     switch (r.kind) {
     case CONVERT_WIDE: {
@@ -268,18 +287,36 @@ void Convert(KResize &r, int from, int to) {
     }
 }
 
-// Reads source row y, converts the columns the ring's range needs and
-// resamples them across into ring slot s.
-int LoadRow(KResize &r, int s, int y) {
+// The source columns [from, to) the range needs, read from column base
+// (a multiple of 8, so that packed pixels start a byte).
+struct Span {
+    int from, to, base;
+};
+
+Span SourceSpan(const KResize &r) {
     const int from = r.colFirst[r.rangeFirst];
     const int to = std::min(r.sw, r.colFirst[r.rangeFirst + r.rangeCount - 1] + 2 * r.colPairCount);
-    const int base = from & ~7;
-    const int bytes = int((int64_t(to - base) * r.srcBits + 7) / 8);
-    const int got = r.rows(r.src, r.kind == CONVERT_NONE ? r.conv : r.raw, y, base, bytes, r.context);
+    return {from, to, from & ~7};
+}
+
+// Reads source row y and converts the span's columns into conv.
+int ReadRow(KResize &r, const Span &c, int y, BYTE *conv) {
+    const int bytes = int((int64_t(c.to - c.base) * r.srcBits + 7) / 8);
+    const int got = r.rows(r.src, r.kind == CONVERT_NONE ? conv : r.raw, y, c.base, bytes, r.context);
     if (got < 0)
         return got;
     if (r.kind != CONVERT_NONE)
-        Convert(r, from - base, to - base);
+        Convert(r, conv, c.from - c.base, c.to - c.base);
+    return RC_SUCCESS;
+}
+
+// Reads source row y, converts the columns the ring's range needs and
+// resamples them across into ring slot s.
+int LoadRow(KResize &r, int s, int y) {
+    const Span c = SourceSpan(r);
+    if (int rc = ReadRow(r, c, y, r.conv); rc < 0)
+        return rc;
+    const int base = c.base;
     const HorizontalJob job{r.conv, base, r.stride, r.channels, r.swap, r.colFirst + r.rangeFirst,
                             r.colPairs + r.rangeFirst, r.dw, r.colPairCount, r.rangeCount, r.places,
                             r.ring + size_t(s) * r.ringStride};
@@ -288,9 +325,37 @@ int LoadRow(KResize &r, int s, int y) {
     return RC_SUCCESS;
 }
 
+// Destination row i's channel values into out, rows first: its source
+// rows (converted into the ring) summed down, then resampled across.
+int CombineDownFirst(KResize &r, int i, BYTE *out) {
+    const int first = r.rowFirst[i], n = r.rowCount[i];
+    const Span c = SourceSpan(r);
+    for (int k = 0; k < n; ++k) {
+        const int s = (first + k) % r.ringSlots;
+        BYTE *slot = r.sourceRing + size_t(s) * r.ringStride;
+        if (r.slotRow[s] != first + k) {
+            if (int rc = ReadRow(r, c, first + k, slot); rc < 0)
+                return rc;
+            r.slotRow[s] = first + k;
+        }
+        r.sourceRows[k] = slot;
+    }
+    const VerticalBytesJob down{r.sourceRows, r.rowWeights + size_t(i) * r.rowTaps, n, (c.to - c.base) * r.stride,
+                                r.mid};
+    const HorizontalWordsJob across{r.mid, c.base, r.stride, r.channels, r.swap, r.colFirst + r.rangeFirst,
+                                    r.colPairs + r.rangeFirst, r.dw, r.colPairCount, r.rangeCount, r.places, out};
+    if (r.flags & RESIZE_PLAIN_LOOPS)
+        VerticalBytesPlain(down), HorizontalWordsPlain(across);
+    else
+        VerticalBytesVector(down), HorizontalWordsVector(across);
+    return RC_SUCCESS;
+}
+
 // Destination row i's channel values into out: the ring's rows weighted,
 // or, when its taps outnumber the ring, summed one row at a time.
 int Combine(KResize &r, int i, BYTE *out) {
+    if (r.downFirst)
+        return CombineDownFirst(r, i, out);
     const int first = r.rowFirst[i], n = r.rowCount[i], values = r.rangeCount * r.places;
     const int16_t *w = r.rowWeights + size_t(i) * r.rowTaps;
     const bool down = i >= r.lastRow;
@@ -342,20 +407,43 @@ int OrderedIndex(KResize &r, int column, int row, int red, int green, int blue) 
     return NearestIndex(r, Clamp(red + o, 0, 255), Clamp(green + o, 0, 255), Clamp(blue + o, 0, 255));
 }
 
+// Diffusion steps: the entry for channels u (red, green, blue, each with
+// its error, not clamped) and their errors d against it.  Any palette: the
+// nearest entry of the clamped colour through the 5-5-5 cache.
+struct CachedStep {
+    KResize &r;
+    int operator()(const int u[3], int d[3]) const {
+        const int c[3] = {Clamp(u[0], 0, 255), Clamp(u[1], 0, 255), Clamp(u[2], 0, 255)};
+        const int idx = NearestIndex(r, c[0], c[1], c[2]);
+        d[0] = c[0] - r.colors[idx].rgbRed, d[1] = c[1] - r.colors[idx].rgbGreen, d[2] = c[2] - r.colors[idx].rgbBlue;
+        return idx;
+    }
+};
+
+// A grid palette: three table lookups.
+struct GridStep {
+    const Grid &g;
+    int operator()(const int u[3], int d[3]) const {
+        const int a = u[0] + 256, b = u[1] + 256, c = u[2] + 256;
+        d[0] = g.error[0][a], d[1] = g.error[1][b], d[2] = g.error[2][c];
+        return g.entry[g.part[0][a] + g.part[1][b] + g.part[2][c]];
+    }
+};
+
 // A span of n output pixels by error diffusion, following the display's
 // converters: errors[3 k ...] holds what the row below inherits at column
 // k (weights 7, 5, 3, 1, not yet divided by 16; red, green, blue) and run
 // the error carried to the right.
-void PutRowDiffused(KResize &r, int n, BYTE *dst) {
+template <class Step>
+void PutRowDiffused(KResize &r, const Step &step, int n, BYTE *dst) {
     const BYTE *v = r.line;
     const int ch = r.channels;
     int32_t *e = r.errors;
     int32_t run[3] = {e[0], e[1], e[2]};
     for (int k = 0; k < n; ++k, v += ch, e += 3) {
-        const int c[3] = {Clamp(v[ch - 1] + run[0] / 16, 0, 255), Clamp(v[ch / 2] + run[1] / 16, 0, 255),
-                          Clamp(v[0] + run[2] / 16, 0, 255)};
-        const int idx = NearestIndex(r, c[0], c[1], c[2]);
-        const int d[3] = {c[0] - r.colors[idx].rgbRed, c[1] - r.colors[idx].rgbGreen, c[2] - r.colors[idx].rgbBlue};
+        const int u[3] = {v[ch - 1] + run[0] / 16, v[ch / 2] + run[1] / 16, v[0] + run[2] / 16};
+        int d[3];
+        const int idx = step(u, d);
         for (int i = 0; i < 3; ++i) {
             if (k + 1 < n)
                 run[i] = e[3 + i] + 7 * d[i], e[3 + i] = d[i];
@@ -369,6 +457,54 @@ void PutRowDiffused(KResize &r, int n, BYTE *dst) {
         else
             PutBits(dst, k, r.outBits, uint32_t(idx));
     }
+}
+
+// The distinct levels of one channel of the palette, ascending.
+int Levels(const KResize &r, int channel, BYTE *levels) {
+    bool seen[256] = {};
+    for (int i = 0; i < r.colorCount; ++i) {
+        const RGBQUAD &q = r.colors[i];
+        seen[channel == 0 ? q.rgbRed : channel == 1 ? q.rgbGreen : q.rgbBlue] = true;
+    }
+    int n = 0;
+    for (int v = 0; v < 256; ++v)
+        if (seen[v])
+            levels[n++] = BYTE(v);
+    return n;
+}
+
+// The grid tables when the palette is one (every combination of its
+// channels' levels; an entry repeated stands for its first), else false.
+bool MakeGrid(const KResize &r, Grid &g) {
+    BYTE levels[3][256], place[3][256];
+    int count[3], stride[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        count[ch] = Levels(r, ch, levels[ch]);
+        for (int k = 0; k < count[ch]; ++k)
+            place[ch][levels[ch][k]] = BYTE(k);
+    }
+    if (count[0] * count[1] * count[2] > r.colorCount)
+        return false;
+    stride[2] = 1, stride[1] = count[2], stride[0] = count[1] * count[2];
+    bool taken[256] = {};
+    int distinct = 0;
+    for (int i = r.colorCount - 1; i >= 0; --i) {
+        const RGBQUAD &q = r.colors[i];
+        const int at = place[0][q.rgbRed] * stride[0] + place[1][q.rgbGreen] * stride[1] + place[2][q.rgbBlue];
+        distinct += !taken[at];
+        taken[at] = true, g.entry[at] = BYTE(i);
+    }
+    if (distinct != count[0] * count[1] * count[2])
+        return false;
+    for (int ch = 0; ch < 3; ++ch)
+        for (int u = -256, k = 0; u < 512; ++u) {
+            const int c = Clamp(u, 0, 255);
+            while (k + 1 < count[ch] && levels[ch][k + 1] - c < c - levels[ch][k])
+                ++k;
+            g.error[ch][u + 256] = int16_t(c - levels[ch][k]);
+            g.part[ch][u + 256] = BYTE(k * stride[ch]);
+        }
+    return true;
 }
 
 // The row's channel values (r.line) to the caller's pixels.
@@ -389,7 +525,7 @@ void PutRow(KResize &r, int row, int first, int n, BYTE *dst) {
         return;
     }
     if ((r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED)
-        return PutRowDiffused(r, n, dst);
+        return r.grid ? PutRowDiffused(r, GridStep{*r.grid}, n, dst) : PutRowDiffused(r, CachedStep{r}, n, dst);
     for (int k = 0; k < n; ++k) {
         const BYTE *p = v + k * r.channels;
         const int blue = p[0], green = p[r.channels / 2], red = p[r.channels - 1];
@@ -414,6 +550,36 @@ bool Take(T *&p, size_t count, bool zero = false) {
     return p != nullptr;
 }
 
+// Whether the rows go down first: rough costs of the two orders (a tap
+// pair of a channel across about four times a tap of a value down), when
+// the rows' taps fit the ring as converted source rows.
+bool DownFirst(const KResize &z, size_t slotBytes) {
+    if (z.sh <= z.dh || int64_t(z.rowTaps) * int64_t(slotBytes) > kRingBytes)
+        return false;
+    const double across = double(z.dw) * z.channels * z.colPairCount * 4;
+    const double acrossFirst = std::min(double(z.sh), double(z.dh) * z.rowTaps) * across +
+                               double(z.dh) * z.dw * z.places * z.rowTaps;
+    const double downFirst = double(z.dh) * z.sw * z.stride * z.rowTaps + double(z.dh) * across;
+    return downFirst < acrossFirst;
+}
+
+// The ring: converted source rows and one row of their sums when rows go
+// down first, else rows resampled across.
+bool PlanRing(KResize &z, size_t convPixels) {
+    const size_t slotBytes = convPixels * z.stride + 16;
+    z.downFirst = DownFirst(z, slotBytes);
+    if (z.downFirst) {
+        z.ringSlots = z.rowTaps, z.ringStride = int(slotBytes);
+        return Take(z.sourceRing, size_t(z.ringSlots) * slotBytes, true) && Take(z.sourceRows, z.ringSlots) &&
+               Take(z.mid, convPixels * z.stride + 8, true) && Take(z.slotRow, z.ringSlots);
+    }
+    z.ringStride = z.dw * z.places + 8;
+    const int64_t rowBytes = int64_t(z.ringStride) * 2;
+    z.ringSlots = int(std::max<int64_t>(2, std::min<int64_t>(z.rowTaps, kRingBytes / rowBytes)));
+    return Take(z.conv, slotBytes, true) && Take(z.ring, size_t(z.ringSlots) * z.ringStride) &&
+           Take(z.slotRow, z.ringSlots) && Take(z.tapRows, z.ringSlots);
+}
+
 // The taps, the buffers of the source rows and the ring.
 bool Plan(KResize &z) {
     const bool areaX = AreaAxis(z.flags, z.sw, z.dw), areaY = AreaAxis(z.flags, z.sh, z.dh);
@@ -421,13 +587,8 @@ bool Plan(KResize &z) {
     z.rowTaps = MostTaps(areaY, z.sh, z.dh);
     const size_t convPixels = size_t(z.sw) + 16 + 2 * size_t(z.colPairCount);
     z.places = z.channels == 3 && z.outBits == 32 ? 4 : z.channels;
-    z.ringStride = z.dw * z.places + 8;
-    const int64_t rowBytes = int64_t(z.ringStride) * 2;
-    z.ringSlots = int(std::max<int64_t>(2, std::min<int64_t>(z.rowTaps, kRingBytes / rowBytes)));
     if (!Take(z.colFirst, z.dw) || !Take(z.colPairs, size_t(z.colPairCount) * z.dw) || !Take(z.rowFirst, z.dh) ||
-        !Take(z.rowCount, z.dh) || !Take(z.rowWeights, size_t(z.rowTaps) * z.dh) ||
-        !Take(z.conv, convPixels * z.stride + 16, true) || !Take(z.ring, size_t(z.ringSlots) * z.ringStride) ||
-        !Take(z.slotRow, z.ringSlots) || !Take(z.tapRows, z.ringSlots) ||
+        !Take(z.rowCount, z.dh) || !Take(z.rowWeights, size_t(z.rowTaps) * z.dh) || !PlanRing(z, convPixels) ||
         !Take(z.line, size_t(z.dw) * z.places + 16))
         return false;
     if (z.kind != CONVERT_NONE && !Take(z.raw, (size_t(z.sw) + 16) * ((z.srcBits + 7) / 8) + 16))
@@ -485,7 +646,9 @@ int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDst
     if (ok && nBits < 24) {
         ok = Take(z.nearest, 32768) && Take(z.known, 32768 / 32, true);
         if (ok && (uFlags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED)
-            ok = Take(z.errors, 3 * (size_t(z.dw) + 2), true);
+            ok = Take(z.errors, 3 * (size_t(z.dw) + 2), true) && Take(z.grid, 1);
+        if (ok && z.grid && !MakeGrid(z, *z.grid))
+            K_Free(z.grid), z.grid = nullptr;
     }
     if (!ok) {
         K_ResizeEnd(r.release());
@@ -526,7 +689,8 @@ int __stdcall K_ResizeEnd(KResize *pResize) {
                     static_cast<void *>(r.rowCount), static_cast<void *>(r.rowWeights), static_cast<void *>(r.ring),
                     static_cast<void *>(r.slotRow), static_cast<void *>(r.tapRows), static_cast<void *>(r.sums),
                     static_cast<void *>(r.line), static_cast<void *>(r.errors), static_cast<void *>(r.nearest),
-                    static_cast<void *>(r.known)})
+                    static_cast<void *>(r.known), static_cast<void *>(r.sourceRing),
+                    static_cast<void *>(r.sourceRows), static_cast<void *>(r.mid), static_cast<void *>(r.grid)})
         K_Free(p);
     K_Free(pResize);
     return RC_SUCCESS;

@@ -778,11 +778,10 @@ void RunConverter(BYTE *dst, const BYTE *src, const BitmapHandle *b, int start, 
 }
 
 template <int Bits, int TargetBits, bool Ordered>
-void Converter(BYTE *dst, const BYTE *src, const BitmapHandle *pBitmap, int start, int end, int column, int row,
-               ErrorRow errors, const RGBQUAD *pPalette) {
+void ModeConverter(BYTE *dst, const BYTE *src, const BitmapHandle *pBitmap, int start, int end, int column, int row,
+                   ErrorRow errors, const RGBQUAD *pPalette, UINT mode) {
     if (start >= end)
         return;
-    const UINT mode = GetPaintSettings()->DisplayMode;
     if constexpr (TargetBits == 1)
         RunConverter<Bits, MonoTarget, Ordered>(dst, src, pBitmap, start, end, column, row, errors, pPalette, mode);
     else if constexpr (TargetBits == 4)
@@ -793,12 +792,23 @@ void Converter(BYTE *dst, const BYTE *src, const BitmapHandle *pBitmap, int star
         RunConverter<Bits, Rgb332Target, Ordered>(dst, src, pBitmap, start, end, column, row, errors, pPalette, mode);
 }
 
+template <int Bits, int TargetBits, bool Ordered>
+void Converter(BYTE *dst, const BYTE *src, const BitmapHandle *pBitmap, int start, int end, int column, int row,
+               ErrorRow errors, const RGBQUAD *pPalette) {
+    if (start < end)
+        ModeConverter<Bits, TargetBits, Ordered>(dst, src, pBitmap, start, end, column, row, errors, pPalette,
+                                                 GetPaintSettings()->DisplayMode);
+}
+
 // The table: one row per source depth, members for targets 1, 4 and 8,
 // error diffusion then ordered.  A 1-bit source has nothing to reduce for
 // 1- and 4-bit displays.
+// Each member comes with its twin that is given the display mode instead
+// of reading the thread's (for rows converted off the painting thread).
 struct ConverterRow {
     int SourceBits;
     RowConverter ByTarget[3][2];
+    ModeRowConverter WithMode[3][2];
 };
 
 template <int Bits>
@@ -806,11 +816,16 @@ constexpr ConverterRow RowOf() {
     return ConverterRow{Bits,
                         {{Converter<Bits, 1, false>, Converter<Bits, 1, true>},
                          {Converter<Bits, 4, false>, Converter<Bits, 4, true>},
-                         {Converter<Bits, 8, false>, Converter<Bits, 8, true>}}};
+                         {Converter<Bits, 8, false>, Converter<Bits, 8, true>}},
+                        {{ModeConverter<Bits, 1, false>, ModeConverter<Bits, 1, true>},
+                         {ModeConverter<Bits, 4, false>, ModeConverter<Bits, 4, true>},
+                         {ModeConverter<Bits, 8, false>, ModeConverter<Bits, 8, true>}}};
 }
 
 constexpr ConverterRow Converters[] = {
-    {1, {{nullptr, nullptr}, {nullptr, nullptr}, {Converter<1, 8, false>, Converter<1, 8, true>}}},
+    {1,
+     {{nullptr, nullptr}, {nullptr, nullptr}, {Converter<1, 8, false>, Converter<1, 8, true>}},
+     {{nullptr, nullptr}, {nullptr, nullptr}, {ModeConverter<1, 8, false>, ModeConverter<1, 8, true>}}},
     RowOf<2>(),  RowOf<3>(),  RowOf<4>(),  RowOf<5>(),  RowOf<6>(),  RowOf<7>(),
     RowOf<8>(),  RowOf<12>(), RowOf<16>(), RowOf<24>(), RowOf<32>(), RowOf<48>(), RowOf<64>(),
 };
@@ -893,14 +908,29 @@ constexpr ExpanderEntry Expanders[] = {
 
 }  // namespace
 
-RowConverter GetRowConverter(int nSourceBits, int nTargetBits, bool bOrdered) {
-    const int target = nTargetBits == 1 ? 0 : nTargetBits == 4 ? 1 : nTargetBits == 8 ? 2 : -1;
-    if (target < 0)
-        return nullptr;
-    for (const ConverterRow &r : Converters)
-        if (r.SourceBits == nSourceBits)
-            return r.ByTarget[target][bOrdered ? 1 : 0];
+namespace {
+
+const ConverterRow *ConverterRowOf(int nSourceBits, int nTargetBits, int *target) {
+    *target = nTargetBits == 1 ? 0 : nTargetBits == 4 ? 1 : nTargetBits == 8 ? 2 : -1;
+    if (*target >= 0)
+        for (const ConverterRow &r : Converters)
+            if (r.SourceBits == nSourceBits)
+                return &r;
     return nullptr;
+}
+
+}  // namespace
+
+RowConverter GetRowConverter(int nSourceBits, int nTargetBits, bool bOrdered) {
+    int target;
+    const ConverterRow *r = ConverterRowOf(nSourceBits, nTargetBits, &target);
+    return r ? r->ByTarget[target][bOrdered ? 1 : 0] : nullptr;
+}
+
+ModeRowConverter GetModeRowConverter(int nSourceBits, int nTargetBits, bool bOrdered) {
+    int target;
+    const ConverterRow *r = ConverterRowOf(nSourceBits, nTargetBits, &target);
+    return r ? r->WithMode[target][bOrdered ? 1 : 0] : nullptr;
 }
 
 RowConverter SelectRowConverter(int nSourceBits, int nTargetBits) {

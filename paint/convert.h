@@ -41,6 +41,11 @@ using ErrorRow = ErrorEntry *;
 using RowConverter = void (*)(BYTE *dst, const BYTE *src, const BitmapHandle *pBitmap, int start, int end,
                               int column, int row, ErrorRow errors, const RGBQUAD *pPalette);
 
+// A converter given the display mode (DISP_CUBE_PALETTE, DISP_CLUSTERED_
+// DITHER ...) instead of reading the calling thread's: rows converted on
+// another thread than the painting one.
+using ModeRowConverter = void (*)(BYTE *dst, const BYTE *src, const BitmapHandle *pBitmap, int start, int end,
+                                  int column, int row, ErrorRow errors, const RGBQUAD *pPalette, UINT mode);
 // Same meanings; only the 12- and 16-bit expanders read the bitmap.
 using RowExpander = void (*)(BYTE *dst, const BYTE *src, const BitmapHandle *pBitmap, int start, int end);
 
@@ -53,6 +58,8 @@ RowConverter SelectRowConverter(int nSourceBits, int nTargetBits);
 // benchmarks and callers that decide the method themselves).
 RowConverter GetRowConverter(int nSourceBits, int nTargetBits, bool bOrdered);
 
+// GetRowConverter's member as a ModeRowConverter.
+ModeRowConverter GetModeRowConverter(int nSourceBits, int nTargetBits, bool bOrdered);
 // The expander the painters use for PAINT_EXPAND, by source depth:
 // 2, 3 -> 4 bits; 5, 6, 7 -> 8; 12, 16 -> 8 when bGray (IsGrayImage) else
 // 24; 48, 64 -> 24; every other depth -> the 32-to-24 expander.  Writes

@@ -16,6 +16,7 @@
 #include "paint/paint_kind.h"
 #include "paint/paint_palette.h"
 #include "paint/strip_engine.h"
+#include "paint/strip_threads.h"
 
 #include <cstring>
 
@@ -276,6 +277,113 @@ int WriteFootprintLines(BitmapHandle *b, const FootprintFrame &f, const Footprin
     return RC_SUCCESS;
 }
 
+// Source lines (walked coordinate) [l0, l1) of strip row t.
+void FootprintLines(const FootprintFrame &f, int t, int *l0, int *l1) {
+    if (f.degrees == 90 || f.degrees == 270)
+        AxisInterval(f.src.left, f.paint.left - f.dst.left + t, f.sw, f.dw, f.dispW, l0, l1);
+    else
+        AxisInterval(f.dispH - f.src.bottom, f.dst.bottom - f.paint.bottom + t, f.sh, f.dh, f.dispH, l0, l1);
+}
+
+// ---- on several cores (strip_threads.h) ------------------------------------
+
+// A footprint paint whose strips several threads count: each converting
+// thread its own run list and column table, each slot its strip.
+struct SharedFootprints {
+    BitmapHandle *b;
+    const FootprintFrame *f;
+    const FootprintRow *fr;
+    int invert;
+    HDC hDC;
+    DWORD rop;
+    StripLayout layout;
+    PaintBitmapInfo *info;
+    UINT usage;
+    FootprintBuffers *hands[kMostStripWorkers + 1];
+    BYTE *strip[kMostStripWorkers + 2], *out[kMostStripWorkers + 2];
+    const BYTE *bits[kMostStripWorkers + 2];
+    int count[kMostStripWorkers + 2];
+};
+
+int CountSharedStrip(void *context, int converter, int k, int slot) {
+    auto &s = *static_cast<SharedFootprints *>(context);
+    const FootprintFrame &f = *s.f;
+    FootprintBuffers &fb = *s.hands[converter];
+    const int t0 = k * f.rowsPerStrip, count = std::min(f.rowsPerStrip, f.m - t0);
+    int lastL0 = -1, lastL1 = -1;
+    const BYTE *lastRow = nullptr;
+    for (int i = 0; i < count; ++i) {
+        int l0, l1;
+        FootprintLines(f, t0 + i, &l0, &l1);
+        BYTE *row = StripRow(s.layout, s.strip[slot], i);
+        if (l0 == lastL0 && l1 == lastL1)
+            std::memmove(row, lastRow, f.stripRowBytes);
+        else if (const int rc = WriteFootprintLines(s.b, f, *s.fr, fb, l0, l1, s.invert, row); rc != RC_SUCCESS)
+            return rc;
+        lastL0 = l0, lastL1 = l1, lastRow = row;
+    }
+    s.bits[slot] = TurnStrip(s.layout, s.strip[slot], s.out[slot], count);
+    s.count[slot] = count;
+    return RC_SUCCESS;
+}
+
+int SendSharedFootprints(void *context, int k, int slot) {
+    auto &s = *static_cast<SharedFootprints *>(context);
+    return PaintStrip(s.hDC, s.layout, s.bits[slot], s.count[slot], k * s.f->rowsPerStrip, s.info, s.usage, s.rop);
+}
+
+// The strips of a footprint paint on the painting thread and `workers`
+// others: every buffer is taken first (a failure fails the paint).
+int RunSharedFootprints(SharedFootprints &s, FootprintBuffers &first, int workers) {
+    const FootprintFrame &f = *s.f;
+    const int slots = workers + 2;
+    const bool columns = f.degrees == 90 || f.degrees == 270;
+    const size_t stripBytes = size_t(f.rowsPerStrip + 1) * f.stripRowBytes;
+    const size_t outBytes = f.degrees == 0 ? 0
+                            : (columns ? size_t(DibRowBytes(f.rowsPerStrip, f.stripBits)) * size_t(f.n)
+                                       : size_t(f.rowsPerStrip) * f.stripRowBytes) + 1;
+    TempBlock<BYTE> strips[kMostStripWorkers + 2], outs[kMostStripWorkers + 2];
+    FootprintBuffers hands[kMostStripWorkers];
+    s.hands[0] = &first;
+    s.strip[0] = first.strip.get(), s.out[0] = first.out.get();
+    for (int k = 1; k < slots; ++k) {
+        strips[k] = TempAlloc(stripBytes);
+        if (outBytes)
+            outs[k] = TempAlloc(outBytes);
+        if (!strips[k] || (outBytes && !outs[k]))
+            return RC_NO_MEMORY;
+        s.strip[k] = strips[k].get(), s.out[k] = outs[k].get();
+    }
+    for (int i = 0; i < workers; ++i) {
+        FootprintBuffers &h = hands[i];
+        h.firstColumn = first.firstColumn, h.runWidth = first.runWidth;
+        h.runs = KAlloc<WORD>(size_t(h.runWidth) + 2);
+        h.blackLeft = KAllocZero<int32_t>(size_t(h.runWidth) + 1);
+        if (!h.runs || !h.blackLeft)
+            return RC_NO_MEMORY;
+        s.hands[i + 1] = &h;
+    }
+    const StripWork work{(f.m + f.rowsPerStrip - 1) / f.rowsPerStrip, slots, workers, &s, CountSharedStrip,
+                         SendSharedFootprints};
+    return RunStripWork(work);
+}
+
+// Workers for a footprint paint: each strip pixel counts the source
+// pixels of its footprint (up to 8 as many as a copied pixel costs).
+int FootprintWorkers(FootprintFrame *f) {
+    const int64_t ratio = std::max<int64_t>(1, (int64_t(f->sw) * f->sh) / (int64_t(f->dw) * f->dh));
+    const int workers = std::min(StripWorkersFor(int64_t(f->n) * f->m, int(std::min<int64_t>(8, 1 + ratio))),
+                                 kMostStripWorkers);
+    if (!workers)
+        return 0;
+    const int rows = SharedRowsPerStrip(f->rowsPerStrip, workers + 2,
+                                        (f->degrees == 90 || f->degrees == 270) && f->stripBits < 8);
+    if (2 * int64_t(workers + 2) * (rows + 1) > 3 * int64_t(f->rowsPerStrip + 1))
+        return 0;  // strips that cannot shrink: more slots would pass half as much again
+    f->rowsPerStrip = rows;
+    return workers;
+}
+
 int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pClipSrc, const RECT *pDst,
                     const RECT *pClipDst, int invert, DWORD rop, FootprintOutput output) {
     ThreadPaintSettings *settings = GetPaintSettings();
@@ -284,6 +392,7 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
     if (!PlanFootprintFrame(b, pSrc, pClipSrc, pDst, pClipDst, output, &f, &rc))
         return rc;
     const int threshold = output == MONO ? MonoThreshold(f) : 1;
+    const int workers = FootprintWorkers(&f);
     FootprintBuffers fb;
     if (AllocateFootprints(b, f, &fb) != RC_SUCCESS)
         return RC_NO_MEMORY;
@@ -298,16 +407,15 @@ int PaintFootprints(HDC hDC, BitmapHandle *b, const RECT *pSrc, const RECT *pCli
     PaintBitmapInfo *info = &settings->PaintInfo;
     const UINT usage = PrepareFootprintInfo(info, b, settings->DisplayMode, output, invert);
     const StripLayout layout{f.degrees, f.n, f.rowsPerStrip, f.stripRowBytes, f.stripBits, f.paint};
-    const bool columns = f.degrees == 90 || f.degrees == 270;
+    if (workers) {
+        SharedFootprints shared{b, &f, &fr, invert, hDC, rop, layout, info, usage, {}, {}, {}, {}, {}};
+        return RunSharedFootprints(shared, fb, workers);
+    }
     int filled = 0, lastL0 = -1, lastL1 = -1;
     const BYTE *lastRow = nullptr;
     for (int t = 0; t < f.m; ++t) {
-        // Source lines (walked coordinate) of this strip row.
         int l0, l1;
-        if (columns)
-            AxisInterval(f.src.left, f.paint.left - f.dst.left + t, f.sw, f.dw, f.dispW, &l0, &l1);
-        else
-            AxisInterval(f.dispH - f.src.bottom, f.dst.bottom - f.paint.bottom + t, f.sh, f.dh, f.dispH, &l0, &l1);
+        FootprintLines(f, t, &l0, &l1);
         BYTE *row = StripRow(layout, fb.strip.get(), filled);
         if (l0 == lastL0 && l1 == lastL1) {  // enlarging: the same lines again
             std::memmove(row, lastRow, f.stripRowBytes);

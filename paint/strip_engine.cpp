@@ -5,10 +5,12 @@
 #include "paint/fixed_palettes.h"
 #include "paint/paint_kind.h"
 #include "paint/paint_palette.h"
+#include "paint/strip_threads.h"
 #include "paint/wide_rows.h"
 #include "paint/window_level.h"
 
 #include <cstring>
+#include <optional>
 
 namespace zv {
 
@@ -309,12 +311,13 @@ UINT PrepareStripInfo(const StripPlan &plan, BitmapHandle *b, PaintBitmapInfo *i
 struct RowLoop {
     const StripJob &job;
     const StripPlan &plan;
-    StripBuffers &buf;
+    StripBuffers *buf;
     KResize *resize;
     StripLayout layout;
     PaintBitmapInfo *info;
     UINT usage;
-    uint32_t wideTable[256];
+    const uint32_t *wideTable;  // the strip's colours as wide pixels
+    const uint32_t *grayTable;  // gray rows' table of significant values, or null
     WidePieces widePieces;
     int lastRow;
     const BYTE *lastOut;
@@ -350,8 +353,8 @@ bool ReadSourceRow(RowLoop &L, int stored, BYTE *dstRow) {
         return true;
     }
     const bool wide24 = p.wide && p.wide24;
-    BYTE *target = p.rowMode == STRIP_COPY && (!p.wide || p.wide24) ? dstRow : L.buf.stretched.get();
-    if (!ReadStretched(L.job, stored, p.walks, L.buf.read.get(), p.readCap, target, p.n,
+    BYTE *target = p.rowMode == STRIP_COPY && (!p.wide || p.wide24) ? dstRow : L.buf->stretched.get();
+    if (!ReadStretched(L.job, stored, p.walks, L.buf->read.get(), p.readCap, target, p.n,
                        wide24 ? &L.widePieces : nullptr))
         return false;
     if (b->Order == ORDER_BGR_CONVERT && !wide24)
@@ -371,12 +374,12 @@ void ConvertRow(RowLoop &L, int t, BYTE *dstRow) {
             WidenIndices(b->BitsPerPixel, L.source, L.wideTable, reinterpret_cast<uint32_t *>(dstRow), n);
         break;
     case STRIP_EXPAND:
-        if (L.buf.grayTable) {
-            LookUpGray(b->BitsPerPixel, L.source, p.grayLookup, L.buf.grayTable.get(),
+        if (L.grayTable) {
+            LookUpGray(b->BitsPerPixel, L.source, p.grayLookup, L.grayTable,
                        reinterpret_cast<uint32_t *>(dstRow), n);
         } else if (p.wide) {
-            p.expander(L.buf.narrow.get(), L.source, b, 0, n);
-            WidenExpanded(L.buf.narrow.get(), p.stripBits, p.lut24 ? b->PaintLUT : nullptr, L.wideTable, dstRow, n);
+            p.expander(L.buf->narrow.get(), L.source, b, 0, n);
+            WidenExpanded(L.buf->narrow.get(), p.stripBits, p.lut24 ? b->PaintLUT : nullptr, L.wideTable, dstRow, n);
         } else {
             p.expander(dstRow, L.source, b, 0, n);
         }
@@ -385,10 +388,10 @@ void ConvertRow(RowLoop &L, int t, BYTE *dstRow) {
     case STRIP_CONVERT: {
         int x, y;
         DitherPosition(L, t, &x, &y);
-        if (!L.primed && L.buf.errors)
-            p.converter(dstRow, L.source, b, 0, n, x, y, L.buf.errors.get(), p.sourceColors);
+        if (!L.primed && L.buf->errors)
+            p.modeConverter(dstRow, L.source, b, 0, n, x, y, L.buf->errors.get(), p.sourceColors, p.mode);
         L.primed = true;
-        p.converter(dstRow, L.source, b, 0, n, x, y, L.buf.errors.get(), p.sourceColors);
+        p.modeConverter(dstRow, L.source, b, 0, n, x, y, L.buf->errors.get(), p.sourceColors, p.mode);
         break;
     }
     }
@@ -432,11 +435,11 @@ int RunRowLoop(RowLoop &L) {
     int filled = 0, rc = RC_SUCCESS;
     for (int t = 0; t < p.m && rc == RC_SUCCESS; ++t, line.Step()) {
         const int stored = std::min(std::max(StoredRow(line.pos, p.lineCount, p.degrees, p.flip), 0), p.lineCount - 1);
-        rc = FillStripRow(L, t, stored, StripRow(L.layout, L.buf.strip.get(), filled));
+        rc = FillStripRow(L, t, stored, StripRow(L.layout, L.buf->strip.get(), filled));
         if (rc != RC_SUCCESS)
             break;
         if (++filled == p.rowsPerStrip || t == p.m - 1) {
-            rc = SendStrip(L.job.hDC, L.layout, L.buf.strip.get(), L.buf.out.get(), filled, t + 1 - filled, L.info,
+            rc = SendStrip(L.job.hDC, L.layout, L.buf->strip.get(), L.buf->out.get(), filled, t + 1 - filled, L.info,
                            L.usage, L.job.rop);
             filled = 0;
         }
@@ -446,34 +449,34 @@ int RunRowLoop(RowLoop &L) {
 
 // The tables wide rows are made through: the strip's colours as wide
 // pixels, and the gray rows' table of significant values.
-void FillWideTables(RowLoop &L) {
-    const StripPlan &p = L.plan;
-    const BitmapHandle *b = L.job.bitmap;
+void FillWideTables(const StripPlan &p, const BitmapHandle *b, uint32_t *wideTable, uint32_t *grayTable) {
     if (p.wide && !p.wide24)
-        WideColorTable(p.colors, p.colorCount, L.wideTable);
-    if (L.buf.grayTable)
-        FillGrayTable(b, p.grayLookup, p.stripBits == 8 ? L.wideTable : nullptr, p.lut24 ? b->PaintLUT : nullptr,
-                      L.buf.grayTable.get());
+        WideColorTable(p.colors, p.colorCount, wideTable);
+    if (grayTable)
+        FillGrayTable(b, p.grayLookup, p.stripBits == 8 ? wideTable : nullptr, p.lut24 ? b->PaintLUT : nullptr,
+                      grayTable);
 }
 
 }  // namespace
 
-int SendStrip(HDC hDC, const StripLayout &l, BYTE *strip, BYTE *out, int count, int firstLine,
-              PaintBitmapInfo *info, UINT usage, DWORD rop) {
+const BYTE *TurnStrip(const StripLayout &l, BYTE *strip, BYTE *out, int count) {
     BYTE *base = strip + (l.degrees == 90 ? size_t(l.rowsPerStrip - count) * l.rowBytes : 0);
-    const BYTE *bits = base;
-    int x, y, w, h;
-    if (l.degrees == 90 || l.degrees == 270) {
+    if (l.degrees == 90 || l.degrees == 270)
         K_RotateStrip(base, out, l.n, count, l.bits, l.degrees == 90 ? 1 : 0);
-        bits = out;
+    else if (l.degrees == 180)
+        K_FlipStrip(base, out, l.n, count, l.bits);
+    else
+        return base;
+    return out;
+}
+
+int PaintStrip(HDC hDC, const StripLayout &l, const BYTE *bits, int count, int firstLine, PaintBitmapInfo *info,
+               UINT usage, DWORD rop) {
+    int x, y, w, h;
+    if (l.degrees == 90 || l.degrees == 270)
         x = l.paint.left + firstLine, y = l.paint.top, w = count, h = l.n;
-    } else {
-        if (l.degrees == 180) {
-            K_FlipStrip(base, out, l.n, count, l.bits);
-            bits = out;
-        }
+    else
         x = l.paint.left, y = l.paint.bottom - firstLine - count, w = l.n, h = count;
-    }
     BITMAPINFOHEADER &hdr = info->bmiHeader;
     hdr.biWidth = w;
     hdr.biHeight = h;
@@ -483,6 +486,155 @@ int SendStrip(HDC hDC, const StripLayout &l, BYTE *strip, BYTE *out, int count, 
     return RC_SUCCESS;
 }
 
+int SendStrip(HDC hDC, const StripLayout &l, BYTE *strip, BYTE *out, int count, int firstLine,
+              PaintBitmapInfo *info, UINT usage, DWORD rop) {
+    return PaintStrip(hDC, l, TurnStrip(l, strip, out, count), count, firstLine, info, usage, rop);
+}
+
+namespace {
+
+// ---- strips on several cores (strip_threads.h) -----------------------------
+
+constexpr int kMostStripSlots = kMostStripWorkers + 2;
+
+// Whether a plan's strips can be made apart from each other: every
+// strip row depends on its own source rows and position alone, except
+// under error diffusion, and except filtered rows onto a palette, which
+// the resize reduces through a cache of the first colour it met in each
+// 5-5-5 cell (so a row's indices depend on the rows resized before it),
+// unless they are grays onto the grays.
+bool AllGray(const RGBQUAD *c, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (c[i].rgbRed != c[i].rgbGreen || c[i].rgbGreen != c[i].rgbBlue)
+            return false;
+    return true;
+}
+
+// Filtered rows onto the 256 grays in order from a gray source (a gray
+// palette, 12/16-bit gray without a colour window-level table): the
+// resize keeps one channel and gives each gray (with its ordered offset)
+// its own entry, with no cache and no error between rows.
+bool GrayOntoGrays(const StripPlan &p, const BitmapHandle *b) {
+    if (p.stripBits != 8 || p.colorCount != 256)
+        return false;
+    for (int i = 0; i < 256; ++i)
+        if (p.colors[i].rgbRed != i || p.colors[i].rgbGreen != i || p.colors[i].rgbBlue != i)
+            return false;
+    const int bpp = b->BitsPerPixel;
+    if (bpp <= 8) {
+        RGBQUAD c[256] = {};
+        K_GetBitmapColors(b, 0, 1 << bpp, c);
+        return AllGray(c, size_t(1) << bpp);
+    }
+    if (!(bpp == 12 || (bpp == 16 && b->Order == ORDER_GRAY)))
+        return false;
+    return !b->WindowLUT || !b->WindowLUTLength || AllGray(b->WindowLUT, std::min<UINT>(b->WindowLUTLength, 65536));
+}
+
+bool StripsStandAlone(const StripPlan &p, const BitmapHandle *b) {
+    if (p.route != STRIPS_ROWS || p.diffused)
+        return false;
+    return !p.filter || p.wide || p.stripBits >= 24 || GrayOntoGrays(p, b);
+}
+
+// Whether the slots of a shared plan stay within half as much again as
+// the strips of the plan alone (they may not where a strip cannot shrink:
+// turned strips of 8 rows, strips of one row).
+bool SharedStripsFit(const StripPlan &alone, const StripPlan &shared, int slots) {
+    return 2 * size_t(slots) * (shared.stripBytes + shared.outBytes) <= 3 * (alone.stripBytes + alone.outBytes);
+}
+
+// What a strip pixel costs beside a copied one: filtered rows most, then
+// converted (dithered) and turned ones.
+int StripWeight(const StripPlan &p) {
+    return 1 + (p.filter ? 3 : 0) + (p.rowMode == STRIP_CONVERT ? 1 : 0) + (p.degrees == 90 || p.degrees == 270);
+}
+
+// The buffers of a converting thread beside the painting one: its rows
+// and, for filtered paints, its own resize.
+struct StripHand {
+    StripBuffers buf;
+    StripResize resize;
+};
+
+int AllocateHand(const StripJob &job, const StripPlan &plan, StripHand *h) {
+    if (!Take(h->buf.read, plan.readBytes) || !Take(h->buf.stretched, plan.stretchedBytes) ||
+        !Take(h->buf.narrow, plan.narrowBytes))
+        return RC_NO_MEMORY;
+    return plan.filter ? StartResize(job, plan.mode, plan, &h->buf, &h->resize) : RC_SUCCESS;
+}
+
+// A paint whose strips several threads convert: the slots' strips, what
+// each converting thread reads with, and what each slot holds when done.
+struct SharedStrips {
+    const RowLoop *first;  // the painting thread's loop
+    std::optional<RowLoop> loops[kMostStripWorkers + 1];
+    BYTE *strip[kMostStripSlots];
+    BYTE *out[kMostStripSlots];
+    const BYTE *bits[kMostStripSlots];
+    int count[kMostStripSlots];
+};
+
+int ConvertSharedStrip(void *context, int converter, int k, int slot) {
+    auto &s = *static_cast<SharedStrips *>(context);
+    RowLoop &L = *s.loops[converter];
+    const StripPlan &p = L.plan;
+    const int t0 = k * p.rowsPerStrip, count = std::min(p.rowsPerStrip, p.m - t0);
+    const Walk &w = p.walks.line;
+    Walk line = w;
+    line.pos = WalkAt(w, t0);
+    line.err = int((w.err + int64_t(t0) * w.r) % w.d);
+    L.lastRow = -1;  // the row before may be in a strip already sent
+    for (int i = 0; i < count; ++i, line.Step()) {
+        const int stored = std::min(std::max(StoredRow(line.pos, p.lineCount, p.degrees, p.flip), 0), p.lineCount - 1);
+        if (const int rc = FillStripRow(L, t0 + i, stored, StripRow(L.layout, s.strip[slot], i)); rc != RC_SUCCESS)
+            return rc;
+    }
+    s.bits[slot] = TurnStrip(L.layout, s.strip[slot], s.out[slot], count);
+    s.count[slot] = count;
+    return RC_SUCCESS;
+}
+
+int SendSharedStrip(void *context, int k, int slot) {
+    auto &s = *static_cast<SharedStrips *>(context);
+    const RowLoop &L = *s.first;
+    return PaintStrip(L.job.hDC, L.layout, s.bits[slot], s.count[slot], k * L.plan.rowsPerStrip, L.info, L.usage,
+                      L.job.rop);
+}
+
+// The row loop on the painting thread and `workers` others, with `slots`
+// strips: everything is taken here, before any thread starts, and a
+// failure to take it fails the paint as on one thread (nothing painted).
+int RunSharedRowLoop(RowLoop &first, int workers, int slots) {
+    const StripPlan &plan = first.plan;
+    SharedStrips s{};
+    s.first = &first;
+    s.loops[0].emplace(first);
+    s.strip[0] = first.buf->strip.get();
+    s.out[0] = first.buf->out.get();
+    TempBlock<BYTE> stripBlocks[kMostStripSlots], outBlocks[kMostStripSlots];
+    for (int k = 1; k < slots; ++k) {
+        if (!Take(stripBlocks[k], plan.stripBytes) || !Take(outBlocks[k], plan.outBytes))
+            return RC_NO_MEMORY;
+        s.strip[k] = stripBlocks[k].get();
+        s.out[k] = outBlocks[k].get();
+    }
+    StripHand hands[kMostStripWorkers];
+    for (int i = 0; i < workers; ++i) {
+        StripHand &h = hands[i];
+        if (const int rc = AllocateHand(first.job, plan, &h); rc != RC_SUCCESS)
+            return rc;
+        RowLoop &L = s.loops[i + 1].emplace(first);
+        L.buf = &h.buf;
+        L.resize = h.resize.resize;
+        L.source = h.buf.stretched.get();
+    }
+    const int strips = (plan.m + plan.rowsPerStrip - 1) / plan.rowsPerStrip;
+    const StripWork work{strips, slots, workers, &s, ConvertSharedStrip, SendSharedStrip};
+    return RunStripWork(work);
+}
+
+}  // namespace
 
 int RunStrips(const StripJob &job) {
     ThreadPaintSettings *settings = GetPaintSettings();
@@ -493,6 +645,17 @@ int RunStrips(const StripJob &job) {
         return plan.status;
     if (plan.route == STRIPS_DIRECT)
         return DirectPaint(job, settings, plan.paint);
+    int workers = std::min(StripsStandAlone(plan, job.bitmap) ? StripWorkersFor(int64_t(plan.n) * plan.m, StripWeight(plan)) : 0,
+                                 kMostStripWorkers);
+    const int slots = workers + 2;
+    if (workers) {
+        const StripPlan alone = plan;
+        ShareStrips(job, &plan, slots);
+        if (!SharedStripsFit(alone, plan, slots)) {
+            plan = alone;
+            workers = 0;
+        }
+    }
     StripBuffers buf;
     if (AllocateBuffers(plan, &buf) != RC_SUCCESS)
         return RC_NO_MEMORY;
@@ -506,11 +669,12 @@ int RunStrips(const StripJob &job) {
     if (plan.route == STRIPS_BANDS)
         return SendBands(job, layout, plan.walks, plan.flip, plan.m, info, usage);
     const BitmapHandle *b = job.bitmap;
-    RowLoop loop{job, plan, buf, resize.resize, layout, info, usage, {},
+    uint32_t wideTable[256];
+    FillWideTables(plan, b, wideTable, buf.grayTable.get());
+    RowLoop loop{job, plan, &buf, resize.resize, layout, info, usage, wideTable, buf.grayTable.get(),
                  WidePieces{b->Order == ORDER_BGR_CONVERT, plan.lut24 ? b->PaintLUT : nullptr},
                  -1, nullptr, buf.stretched.get(), false};
-    FillWideTables(loop);
-    return RunRowLoop(loop);
+    return workers ? RunSharedRowLoop(loop, workers, slots) : RunRowLoop(loop);
 }
 
 }  // namespace zv

@@ -80,6 +80,8 @@ struct StripPlan {
     bool diffused;   // error diffusion: an error row, the first row converted twice
     RowExpander expander;
     RowConverter converter;
+    ModeRowConverter modeConverter;  // the same converter, given the mode below
+    UINT mode;                       // the painting thread's DisplayMode (converted rows)
 
     // Colours: the strip's table (and the resize's output table), and the
     // source table a converter reads.
@@ -112,6 +114,11 @@ struct StripPlan {
 // Decides a job for the display mode `mode` (the thread's DisplayMode).
 void PlanStrips(const StripJob &job, UINT mode, StripPlan *plan);
 
+// Shares a plan's strip budget (and a quarter more) among `slots` strips
+// converted at once: fewer rows per strip (turned strips of fewer than 8
+// bits a pixel in multiples of 8), the strip buffers sized again.
+void ShareStrips(const StripJob &job, StripPlan *plan, int slots);
+
 // A strip: rows of n pixels at bits (destination rows for rotations 0 and
 // 180, destination columns for 90 and 270), rowsPerStrip of them, over the
 // painted rectangle.  For rotation 90 the rows fill from the strip's end,
@@ -134,6 +141,12 @@ inline BYTE *StripRow(const StripLayout &l, BYTE *strip, int filled) {
 // place; RC_NO_MEMORY when GDI refuses.
 int SendStrip(HDC hDC, const StripLayout &l, BYTE *strip, BYTE *out, int count, int firstLine,
               PaintBitmapInfo *info, UINT usage, DWORD rop);
+
+// SendStrip's two halves: the turn or mirror into out (the strip itself
+// when there is none), and the paint of the turned rows.
+const BYTE *TurnStrip(const StripLayout &l, BYTE *strip, BYTE *out, int count);
+int PaintStrip(HDC hDC, const StripLayout &l, const BYTE *bits, int count, int firstLine, PaintBitmapInfo *info,
+               UINT usage, DWORD rop);
 
 // The thread's BITMAPINFO for a paint on hDC: PrinterPaintInfo, freshly
 // copied from PaintInfo, on a raster printer; PaintInfo otherwise.

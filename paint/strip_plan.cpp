@@ -1,5 +1,6 @@
 // Planning a strip paint: every decision before any buffer exists.
 #include "paint/strip_engine.h"
+#include "paint/strip_threads.h"
 
 #include "paint/fixed_palettes.h"
 #include "paint/paint_kind.h"
@@ -122,6 +123,7 @@ void PlanFormat(const StripJob &job, UINT mode, StripPlan *p) {
         if (kind == 2) {
             p->stripBits = std::min(job.deviceBits, 8);
             p->converter = SelectRowConverter(bpp, p->stripBits);
+            p->modeConverter = GetModeRowConverter(bpp, p->stripBits, (mode & DISP_ORDERED_DITHER) != 0);
             if (!p->converter)
                 kind = GdiTakesDepth(bpp) ? 0 : 1;
         }
@@ -283,8 +285,15 @@ void PlanBuffers(const StripJob &job, StripPlan *p) {
 
 }  // namespace
 
+void ShareStrips(const StripJob &job, StripPlan *plan, int slots) {
+    const bool columns = plan->degrees == 90 || plan->degrees == 270;
+    plan->rowsPerStrip = SharedRowsPerStrip(plan->rowsPerStrip, slots, columns && plan->layoutBits < 8);
+    PlanBuffers(job, plan);
+}
+
 void PlanStrips(const StripJob &job, UINT mode, StripPlan *plan) {
     *plan = StripPlan{};
+    plan->mode = mode;
     if (!PlanFrame(job, mode, plan))
         return;
     PlanFormat(job, mode, plan);

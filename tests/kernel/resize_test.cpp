@@ -109,11 +109,14 @@ std::vector<BYTE> Resize(Source &s, int dw, int dh, int bits, const std::vector<
     return out;
 }
 
-// Sizes of either direction on each axis; now and then a destination so
-// wide that the ring holds fewer rows than a reduction's taps.
+// Sizes of either direction on each axis, now and then a 2:1 reduction
+// across; now and then a destination so wide that the ring holds fewer
+// rows than a reduction's taps.
 void RandomSizes(std::mt19937 &rng, int round, int *sw, int *sh, int *dw, int *dh) {
     *sw = 1 + int(rng() % 40), *sh = 1 + int(rng() % 40);
     *dw = 1 + int(rng() % 70), *dh = 1 + int(rng() % 50);
+    if (round % 10 == 3)  // 2:1 across, where the gray loops take four columns' pairs in one load
+        *dw = 1 + *sw / 2, *sw = 2 * *dw;
     if (round % 50 == 49)
         *sw = 3 + int(rng() % 20), *dw = 30000 + int(rng() % 100), *sh = 20 + int(rng() % 20), *dh = 1 + int(rng() % 5);
 }
@@ -204,6 +207,68 @@ TEST(Resize, AreaMethodIsTheExactAreaAverage) {
                         << asks[a].row << " column " << asks[a].first + k;
                 }
             }
+        }
+    }
+}
+
+// Error diffusion onto a palette of every combination of some levels per
+// channel, in any order: against Floyd-Steinberg (7, 5, 3, 1 sixteenths
+// of the sum, cut toward zero) onto the entry nearest the clamped colour
+// by 2 dr^2 + 4 dg^2 + db^2, of equals the one of lowest levels (the
+// first of a repeated colour); the channel values are the resize's own
+// 24-bit rows, the error carried from each row asked to the next.
+TEST(Resize, DiffusionOntoAGridPaletteIsTheNearestEntry) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(5);
+    for (int round = 0; round < 60; ++round) {
+        std::vector<int> levels[3];
+        for (auto &l : levels) {
+            for (int n = 1 + int(rng() % 6), i = 0; i < n; ++i)
+                l.push_back(int(rng() % 256));
+            std::sort(l.begin(), l.end());
+            l.erase(std::unique(l.begin(), l.end()), l.end());
+        }
+        std::vector<RGBQUAD> colors;
+        for (int r : levels[0])
+            for (int g : levels[1])
+                for (int b : levels[2])
+                    colors.push_back(RGBQUAD{BYTE(b), BYTE(g), BYTE(r), 0});
+        for (size_t n = colors.size(), i = 0; i < n && colors.size() < 256 && round % 3 == 0; ++i)
+            if (rng() % 4 == 0)  // repeated entries, which stand for the first
+                colors.push_back(colors[i]);
+        std::shuffle(colors.begin(), colors.end(), rng);
+        int sw, sh, dw, dh;
+        RandomSizes(rng, round % 49, &sw, &sh, &dw, &dh);
+        Source s;
+        MakeSource(s, rng, kDepths[round % std::size(kDepths)], sw, sh);
+        std::vector<Ask> asks = RandomWalk(rng, dw, dh);
+        for (Ask &a : asks)
+            a.first = 0, a.count = dw;
+        const UINT method = round % 2 ? RESIZE_AREA : RESIZE_BILINEAR;
+        const auto values = Resize(s, dw, dh, 24, {}, method, asks);
+        const auto got = Resize(s, dw, dh, 8, colors, method | RESIZE_DITHER_DIFFUSE, asks);
+        std::vector<int> above(size_t(dw) * 3, 0), here(size_t(dw) * 3);
+        for (size_t a = 0; a < asks.size(); ++a) {
+            for (int k = 0; k < dw; ++k) {
+                int best = 0, bestD = 1 << 30, c[3];
+                for (int ch = 0; ch < 3; ++ch) {
+                    int sum = 5 * above[3 * k + ch] + (k > 0 ? above[3 * (k - 1) + ch] + 7 * here[3 * (k - 1) + ch] : 0) +
+                              (k + 1 < dw ? 3 * above[3 * (k + 1) + ch] : 0);
+                    c[ch] = std::clamp(values[a * (size_t(dw) * 3 + 4) + 3 * k + 2 - ch] + sum / 16, 0, 255);
+                }
+                for (size_t i = 0; i < colors.size(); ++i) {
+                    const RGBQUAD &q = colors[i];
+                    const int dr = c[0] - q.rgbRed, dg = c[1] - q.rgbGreen, db = c[2] - q.rgbBlue;
+                    const int d = 2 * dr * dr + 4 * dg * dg + db * db;
+                    const auto &b = colors[size_t(best)];
+                    if (d < bestD || (d == bestD && q.rgbRed + q.rgbGreen + q.rgbBlue < b.rgbRed + b.rgbGreen + b.rgbBlue))
+                        bestD = d, best = int(i);
+                }
+                ASSERT_EQ(got[a * (size_t(dw) + 4) + k], best) << "round " << round << " row " << asks[a].row << " column " << k;
+                const RGBQUAD &q = colors[size_t(best)];
+                here[3 * k] = c[0] - q.rgbRed, here[3 * k + 1] = c[1] - q.rgbGreen, here[3 * k + 2] = c[2] - q.rgbBlue;
+            }
+            std::swap(above, here);
         }
     }
 }

@@ -7,6 +7,7 @@
 #include "tools/bench/filter_bench.h"
 #include "tools/bench/paint_figures.h"
 
+#include "common/zvpalettes.h"
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
 #include "tools/common/bench_clock.h"
@@ -145,6 +146,7 @@ struct Case {
     UINT filter;      // DISP_SCALE_FILTER or DISP_SCALE_FILTER_ALT
     UINT extraMode;   // with the unfiltered paint too
     int deviceBits;   // 0: the screen's
+    double target;    // the ratio asked for
 };
 
 int PaintCase(const Case &c, HDC dc, UINT mode) {
@@ -161,12 +163,13 @@ int __stdcall ReadRow(const BitmapHandle *b, BYTE *buffer, int row, int column, 
 }
 
 // Seconds of the kernel's resize alone (the "resize" column), all rows
-// bottom up into one row, at the depth the paint asks for.
+// bottom up into one row, at the depth the paint asks for: onto the 256
+// grays, or for a palette device onto the 3-3-2 table the strips take.
 double ResizeSeconds(const Case &c, double budget, int bits) {
     std::vector<BYTE> row(size_t(c.dw) * 4 + 64);
     RGBQUAD gray[256];
     for (int i = 0; i < 256; ++i)
-        gray[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+        gray[i] = c.deviceBits ? zv::Rgb332Palette[i] : RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
     const UINT method = c.filter == DISP_SCALE_FILTER_ALT ? RESIZE_AREA : RESIZE_BILINEAR;
     return Best(budget, [&] {
         KResize *r = nullptr;
@@ -183,7 +186,9 @@ void RunCase(const Case &c, double budget, GdiPlus &gp, const char *only) {
     if (!std::strstr(c.name, only))
         return;
     Target t(c.dw, c.dh);
-    const Figures filtered = MeasurePaint(budget, [&] { return PaintCase(c, t.dc, c.extraMode | c.filter); });
+    const zvbench::BothWays both =
+        zvbench::MeasureBothWays(budget, [&] { return PaintCase(c, t.dc, c.extraMode | c.filter); });
+    const Figures &filtered = both.threaded;
     const Figures plain = MeasurePaint(budget, [&] { return PaintCase(c, t.dc, c.extraMode); });
     const SourceDc src(*c.b);
     const double halftone = HalftoneSeconds(budget, t.dc, src, *c.b, c.dw, c.dh);
@@ -191,9 +196,10 @@ void RunCase(const Case &c, double budget, GdiPlus &gp, const char *only) {
     const double mp = double(c.dw) * c.dh / 1e6;
     auto rate = [&](double s) { return s > 0 ? mp / s : 0.0; };
     const double resize = ResizeSeconds(c, budget, c.b->BitsPerPixel == 24 && !c.deviceBits ? 32 : 8);
-    std::printf("%-58s %8.1f %9.1f %6.2f %9.1f %8.1f %8.1f %7zu KB %5d\n", c.name, rate(filtered.seconds),
-                rate(plain.seconds), plain.seconds / filtered.seconds, rate(halftone), rate(plus), rate(resize),
-                filtered.peak / 1024, filtered.allocations);
+    std::printf("%-58s %8.1f %8.1f %6.2fx %9.1f %6.2f %6.2f %9.1f %8.1f %8.1f %7zu KB %7zu KB %5d\n", c.name,
+                rate(filtered.seconds), rate(both.single.seconds), both.Gain(), rate(plain.seconds),
+                plain.seconds / filtered.seconds, c.target, rate(halftone), rate(plus), rate(resize),
+                filtered.peak / 1024, both.single.peak / 1024, filtered.allocations);
 }
 
 // PSNR of a 32-bit paint against a double-precision image of 3 channels.
@@ -260,29 +266,48 @@ void Quality(BitmapHandle &b, int dw, int dh, GdiPlus &gp) {
 
 }  // namespace
 
+// The host's load average when the program runs under Wine (its Z: drive
+// is the host's root), so that a run's figures carry it.
+void PrintLoad() {
+    double one, five, fifteen;
+    if (FILE *f = std::fopen("Z:\\proc\\loadavg", "r")) {
+        if (std::fscanf(f, "%lf %lf %lf", &one, &five, &fifteen) == 3)
+            std::printf("load average %.2f, %.2f, %.2f\n", one, five, fifteen);
+        std::fclose(f);
+    }
+}
+
 void RunFilterCases(double budget, const char *only) {
     std::mt19937 rng(23);
     GdiPlus gp;
     std::printf("\nfiltered paints; Mpixel/s of destination pixels%s\n", gp.ok ? "" : " (no GDI+ here)");
-    std::printf("%-58s %8s %9s %6s %9s %8s %8s %10s %5s\n", "case", "filtered", "unfiltrd", "ratio", "HALFTONE",
-                "GDI+", "resize", "peak mem", "allocs");
+    PrintLoad();
+    std::printf("%-58s %8s %8s %7s %9s %6s %6s %9s %8s %8s %10s %10s %5s\n", "case", "filtered", "1 thread", "gain",
+                "unfiltrd", "ratio", "target", "HALFTONE", "GDI+", "resize", "peak mem", "1 thread", "allocs");
     BitmapHandle photo{}, small{}, gray{};
     MakeBitmap(&photo, 4000, 3000, 24, ORDER_BGR, rng);
     MakeBitmap(&small, 1000, 750, 24, ORDER_BGR, rng);
     const UINT diffuse = DISP_LIBRARY_DITHER | DISP_DITHER_8BIT;
-    RunCase({"24-bit 4000x3000 -> 1600x1200, bilinear", &photo, 1600, 1200, DISP_SCALE_FILTER, 0, 0}, budget, gp, only);
-    RunCase({"24-bit 4000x3000 -> 1600x1200, area", &photo, 1600, 1200, DISP_SCALE_FILTER_ALT, 0, 0}, budget, gp, only);
-    RunCase({"24-bit 1000x750 -> 2000x1500, bilinear", &small, 2000, 1500, DISP_SCALE_FILTER, 0, 0}, budget, gp, only);
-    RunCase({"24-bit 1000x750 -> 2000x1500, area", &small, 2000, 1500, DISP_SCALE_FILTER_ALT, 0, 0}, budget, gp, only);
+    RunCase({"24-bit 4000x3000 -> 1600x1200, bilinear", &photo, 1600, 1200, DISP_SCALE_FILTER, 0, 0, 0.5}, budget, gp,
+            only);
+    RunCase({"24-bit 4000x3000 -> 1600x1200, area", &photo, 1600, 1200, DISP_SCALE_FILTER_ALT, 0, 0, 0.5}, budget, gp,
+            only);
+    RunCase({"24-bit 1000x750 -> 2000x1500, bilinear", &small, 2000, 1500, DISP_SCALE_FILTER, 0, 0, 0.33}, budget, gp,
+            only);
+    RunCase({"24-bit 1000x750 -> 2000x1500, area", &small, 2000, 1500, DISP_SCALE_FILTER_ALT, 0, 0, 0.33}, budget, gp,
+            only);
     RunCase({"24-bit 4000x3000 -> 1600x1200, 8-bit diffused, bilinear", &photo, 1600, 1200, DISP_SCALE_FILTER,
-             diffuse, 8},
+             diffuse, 8, 0.5},
+            budget, gp, only);
+    RunCase({"24-bit 4000x3000 -> 1600x1200, 8-bit ordered, bilinear", &photo, 1600, 1200, DISP_SCALE_FILTER,
+             diffuse | DISP_ORDERED_DITHER, 8, 0},
             budget, gp, only);
     MakeBitmap(&gray, 2000, 2000, 16, ORDER_GRAY, rng);
     std::vector<RGBQUAD> table(4096);
     Z_WindowLevelFillLUT(table.data(), 4096, RGB(0, 0, 0), RGB(255, 255, 255), 800, 2400, 0, 11, 0, 4095, 1);
     Z_WindowLevel(&gray, 0, 11, table.data(), 4096, 1);
     RunCase({"16-bit gray 2000x2000 -> 1000x1000, window level, bilinear", &gray, 1000, 1000, DISP_SCALE_FILTER, 0,
-             0},
+             0, 0.5},
             budget, gp, only);
     if (std::strstr("quality", only))
         Quality(photo, 1600, 1200, gp);

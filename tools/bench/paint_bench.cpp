@@ -85,10 +85,12 @@ void InBands(HDC dc, const RawDib &raw, int dw, int dh) {
     }
 }
 
-void Row(const char *name, int dw, int dh, const Figures &f, double oneCall, double bands) {
+void Row(const char *name, int dw, int dh, const zvbench::BothWays &both, double oneCall, double bands) {
     const double mp = double(dw) * dh / 1e6;
-    std::printf("%-40s %8.1f %9.1f %9.1f %8.2fx %7.2fx %7zu KB %5d\n", name, mp / f.seconds, mp / oneCall,
-                mp / bands, oneCall / f.seconds, bands / f.seconds, f.peak / 1024, f.allocations);
+    const Figures &f = both.threaded;
+    std::printf("%-44s %8.1f %8.1f %6.2fx %9.1f %9.1f %8.2fx %7.2fx %7zu KB %7zu KB %5d\n", name, mp / f.seconds,
+                mp / both.single.seconds, both.Gain(), mp / oneCall, mp / bands, oneCall / f.seconds,
+                bands / f.seconds, f.peak / 1024, both.single.peak / 1024, f.allocations);
 }
 
 }  // namespace
@@ -101,8 +103,8 @@ int main(int argc, char **argv) {
     const int screenBits = GetDeviceCaps(screen, BITSPIXEL);
     ReleaseDC(nullptr, screen);
     std::printf("screen depth %d; Mpixel/s of destination pixels\n", screenBits);
-    std::printf("%-40s %8s %9s %9s %9s %8s %10s %5s\n", "case", "library", "GDI 1call", "GDI bands", "vs 1call",
-                "vs bands", "peak mem", "allocs");
+    std::printf("%-44s %8s %8s %7s %9s %9s %9s %8s %10s %10s %5s\n", "case", "library", "1 thread", "gain",
+                "GDI 1call", "GDI bands", "vs 1call", "vs bands", "peak mem", "1 thread", "allocs");
     Z_SetDisplayMode(0xFFFFFFFFu, 0);
 
     BitmapHandle photo{};
@@ -124,7 +126,7 @@ int main(int argc, char **argv) {
         Z_SetDisplayMode(0xFFFFFFFFu, c.mode);
         const RECT dst{0, 0, c.dw, c.dh};
         const int kind = c.deviceBits ? zv::ChoosePaintKind(c.b, c.deviceBits, c.mode) : 0;
-        const Figures f = MeasurePaint(budget, [&] {
+        const zvbench::BothWays f = zvbench::MeasureBothWays(budget, [&] {
             return c.deviceBits ? zv::PaintDispatchAs(t.dc, c.b, c.src, nullptr, &dst, nullptr, SRCCOPY,
                                                       c.deviceBits, kind)
                                 : Z_PaintDC(t.dc, c.b, c.src, nullptr, &dst, nullptr, SRCCOPY);
@@ -143,6 +145,15 @@ int main(int argc, char **argv) {
          8, nullptr});
     run({"24-bit to 8-bit device, ordered", &photo, &photoRaw, 4000, 3000,
          DISP_LIBRARY_DITHER | DISP_DITHER_8BIT | DISP_ORDERED_DITHER, 8, nullptr});
+    run({"24-bit to 8-bit device, ordered, 0.8x", &photo, &photoRaw, 3200, 2400,
+         DISP_LIBRARY_DITHER | DISP_DITHER_8BIT | DISP_ORDERED_DITHER, 8, nullptr});
+    run({"24-bit to 8-bit device, diffusion, 0.8x", &photo, &photoRaw, 3200, 2400,
+         DISP_LIBRARY_DITHER | DISP_DITHER_8BIT, 8, nullptr});
+    photo.Orientation = 5;
+    run({"24-bit turned (orientation 5) to 2400x3200", &photo, &photoRaw, 2400, 3200, 0, 0, nullptr});
+    run({"24-bit turned to 8-bit device, ordered", &photo, &photoRaw, 3000, 4000,
+         DISP_LIBRARY_DITHER | DISP_DITHER_8BIT | DISP_ORDERED_DITHER, 8, nullptr});
+    photo.Orientation = 0;
     const RECT magnified{1000, 1000, 1064, 1064};
     {
         // The magnifier: a 64 x 64 area to 256 x 256, per-call overhead;

@@ -3,7 +3,10 @@
 #pragma once
 
 #include "tools/common/bench_clock.h"
+#include "paint/strip_threads.h"
 #include "zvkern.h"
+
+#include <algorithm>
 
 #include <functional>
 #include <random>
@@ -29,6 +32,30 @@ inline Figures MeasurePaint(double budget, const std::function<int()> &paint) {
     K_SetAllocationFailure(-1, 0);
     f.peak = K_GetPeakBytes() - live;
     return f;
+}
+
+// One paint on every core (the library's own choice) and on the calling
+// thread alone, measured in turns (three rounds, the best of each kept)
+// so that a change of load meets both alike.
+struct BothWays {
+    Figures threaded, single;
+    double Gain() const { return single.seconds / threaded.seconds; }
+};
+
+inline BothWays MeasureBothWays(double budget, const std::function<int()> &paint) {
+    BothWays b{};
+    for (int round = 0; round < 3; ++round) {
+        zv::SetStripThreads(zv::STRIP_THREADS_AUTO);
+        const Figures t = MeasurePaint(budget / 3, paint);
+        zv::SetStripThreads(zv::STRIP_THREADS_OFF);
+        const Figures s = MeasurePaint(budget / 3, paint);
+        if (round == 0 || t.seconds < b.threaded.seconds)
+            b.threaded = t;
+        if (round == 0 || s.seconds < b.single.seconds)
+            b.single = s;
+    }
+    zv::SetStripThreads(zv::STRIP_THREADS_AUTO);
+    return b;
 }
 
 // Smooth content with some noise, like a photograph.
