@@ -284,7 +284,8 @@ int __stdcall K_FreeBitmap(BitmapHandle *pBitmap);
  *        paint table (owning none of them) and gets its own copies of the
  *        region and the window-level table.
  * @param pDst The caller's descriptor, overwritten (must be empty).
- *        Release it with K_ReleaseBitmapHandle() before the source goes.
+ *        Release it with K_FreeBitmap() (which frees only what it owns)
+ *        before the source goes.
  * @param pSrc The descriptor to copy.
  * @retval RC_SUCCESS Copied.
  * @retval RC_NO_BITMAP Null @p pSrc.
@@ -320,15 +321,6 @@ int __stdcall K_CopyBitmap(BitmapHandle *pDst, const BitmapHandle *pSrc);
  */
 int __stdcall K_InitBitmapHandle(BitmapHandle *pDst, const BitmapHandle *pSrc, int nWidth,
                                  int nHeight, int nBitsPerPixel);
-/**
- * @brief Bytes per row of a kernel bitmap of this width and depth (rows
- *        are 32-bit aligned).
- * @param nWidth Width in pixels.
- * @param nBitsPerPixel Depth.
- * @return The stride in bytes, 0 for a width below 1 or an unknown depth.
- */
-int __stdcall K_BytesPerLine(int nWidth, int nBitsPerPixel);
-
 /**
  * @brief Opens access to a bitmap's pixels: they are readable until the
  *        matching K_EndAccess().
@@ -374,24 +366,6 @@ int __stdcall K_PutBitmapRow(BitmapHandle *pBitmap, const void *pBuffer, int nRo
                              int nBytes);
 
 /* ---- Pixels by column, and conversion to and from 24 bits --------- */
-
-/**
- * @brief Copies bytes of a stored row from the byte where a pixel starts.
- *
- * Below 8 bits the byte of the pixel's first bit (pixels of 3, 5, 6 and 7
- * bits may straddle two); at 12 bits byte 3 x (nColumn / 2) + nColumn % 2
- * (the little-endian word there holds the pixel in its low 12 bits for an
- * even column, in its high 12 for an odd one).
- * @param pBitmap The bitmap.
- * @param pBuffer Receives the bytes.
- * @param nRow Stored row.
- * @param nColumn Stored column.
- * @param nBytes Bytes wanted; clamped to the end of the row.
- * @return The number of bytes copied, #RC_NO_BITMAP for a bitmap without
- *         pixels, #RC_INVALID_PARAMETER for a null buffer or a point
- *         outside the bitmap.
- */
-int __stdcall K_GetPixelBytes(const BitmapHandle *pBitmap, void *pBuffer, int nRow, int nColumn, int nBytes);
 
 /** K_GetPixelValue()'s answer for a point outside the bitmap or a bitmap without pixels. */
 #define K_NO_PIXEL 0x80000000u
@@ -904,13 +878,6 @@ int __stdcall K_ResizeRow(KResize *pResize, int nRow, int nFirstColumn, int nCou
  * @retval RC_INVALID_PARAMETER Null resize.
  */
 int __stdcall K_ResizeEnd(KResize *pResize);
-/**
- * @brief Calls of K_GetBitmapRow() in this process so far (accounting,
- *        beside the live-block count: tests check how often painters read
- *        a row).
- * @return The count.
- */
-int __stdcall K_GetRowReadCount(void);
 
 /* ---- Binary files -------------------------------------------------- */
 
@@ -967,13 +934,12 @@ int      __stdcall K_FileClose(HANDLE hFile);
  * @brief A memory DC for drawing on a bitmap with GDI.
  *
  * The DC's selected DIB section holds a copy of the bitmap's stored rows
- * (stored row 0 on top, whatever the orientation; palette depths with the
- * bitmap's colours).  GDI drawing goes to the copy; K_DeleteBitmapDC()
+ * (stored row 0 on top, whatever the orientation).  GDI drawing goes to the copy; K_DeleteBitmapDC()
  * puts its pixels back into the bitmap.  Between the two calls the
  * bitmap's own pixels are not read or written.  The section counts as an
  * allocation for fault injection.
- * @param pBitmap The bitmap: 1, 4 or 8 bits, or 16 (5-5-5), 24 or 32 bits
- *        of #ORDER_BGR.
+ * @param pBitmap The bitmap: 24 bits of #ORDER_BGR (what the library
+ *        draws on).
  * @return The DC (end it with K_DeleteBitmapDC()), or null for another
  *         format, a bitmap without pixels, or when GDI fails.
  */
@@ -1287,19 +1253,6 @@ int __stdcall K_DestroyBitmapList(void *hList);
  * @retval RC_NO_BITMAP Null bitmap.
  */
 int __stdcall K_ReleaseAccess(BitmapHandle *pBitmap);
-
-/**
- * @brief Releases a descriptor that owns no kernel pixels, palette or
- *        paint table (a K_CopyBitmapHandle() copy, a K_InitBitmapHandle()
- *        window): frees its region and window-level table and zero-fills
- *        it.  The pixels it names are left alone.
- * @param pBitmap The descriptor.
- * @retval RC_SUCCESS Released.
- * @retval RC_NO_BITMAP Null descriptor.
- * @retval RC_INVALID_PARAMETER It owns kernel blocks (use K_FreeBitmap());
- *         nothing changed.
- */
-int __stdcall K_ReleaseBitmapHandle(BitmapHandle *pBitmap);
 
 /**
  * @brief Writes one stored pixel as a colour converted to the bitmap's

@@ -54,12 +54,6 @@ int CopyOwnedExtras(BitmapHandle *pDst, const BitmapHandle *pSrc, KPtr<RGBQUAD> 
 
 extern "C" {
 
-int __stdcall K_BytesPerLine(int nWidth, int nBitsPerPixel) {
-    if (nWidth < 0 || !IsValidDepth(nBitsPerPixel))
-        return 0;
-    return static_cast<int>(StrideOf(nWidth, nBitsPerPixel));
-}
-
 int __stdcall K_CreateBitmap(BitmapHandle *pBitmap, int nWidth, int nHeight, int nBitsPerPixel, int nOrder,
                              int nOrientation) {
     if (!pBitmap || nWidth <= 0 || nHeight <= 0 || !IsValidDepth(nBitsPerPixel) ||
@@ -239,7 +233,6 @@ int __stdcall K_EndAccess(BitmapHandle *pBitmap, int nToken) {
 }
 
 int __stdcall K_GetBitmapRow(const BitmapHandle *pBitmap, void *pBuffer, int nRow, int nOffset, int nBytes) {
-    zv::kern::CountRowRead();
     if (!HasData(pBitmap))
         return RC_NO_BITMAP;
     if (!pBuffer || nRow < 0 || nRow >= pBitmap->Height || nOffset < 0 || nBytes < 0)

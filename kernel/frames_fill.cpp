@@ -62,15 +62,4 @@ int __stdcall K_ReleaseAccess(BitmapHandle *pBitmap) {
     return RC_SUCCESS;
 }
 
-int __stdcall K_ReleaseBitmapHandle(BitmapHandle *pBitmap) {
-    if (!pBitmap)
-        return RC_NO_BITMAP;
-    if (OwnedBits(*pBitmap))
-        return RC_INVALID_PARAMETER;
-    K_FreeRegion(pBitmap->Region);
-    K_Free(pBitmap->WindowLUT);
-    *pBitmap = BitmapHandle{};
-    return RC_SUCCESS;
-}
-
 }  // extern "C"

@@ -31,9 +31,6 @@ inline bool HasData(const BitmapHandle *b) {
            IsValidOrientation(b->Orientation) && (b->ColorCount <= 256 || b->Palette);
 }
 
-// Counts a call of K_GetBitmapRow (K_GetRowReadCount).
-void CountRowRead();
-
 // Row stride for a width and depth, 32-bit aligned; 0 when it overflows.
 int64_t StrideOf(int width, int bits);
 

@@ -1,5 +1,5 @@
-// A device context on a bitmap: a memory DC holding a DIB section with a
-// copy of the bitmap's stored rows (row 0 on top), whose pixels go back
+// A device context on a 24-bit bitmap: a memory DC holding a DIB section
+// with a copy of the bitmap's stored rows (row 0 on top), whose pixels go back
 // into the bitmap when the DC is deleted.  GDI cannot draw into the
 // kernel's own blocks, so the pixels are copied once each way; a copy of
 // a 24-bit row costs far less than any drawing GDI does into it.
@@ -10,17 +10,6 @@
 using namespace zv::kern;
 
 namespace {
-
-// Depths whose stored rows are a DIB's rows as they are: palette depths,
-// 5-5-5 and blue-first 24 and 32 bits.
-bool IsDibLayout(const BitmapHandle &b) {
-    switch (b.BitsPerPixel) {
-    case 1: case 4: case 8: return true;
-    case 16: return b.Order == ORDER_BGR;
-    case 24: case 32: return b.Order == ORDER_BGR;
-    default: return false;
-    }
-}
 
 // The DIB section selected in hDC; null unless it has bits.
 HBITMAP SectionOf(HDC hDC, DIBSECTION *ds) {
@@ -41,35 +30,33 @@ void CopyRows(BYTE *dst, int dstStride, const BYTE *src, int srcStride, int rows
 extern "C" {
 
 HDC __stdcall K_CreateBitmapDC(BitmapHandle *pBitmap) {
-    if (!HasData(pBitmap) || !IsDibLayout(*pBitmap) || pBitmap->Width <= 0 || pBitmap->Height <= 0)
+    // 24-bit blue-first rows are a DIB section's rows as they are; the
+    // library draws on nothing else.
+    if (!HasData(pBitmap) || pBitmap->BitsPerPixel != 24 || pBitmap->Order != ORDER_BGR)
         return nullptr;
     if (InjectedFailure())  // the DIB section counts as an allocation
         return nullptr;
-    struct {
-        BITMAPINFOHEADER h;
-        RGBQUAD c[256];
-    } info{};
+    BITMAPINFO info{};
     BitmapHandle &b = *pBitmap;
-    info.h.biSize = sizeof info.h;
-    info.h.biWidth = b.Width;
-    info.h.biHeight = -b.Height;
-    info.h.biPlanes = 1;
-    info.h.biBitCount = WORD(b.BitsPerPixel);
-    if (b.BitsPerPixel <= 8)
-        info.h.biClrUsed = K_GetBitmapColors(pBitmap, 0, 1 << b.BitsPerPixel, info.c) > 0 ? 1u << b.BitsPerPixel : 0;
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = b.Width;
+    info.bmiHeader.biHeight = -b.Height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
     const HDC dc = CreateCompatibleDC(nullptr);
     if (!dc)
-        return nullptr;
+        return nullptr;  // GCOVR_EXCL_LINE: GDI handles used up
     void *bits = nullptr;
-    const HBITMAP hbm =
-        CreateDIBSection(dc, reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!hbm || !bits) {
+    const HBITMAP hbm = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!hbm || !bits) {  // GCOVR_EXCL_BR_LINE: GDI handles or memory used up
+        // GCOVR_EXCL_START: as above
         if (hbm)
             DeleteObject(hbm);
         DeleteDC(dc);
         return nullptr;
+        // GCOVR_EXCL_STOP
     }
-    const int stride = int(StrideOf(b.Width, b.BitsPerPixel));
+    const int stride = int(StrideOf(b.Width, 24));
     CopyRows(static_cast<BYTE *>(bits), stride, b.Data, b.BytesPerLine, b.Height);
     SelectObject(dc, hbm);
     return dc;

@@ -220,28 +220,9 @@ void FromBgr(const Format &f, const BYTE *src, BYTE *dst, int n) {
             one(x);
 }
 
-// Byte of stored row data at which pixel x starts.
-size_t PixelByte(int x, int bits) {
-    if (bits == 12)
-        return size_t(x >> 1) * 3 + (x & 1);
-    return size_t(int64_t(x) * bits / 8);
-}
-
 }  // namespace
 
 extern "C" {
-
-int __stdcall K_GetPixelBytes(const BitmapHandle *pBitmap, void *pBuffer, int nRow, int nColumn, int nBytes) {
-    if (!HasData(pBitmap))
-        return RC_NO_BITMAP;
-    if (!pBuffer || nRow < 0 || nRow >= pBitmap->Height || nColumn < 0 || nColumn >= pBitmap->Width || nBytes < 0)
-        return RC_INVALID_PARAMETER;
-    const size_t at = PixelByte(nColumn, pBitmap->BitsPerPixel);
-    const size_t line = size_t(std::max(pBitmap->BytesPerLine, 0));
-    const int count = at >= line ? 0 : int(std::min<size_t>(size_t(nBytes), line - at));
-    std::memcpy(pBuffer, pBitmap->Data + size_t(nRow) * line + at, size_t(count));
-    return count;
-}
 
 UINT __stdcall K_GetPixelValue(const BitmapHandle *pBitmap, int nRow, int nColumn) {
     if (!HasData(pBitmap) || nRow < 0 || nRow >= pBitmap->Height || nColumn < 0 || nColumn >= pBitmap->Width)

@@ -9,14 +9,11 @@
 // length, and a word without a change costs no run at all.
 #include "kernel/kernel_internal.h"
 
-#include <atomic>
 #include <cstring>
 
 using namespace zv::kern;
 
 namespace {
-
-std::atomic<int> g_rowReads{0};
 
 // Appends a run, splitting lengths above 65535 with runs of length 0 of
 // the other value so that the alternation is kept.
@@ -50,11 +47,7 @@ uint64_t PixelWord(const BYTE *row, int64_t k, int64_t last) {
 
 }  // namespace
 
-void zv::kern::CountRowRead() { ++g_rowReads; }
-
 extern "C" {
-
-int __stdcall K_GetRowReadCount(void) { return g_rowReads.load(); }
 
 int __stdcall K_GetRunLengths(const BitmapHandle *pBitmap, int nRow, int nFirstColumn, int nWidth,
                               WORD *pRuns) {

@@ -85,15 +85,14 @@ int WriteDibBits(const BitmapHandle &b, const DibPlan &plan, BYTE *bits, int dis
     for (int y = 0; y < dispH; ++y) {
         BYTE *dst = bits + size_t(dispH - 1 - y) * dibStride;
         for (int x = 0; x < dispW; ++x) {
-            int c = x, r = y;  // stored pixel shown at (x, y), see zvtypes.h
+            int c = W - 1 - x, r = y;  // stored pixel shown at (x, y), see zvtypes.h
             switch (o) {
-            case ORIENT_TOP_RIGHT: c = W - 1 - x; break;
-            case ORIENT_BOTTOM_RIGHT: c = W - 1 - x; r = H - 1 - y; break;
+            case ORIENT_BOTTOM_RIGHT: r = H - 1 - y; break;
             case ORIENT_RIGHT_TOP: c = y; r = H - 1 - x; break;
             case ORIENT_LEFT_TOP: c = y; r = x; break;
             case ORIENT_RIGHT_BOTTOM: c = W - 1 - y; r = H - 1 - x; break;
             case ORIENT_LEFT_BOTTOM: c = W - 1 - y; r = x; break;
-            default: break;
+            default: break;  // ORIENT_TOP_RIGHT
             }
             CopyPixel(stored.get() + size_t(r) * storedStride, c, dst, x, plan.Bits);
         }
@@ -106,7 +105,7 @@ int WriteDibBits(const BitmapHandle &b, const DibPlan &plan, BYTE *bits, int dis
 extern "C" {
 
 HGLOBAL __stdcall K_ConvertToDib(const BitmapHandle *pBitmap) {
-    if (!HasData(pBitmap) || !IsValidDepth(pBitmap->BitsPerPixel))
+    if (!HasData(pBitmap))
         return nullptr;
     const BitmapHandle &b = *pBitmap;
     DibPlan plan = PlanFor(b);

@@ -5,7 +5,9 @@
 
 #include "paint/fixed_palettes.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -146,6 +148,130 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
     for (const auto &size : {std::pair{0x7fffffff, 0x7fffffff}, {0x7fffffff, 2}, {0, 1}, {1, -1}})
         EXPECT_EQ(K_ResizeBitmap(&b, size.first, size.second), RC_INVALID_PARAMETER) << size.first << " " << size.second;
     EXPECT_TRUE(SameBytes(b, small));
+
+    // One bad argument per row, for each export that takes it: the status,
+    // and neither the bitmap nor the output touched.
+    BitmapHandle none{}, copy;
+    BYTE out[64], in[64] = {};
+    std::memset(out, 0xA5, sizeof out);
+    RGBQUAD *const row = reinterpret_cast<RGBQUAD *>(out);
+    const HANDLE file = reinterpret_cast<HANDLE>(intptr_t(8));
+    const std::pair<intptr_t, std::function<intptr_t()>> calls[] = {
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 1, 0, nullptr, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, nullptr, 0, 1, 0, 1, 0, out, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(0, in, 0, 1, 0, 1, 0, out, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, -1, 1, 0, 1, 0, out, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, -1, 0, 1, 0, out, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, -1, 1, 0, out, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 0, 0, out, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 2, -1, out, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 2, 2, out, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 1, 0, out, -1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertColorOrder(nullptr, 2, 24, ORDER_RGB, ORDER_BGR); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertColorOrder(out, -1, 24, ORDER_RGB, ORDER_BGR); }},
+        {RC_SUCCESS, [&] { return K_ConvertColorOrder(out, 2, 24, ORDER_GRAY, ORDER_BGR); }},
+        {RC_SUCCESS, [&] { return K_ConvertColorOrder(out, 2, 24, ORDER_RGB, ORDER_GRAY); }},
+        {RC_SUCCESS, [&] { return K_ConvertColorOrder(out, 2, 8, ORDER_RGB, ORDER_BGR); }},
+        {RC_INVALID_PARAMETER, [&] { return K_RotateStrip(nullptr, out, 2, 2, 8, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_RotateStrip(in, nullptr, 2, 2, 8, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_RotateStrip(in, out, -1, 2, 8, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_RotateStrip(in, out, 2, -1, 8, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_RotateStrip(in, out, 2, 2, 12, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FlipStrip(nullptr, out, 2, 2, 8); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FlipStrip(in, nullptr, 2, 2, 8); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FlipStrip(in, out, -1, 2, 8); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FlipStrip(in, out, 2, -1, 8); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FlipStrip(in, out, 2, 2, 48); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(nullptr, out, 4, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(in, nullptr, 4, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(in, out, -1, 2); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(in, out, 4, -1); }},
+        {RC_NO_BITMAP, [&] { return K_GetBitmapRow(&none, out, 0, 0, 4); }},
+        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, nullptr, 0, 0, 4); }},
+        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, out, -1, 0, 4); }},
+        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, out, 3, 0, 4); }},
+        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, out, 0, -1, 4); }},
+        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, out, 0, 0, -1); }},
+        {RC_NO_BITMAP, [&] { return K_PutBitmapRow(&none, in, 0, 0, 4); }},
+        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapRow(&b, nullptr, 0, 0, 4); }},
+        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapRow(&b, in, -1, 0, 4); }},
+        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapRow(&b, in, 3, 0, 4); }},
+        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapRow(&b, in, 0, -1, 4); }},
+        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapRow(&b, in, 0, 0, -1); }},
+        {RC_NO_BITMAP, [&] { return K_FreeBitmap(nullptr); }},
+        {RC_NO_BITMAP, [&] { return K_CopyBitmapHandle(&copy, nullptr); }},
+        {RC_INVALID_PARAMETER, [&] { return K_CopyBitmapHandle(nullptr, &b); }},
+        {RC_INVALID_PARAMETER, [&] { return K_CopyBitmap(nullptr, &b); }},
+        {RC_NO_BITMAP, [&] { return K_EndAccess(nullptr, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_EndAccess(&b, 0); }},
+        {RC_INVALID_PARAMETER, [&] { return K_EndAccess(&b, 1); }},  // no access open
+        {RC_NO_BITMAP, [&] { return K_GetBitmapColors(nullptr, 0, 1, row); }},
+        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapColors(&b, 0, 1, nullptr); }},
+        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapColors(&b, -1, 1, row); }},
+        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapColors(&b, 0, -1, row); }},
+        {RC_NO_BITMAP, [&] { return K_PutBitmapColors(nullptr, 0, 1, row); }},
+        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapColors(&b, 0, 1, nullptr); }},
+        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapColors(&b, -1, 1, row); }},
+        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapColors(&b, 0, -1, row); }},
+        {0, [&] { return K_PutBitmapColors(&b, 0, 1, row); }},  // no palette to write
+        {0, [&] { return K_IsGrayScale(nullptr); }},
+        {0, [&] { return K_ComparePalette(nullptr, row, 1); }},
+        {0, [&] { return K_ComparePalette(&b, nullptr, 1); }},
+        {0, [&] { return K_ComparePalette(&b, row, 0); }},
+        {0, [&] { return K_ComparePalette(&b, row, 1); }},  // no palette to compare
+        {0, [&] { return intptr_t(K_CreatePaletteFromBitmap(nullptr)); }},
+        {RC_NO_BITMAP, [&] { return K_ConvertToBGR(nullptr, in, out, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertToBGR(&b, nullptr, out, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertToBGR(&b, in, nullptr, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertToBGR(&b, in, out, -1); }},
+        {RC_INVALID_FORMAT, [&] { BitmapHandle t = b; t.BitsPerPixel = 9; return K_ConvertToBGR(&t, in, out, 1); }},
+        {RC_NO_BITMAP, [&] { return K_ConvertFromBGR(nullptr, in, out, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertFromBGR(&b, nullptr, out, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertFromBGR(&b, in, nullptr, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertFromBGR(&b, in, out, -1); }},
+        {RC_NO_BITMAP, [&] { return K_FlipBitmap(&none); }},
+        {RC_NO_BITMAP, [&] { return K_MirrorBitmap(&none); }},
+        {RC_NO_BITMAP, [&] { return K_RotateBitmap(&none, 9000); }},
+        {RC_NO_BITMAP, [&] { return K_ResizeBitmap(&none, 2, 2); }},
+        {0, [&] { return intptr_t(K_FileOpen(nullptr, K_FILE_READ)); }},
+        {-1, [&] { return intptr_t(K_FileSeek(nullptr, 0, FILE_BEGIN)); }},
+        {-1, [&] { return intptr_t(K_FileSeek(file, 0, FILE_END + 1)); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FileRead(nullptr, out, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FileRead(file, nullptr, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FileRead(file, out, 0x80000000u); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FileWrite(nullptr, in, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FileWrite(file, nullptr, 1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_FileWrite(file, in, 0x80000000u); }},
+        {RC_NO_BITMAP, [&] { return K_ConvertFromDib(nullptr, reinterpret_cast<BITMAPINFOHEADER *>(in), in, 64); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertFromDib(&copy, nullptr, in, 64); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertFromDib(&copy, reinterpret_cast<BITMAPINFOHEADER *>(in), nullptr, 64); }},
+        {RC_INVALID_FORMAT, [&] { return K_ConvertFromDib(&copy, reinterpret_cast<BITMAPINFOHEADER *>(in + 8), in, 56); }},
+        {RC_INVALID_FORMAT, [&] { return K_ConvertFromDib(&copy, reinterpret_cast<BITMAPINFOHEADER *>(in), in + 60, 56); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ConvertFromDibHandle(&copy, nullptr); }},
+        {0, [&] { return intptr_t(K_ConvertToDib(&none)); }},
+        {0, [&] { return intptr_t(K_CreateBitmapDC(&none)); }},
+        {0, [&] { BitmapHandle t = b; t.BitsPerPixel = 8; return intptr_t(K_CreateBitmapDC(&t)); }},
+        {0, [&] { BitmapHandle t = b; t.Order = ORDER_RGB; return intptr_t(K_CreateBitmapDC(&t)); }},
+        {RC_INVALID_PARAMETER, [&] { return K_DeleteBitmapDC(&b, nullptr); }},
+        {RC_INVALID_PARAMETER, [&] { return K_DeleteBitmapDC(&b, CreateCompatibleDC(nullptr)); }},  // no section
+        {RC_NO_BITMAP, [&] { return K_DeleteBitmapDC(&none, CreateCompatibleDC(nullptr)); }},
+        {RC_FILE_OPEN, [&] { return K_LoadBitmapFile(nullptr, &copy); }},
+        {RC_INVALID_PARAMETER, [&] { return K_LoadBitmapFile("x.bmp", nullptr); }},
+        {RC_NO_BITMAP, [&] { return K_SaveBitmapFile("x.bmp", &none); }},
+        {RC_FILE_OPEN, [&] { return K_SaveBitmapFile(nullptr, &b); }},
+        {RC_FILE_OPEN, [&] { return K_SaveBitmapFile("zv-no-such-folder\\x.bmp", &b); }},
+        {RC_FILE_OPEN, [&] { return K_LoadBitmapFile("zv-no-such-folder\\x.bmp", &copy); }},
+        {RC_INVALID_PARAMETER, [&] { BitmapHandle t = b; t.Orientation = ORIENT_LEFT_TOP; return K_SaveBitmapFile("x.bmp", &t); }},
+        {RC_INVALID_FORMAT, [&] { BitmapHandle t = b; t.BitsPerPixel = 12; return K_SaveBitmapFile("x.bmp", &t); }},
+        {RC_INVALID_FORMAT, [&] { BitmapHandle t = b; t.BitsPerPixel = 16, t.Order = ORDER_GRAY; return K_SaveBitmapFile("x.bmp", &t); }},
+    };
+    std::memset(&copy, 0x5A, sizeof copy);
+    const BitmapHandle copyBefore = copy;
+    for (size_t i = 0; i < std::size(calls); ++i) {
+        EXPECT_EQ(calls[i].second(), calls[i].first) << "row " << i;
+        EXPECT_TRUE(SameBytes(b, small) && SameBytes(copy, copyBefore)) << "row " << i;
+        EXPECT_TRUE(std::all_of(out, out + sizeof out, [](BYTE v) { return v == 0xA5; })) << "row " << i;
+    }
     K_FreeBitmap(&b);
     if (sizeof(void *) == 4) {
         ASSERT_EQ(K_CreateBitmap(&b, 1 << 30, 1, 1, ORDER_BGR, ORIENT_TOP_LEFT), RC_SUCCESS);
@@ -233,6 +359,16 @@ TEST(KernelPalette, GrayTestAndFixedPalettes) {
     RGBQUAD ramp[16];
     ASSERT_EQ(K_GetBitmapColors(&none.bitmap, 0, 16, ramp), 16);
     EXPECT_EQ(ramp[1].rgbRed, 17);
+    const HandMade one(4, 1, 8, 1);
+    EXPECT_EQ(K_IsGrayScale(&one.bitmap), 0) << "one colour is no ramp";
+    // A palette handle in place of the table: its entries, and none written.
+    HPALETTE handle = K_CreatePaletteFromColors(mono.palette.data(), 2);
+    mono.bitmap.Palette = reinterpret_cast<RGBQUAD *>(handle);
+    mono.bitmap.Flags |= BITMAP_PALETTE_HANDLE;
+    ASSERT_EQ(K_GetBitmapColors(&mono.bitmap, 0, 16, ramp), 2);
+    EXPECT_TRUE(ramp[0].rgbRed == 3 && ramp[0].rgbBlue == 255 && ramp[1].rgbGreen == 0);
+    EXPECT_EQ(K_PutBitmapColors(&mono.bitmap, 0, 1, ramp), 0);
+    DeleteObject(handle);
     // Deep gray: a window table is looked at only while it is in force.
     HandMade deep(8, 1, 16, 0);
     EXPECT_EQ(K_IsGrayScale(&deep.bitmap), 0);
@@ -260,14 +396,15 @@ TEST(KernelPalette, GrayTestAndFixedPalettes) {
     EXPECT_EQ(K_CreateFixedPalette(24), nullptr);
 }
 
-int g_copyCalls, g_copyDx, g_copyDy;
+int g_copyCalls, g_copyDx, g_copyDy, g_copyFails;
 
+// Fails, when told to, with its region made (the kernel frees it).
 int __stdcall RecordingCopy(BitmapHandle *pDst, BitmapHandle *pSrc, int nDx, int nDy) {
     ++g_copyCalls, g_copyDx = nDx, g_copyDy = nDy;
     EXPECT_EQ(pDst->Region, nullptr) << "the kernel clears the copy's region first";
     EXPECT_NE(pSrc->Region, nullptr);
     pDst->Region = MakeRegion(0, {{1, 3}});
-    return RC_SUCCESS;
+    return g_copyFails ? RC_NO_MEMORY : RC_SUCCESS;
 }
 
 TEST(KernelRegionHook, CopiesCarryTheRegionThroughTheTableAndFreeReleasesIt) {
@@ -286,6 +423,12 @@ TEST(KernelRegionHook, CopiesCarryTheRegionThroughTheTableAndFreeReleasesIt) {
     EXPECT_NE(copy.Region, b.Region);
     K_FreeBitmap(&copy);
     EXPECT_EQ(copy.Region, nullptr);
+    g_copyFails = 1;
+    std::memset(&copy, 0x5A, sizeof copy);
+    const BitmapHandle before = copy;
+    EXPECT_EQ(K_CopyBitmapHandle(&copy, &b), RC_NO_MEMORY);
+    EXPECT_TRUE(SameBytes(copy, before));
+    g_copyFails = 0;
     K_SetRegionServiceTable(nullptr);  // withdrawn: copies carry no region
     ASSERT_EQ(K_CopyBitmapHandle(&copy, &b), RC_SUCCESS);
     EXPECT_TRUE(copy.Region == nullptr && copy.Data == b.Data);

@@ -89,8 +89,30 @@ Read ThroughHandle(const DibBytes &dib, size_t rowsAt) {
     return r;
 }
 
-// Reads `s` through every door and compares with the model.
-void ExpectLoadsAsModel(const DibLayout &s, size_t gap) {
+// The writer: a loaded bitmap saved reads back as the same picture; with
+// red and blue stored the other way round (which the file undoes) too.
+void ExpectSavedAndReloaded(BitmapHandle &b, const DibPicture &model, bool redFirst) {
+    static const std::string path = TempFile() + ".out.bmp";
+    if (redFirst && b.BitsPerPixel >= 16) {
+        for (int y = 0; y < b.Height; ++y)
+            K_ConvertColorOrder(b.Data + size_t(y) * b.BytesPerLine, b.Width, b.BitsPerPixel, ORDER_BGR, ORDER_RGB);
+        b.Order = ORDER_RGB;
+    }
+    const int bits = b.BitsPerPixel, rc = K_SaveBitmapFile(path.c_str(), &b);
+    if (bits == 2 || bits == 3 || (bits > 4 && bits < 8)) {  // the file depths are 1, 4, 8, 16, 24 and 32
+        EXPECT_EQ(rc, RC_INVALID_FORMAT) << bits;
+        return;
+    }
+    ASSERT_EQ(rc, RC_SUCCESS) << bits << " bits, order " << b.Order;
+    BitmapHandle again = Patterned();
+    ASSERT_EQ(K_LoadBitmapFile(path.c_str(), &again), RC_SUCCESS);
+    EXPECT_TRUE(SamePicture(again, model)) << "saved and read back";
+    K_FreeBitmap(&again);
+}
+
+// Reads `s` through every door and compares with the model; saves what the
+// file gave and reads it back.
+void ExpectLoadsAsModel(const DibLayout &s, size_t gap, bool redFirst = false) {
     const size_t rowsAt = DibHead(s).size();
     const DibBytes dib = PackedDib(s);
     const char *doors[] = {"file", "header and bits", "global block"};
@@ -99,6 +121,8 @@ void ExpectLoadsAsModel(const DibLayout &s, size_t gap) {
         SCOPED_TRACE(doors[door++]);
         ASSERT_EQ(r.Code, RC_SUCCESS) << Describe(s);
         EXPECT_TRUE(SamePicture(r.Bitmap, r.Model)) << Describe(s);
+        if (door == 1)
+            ExpectSavedAndReloaded(r.Bitmap, r.Model, redFirst);
         K_FreeBitmap(&r.Bitmap);
     }
 }
@@ -108,7 +132,7 @@ TEST(DibRead, RandomVariantsLoadAsTheFormatDefinesThem) {
     std::mt19937 rng(26);
     for (int i = 0; i < 400 && !testing::Test::HasFailure(); ++i) {
         DibLayout s = zvtools::RandomDib(rng);
-        ExpectLoadsAsModel(s, rng() % 3 ? 0 : rng() % 9);
+        ExpectLoadsAsModel(s, rng() % 3 ? 0 : rng() % 9, i % 2);
         if (s.Compression == BI_RLE8 || s.Compression == BI_RLE4) {  // short at its end: read as far as it goes
             s.Rows.resize(rng() % (s.Rows.size() + 1));
             ExpectLoadsAsModel(s, 0);
@@ -321,6 +345,13 @@ TEST(DibRead, AllocationFailuresLeaveTheDescriptorAlone) {
                                     b = Patterned();
                                 });
     }
+    const std::string path = TempFile();  // and the writer's row block
+    BitmapHandle b;
+    ASSERT_EQ(K_CreateBitmap(&b, 9, 4, 24, ORDER_BGR, ORIENT_BOTTOM_LEFT), RC_SUCCESS);
+    SweepAllocationFailures([&] { return K_SaveBitmapFile(path.c_str(), &b); },
+                            [&](int rc) { EXPECT_EQ(rc, RC_NO_MEMORY); },
+                            [&](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
+    K_FreeBitmap(&b);
 }
 
 }  // namespace

@@ -131,6 +131,32 @@ TEST(KernelOrientation, TurnQueryReproducesTheTableOnPixels) {
     EXPECT_EQ(K_GetOrientationTurn(0, 1, nullptr, &f), RC_INVALID_PARAMETER);
 }
 
+// A packed DIB shows the bitmap as its orientation displays it; palette
+// indices without colours (8 bits, no entries) come with the gray ramp.
+TEST(KernelOrientation, PackedDibHoldsTheDisplayedImage) {
+    zvtest::LiveBlockCheck check;
+    std::mt19937 rng(8);
+    for (int o : kCodes)
+        for (int bits : {8, 24}) {
+            SCOPED_TRACE(testing::Message() << "orientation " << o << ", " << bits << " bits");
+            BitmapHandle b{}, d{};
+            ASSERT_EQ(K_CreateBitmap(&b, 3, 5, bits, ORDER_BGR, o), RC_SUCCESS);
+            std::generate_n(b.Data, b.BytesPerLine * b.Height, [&] { return BYTE(rng()); });
+            b.ColorCount = 0;
+            HGLOBAL h = K_ConvertToDib(&b);
+            ASSERT_TRUE(h && K_ConvertFromDibHandle(&d, h) == RC_SUCCESS);
+            ASSERT_TRUE(d.Width == (Swaps(o) ? 5 : 3) && d.Orientation == ORIENT_BOTTOM_LEFT);
+            for (int r = 0; r < 5; ++r)
+                for (int c = 0; c < 3; ++c) {
+                    const Point p = Shown(o, c, r, 3, 5);
+                    const UINT want = bits == 8 ? b.Data[r * b.BytesPerLine + c] * 0x010101u : K_GetPixelValue(&b, r, c);
+                    EXPECT_EQ(K_GetPixelValue(&d, d.Height - 1 - p.y, p.x), want) << c << "," << r;
+                }
+            K_FreeBitmap(&b);
+            K_FreeBitmap(&d);
+        }
+}
+
 TEST(KernelOrientation, RectangleConversionFollowsTheTableAndGoesBack) {
     const int w = 4, h = 3;
     for (int from : kCodes)
@@ -164,22 +190,31 @@ TEST(KernelOrientation, RectangleConversionFollowsTheTableAndGoesBack) {
 
 // Mirror, quarter turn and resize move whole pixels at every packing
 // (bit streams, 12-bit pairs, byte groups): each result pixel is the
-// model's source pixel.
+// model's source pixel.  A failed allocation changes nothing.
 TEST(KernelGeometry, TransformsMoveWholePixelsAtEveryDepth) {
     std::mt19937 rng(12);
     for (int bits : {1, 4, 12, 24})
-        for (int op = 0; op < 3; ++op) {
+        for (int op = 0; op < 4; ++op) {
             SCOPED_TRACE(testing::Message() << bits << " bits, operation " << op);
             BitmapHandle src{}, t{};
-            ASSERT_EQ(K_CreateBitmap(&src, 13, 7, bits, ORDER_BGR, ORIENT_TOP_LEFT), RC_SUCCESS);
+            ASSERT_EQ(K_CreateBitmap(&src, 13, 7, bits, ORDER_BGR, op == 3 ? ORIENT_TOP_RIGHT : ORIENT_TOP_LEFT), RC_SUCCESS);
             std::generate_n(src.Data, src.BytesPerLine * src.Height, [&] { return BYTE(rng()); });
             ASSERT_EQ(K_CopyBitmap(&t, &src), RC_SUCCESS);
-            // A quarter turn clockwise: new (c, r) shows old (r, H - 1 - c).
-            ASSERT_EQ(op == 0 ? K_MirrorBitmap(&t) : op == 1 ? K_RotateBitmap(&t, 9000) : K_ResizeBitmap(&t, 26, 5),
-                      RC_SUCCESS);
+            zvtest::SweepAllocationFailures(
+                [&] { return op == 0 ? K_MirrorBitmap(&t) : op == 2 ? K_ResizeBitmap(&t, 26, 5) : K_RotateBitmap(&t, 9000); },
+                [&](int rc) {
+                    EXPECT_TRUE(rc == RC_NO_MEMORY && t.Width == 13 &&
+                                std::equal(t.Data, t.Data + t.BytesPerLine * t.Height, src.Data));
+                },
+                [&](int rc) { EXPECT_EQ(rc, RC_SUCCESS); });
+            // A quarter turn clockwise as shown: new (c, r) shows old (r, H - 1 - c); mirrored
+            // when shown (orientation 1), new (c, r) is old (W - 1 - r, c).
             for (int r = 0; r < t.Height; ++r)
                 for (int c = 0; c < t.Width; ++c) {
-                    const POINT s = op == 0 ? POINT{12 - c, r} : op == 1 ? POINT{r, 6 - c} : POINT{c / 2, r * 7 / 5};
+                    const POINT s = op == 0   ? POINT{12 - c, r}
+                                    : op == 1 ? POINT{r, 6 - c}
+                                    : op == 2 ? POINT{c / 2, r * 7 / 5}
+                                              : POINT{12 - r, c};
                     ASSERT_EQ(zvtest::PixelAt(t, c, r), zvtest::PixelAt(src, s.x, s.y)) << c << "," << r;
                 }
             K_FreeBitmap(&t);

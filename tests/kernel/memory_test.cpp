@@ -27,6 +27,8 @@ TEST(KernelMemory, CountsBlocksAndBytesOfEveryAllocator) {
     EXPECT_STREQ(c, "abc") << "a failed resize leaves the block as it was";
     c = static_cast<char *>(K_Realloc(c, 4000));
     EXPECT_STREQ(c, "abc");
+    EXPECT_EQ(K_Realloc(c, SIZE_MAX / 4 * 3), nullptr) << "more than the system gives";
+    EXPECT_STREQ(c, "abc");
 
     const int start = K_GetLiveBlockCount();
     auto *z = static_cast<unsigned char *>(K_AllocZero(7, 9));

@@ -19,6 +19,33 @@ TEST(RunLengths, SplitRunsLongerThanSixteenBits) {
     K_FreeBitmap(&b);
 }
 
+// Red and blue exchanged at every depth with a colour order (16 bits:
+// the 5-bit fields at bits 0 and 10), from red-first and from red-first
+// to convert; the other bits and palette indices left as they were.
+TEST(ColorOrder, ExchangesRedAndBlueAtEachDepth) {
+    std::mt19937 rng(5);
+    for (int bits : {8, 16, 24, 32, 48, 64})
+        for (int from : {ORDER_RGB, ORDER_BGR_CONVERT}) {
+            const int n = 7, bytes = bits / 8;
+            std::vector<BYTE> row(size_t(n) * bytes), want;
+            for (BYTE &v : row)
+                v = BYTE(rng());
+            want = row;
+            for (int i = 0; i < n && bits > 8; ++i) {
+                BYTE *p = want.data() + size_t(i) * bytes;
+                if (bits == 16) {
+                    const unsigned w = p[0] | p[1] << 8, r = w >> 10 & 31, b = w & 31, v = (w & ~0x7C1Fu) | b << 10 | r;
+                    p[0] = BYTE(v), p[1] = BYTE(v >> 8);
+                } else {
+                    const int sample = bits > 32 ? 2 : 1;
+                    std::swap_ranges(p, p + sample, p + 2 * sample);
+                }
+            }
+            ASSERT_EQ(K_ConvertColorOrder(row.data(), n, bits, from, ORDER_BGR), RC_SUCCESS);
+            EXPECT_EQ(row, want) << bits << " bits from order " << from;
+        }
+}
+
 // Row source over a kernel bitmap that counts its calls.
 struct Rows {
     int calls = 0, failAt = -1;
