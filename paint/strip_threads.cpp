@@ -141,7 +141,7 @@ int StripWorkersFor(int64_t pixels, int weight) {
     const int setting = StripThreadsSetting.load();
     if (setting != STRIP_THREADS_AUTO)
         return std::min(setting, kMostStripWorkers);
-    if (pixels * weight < kParallelPixels)
+    if (weight <= 0 || pixels * weight < kParallelPixels)
         return 0;
     DWORD_PTR process = 0, system = 0;
     int cores = 0;
