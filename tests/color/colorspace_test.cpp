@@ -1,4 +1,4 @@
-// Z_ConvertColorSpace: the worked values, every pair of formats of both
+// Z_ConvertColorSpace: every pair of formats of both
 // families against a slow per-pixel reference over random pixels, the
 // driver's checks; Z_RGBtoHSV and Z_HSVtoRGB.
 #include "color/hsv.h"
@@ -240,33 +240,6 @@ TEST(ColourSpace, EveryPairMatchesTheReference) {
         }
 }
 
-// Components as the run stores them.
-template <class Out, class In>
-std::vector<Out> Convert(const std::vector<In> &src, int pixels, int from, int to, int outChannels) {
-    std::vector<Out> out(size_t(pixels) * outChannels);
-    EXPECT_EQ(Z_ConvertColorSpace(src.data(), out.data(), pixels, from, to), RC_SUCCESS);
-    return out;
-}
-
-TEST(ColourSpace, WorkedValues) {
-    using V8 = std::vector<BYTE>;
-    using V16 = std::vector<int16_t>;
-    using W = std::vector<WORD>;
-    // White, red, blue; blue, green, red in memory.
-    const V16 yuv = Convert<int16_t>(V8{255, 255, 255, 0, 0, 255, 255, 0, 0}, 3, CS_RGB, CS_YUV, 3);
-    EXPECT_EQ(yuv, (V16{16384, 0, 0, 4898, -4898, 11486, 1867, 14517, -1867}));
-    EXPECT_EQ(Convert<BYTE>(yuv, 3, CS_YUV, CS_RGB, 3), (V8{255, 255, 255, 0, 0, 255, 255, 0, 0}));
-    EXPECT_EQ(Convert<BYTE>(Convert<int16_t>(V8{10, 20, 30}, 1, CS_RGB, CS_YUV, 3), 1, CS_YUV, CS_RGB, 3),
-              (V8{9, 19, 29}));
-    EXPECT_EQ(Convert<WORD>(Convert<int16_t>(W{0, 0, 65535}, 1, CS_RGB16, CS_YUV16, 3), 1, CS_YUV16, CS_RGB16, 3),
-              (W{0, 65533, 65535}))
-        << "a small negative green wraps: nothing is clamped";
-    EXPECT_EQ(Convert<WORD>(W{0, 0, 65535, 0, 65535, 0, 65535, 0, 0}, 3, CS_RGB16, CS_HSV16, 3),
-              (W{128, 65535, 65535, 22059, 65535, 65535, 43989, 65535, 65535}));
-    EXPECT_EQ(Convert<WORD>(W{128, 65535, 65535}, 1, CS_HSV16, CS_RGB16, 3), (W{0, 384, 65535}));
-    EXPECT_EQ(Convert<BYTE>(V8{128, 128, 128}, 1, CS_RGB, CS_CMYK, 4), (V8{0, 0, 0, 127}));
-}
-
 // Mixed families and codes outside the table are refused; no pixels, no work.
 TEST(ColourSpace, DriverChecks) {
     BYTE src[24] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, dst[24];
@@ -283,7 +256,7 @@ TEST(ColourSpace, DriverChecks) {
 
 // ---- HSV ----------------------------------------------------------------
 
-// Z_RGBtoHSV / Z_HSVtoRGB: the worked values, and every 8-bit input of
+// Z_RGBtoHSV / Z_HSVtoRGB: every 8-bit input of
 // both directions against a literal transcription of the rules.
 // The rules as written, one step per line, kept apart from color/hsv.h.
 DWORD ModelRgbToHsv(int R, int G, int B) {
@@ -323,28 +296,10 @@ COLORREF ModelHsvToRgb(int hue, int sat, int val) {
     return RGB(R & 0xFF, G & 0xFF, B & 0xFF);
 }
 
-DWORD Hsv(int h, int s, int v) { return DWORD(h) | DWORD(s) << 8 | DWORD(v) << 16; }
-
-TEST(ColourHsv, WorkedValues) {
-    struct Case {
-        int r, g, b, h, s, v, r2, g2, b2;
-    } const cases[] = {
-        {255, 0, 0, 0, 255, 255, 255, 0, 0},       {255, 255, 0, 43, 255, 255, 255, 255, 0},
-        {0, 255, 0, 85, 255, 255, 2, 255, 0},      {0, 255, 255, 128, 255, 255, 0, 255, 255},
-        {0, 0, 255, 171, 255, 255, 0, 0, 255},     {255, 0, 255, 213, 255, 255, 246, 0, 255},
-        {255, 128, 0, 29, 255, 255, 255, 127, 0},  {10, 20, 30, 142, 170, 30, 10, 20, 30},
-        {128, 128, 128, 0, 0, 128, 128, 128, 128},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.r << "," << c.g << "," << c.b);
-        EXPECT_EQ(Z_RGBtoHSV(RGB(c.r, c.g, c.b)), Hsv(c.h, c.s, c.v));
-        EXPECT_EQ(Z_HSVtoRGB(Hsv(c.h, c.s, c.v)), RGB(c.r2, c.g2, c.b2));
-    }
-    EXPECT_EQ(Z_HSVtoRGB(Hsv(255, 255, 255)), RGB(255, 0, 4));
-    EXPECT_EQ(Z_RGBtoHSV(RGB(0, 0, 0)), 0u);
-    EXPECT_EQ(Z_RGBtoHSV(RGB(255, 255, 255)), Hsv(0, 0, 255));
+// The exhaustive run below covers 24 bits; the high byte is apart.
+TEST(ColourHsv, HighByte) {
     EXPECT_EQ(Z_RGBtoHSV(0x12FF0000u), 0x12FFFFABu) << "the high byte is carried";
-    EXPECT_EQ(Z_HSVtoRGB(0xFF000000u | Hsv(0, 255, 255)), RGB(255, 0, 0)) << "the high byte is ignored";
+    EXPECT_EQ(Z_HSVtoRGB(0xFFFFFF00u), RGB(255, 0, 0)) << "the high byte is ignored";
 }
 
 // All 2^24 inputs of each direction (about a second).
