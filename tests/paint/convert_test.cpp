@@ -59,9 +59,6 @@ TEST(FixedTables, PalettesFollowTheirDefinitions) {
         EXPECT_TRUE(Same(zv::Rgb332Palette[i], Rgb332(i))) << i;
         EXPECT_EQ(zv::Rgb332Palette[i].rgbReserved | zv::CubePalette[i].rgbReserved, 0);
     }
-    const int levels[8] = {0, 36, 73, 109, 146, 182, 219, 255};
-    for (int l = 0; l < 8; ++l)
-        EXPECT_EQ(zv::Rgb332Palette[l << 5].rgbRed, levels[l]);
     EXPECT_TRUE(Same(zv::MonoPalette[0], {0, 0, 0}) && Same(zv::MonoPalette[1], {255, 255, 255}));
 }
 
@@ -69,7 +66,6 @@ TEST(FixedTables, DitherMatrices) {
     const std::vector<int> dispersed = Dispersed();
     for (int i = 0; i < 64; ++i)
         EXPECT_EQ(zv::DispersedDitherMatrix[i], dispersed[i]) << "at " << i;
-    EXPECT_TRUE(zv::DispersedDitherMatrix[1] == 128 && zv::DispersedDitherMatrix[8] == 192);
     // Clustered dots: every multiple of 4 once, the lowest at the centre of
     // the upper-left and the lower-right quarter, the highest in the others.
     std::vector<int> seen(64, 0);
