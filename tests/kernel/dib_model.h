@@ -158,12 +158,6 @@ inline DibPicture ModelDecode(const uint8_t *head, size_t headBytes, const uint8
     return m;
 }
 
-inline DibPicture ModelOf(const DibLayout &s, size_t gap = 0) {
-    DibBytes head = zvtools::DibHead(s);
-    head.insert(head.end(), gap, 0xEE);
-    return ModelDecode(head.data(), head.size(), s.Rows.data(), s.Rows.size());
-}
-
 // The loaded bitmap against the model: depth, row direction, order,
 // colour count, and every pixel's colour as the kernel reports it.
 inline testing::AssertionResult SamePicture(const BitmapHandle &b, const DibPicture &m) {
