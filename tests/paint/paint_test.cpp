@@ -3,18 +3,17 @@
 // through window-level and paint tables), orientation, scale, clip,
 // caller band and kind of surface; library dithering (ordered and error
 // diffusion, from the converters' definitions), scale to gray and to 1 bit
-// from footprints, interpolated scaling, palette indices; memory, threads
-// and allocation failures.
+// from footprints, interpolated scaling, palette indices; memory and
+// allocation failures, with and without strip workers.
 #include "paint/reference.h"
 
 #include "frame/library.h"
 #include "paint/fixed_palettes.h"
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
+#include "paint/strip_threads.h"
 
 #include <cstring>
-#include <memory>
-#include <thread>
 
 using namespace zvtest;
 
@@ -211,36 +210,6 @@ TEST(PaintDC, MatchesTheReferenceForEveryDepthOrientationScaleClipBandAndSurface
     DestroyWindow(window);
 }
 
-TEST(PaintDC, TwoThreadsPaintAtOnceWithTheirOwnModes) {
-    auto work = [](unsigned seed, UINT modeBits, bool *ok) {
-        auto mode = std::make_unique<ModeScope>(modeBits);  // gone before the thread's settings are
-        std::mt19937 rng(seed);
-        Dib dib(64, 64);
-        *ok = true;
-        for (int round = 0; round < 60 && *ok; ++round) {
-            BitmapHandle b{};
-            MakeRandomBitmap(b, rng, 1 + int(rng() % 30), 1 + int(rng() % 30), round % 2 ? 24 : 8, ORDER_BGR,
-                             kOrientations[round % 8]);
-            const PaintCase pc = RandomCase(rng, b, dib.w, dib.h);
-            dib.Fill(kBackground);
-            const int rc = Z_PaintDC(dib.dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &pc.clipDst, SRCCOPY);
-            const auto got = dib.Pixels(), want = Expected(dib.w, dib.h, b, pc);
-            *ok = rc == RC_SUCCESS && got == want;
-            if (!*ok)
-                ADD_FAILURE() << "seed " << seed << " round " << round << ": status " << rc << ", " << Describe(b, pc)
-                              << "\n" << FirstDifference(got, want, dib.w);
-            K_FreeBitmap(&b);
-        }
-        mode.reset();
-        zv::LibraryEntry(nullptr, DLL_THREAD_DETACH);
-    };
-    bool ok1 = false, ok2 = false;
-    std::thread t1(work, 1u, 0u, &ok1), t2(work, 2u, DISP_CLUSTERED_DITHER, &ok2);
-    t1.join();
-    t2.join();
-    EXPECT_TRUE(ok1 && ok2);
-}
-
 // Unscaled paints of whole-byte pixels large enough for several strips,
 // upright and upside-down rows, clipped on both sides: GDI reads the
 // bitmap's own rows band by band, with no strip to fill.
@@ -325,63 +294,82 @@ TEST(PaintDC, DirectPaintIsOneStretchDIBitsStraightFromThePixels) {
 }
 
 // Allocation failures at every allocation of a paint, on every painter's
-// path: the documented code, nothing painted, nothing left allocated.
+// path, on the calling thread alone and with workers: the documented code,
+// nothing painted, nothing left allocated.  A shared paint makes every
+// allocation before its workers start; the setups for a device class
+// (deviceBits) are large enough to share their strips.
 TEST(PaintDC, EveryAllocationFailureIsCleanAndPaintsNothing) {
     std::mt19937 rng(9);
-    Dib dib(64, 64);
+    Dib dib(96, 80);
+    constexpr UINT kLibrary = DISP_LIBRARY_DITHER | DISP_DITHER_8BIT;
+    const RECT kShared{0, 0, 90, 77};
     struct Setup {
         int bits, orientation;
         UINT mode;
         RECT dst;
+        int deviceBits;  // 0: Z_PaintDC, a 25 x 20 bitmap; else a shared 61 x 47 paint
     } const setups[] = {
-        {24, 0, 0, {0, 0, 50, 40}}, {24, 4, 0, {0, 0, 33, 61}}, {8, 3, 0, {2, 2, 60, 50}},
-        {24, 7, DISP_SCALE_FILTER, {0, 0, 45, 37}}, {24, 0, DISP_SCALE_FILTER_ALT, {0, 0, 12, 9}},
-        {1, 8, DISP_SCALE_TO_GRAY, {0, 0, 9, 7}}, {1, 0, DISP_SCALE_TO_GRAY, {0, 0, 50, 50}},
-        {1, 5, DISP_SCALE_BITONAL, {0, 0, 13, 11}}, {1, 2, DISP_SCALE_TO_GRAY, {0, 0, 25, 20}},
-        {1, 0, DISP_SCALE_TO_GRAY, {0, 0, 25, 20}},  // the caller's rows, last first, at once (as plain 1 bit)
+        {24, 0, 0, {0, 0, 50, 40}, 0}, {24, 4, 0, {0, 0, 33, 61}, 0}, {8, 3, 0, {2, 2, 60, 50}, 0},
+        {24, 7, DISP_SCALE_FILTER, {0, 0, 45, 37}, 0}, {24, 0, DISP_SCALE_FILTER_ALT, {0, 0, 12, 9}, 0},
+        {1, 8, DISP_SCALE_TO_GRAY, {0, 0, 9, 7}, 0}, {1, 0, DISP_SCALE_TO_GRAY, {0, 0, 50, 50}, 0},
+        {1, 5, DISP_SCALE_BITONAL, {0, 0, 13, 11}, 0}, {1, 2, DISP_SCALE_TO_GRAY, {0, 0, 25, 20}, 0},
+        {24, 0, DISP_SCALE_FILTER | kLibrary, kShared, 24}, {24, 5, DISP_SCALE_FILTER_ALT | kLibrary, kShared, 24},
+        {24, 3, DISP_ORDERED_DITHER | kLibrary, kShared, 8}, {8, 4, kLibrary, kShared, 24},
+        {24, 7, DISP_ORDERED_DITHER | kLibrary, kShared, 4}, {16, 2, kLibrary, kShared, 24},
+        {1, 5, DISP_SCALE_TO_GRAY | kLibrary, kShared, 24}, {1, 0, DISP_SCALE_BITONAL | kLibrary, kShared, 24},
+        {1, 0, DISP_SCALE_TO_GRAY, {0, 0, 25, 20}, 0},  // the caller's rows, last first, at once (as plain 1 bit)
     };
-    for (const Setup &s : setups) {
-        ModeScope mode(s.mode);
-        BitmapHandle b{};
-        MakeRandomBitmap(b, rng, 25, 20, s.bits, ORDER_BGR, s.orientation);
-        if (s.bits == 1)
-            b.Palette[0] = RGBQUAD{0, 0, 0, 0}, b.Palette[1] = RGBQUAD{255, 255, 255, 0};
-        const bool buffer = &s == &setups[std::size(setups) - 1];
-        std::vector<BYTE> rows(size_t(b.BytesPerLine) * b.Height);
-        for (int r = 0; r < b.Height; ++r)
-            std::memcpy(&rows[size_t(b.Height - 1 - r) * b.BytesPerLine], b.Data + size_t(r) * b.BytesPerLine,
-                        b.BytesPerLine);
-        dib.Fill(kBackground);
-        const auto blank = dib.Pixels();
-        auto paint = [&] {
-            return buffer ? Z_PaintDCBuffer(dib.dc, &b, nullptr, nullptr, &s.dst, nullptr, SRCCOPY, rows.data(), 0,
-                                            -b.Height)
-                          : Z_PaintDC(dib.dc, &b, nullptr, nullptr, &s.dst, nullptr, SRCCOPY);
-        };
-        // Without the row that turns the band over, it goes to GDI as it
-        // is stored: upside down.
-        std::vector<uint32_t> upsideDown(blank.size(), kBackground);
-        if (buffer)
-            ReferencePaint(upsideDown, dib.w, dib.h, b, PaintCase{s.dst, s.dst, s.dst, s.dst},
-                           [&](int, int, int X, int Y) { return Shown(b, X, b.Height - 1 - Y); });
-        const int n = SweepAllocationFailures(
-            paint,
-            [&](int rc) {
-                if (buffer && rc == RC_SUCCESS)
-                    EXPECT_TRUE(dib.Pixels() == upsideDown);
-                else
-                    EXPECT_TRUE(rc == RC_NO_MEMORY && dib.Pixels() == blank) << "status " << rc;
-                dib.Fill(kBackground);
-            },
-            [&](int rc) {
-                const PaintCase whole{s.dst, s.dst, s.dst, s.dst};
-                EXPECT_TRUE(rc == RC_SUCCESS &&
-                            (buffer ? dib.Pixels() == Expected(dib.w, dib.h, b, whole) : dib.Pixels() != blank));
-                dib.Fill(kBackground);
-            });
-        EXPECT_GT(n, 0) << "a paint allocates";
-        K_FreeBitmap(&b);
-    }
+    for (int workers : {zv::STRIP_THREADS_OFF, 3})
+        for (const Setup &s : setups) {
+            zv::SetStripThreads(workers);
+            ModeScope mode(s.mode);
+            BitmapHandle b{};
+            MakeRandomBitmap(b, rng, s.deviceBits ? 61 : 25, s.deviceBits ? 47 : 20, s.bits, ORDER_BGR, s.orientation);
+            if (s.bits == 1)
+                b.Palette[0] = RGBQUAD{0, 0, 0, 0}, b.Palette[1] = RGBQUAD{255, 255, 255, 0};
+            const bool buffer = &s == &setups[std::size(setups) - 1];
+            std::vector<BYTE> rows(size_t(b.BytesPerLine) * b.Height);
+            for (int r = 0; r < b.Height; ++r)
+                std::memcpy(&rows[size_t(b.Height - 1 - r) * b.BytesPerLine], b.Data + size_t(r) * b.BytesPerLine,
+                            b.BytesPerLine);
+            dib.Fill(kBackground);
+            const auto blank = dib.Pixels();
+            const int kind = s.deviceBits ? int(zv::ChoosePaintKind(&b, s.deviceBits, s.mode)) : 0;
+            auto paint = [&] {
+                if (s.deviceBits)
+                    return zv::PaintDispatchAs(dib.dc, &b, nullptr, nullptr, &s.dst, nullptr, SRCCOPY, s.deviceBits, kind);
+                return buffer ? Z_PaintDCBuffer(dib.dc, &b, nullptr, nullptr, &s.dst, nullptr, SRCCOPY, rows.data(), 0,
+                                                -b.Height)
+                              : Z_PaintDC(dib.dc, &b, nullptr, nullptr, &s.dst, nullptr, SRCCOPY);
+            };
+            // Without the row that turns the band over, it goes to GDI as it
+            // is stored: upside down.
+            std::vector<uint32_t> upsideDown(blank.size(), kBackground);
+            if (buffer)
+                ReferencePaint(upsideDown, dib.w, dib.h, b, PaintCase{s.dst, s.dst, s.dst, s.dst},
+                               [&](int, int, int X, int Y) { return Shown(b, X, b.Height - 1 - Y); });
+            const int shared = zv::CountSharedPaints();
+            const int n = SweepAllocationFailures(
+                paint,
+                [&](int rc) {
+                    if (buffer && rc == RC_SUCCESS)
+                        EXPECT_TRUE(dib.Pixels() == upsideDown);
+                    else
+                        EXPECT_TRUE(rc == RC_NO_MEMORY && dib.Pixels() == blank) << "status " << rc;
+                    dib.Fill(kBackground);
+                },
+                [&](int rc) {
+                    const PaintCase whole{s.dst, s.dst, s.dst, s.dst};
+                    EXPECT_TRUE(rc == RC_SUCCESS &&
+                                (buffer ? dib.Pixels() == Expected(dib.w, dib.h, b, whole) : dib.Pixels() != blank));
+                    dib.Fill(kBackground);
+                });
+            EXPECT_GT(n, 0) << "a paint allocates";
+            EXPECT_TRUE(!workers || !s.deviceBits || zv::CountSharedPaints() > shared)
+                << s.bits << " bits, mode " << s.mode << ": the workers shared the strips";
+            K_FreeBitmap(&b);
+        }
+    zv::SetStripThreads(zv::STRIP_THREADS_AUTO);
 }
 
 // ---- library dithering --------------------------------------------------------

@@ -1,8 +1,8 @@
 // Strips converted on several cores give the same bytes as strips made on
 // the calling thread alone: random paints over depths, orientations,
 // modes, device classes, surfaces, clips and caller bands, painted both
-// ways; allocation failures of shared paints; application threads that
-// paint at once, each with its own workers.
+// ways; application threads that paint at once, each with its own workers.
+// (Allocation failures of shared paints: paint_test.cpp.)
 #include "paint/reference.h"
 
 #include "frame/library.h"
@@ -147,49 +147,9 @@ TEST(StripThreads, TheMachinesChoiceAboveTheThresholdPaintsTheSameBytes) {
         }
 }
 
-// Every allocation of a shared paint is made before its workers start: a
-// failure of any of them paints nothing and leaves nothing.
-TEST(StripThreads, EveryAllocationFailureOfASharedPaintIsClean) {
-    ThreadsScope threads(3);
-    std::mt19937 rng(63);
-    Dib dib(96, 80);
-    struct Setup {
-        int bits, orientation;
-        UINT mode;
-        int deviceBits;
-    } const setups[] = {
-        {24, 0, DISP_SCALE_FILTER, 24}, {24, 5, DISP_SCALE_FILTER_ALT, 24}, {24, 3, DISP_ORDERED_DITHER, 8},
-        {8, 4, 0, 24}, {24, 7, DISP_ORDERED_DITHER, 4}, {16, 2, 0, 24}, {1, 5, DISP_SCALE_TO_GRAY, 24},
-        {1, 0, DISP_SCALE_BITONAL, 24},
-    };
-    for (const Setup &s : setups) {
-        const UINT modeBits = s.mode | DISP_LIBRARY_DITHER | DISP_DITHER_8BIT;
-        ModeScope mode(modeBits);
-        BitmapHandle b{};
-        MakeRandomBitmap(b, rng, 61, 47, s.bits, ORDER_BGR, s.orientation);
-        if (s.bits == 1)
-            b.Palette[0] = RGBQUAD{0, 0, 0, 0}, b.Palette[1] = RGBQUAD{255, 255, 255, 0};
-        const RECT dst{0, 0, 90, 77};
-        const int kind = zv::ChoosePaintKind(&b, s.deviceBits, modeBits);
-        dib.Fill(kBackground);
-        const auto blank = dib.Pixels();
-        const int shared = zv::CountSharedPaints();
-        SweepAllocationFailures(
-            [&] {
-                return zv::PaintDispatchAs(dib.dc, &b, nullptr, nullptr, &dst, nullptr, SRCCOPY, s.deviceBits, kind);
-            },
-            [&](int rc) { EXPECT_TRUE(rc == RC_NO_MEMORY && dib.Pixels() == blank) << "status " << rc; },
-            [&](int rc) {
-                EXPECT_TRUE(rc == RC_SUCCESS && dib.Pixels() != blank);
-                dib.Fill(kBackground);
-            });
-        EXPECT_GT(zv::CountSharedPaints(), shared) << s.bits << " bits, mode " << s.mode;
-        K_FreeBitmap(&b);
-    }
-}
-
 // Four application threads paint their own bitmaps at once, each with its
-// own workers, and show what one thread alone painted before.
+// own workers and its own display modes, and show what one thread alone
+// painted before.
 TEST(StripThreads, FourApplicationThreadsShareTheirStripsAtOnce) {
     ThreadsScope threads(zv::STRIP_THREADS_OFF);
     std::mt19937 rng(64);
