@@ -275,6 +275,8 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
         SetCursor(arrow);
         SendMessageA(h, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
         EXPECT_EQ(GetCursor(), s.Cursor ? s.Cursor : Glass(h)->Cursor);
+        SendMessageA(h, WM_SETCURSOR, WPARAM(h), MAKELPARAM(HTCAPTION, WM_MOUSEMOVE));
+        EXPECT_EQ(GetCursor(), arrow) << "outside the client area: the default";
         if (ending != WM_MOUSEWHEEL && ending != WM_CLOSE && ending != WM_DESTROY)
             SendMessageA(h, ending, 0, MAKELPARAM(40, 30));  // without a drag: nothing
         const int x1 = 30 + static_cast<int>(rng() % 200), y1 = 20 + static_cast<int>(rng() % 160);
