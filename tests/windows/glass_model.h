@@ -18,6 +18,11 @@ struct GlassSetup {
     bool HasOptions = false;
     bool OwnerDraw = false;  // the test's owner draw: a white 4 x 4 square at (2, 2)
     HCURSOR Cursor = nullptr;  // the caller's (not owned)
+    // Mask colours as 0xRRGGBB hide their pixels (or, included, alone show
+    // them); a region colour limits the glass to pixels of that colour.
+    std::vector<UINT> Listed;
+    bool Include = false;
+    int RegionRgb = -1;
 };
 
 inline constexpr RECT kOwnerDrawSquare{2, 2, 6, 6};
@@ -64,6 +69,13 @@ inline Pixels ModelGlassPixels(BitmapHandle *pBitmap, const RECT &dest, const Gl
     if (s.OwnerDraw)
         FillRect(d.dc, &kOwnerDrawSquare, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     Pixels p = Read(d);
+    for (UINT &v : p.Data) {
+        bool listed = false;
+        for (UINT c : s.Listed)
+            listed = listed || v == c;
+        if ((!s.Listed.empty() && listed != s.Include) || (s.RegionRgb >= 0 && v != UINT(s.RegionRgb)))
+            v = 0;
+    }
 
     // Crosshair: centre lines in the pen colour, neighbours inverted (style
     // 3) or in the inverted pen colour (style 2), each line once.

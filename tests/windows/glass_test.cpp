@@ -5,6 +5,7 @@
 #include "frame/library.h"
 #include "windows/glass.h"
 
+#include <optional>
 #include <random>
 
 namespace {
@@ -115,23 +116,88 @@ void ExpectShows(const OwnerWindow &w, const Pixels &expected, const char *what)
         << shown.At(first.x, first.y) << ", expected " << expected.At(first.x, first.y);
 }
 
+// The last rounds' mask colours and regions, over a picture of four
+// colours, none black, so that a pixel's colour tells which rule applies.
+struct MaskRow {
+    std::vector<int> masks;
+    UINT flags;
+    int regionColour;  // -1 none
+    int ignoreRegion;
+};
+const MaskRow kMaskRows[] = {
+    {{1}, 0, -1, 0},
+    {{1, 3}, MAGGLASS_INCLUDE_COLORS, -1, 0},
+    {{}, 0, 2, 0},
+    {{}, 0, 2, 1},
+    {{0}, 0, 2, 0},
+    {{0, 2}, MAGGLASS_INCLUDE_COLORS, 2, 1},
+    // Mask colours: those used within the region's bounds.
+    {{}, MAGGLASS_COLORS_FROM_RGN, 2, 0},
+    {{}, MAGGLASS_COLORS_FROM_RGN | MAGGLASS_INCLUDE_COLORS, 1, 1},
+};
+// How each round's drag ends: a release, the wheel, scrolling, a lost
+// focus, or the window going (closed or destroyed) under it.
+const UINT kEndings[] = {WM_LBUTTONUP, WM_MOUSEWHEEL, WM_HSCROLL, WM_KILLFOCUS,
+                         WM_CLOSE,     WM_VSCROLL,    WM_DESTROY, WM_LBUTTONUP};
+const RGBQUAD kFourColours[4] = {{0, 0, 200, 0}, {0, 180, 0, 0}, {160, 0, 0, 0}, {90, 90, 90, 0}};
+
+COLORREF FourColour(int i) { return RGB(kFourColours[i].rgbRed, kFourColours[i].rgbGreen, kFourColours[i].rgbBlue); }
+
+// Sets up the masks of a row: the bitmap's region, the caller's colours
+// (into masks), and what the model hides.
+void SetMasks(BitmapHandle *pic, const MaskRow &m, GlassSetup &s, std::vector<COLORREF> &masks) {
+    Z_FreeBitmapRgn(pic);
+    if (m.regionColour >= 0) {
+        ASSERT_EQ(Z_SetBitmapRgnColor(pic, FourColour(m.regionColour), RGN_MODE_SET), RC_SUCCESS);
+    }
+    std::vector<int> listed = m.masks;
+    if (m.flags & MAGGLASS_COLORS_FROM_RGN) {
+        RECT bounds{};
+        ASSERT_EQ(Z_GetBitmapRgnBounds(pic, nullptr, &bounds), RC_SUCCESS);
+        for (int i = 0; i < 4; ++i) {
+            bool used = false;
+            for (int y = bounds.top; y < bounds.bottom; ++y)
+                for (int x = bounds.left; x < bounds.right; ++x)
+                    used = used || PixelAt(*pic, x, y) == uint64_t(i);
+            if (used)
+                listed.push_back(i);
+        }
+    }
+    for (int i : m.masks)
+        masks.push_back(FourColour(i));
+    const auto rgb = [](int i) {
+        return (UINT(kFourColours[i].rgbRed) << 16) | (UINT(kFourColours[i].rgbGreen) << 8) | kFourColours[i].rgbBlue;
+    };
+    for (int i : listed)
+        s.Listed.push_back(rgb(i));
+    s.Include = (m.flags & MAGGLASS_INCLUDE_COLORS) != 0;
+    // The region limits unless ignored; with mask colours the glass's
+    // region is the mask region either way.
+    s.RegionRgb = m.regionColour >= 0 && !m.ignoreRegion ? int(rgb(m.regionColour)) : -1;
+    s.Width = 60, s.Height = 40, s.Zoom = 300;
+    s.BorderWidth = s.Ellipse = s.Border3D = s.CenterPixels = 0;
+    s.Crosshair = 4;
+    s.OwnerDraw = s.HasOptions = false;
+}
+
 // Random glasses over a random 24-bit picture shown at scale 1 or 2 (the
 // second set by Z_UpdateMagGlassRect), some shaped by a region of the
-// caller's: down, a move, up, each compared with the model pixel for
+// caller's, the last ones with mask colours and regions over a picture of
+// four colours: down, a move, up, each compared with the model pixel for
 // pixel; while the button holds it the glass refuses changes.
 TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
     WarmUpGlass();
-    Bitmap pic(150, 110, 24, 7);
-    OwnerWindow w(&pic.b, RECT{0, 0, 1, 1});
-    const HWND h = w.Handle();
+    Bitmap pic(150, 110, 24, 7), four(150, 110, 8, 5);
+    K_PutBitmapColors(&four.b, 0, 4, kFourColours);
     const HCURSOR cross = LoadCursor(nullptr, IDC_CROSS), arrow = LoadCursor(nullptr, IDC_ARROW);
     SetCursor(cross);  // (the system's cursors make their objects on first use)
     SetCursor(arrow);
-    ResourceCheck resources;  // a window's first objects are Wine's, not the glass's
     std::mt19937 rng(11);
-    for (int round = 0; round < 14; ++round) {
+    const int plain = 14, rounds = plain + int(std::size(kMaskRows));
+    for (int round = 0; round < rounds; ++round) {
         GlassSetup s;
-        const int scale = 1 + round % 2;
+        BitmapHandle *shown = round < plain ? &pic.b : &four.b;
+        const int scale = round < plain ? 1 + round % 2 : 2;  // the masked ones over the picture
         const RECT dest{10, 8, 10 + 150 * scale, 8 + 110 * scale};
         s.Width = 20 + static_cast<int>(rng() % 60);
         s.Height = 20 + static_cast<int>(rng() % 50);
@@ -152,15 +218,33 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
                                         << " ellipse " << s.Ellipse << " 3d " << s.Border3D << " border "
                                         << s.BorderWidth << " crosshair " << s.Crosshair << " center "
                                         << s.CenterPixels << " scale " << scale);
-        w.SetDest(dest);
-        InvalidateRect(h, nullptr, TRUE);
-        UpdateWindow(h);
-        ASSERT_EQ(Start(h, &pic.b, RECT{10, 8, 160, 118}, s), RC_SUCCESS);
-        EXPECT_EQ(Start(h, &pic.b, dest, s), RC_INVALID_PARAMETER) << "a second start keeps the first";
+        std::vector<COLORREF> masks;
+        if (round >= plain) {
+            ASSERT_NO_FATAL_FAILURE(SetMasks(shown, kMaskRows[round - plain], s, masks));
+        }
+        const UINT maskFlags = round < plain ? 0 : kMaskRows[round - plain].flags;
+        const int ignoreRegion = round < plain ? 0 : kMaskRows[round - plain].ignoreRegion;
+        const UINT ending = kEndings[round % std::size(kEndings)];
+        if ((ending == WM_CLOSE || ending == WM_DESTROY) && round < plain)
+            s.Crosshair = 2;  // the most objects to leave behind
+        // Counted over the window's life when the window goes, else from
+        // after its making (the test's first window makes Wine's objects).
+        const bool windowGoes = ending == WM_CLOSE || ending == WM_DESTROY;
+        std::optional<ResourceCheck> withWindow;
+        if (windowGoes)
+            withWindow.emplace();
+        OwnerWindow w(shown, dest);
+        const HWND h = w.Handle();
+        std::optional<ResourceCheck> afterWindow;
+        if (!windowGoes)
+            afterWindow.emplace();
+        ASSERT_EQ(Start(h, shown, RECT{10, 8, 160, 118}, s, masks.data(), int(masks.size()), maskFlags, ignoreRegion),
+                  RC_SUCCESS);
+        EXPECT_EQ(Start(h, shown, dest, s), RC_INVALID_PARAMETER) << "a second start keeps the first";
         ASSERT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_SUCCESS);
         HRGN shape = nullptr;
         const int startW = s.Width, startH = s.Height;
-        if (round % 12 == 0) {  // shape 2: an L whose box, away from the origin, sets the size
+        if (round % 6 == 0 && round < plain) {  // shape 2: an L whose box, away from the origin, sets the size
             s.Width += 10, s.Height += 6;
             shape = CreateRectRgn(5, 7, 5 + s.Width, 7 + s.Height / 2);
             HRGN foot = CreateRectRgn(5, 7, 5 + s.Width / 2, 7 + s.Height);
@@ -191,6 +275,10 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
         SetCursor(arrow);
         SendMessageA(h, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
         EXPECT_EQ(GetCursor(), s.Cursor ? s.Cursor : Glass(h)->Cursor);
+        SendMessageA(h, WM_SETCURSOR, WPARAM(h), MAKELPARAM(HTCAPTION, WM_MOUSEMOVE));
+        EXPECT_EQ(GetCursor(), arrow) << "outside the client area: the default";
+        if (ending != WM_MOUSEWHEEL && ending != WM_CLOSE && ending != WM_DESTROY)
+            SendMessageA(h, ending, 0, MAKELPARAM(40, 30));  // without a drag: nothing
         const int x1 = 30 + static_cast<int>(rng() % 200), y1 = 20 + static_cast<int>(rng() % 160);
         const int x2 = x1 + static_cast<int>(rng() % 41) - 20, y2 = y1 + static_cast<int>(rng() % 31) - 15;
         ASSERT_TRUE(PressAt(w, x1, y1));
@@ -204,17 +292,38 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
         EXPECT_EQ(Z_UpdateMagGlassPaintFlags(h, 1), RC_INVALID_PARAMETER);
         EXPECT_EQ(Z_UpdateMagGlassShape(h, 0, nullptr), RC_INVALID_PARAMETER);
         EXPECT_EQ(Z_SetMagGlassPaintOptions(h, s.Options), RC_INVALID_PARAMETER);
-        ExpectShows(w, ModelWindowWithGlass(under, &pic.b, dest, s, x1, y1), "after the press");
+        ExpectShows(w, ModelWindowWithGlass(under, shown, dest, s, x1, y1), "after the press");
         ASSERT_TRUE(DragTo(w, x2, y2));
         const RECT g = Glass(h)->GlassRect;
         EXPECT_EQ(g.left, x2 - s.Width / 2);
         EXPECT_EQ(g.bottom - g.top, s.Height);
-        ExpectShows(w, ModelWindowWithGlass(under, &pic.b, dest, s, x2, y2), "after the move");
-        ASSERT_TRUE(ReleaseHere(w));
-        EXPECT_EQ(GetCapture(), nullptr);
-        ExpectShows(w, under, "after the release");
+        ExpectShows(w, ModelWindowWithGlass(under, shown, dest, s, x2, y2), "after the move");
         EXPECT_EQ(draws > 0, s.OwnerDraw);
         EXPECT_EQ(Z_GetDisplayMode(), mode);
+        if (ending == WM_CLOSE || ending == WM_DESTROY) {
+            if (ending == WM_CLOSE)
+                SendMessageA(h, WM_CLOSE, 0, 0);  // the default procedure destroys the window
+            else
+                DestroyWindow(h);
+            EXPECT_FALSE(IsWindow(h));
+            EXPECT_EQ(GetCapture(), nullptr);
+            OwnerWindow::Button(false);  // the button is still down: let it up
+            PumpUntil([] { return false; }, 50);
+            DeleteObject(shape);
+            continue;
+        }
+        if (ending != WM_MOUSEWHEEL && (ending != WM_LBUTTONUP || round % 2))
+            ReleaseCapture();  // the drag ends whoever holds the capture
+        if (ending == WM_MOUSEWHEEL)
+            OwnerWindow::Wheel(120);
+        else if (ending != WM_LBUTTONUP)
+            SendMessageA(h, ending, 0, MAKELPARAM(40, 30));
+        if (ending != WM_LBUTTONUP) {
+            ASSERT_TRUE(PumpUntil([&] { return !Glass(h)->Dragging; })) << "ended by " << ending;
+        }
+        ASSERT_TRUE(ReleaseHere(w));  // (after another ending: nothing to end)
+        EXPECT_EQ(GetCapture(), nullptr);
+        ExpectShows(w, under, "after the end of the drag");
         if (shape) {  // back to the start size
             EXPECT_EQ(Z_UpdateMagGlassShape(h, 0, nullptr), RC_SUCCESS);
             EXPECT_EQ(Glass(h)->GlassWidth * 1000 + Glass(h)->GlassHeight, startW * 1000 + startH);
@@ -222,90 +331,13 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
         }
         EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
     }
+    Z_FreeBitmapRgn(&four.b);
     EXPECT_EQ(pic.b.PaintContrast, 0) << "the options are the glass's, not the bitmap's";
     EXPECT_EQ(pic.b.Flags & BITMAP_PAINT_LUT, 0u);
 }
 
-// Mask colours hide (or alone show) their pixels; the bitmap's region
-// limits the glass unless ignored.  The picture has four colours in
-// blocks, none black, so a pixel's colour tells which rule applies.
-TEST(MagGlass, MaskColoursAndRegionsLimitIt) {
-    if (ScreenDepth() < 24)
-        GTEST_SKIP() << "exact colours are read back only from a true-colour screen";
-    WarmUpGlass();
-    ResourceCheck resources;
-    Bitmap pic(40, 30, 8, 5);
-    const RGBQUAD pal[4] = {{0, 0, 200, 0}, {0, 180, 0, 0}, {160, 0, 0, 0}, {90, 90, 90, 0}};
-    K_PutBitmapColors(&pic.b, 0, 4, pal);
-    auto ref = [&](int i) { return RGB(pal[i].rgbRed, pal[i].rgbGreen, pal[i].rgbBlue); };
-    auto rgb = [&](int i) { return (UINT(pal[i].rgbRed) << 16) | (UINT(pal[i].rgbGreen) << 8) | pal[i].rgbBlue; };
-    const RECT dest{0, 0, 160, 120};
-    GlassSetup s;
-    s.BorderWidth = 0;
-    s.Zoom = 300;
-    struct Case {
-        std::vector<int> masks;
-        UINT flags;
-        int regionColour;  // -1 none
-        int ignoreRegion;
-    } cases[] = {{{1}, 0, -1, 0}, {{1, 3}, MAGGLASS_INCLUDE_COLORS, -1, 0}, {{}, 0, 2, 0},
-                 {{}, 0, 2, 1},   {{0}, 0, 2, 0},                          {{0, 2}, MAGGLASS_INCLUDE_COLORS, 2, 1},
-                 // Mask colours: those used within the region's bounds.
-                 {{}, MAGGLASS_COLORS_FROM_RGN, 2, 0}, {{}, MAGGLASS_COLORS_FROM_RGN | MAGGLASS_INCLUDE_COLORS, 1, 1}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << "masks " << c.masks.size() << " flags " << c.flags << " region "
-                                        << c.regionColour << " ignore " << c.ignoreRegion);
-        Z_FreeBitmapRgn(&pic.b);
-        if (c.regionColour >= 0) {
-            ASSERT_EQ(Z_SetBitmapRgnColor(&pic.b, ref(c.regionColour), RGN_MODE_SET), RC_SUCCESS);
-        }
-        std::vector<int> listedColours = c.masks;
-        if (c.flags & MAGGLASS_COLORS_FROM_RGN) {
-            RECT bounds{};
-            ASSERT_EQ(Z_GetBitmapRgnBounds(&pic.b, nullptr, &bounds), RC_SUCCESS);
-            for (int i = 0; i < 4; ++i) {
-                bool used = false;
-                for (int y = bounds.top; y < bounds.bottom; ++y)
-                    for (int x = bounds.left; x < bounds.right; ++x)
-                        used = used || PixelAt(pic.b, x, y) == uint64_t(i);
-                if (used)
-                    listedColours.push_back(i);
-            }
-        }
-        std::vector<COLORREF> masks;
-        for (int i : c.masks)
-            masks.push_back(ref(i));
-        OwnerWindow w(&pic.b, dest);
-        ASSERT_EQ(Start(w.Handle(), &pic.b, dest, s, masks.data(), static_cast<int>(masks.size()), c.flags,
-                        c.ignoreRegion),
-                  RC_SUCCESS);
-        const Pixels under = w.Expected();
-        Pixels expected = ModelWindowWithGlass(under, &pic.b, dest, s, 80, 60);
-        const RECT g = ModelGlassRect(s, 80, 60);
-        for (int y = g.top; y < g.bottom; ++y)
-            for (int x = g.left; x < g.right; ++x) {
-                UINT &v = expected.At(x, y);
-                bool listed = false;
-                for (int i : listedColours)
-                    listed = listed || v == rgb(i);
-                bool shown = listedColours.empty() || listed == ((c.flags & MAGGLASS_INCLUDE_COLORS) != 0);
-                // The region limits unless ignored; with mask colours the
-                // glass's region is the mask region either way.
-                if (c.regionColour >= 0 && !c.ignoreRegion)
-                    shown = shown && v == rgb(c.regionColour);
-                if (!shown)
-                    v = 0;
-            }
-        ASSERT_TRUE(PressAt(w, 80, 60));
-        ExpectShows(w, expected, "masked glass");
-        ASSERT_TRUE(ReleaseHere(w));
-        EXPECT_EQ(Z_StopMagGlass(w.Handle()), RC_SUCCESS);
-    }
-    Z_FreeBitmapRgn(&pic.b);
-}
-
-// Stop, close, destroy, wheel: the window gets back what it had, nothing
-// stays behind.
+// Refusals, failed starts, and stopping: the window gets back what it
+// had, nothing stays behind (the random glasses end the other ways).
 TEST(MagGlass, EndingItGivesTheWindowBack) {
     Bitmap pic(100, 80, 24, 9);
     const RECT dest{0, 0, 200, 160};
@@ -367,22 +399,6 @@ TEST(MagGlass, EndingItGivesTheWindowBack) {
                   RC_INVALID_PARAMETER);
         EXPECT_EQ(GetWindowLongA(h, GWL_STYLE), style & ~0x8);
         EXPECT_NE(GetWindowLongPtrA(h, GWLP_WNDPROC), proc);
-        // The wheel while dragging takes the glass away and the capture.
-        ASSERT_TRUE(PressAt(w, 100, 80));
-        OwnerWindow::Wheel(120);
-        ASSERT_TRUE(PumpUntil([&] { return !Glass(h)->Dragging; }));
-        EXPECT_EQ(GetCapture(), nullptr);
-        ExpectShows(w, w.Expected(), "after the wheel");
-        // Scrolling, a lost focus and the release end a drag, whoever holds
-        // the capture; without a drag they do nothing.
-        for (UINT m : {WM_HSCROLL, WM_VSCROLL, WM_KILLFOCUS, WM_LBUTTONUP}) {
-            SendMessageA(h, m, 0, MAKELPARAM(40, 30));
-            SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 30));
-            ASSERT_EQ(Glass(h)->Dragging, 1);
-            ReleaseCapture();
-            SendMessageA(h, m, 0, MAKELPARAM(40, 30));
-            EXPECT_EQ(Glass(h)->Dragging, 0) << m;
-        }
         SetCapture(h);  // stopping gives up the capture, whoever took it
         EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
         EXPECT_EQ(GetCapture(), nullptr);
@@ -397,31 +413,6 @@ TEST(MagGlass, EndingItGivesTheWindowBack) {
         EXPECT_EQ(GetWindowLongA(h, GWL_STYLE), style);
         EXPECT_EQ(GetWindowLongPtrA(h, GWLP_WNDPROC), proc);
         EXPECT_EQ(GetPropA(h, "ZORAMAGDATA"), nullptr);
-    }
-    for (UINT ending : {UINT(WM_CLOSE), UINT(WM_DESTROY)}) {
-        SCOPED_TRACE(ending == WM_CLOSE ? "closed" : "destroyed");
-        WarmUpGlass();
-        ResourceCheck resources;
-        Z_SetBitmapRgnRect(&pic.b, nullptr, const_cast<RECT *>(&dest), RGN_MODE_SET);
-        const COLORREF mask = RGB(1, 2, 3);
-        OwnerWindow w(&pic.b, dest);
-        const HWND h = w.Handle();
-        GlassSetup e = s;
-        e.Crosshair = 2;
-        ASSERT_EQ(Start(h, &pic.b, dest, e, &mask, 1), RC_SUCCESS);
-        HRGN shape = CreateRectRgn(0, 0, 30, 20);
-        ASSERT_EQ(Z_UpdateMagGlassShape(h, 2, shape), RC_SUCCESS);
-        DeleteObject(shape);
-        ASSERT_TRUE(PressAt(w, 60, 50));
-        if (ending == WM_CLOSE)
-            SendMessageA(h, WM_CLOSE, 0, 0);  // the default procedure destroys the window
-        else
-            DestroyWindow(h);
-        EXPECT_FALSE(IsWindow(h));
-        EXPECT_EQ(GetCapture(), nullptr);
-        OwnerWindow::Button(false);  // the button is still down: let it up
-        PumpUntil([] { return false; }, 50);
-        Z_FreeBitmapRgn(&pic.b);
     }
 }
 
