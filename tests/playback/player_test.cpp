@@ -12,7 +12,9 @@ using namespace pbtest;
 TEST(Player, PlaysFramesInItsWindowAsTheLibraryComposesThem) {
     RegionTable table;
     zvtest::LiveBlockCheck check;
-    const std::string capture = zvtest::ExeDir() + "player_capture.bmp";
+    // One file per process: the runs at both depths share this directory.
+    const std::string capture =
+        zvtest::ExeDir() + "player_capture_" + std::to_string(GetCurrentProcessId()) + ".bmp";
     DeleteFileA(capture.c_str());
     ASSERT_EQ(zvtest::RunProcess("\"" + zvtest::ExeDir() + "zvplay.exe\" --frames 5 --capture \"" + capture + "\""), 0u)
         << "the player failed or did not end";
