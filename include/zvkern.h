@@ -872,6 +872,54 @@ int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDst
  */
 int __stdcall K_ResizeRow(KResize *pResize, int nRow, int nFirstColumn, int nCount, BYTE *pDst);
 /**
+ * @brief Makes the interpolated values of one output row's span, without
+ *        reducing them to the output's pixels: K_ResizeRow() is this, then
+ *        K_ResizePutRow() of the same span.
+ *
+ * The values are 8-bit channels, one per pixel for a source the resize
+ * keeps as gray (gray palettes, 12 and 16-bit gray without a colour
+ * window-level table), else three (blue, green, red), and four (blue,
+ * green, red, 0) when the output has 32 bits: at most nCount x 3 bytes
+ * below 32 bits.  They depend on the source, the output size and the
+ * method alone, not on the output depth below 32 bits, its palette or
+ * dithering, nor on the rows asked before: a resize started at 24 bits
+ * for the same source and size gives the same values as one started onto
+ * a palette.  The call neither allocates nor touches the output state
+ * (the error row, the nearest-entry cache), so a thread may make values
+ * on a resize of its own while another puts rows on another one.
+ * @param pResize The resize of K_ResizeStart().
+ * @param nRow Output row.
+ * @param nFirstColumn First output column.
+ * @param nCount Output pixels.
+ * @param pValues Receives the values.
+ * @retval RC_SUCCESS Done.
+ * @retval RC_INVALID_PARAMETER Null pointers or a span outside the output.
+ * @return Otherwise the row source's failure.
+ */
+int __stdcall K_ResizeRowValues(KResize *pResize, int nRow, int nFirstColumn, int nCount, BYTE *pValues);
+/**
+ * @brief Reduces the values of K_ResizeRowValues() for one output row's
+ *        span to the output's pixels, as K_ResizeRow() does.
+ *
+ * Onto a palette through the resize's output state: ordered offsets by the
+ * row and column, or error diffusion, whose error row each put hands to
+ * the next; the nearest entries come through a cache that keeps the entry
+ * of the first colour met in each 5-5-5 cell.  Puts give K_ResizeRow()'s
+ * pixels when they come in the order K_ResizeRow() would have been called,
+ * on one resize.  24 and 32-bit colour values are the pixels (copied; the
+ * same buffer for both is a put with nothing to do).
+ * @param pResize The resize of K_ResizeStart().
+ * @param nRow Output row (the ordered offsets' row).
+ * @param nFirstColumn First output column (the ordered offsets' column).
+ * @param nCount Output pixels.
+ * @param pValues The values of that span.
+ * @param pDst Receives the pixels (from its first pixel position).
+ * @retval RC_SUCCESS Done.
+ * @retval RC_INVALID_PARAMETER Null pointers or a span outside the output.
+ */
+int __stdcall K_ResizePutRow(KResize *pResize, int nRow, int nFirstColumn, int nCount, const BYTE *pValues,
+                             BYTE *pDst);
+/**
  * @brief Ends a resize and frees it.
  * @param pResize The resize of K_ResizeStart().
  * @retval RC_SUCCESS Freed.

@@ -443,8 +443,7 @@ struct GridStep {
 // k (weights 7, 5, 3, 1, not yet divided by 16; red, green, blue) and run
 // the error carried to the right.
 template <class Step>
-void PutRowDiffused(KResize &r, const Step &step, int n, BYTE *dst) {
-    const BYTE *v = r.line;
+void PutRowDiffused(KResize &r, const Step &step, int n, const BYTE *v, BYTE *dst) {
     const int ch = r.channels;
     int32_t *e = r.errors;
     int32_t run[3] = {e[0], e[1], e[2]};
@@ -515,9 +514,12 @@ bool MakeGrid(const KResize &r, Grid &g) {
     return true;
 }
 
-// The row's channel values (r.line) to the caller's pixels.
-void PutRow(KResize &r, int row, int first, int n, BYTE *dst) {
-    const BYTE *v = r.line;
+// A row's channel values v to the caller's pixels.
+void PutRow(KResize &r, int row, int first, int n, const BYTE *v, BYTE *dst) {
+    if (r.outBits >= 24 && r.channels == 3) {  // the values are the pixels
+        std::memcpy(dst, v, size_t(n) * r.places);
+        return;
+    }
     if (r.outBits >= 24) {  // one channel
         const int step = r.outBits / 8;
         for (int k = 0; k < n; ++k, dst += step) {
@@ -527,13 +529,17 @@ void PutRow(KResize &r, int row, int first, int n, BYTE *dst) {
         }
         return;
     }
+    if (r.grayRamp && r.channels == 1 && (r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED) {
+        std::memcpy(dst, v, size_t(n));  // each gray is its own entry, no error to carry
+        return;
+    }
     if (r.grayRamp && r.channels == 1) {  // ordered: each gray offset is its own entry
         for (int k = 0; k < n; ++k)
             dst[k] = BYTE(Clamp(v[k] + OrderedOffset(first + k, row), 0, 255));
         return;
     }
     if ((r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED)
-        return r.grid ? PutRowDiffused(r, GridStep{*r.grid}, n, dst) : PutRowDiffused(r, CachedStep{r}, n, dst);
+        return r.grid ? PutRowDiffused(r, GridStep{*r.grid}, n, v, dst) : PutRowDiffused(r, CachedStep{r}, n, v, dst);
     for (int k = 0; k < n; ++k) {
         const BYTE *p = v + k * r.channels;
         const int blue = p[0], green = p[r.channels / 2], red = p[r.channels - 1];
@@ -626,6 +632,26 @@ bool Plan(KResize &z) {
     return true;
 }
 
+// A span of an output row: inside the output, or refused.
+bool SpanInside(const KResize *r, int row, int first, int count) {
+    return r && row >= 0 && row < r->dh && first >= 0 && count >= 0 && first <= r->dw - count;
+}
+
+// Colour rows, and grays that are their own entries without an error to
+// carry: their values are the caller's pixels, made in place.
+bool ValuesArePixels(const KResize &r) {
+    return (r.outBits >= 24 && r.channels == 3) ||
+           (r.outBits == 8 && r.channels == 1 && r.grayRamp && (r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED);
+}
+
+// The values of a span (nothing but the ring and its row buffers change).
+int RowValues(KResize &r, int row, int first, int count, BYTE *values) {
+    if (first != r.rangeFirst || count != r.rangeCount)
+        std::fill(r.slotRow, r.slotRow + r.ringSlots, -1);
+    r.rangeFirst = first, r.rangeCount = count;
+    return Combine(r, row, values);
+}
+
 }  // namespace
 
 extern "C" {
@@ -673,26 +699,30 @@ int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDst
     return RC_SUCCESS;
 }
 
-int __stdcall K_ResizeRow(KResize *pResize, int nRow, int nFirstColumn, int nCount, BYTE *pDst) {
-    if (!pResize || !pDst || nRow < 0 || nRow >= pResize->dh || nFirstColumn < 0 || nCount < 0 ||
-        nFirstColumn > pResize->dw - nCount)
+int __stdcall K_ResizeRowValues(KResize *pResize, int nRow, int nFirstColumn, int nCount, BYTE *pValues) {
+    if (!pValues || !SpanInside(pResize, nRow, nFirstColumn, nCount))
         return RC_INVALID_PARAMETER;
-    KResize &r = *pResize;
-    if (nCount == 0)
-        return RC_SUCCESS;
-    if (nFirstColumn != r.rangeFirst || nCount != r.rangeCount)
-        std::fill(r.slotRow, r.slotRow + r.ringSlots, -1);
-    r.rangeFirst = nFirstColumn, r.rangeCount = nCount;
-    // Colour rows, and grays that are their own entries without an
-    // error to carry, are made in the caller's row.
-    const bool direct = (r.outBits >= 24 && r.channels == 3) ||
-                        (r.outBits == 8 && r.channels == 1 && r.grayRamp &&
-                         (r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED);
-    if (int rc = Combine(r, nRow, direct ? pDst : r.line); rc < 0)
-        return rc;
-    if (!direct)
-        PutRow(r, nRow, nFirstColumn, nCount, pDst);
+    return nCount ? RowValues(*pResize, nRow, nFirstColumn, nCount, pValues) : RC_SUCCESS;
+}
+
+int __stdcall K_ResizePutRow(KResize *pResize, int nRow, int nFirstColumn, int nCount, const BYTE *pValues,
+                             BYTE *pDst) {
+    if (!pValues || !pDst || !SpanInside(pResize, nRow, nFirstColumn, nCount))
+        return RC_INVALID_PARAMETER;
+    if (nCount && pValues != pDst)
+        PutRow(*pResize, nRow, nFirstColumn, nCount, pValues, pDst);
     return RC_SUCCESS;
+}
+
+// Values, then their put: straight in the caller's row where they are its
+// pixels (the put then has nothing to do), else in the resize's own row.
+int __stdcall K_ResizeRow(KResize *pResize, int nRow, int nFirstColumn, int nCount, BYTE *pDst) {
+    if (!pDst || !SpanInside(pResize, nRow, nFirstColumn, nCount))
+        return RC_INVALID_PARAMETER;
+    BYTE *values = ValuesArePixels(*pResize) ? pDst : pResize->line;
+    if (const int rc = K_ResizeRowValues(pResize, nRow, nFirstColumn, nCount, values); rc < 0)
+        return rc;
+    return K_ResizePutRow(pResize, nRow, nFirstColumn, nCount, values, pDst);
 }
 
 int __stdcall K_ResizeEnd(KResize *pResize) {

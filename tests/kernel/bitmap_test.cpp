@@ -44,6 +44,10 @@ struct HandMade {
 
 bool SameBytes(const BitmapHandle &a, const BitmapHandle &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+int __stdcall ReadKernelRow(const BitmapHandle *b, BYTE *buffer, int row, int column, int bytes, void *) {
+    return K_GetBitmapRow(b, buffer, row, column * b->BitsPerPixel / 8, bytes) >= 0 ? RC_SUCCESS : RC_ROW_READ;
+}
+
 // A region made by hand in the kernel's allocators, as the library makes
 // them: per row y of [top, top + rows.size()) the runs rows[y - top].
 ZoraRgn *MakeRegion(int top, const std::vector<std::vector<int32_t>> &rows) {
@@ -156,6 +160,9 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
     std::memset(out, 0xA5, sizeof out);
     RGBQUAD *const row = reinterpret_cast<RGBQUAD *>(out);
     const HANDLE file = reinterpret_cast<HANDLE>(intptr_t(8));
+    KResize *rs = nullptr;  // 5 x 3 to 4 x 2 onto two colours
+    const RGBQUAD two[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+    ASSERT_EQ(K_ResizeStart(&b, 4, 2, 8, two, 2, RESIZE_BILINEAR, ReadKernelRow, nullptr, &rs), RC_SUCCESS);
     const std::pair<intptr_t, std::function<intptr_t()>> calls[] = {
         {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 1, 0, nullptr, 2); }},
         {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, nullptr, 0, 1, 0, 1, 0, out, 2); }},
@@ -186,6 +193,25 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
         {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(in, nullptr, 4, 2); }},
         {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(in, out, -1, 2); }},
         {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(in, out, 4, -1); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRow(nullptr, 0, 0, 1, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRow(rs, 0, 0, 1, nullptr); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRow(rs, 2, 0, 1, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(nullptr, 0, 0, 1, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 0, 0, 1, nullptr); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, -1, 0, 1, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 2, 0, 1, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 0, -1, 1, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 0, 0, -1, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 0, 3, 2, out); }},
+        {RC_SUCCESS, [&] { return K_ResizeRowValues(rs, 1, 4, 0, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(nullptr, 0, 0, 1, in, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 0, 0, 1, nullptr, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 0, 0, 1, in, nullptr); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, -1, 0, 1, in, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 2, 0, 1, in, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 0, -1, 1, in, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 0, 0, 5, in, out); }},
+        {RC_SUCCESS, [&] { return K_ResizePutRow(rs, 0, 0, 0, in, out); }},
         {RC_NO_BITMAP, [&] { return K_GetBitmapRow(&none, out, 0, 0, 4); }},
         {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, nullptr, 0, 0, 4); }},
         {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, out, -1, 0, 4); }},
@@ -272,6 +298,7 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
         EXPECT_TRUE(SameBytes(b, small) && SameBytes(copy, copyBefore)) << "row " << i;
         EXPECT_TRUE(std::all_of(out, out + sizeof out, [](BYTE v) { return v == 0xA5; })) << "row " << i;
     }
+    K_ResizeEnd(rs);
     K_FreeBitmap(&b);
     if (sizeof(void *) == 4) {
         ASSERT_EQ(K_CreateBitmap(&b, 1 << 30, 1, 1, ORDER_BGR, ORIENT_TOP_LEFT), RC_SUCCESS);

@@ -1,5 +1,6 @@
 // The kernel's resize: its vector loops against its plain ones at every
-// source depth, and the area method against an exact area-average model.
+// source depth, rows made as values and put apart against whole rows, and
+// the area method against an exact area-average model.
 #include "support.h"
 
 #include <algorithm>
@@ -109,6 +110,37 @@ std::vector<BYTE> Resize(Source &s, int dw, int dh, int bits, const std::vector<
     return out;
 }
 
+// The same rows made in two steps: each span's values (from a resize of
+// their own at 24 or 32 bits, or from the putting resize itself), then
+// their put on the resize of the output's depth and colours, in the asks'
+// order.
+std::vector<BYTE> ResizeInTwo(Source &s, int dw, int dh, int bits, const std::vector<RGBQUAD> &colors, UINT flags,
+                              const std::vector<Ask> &asks, bool ownValues) {
+    const size_t rowBytes = (size_t(dw) * bits + 7) / 8 + 4;
+    std::vector<BYTE> out(rowBytes * asks.size(), 0x5A), values(size_t(dw) * 4 + 1);
+    KResize *put = nullptr, *made = nullptr;
+    EXPECT_EQ(K_ResizeStart(&s.window, dw, dh, bits, colors.data(), int(colors.size()), flags, ReadWindow, &s, &put),
+              RC_SUCCESS);
+    if (ownValues) {
+        EXPECT_EQ(K_ResizeStart(&s.window, dw, dh, bits == 32 ? 32 : 24, nullptr, 0, flags, ReadWindow, &s, &made),
+                  RC_SUCCESS);
+    }
+    for (size_t i = 0; put && (made || !ownValues) && i < asks.size(); ++i) {
+        const Ask &a = asks[i];
+        values.back() = 0xC3;  // a guard: at most 4 values a pixel at 32 bits, 3 below
+        EXPECT_EQ(K_ResizeRowValues(made ? made : put, a.row, a.first, a.count, values.data()), RC_SUCCESS);
+        EXPECT_EQ(values.back(), 0xC3);
+        if (bits < 32) {
+            EXPECT_TRUE(std::all_of(values.begin() + size_t(a.count) * 3, values.end() - 1, [](BYTE v) { return v == 0; }));
+        }
+        EXPECT_EQ(K_ResizePutRow(put, a.row, a.first, a.count, values.data(), out.data() + i * rowBytes), RC_SUCCESS);
+        std::fill(values.begin(), values.end(), 0);
+    }
+    K_ResizeEnd(made);
+    K_ResizeEnd(put);
+    return out;
+}
+
 // Sizes of either direction on each axis, now and then a 2:1 reduction
 // across; now and then a destination so wide that the ring holds fewer
 // rows than a reduction's taps.
@@ -155,6 +187,8 @@ TEST(Resize, VectorLoopsGiveThePlainLoopsBytes) {
         ASSERT_TRUE(plain == vector) << "round " << round << ": " << d.bits << " bits (order " << d.order << ", table "
                                      << d.table << ") " << sw << "x" << sh << " -> " << dw << "x" << dh << " at "
                                      << bits << " bits, flags " << std::hex << flags;
+        ASSERT_TRUE(ResizeInTwo(s, dw, dh, bits, colors, flags, asks, round % 3 != 0) == vector)
+            << "values then put, round " << round << ": " << d.bits << " bits at " << bits << " bits";
     }
 }
 
