@@ -13,30 +13,77 @@ namespace {
 std::atomic<int> StripThreadsSetting{STRIP_THREADS_AUTO};
 std::atomic<int> SharedPaints{0};
 
-// Strip pixels (weighted) from which workers pay: a worker's start and
-// end cost about 0.1-0.3 ms under load, a slot hand-over a few
-// microseconds; a weighted pixel about 1-2 ns.  Measured in "Strips on
-// several cores" (docs/DESIGN.md).
+// Strip pixels (weighted) from which workers pay: handing a worker to
+// the process's thread pool and waiting for it costs tens of
+// microseconds under Wine, a slot hand-over a few; a weighted pixel about
+// 1-2 ns.  Measured in "Strips on several cores" (docs/DESIGN.md).
 constexpr int64_t kParallelPixels = 1 << 20;
+
+// How long a thread with nothing to do watches for a change before it
+// sleeps: a strip takes tens to hundreds of microseconds, and waking a
+// sleeping thread under Wine costs about as much as that.
+constexpr int64_t kSpinMicroseconds = 100;
 
 constexpr int kMostSlots = kMostStripWorkers + 2;
 
 // The state the threads share, under the lock: the next strip to claim
-// and to send, and which slots hold a finished strip.
+// and to send, and which slots hold a finished strip.  Every change
+// bumps `changes`, which a waiting thread watches before it sleeps.
 struct Share {
     const StripWork *work;
     SRWLOCK lock;
     CONDITION_VARIABLE changed;
+    std::atomic<unsigned> changes;
+    int sleepers;    // threads asleep on `changed`
+    int converters;  // converter numbers given to workers so far
     int nextClaim, nextSend;
     bool stop;  // a failure was sent, or the painting thread is done
     bool ready[kMostSlots];
     int status[kMostSlots];
 };
 
-struct Worker {
-    Share *share;
-    int converter;
-};
+// Records a change and releases the lock, waking the sleepers.
+void ReleaseChanged(Share &s) {
+    s.changes.fetch_add(1, std::memory_order_release);
+    const bool wake = s.sleepers > 0;
+    ReleaseSRWLockExclusive(&s.lock);
+    if (wake)
+        WakeAllConditionVariable(&s.changed);
+}
+
+int64_t Microseconds() {
+    static const int64_t frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return int64_t(f.QuadPart);
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return int64_t(t.QuadPart) * 1000000 / frequency;
+}
+
+// Waits, under the lock, until another thread has changed the state:
+// watches for a while without the lock, then sleeps.
+void AwaitChange(Share &s) {
+    const unsigned seen = s.changes.load(std::memory_order_relaxed);
+    ReleaseSRWLockExclusive(&s.lock);
+    const int64_t until = Microseconds() + kSpinMicroseconds;
+    bool moved = false;
+    for (int round = 0; !moved; ++round) {
+        for (int i = 0; i < 64 && !moved; ++i) {
+            YieldProcessor();
+            moved = s.changes.load(std::memory_order_acquire) != seen;
+        }
+        if (!moved && Microseconds() >= until)
+            break;
+    }
+    AcquireSRWLockExclusive(&s.lock);
+    if (s.changes.load(std::memory_order_relaxed) != seen)
+        return;
+    ++s.sleepers;
+    SleepConditionVariableSRW(&s.changed, &s.lock, INFINITE, 0);
+    --s.sleepers;
+}
 
 // Claims the next strip whose slot is free, waiting while none is; -1
 // when there is nothing left or the paint stops.  Called under the lock.
@@ -47,31 +94,27 @@ int ClaimWaiting(Share &s) {
             return -1;
         if (s.nextClaim < s.nextSend + w.slots)
             return s.nextClaim++;
-        SleepConditionVariableSRW(&s.changed, &s.lock, INFINITE, 0);
+        AwaitChange(s);
     }
 }
 
-void Publish(Share &s, int strip, int status) {
-    AcquireSRWLockExclusive(&s.lock);
-    const int slot = strip % s.work->slots;
-    s.status[slot] = status;
-    s.ready[slot] = true;
-    ReleaseSRWLockExclusive(&s.lock);
-    WakeAllConditionVariable(&s.changed);
-}
-
-DWORD WINAPI WorkerMain(void *p) {
-    Worker &me = *static_cast<Worker *>(p);
-    Share &s = *me.share;
+// A worker: a work item of the process's thread pool, run once per
+// worker wanted; it converts strips until none is left to claim.
+void CALLBACK WorkerMain(PTP_CALLBACK_INSTANCE, void *p, PTP_WORK) {
+    Share &s = *static_cast<Share *>(p);
     const StripWork &w = *s.work;
-    for (;;) {
-        AcquireSRWLockExclusive(&s.lock);
-        const int k = ClaimWaiting(s);
+    AcquireSRWLockExclusive(&s.lock);
+    const int converter = ++s.converters;
+    for (int k; (k = ClaimWaiting(s)) >= 0;) {
         ReleaseSRWLockExclusive(&s.lock);
-        if (k < 0)
-            return 0;
-        Publish(s, k, w.convert(w.context, me.converter, k, k % w.slots));
+        const int status = w.convert(w.context, converter, k, k % w.slots);
+        AcquireSRWLockExclusive(&s.lock);
+        s.status[k % w.slots] = status;
+        s.ready[k % w.slots] = true;
+        ReleaseChanged(s);
+        AcquireSRWLockExclusive(&s.lock);
     }
+    ReleaseSRWLockExclusive(&s.lock);
 }
 
 // The painting thread: sends the next strip when it is ready, else
@@ -93,7 +136,8 @@ int PaintingLoop(Share &s) {
             ++s.nextSend;
             if (rc < 0)
                 break;
-            WakeAllConditionVariable(&s.changed);
+            ReleaseChanged(s);
+            AcquireSRWLockExclusive(&s.lock);
         } else if (s.nextClaim < w.strips && s.nextClaim < s.nextSend + w.slots) {
             const int k = s.nextClaim++;
             ReleaseSRWLockExclusive(&s.lock);
@@ -102,12 +146,11 @@ int PaintingLoop(Share &s) {
             s.status[k % w.slots] = status;
             s.ready[k % w.slots] = true;
         } else {
-            SleepConditionVariableSRW(&s.changed, &s.lock, INFINITE, 0);
+            AwaitChange(s);
         }
     }
     s.stop = true;
-    ReleaseSRWLockExclusive(&s.lock);
-    WakeAllConditionVariable(&s.changed);
+    ReleaseChanged(s);
     return rc;
 }
 
@@ -119,21 +162,18 @@ int RunStripWork(const StripWork &w) {
     s.work = &w;
     InitializeSRWLock(&s.lock);
     InitializeConditionVariable(&s.changed);
-    Worker workers[kMostStripWorkers];
-    HANDLE threads[kMostStripWorkers];
-    int started = 0;
-    for (int i = 0; i < std::min(w.workers, kMostStripWorkers); ++i) {
-        workers[started] = Worker{&s, i + 1};
-        threads[started] = CreateThread(nullptr, 256 * 1024, WorkerMain, &workers[started],
-                                        STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-        if (threads[started])
-            ++started;
-    }
+    // The workers are the pool's: no thread of ours outlives the call.
+    // Callbacks not yet started when the painting thread is done are
+    // cancelled; running ones end once they find nothing to claim.
+    PTP_WORK work = CreateThreadpoolWork(WorkerMain, &s, nullptr);
+    if (work)  // GCOVR_EXCL_BR_LINE: the pool refuses only when the system is out of memory
+        for (int i = 0; i < std::min(w.workers, kMostStripWorkers); ++i)
+            SubmitThreadpoolWork(work);
     const int rc = PaintingLoop(s);
-    if (started)
-        WaitForMultipleObjects(DWORD(started), threads, TRUE, INFINITE);
-    for (int i = 0; i < started; ++i)
-        CloseHandle(threads[i]);
+    if (work) {  // GCOVR_EXCL_BR_LINE: as above
+        WaitForThreadpoolWorkCallbacks(work, TRUE);
+        CloseThreadpoolWork(work);
+    }
     return rc;
 }
 

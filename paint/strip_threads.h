@@ -1,8 +1,9 @@
-// Strips converted on several cores within one paint: worker threads
-// convert strips into a small ring of strip buffers while the painting
-// thread converts too and hands every finished strip to GDI in order.
+// Strips converted on several cores within one paint: workers (work items
+// of the process's thread pool) convert strips into a small ring of strip
+// buffers while the painting thread converts too and hands every finished
+// strip to GDI in order.
 // Workers touch memory only: no GDI, no callback, no per-thread setting,
-// no allocation.  Every thread has ended when RunStripWork returns.
+// no allocation.  Every worker has returned when RunStripWork returns.
 #pragma once
 
 #include <cstdint>
