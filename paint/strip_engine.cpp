@@ -641,6 +641,113 @@ int RunSharedRowLoop(RowLoop &first, int workers, int slots) {
     return RunStripWork(work);
 }
 
+// ---- prepared rows: values on every thread, their put on the painting one ----
+
+// Filtered rows onto a palette that are not stand-alone: the resize
+// reduces them with history (the error row of diffusion, the cache of the
+// first colour met in each 5-5-5 cell).  Their values depend on their
+// source rows alone, so any thread makes them (K_ResizeRowValues, on a
+// resize of its own); the painting thread puts them in row order on its
+// resize, which holds that history, as one thread would.
+bool RowsPrepared(const StripPlan &p, const BitmapHandle *b) {
+    return p.route == STRIPS_ROWS && p.filter && !StripsStandAlone(p, b);
+}
+
+// A paint whose values several threads make: small strips of values
+// (valueRows rows each) in the slots, put into the plan's own strips as
+// they come, each of those sent when full.
+struct PreparedStrips {
+    const RowLoop *first;
+    KResize *resize[kMostStripWorkers + 1];  // per converter; [0] also puts
+    BYTE *values[kMostStripSlots];
+    size_t valueRowBytes;
+    int valueRows;
+    int filled;  // rows of the painting thread's strip put so far
+};
+
+int ValueStripRows(const PreparedStrips &s, int k, int *t0) {
+    *t0 = k * s.valueRows;
+    return std::min(s.valueRows, s.first->plan.m - *t0);
+}
+
+// The stored (resized) row of strip row t.
+int ResizedRow(const StripPlan &p, int t) {
+    const int pos = WalkAt(p.walks.line, t);
+    return std::min(std::max(StoredRow(pos, p.lineCount, p.degrees, p.flip), 0), p.lineCount - 1);
+}
+
+int MakeValueStrip(void *context, int converter, int k, int slot) {
+    auto &s = *static_cast<PreparedStrips *>(context);
+    const StripPlan &p = s.first->plan;
+    int t0;
+    const int count = ValueStripRows(s, k, &t0);
+    for (int i = 0; i < count; ++i)
+        if (const int rc = K_ResizeRowValues(s.resize[converter], ResizedRow(p, t0 + i), p.walks.first, p.n,
+                                             s.values[slot] + i * s.valueRowBytes);
+            rc != RC_SUCCESS)
+            return rc;
+    return RC_SUCCESS;
+}
+
+int PutValueStrip(void *context, int k, int slot) {
+    auto &s = *static_cast<PreparedStrips *>(context);
+    const RowLoop &L = *s.first;
+    const StripPlan &p = L.plan;
+    int t0;
+    const int count = ValueStripRows(s, k, &t0);
+    for (int i = 0; i < count; ++i) {
+        const int t = t0 + i;
+        K_ResizePutRow(s.resize[0], ResizedRow(p, t), p.walks.first, p.n, s.values[slot] + i * s.valueRowBytes,
+                       StripRow(L.layout, L.buf->strip.get(), s.filled));
+        if (++s.filled == p.rowsPerStrip || t == p.m - 1) {
+            const int rc = SendStrip(L.job.hDC, L.layout, L.buf->strip.get(), L.buf->out.get(), s.filled,
+                                     t + 1 - s.filled, L.info, L.usage, L.job.rop);
+            s.filled = 0;
+            if (rc != RC_SUCCESS)
+                return rc;
+        }
+    }
+    return RC_SUCCESS;
+}
+
+// Rows per strip of values: the slots' values together take at most 3/8
+// of the plan's strip (with the workers' resizes, made at 24 bits without
+// the output tables, the paint stays within 1.5 times one thread's
+// memory), at least one row.
+int ValueRowsPerStrip(const StripPlan &p, int slots, size_t rowBytes) {
+    const size_t rows = p.stripBytes * 3 / 8 / (size_t(slots) * rowBytes);
+    return int(std::max<size_t>(1, std::min<size_t>(rows, size_t(p.rowsPerStrip))));
+}
+
+// The row loop with values made on the painting thread and `workers`
+// others and put on the painting thread: everything is taken before a
+// worker starts, as on one thread.
+int RunPreparedRowLoop(RowLoop &first, int workers, int slots) {
+    const StripPlan &plan = first.plan;
+    PreparedStrips s{};
+    s.first = &first;
+    s.resize[0] = first.resize;
+    s.valueRowBytes = size_t(plan.n) * 3;
+    s.valueRows = ValueRowsPerStrip(plan, slots, s.valueRowBytes);
+    TempBlock<BYTE> valueBlocks[kMostStripSlots];
+    for (int k = 0; k < slots; ++k) {
+        if (!Take(valueBlocks[k], s.valueRowBytes * s.valueRows))
+            return RC_NO_MEMORY;
+        s.values[k] = valueBlocks[k].get();
+    }
+    StripPlan valuesPlan = plan;  // the workers' resizes: the same values, no palette tables
+    valuesPlan.stripBits = 24;
+    StripHand hands[kMostStripWorkers];
+    for (int i = 0; i < workers; ++i) {
+        if (const int rc = AllocateHand(first.job, valuesPlan, &hands[i]); rc != RC_SUCCESS)
+            return rc;
+        s.resize[i + 1] = hands[i].resize.resize;
+    }
+    const int strips = (plan.m + s.valueRows - 1) / s.valueRows;
+    const StripWork work{strips, slots, workers, &s, MakeValueStrip, PutValueStrip};
+    return RunStripWork(work);
+}
+
 }  // namespace
 
 int RunStrips(const StripJob &job) {
@@ -652,10 +759,11 @@ int RunStrips(const StripJob &job) {
         return plan.status;
     if (plan.route == STRIPS_DIRECT)
         return DirectPaint(job, settings, plan.paint);
-    int workers = std::min(StripsStandAlone(plan, job.bitmap) ? StripWorkersFor(int64_t(plan.n) * plan.m, StripWeight(job, plan)) : 0,
-                                 kMostStripWorkers);
+    const bool standAlone = StripsStandAlone(plan, job.bitmap), prepared = RowsPrepared(plan, job.bitmap);
+    int workers = std::min(standAlone || prepared ? StripWorkersFor(int64_t(plan.n) * plan.m, StripWeight(job, plan)) : 0,
+                           kMostStripWorkers);
     const int slots = workers + 2;
-    if (workers) {
+    if (workers && standAlone) {
         const StripPlan alone = plan;
         ShareStrips(job, &plan, slots);
         if (!SharedStripsFit(alone, plan, slots)) {
@@ -681,7 +789,9 @@ int RunStrips(const StripJob &job) {
     RowLoop loop{job, plan, &buf, resize.resize, layout, info, usage, wideTable, buf.grayTable.get(),
                  WidePieces{b->Order == ORDER_BGR_CONVERT, plan.lut24 ? b->PaintLUT : nullptr},
                  -1, nullptr, buf.stretched.get(), false};
-    return workers ? RunSharedRowLoop(loop, workers, slots) : RunRowLoop(loop);
+    if (!workers)
+        return RunRowLoop(loop);
+    return prepared ? RunPreparedRowLoop(loop, workers, slots) : RunSharedRowLoop(loop, workers, slots);
 }
 
 }  // namespace zv

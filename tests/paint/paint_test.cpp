@@ -317,6 +317,8 @@ TEST(PaintDC, EveryAllocationFailureIsCleanAndPaintsNothing) {
         {24, 3, DISP_ORDERED_DITHER | kLibrary, kShared, 8}, {8, 4, kLibrary, kShared, 24},
         {24, 7, DISP_ORDERED_DITHER | kLibrary, kShared, 4}, {16, 2, kLibrary, kShared, 24},
         {1, 5, DISP_SCALE_TO_GRAY | kLibrary, kShared, 24}, {1, 0, DISP_SCALE_BITONAL | kLibrary, kShared, 24},
+        {24, 0, DISP_SCALE_FILTER | kLibrary, kShared, 8}, {24, 5, DISP_SCALE_FILTER_ALT | kLibrary, kShared, 1},
+        {8, 3, DISP_SCALE_FILTER | DISP_ORDERED_DITHER | kLibrary, kShared, 4},
         {1, 0, DISP_SCALE_TO_GRAY, {0, 0, 25, 20}, 0},  // the caller's rows, last first, at once (as plain 1 bit)
     };
     for (int workers : {zv::STRIP_THREADS_OFF, 3})

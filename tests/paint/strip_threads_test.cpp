@@ -62,8 +62,8 @@ void MakeCase(SharedCase &c, std::mt19937 &rng, int tw, int th, int round) {
     c.mode = kModes[rng() % 10] | (rng() % 2 ? DISP_LIBRARY_DITHER | DISP_DITHER_8BIT : 0);
     const int devices[] = {0, 0, 1, 4, 8, 8};
     c.deviceBits = devices[rng() % 6];
-    if (c.deviceBits && rng() % 4)  // diffused paints stay on one thread
-        c.mode |= DISP_ORDERED_DITHER;
+    if (c.deviceBits && rng() % 4 && !(c.mode & (DISP_SCALE_FILTER | DISP_SCALE_FILTER_ALT)))
+        c.mode |= DISP_ORDERED_DITHER;  // unfiltered diffused paints stay on one thread; filtered ones put on it
     const int w = DisplayW(c.b), h = DisplayH(c.b);
     c.pc.src = rng() % 3 ? RECT{0, 0, w, h} : RandomRect(rng, w, h);
     const int dw = 1 + int(rng() % (tw + tw / 2)), dh = 1 + int(rng() % (th + th / 2));
@@ -133,13 +133,14 @@ TEST(StripThreads, TheMachinesChoiceAboveTheThresholdPaintsTheSameBytes) {
     ThreadsScope threads(zv::STRIP_THREADS_AUTO);
     std::mt19937 rng(62);
     Dib t(1200, 900);
-    for (UINT mode : {UINT(DISP_SCALE_FILTER), UINT(DISP_ORDERED_DITHER | DISP_LIBRARY_DITHER | DISP_DITHER_8BIT)})
+    constexpr UINT kLibrary = DISP_LIBRARY_DITHER | DISP_DITHER_8BIT;
+    for (UINT mode : {UINT(DISP_SCALE_FILTER), UINT(DISP_ORDERED_DITHER | kLibrary), UINT(DISP_SCALE_FILTER | kLibrary)})
         for (int orientation : {0, 5, 2}) {
             SharedCase c;
             const int bits = orientation == 2 ? 16 : 24;  // 16-bit gray filtered onto the grays
             MakeRandomBitmap(c.b, rng, 700, 500, bits, bits == 16 ? ORDER_GRAY : ORDER_BGR, orientation);
             c.mode = mode;
-            c.deviceBits = mode == DISP_SCALE_FILTER ? 0 : 8;
+            c.deviceBits = mode == DISP_SCALE_FILTER ? 0 : 8;  // filtered and diffused: values shared, put in order
             c.pc = PaintCase{RECT{0, 0, DisplayW(c.b), DisplayH(c.b)}, kNoClip, RECT{0, 0, 1200, 900}, kNoClip};
             c.bandCount = 0;
             ExpectSameBothWays(t, c, zv::STRIP_THREADS_AUTO, "above the threshold");
