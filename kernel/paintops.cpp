@@ -58,16 +58,22 @@ void SwapSamples(BYTE *p, int n, int pixelBytes, int sampleBytes) {
     }
 }
 
-// Whole-byte pixels of N bytes: a fixed-size move per pixel.
+// Whole-byte pixels of N bytes: a fixed-size move per pixel, a cache
+// line's worth of input columns at a time, so that each input line is
+// read once whatever the strip's row length (walking one column down
+// rows a power-of-two-ish stride apart evicts them before the next
+// column comes back to them).
 template <int N>
 void RotateBytes(const BYTE *in, BYTE *out, int w, int h, int inStride, int outStride, int direction) {
-    for (int o = 0; o < w; ++o) {
-        BYTE *dst = out + size_t(o) * outStride;
-        const int c = direction ? o : w - 1 - o;
-        const BYTE *src = direction ? in + size_t(h - 1) * inStride + size_t(c) * N : in + size_t(c) * N;
-        const ptrdiff_t step = direction ? -ptrdiff_t(inStride) : ptrdiff_t(inStride);
-        for (int k = 0; k < h; ++k, dst += N, src += step)
-            std::memcpy(dst, src, N);
+    constexpr int kColumns = 64 / N;
+    for (int o0 = 0; o0 < w; o0 += kColumns) {
+        const int o1 = std::min(w, o0 + kColumns);
+        for (int k = 0; k < h; ++k) {
+            const BYTE *row = in + size_t(direction ? h - 1 - k : k) * inStride;
+            BYTE *dst = out + size_t(o0) * outStride + size_t(k) * N;
+            for (int o = o0; o < o1; ++o, dst += outStride)
+                std::memcpy(dst, row + size_t(direction ? o : w - 1 - o) * N, N);
+        }
     }
 }
 

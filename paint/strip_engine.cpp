@@ -544,17 +544,19 @@ bool SharedStripsFit(const StripPlan &alone, const StripPlan &shared, int slots)
     return 2 * size_t(slots) * (shared.stripBytes + shared.outBytes) <= 3 * (alone.stripBytes + alone.outBytes);
 }
 
-// What a strip pixel costs beside a copied one: filtered rows most, then
-// converted (dithered) and turned ones.  0 for the bitmap's own pixels
-// copied (or turned) onto as many or more device pixels: GDI's copy of
-// each strip on the painting thread is most of such a paint, and smaller
-// shared strips made it slower (measured: a turned 1:1 paint 0.6-0.76x,
-// a 2x enlargement 0.68-0.73x); copies that reduce gain (0.5x: 1.27x).
+// What a strip pixel costs beside a copied one: filtered and converted
+// (dithered, looked-up) rows 3 more each.  Turning adds nothing: shared
+// turned copies lost below about a million pixels (0.8x onto 724 x 724:
+// 0.71-0.99x of one thread) and gained above.  0 for the bitmap's own
+// pixels copied (or turned) onto as many or more device pixels: GDI's
+// copy of each strip on the painting thread is most of such a paint, and
+// smaller shared strips made it slower (a turned 1:1 paint 0.76-0.93x, a
+// 2x enlargement 0.39-1.09x); copies that reduce gain (0.5x: 1.2-1.9x).
 int StripWeight(const StripJob &job, const StripPlan &p) {
     if (p.rowMode == STRIP_COPY && !p.filter && !p.lut24 &&
         int64_t(p.n) * p.m >= int64_t(job.clipSrc.right - job.clipSrc.left) * (job.clipSrc.bottom - job.clipSrc.top))
         return 0;
-    return 1 + (p.filter ? 3 : 0) + (p.rowMode == STRIP_CONVERT ? 1 : 0) + (p.degrees == 90 || p.degrees == 270);
+    return 1 + (p.filter ? 3 : 0) + (p.rowMode == STRIP_CONVERT ? 3 : 0);
 }
 
 // The buffers of a converting thread beside the painting one: its rows

@@ -31,7 +31,7 @@ struct StripWork {
 int RunStripWork(const StripWork &w);
 
 // Workers for a paint of `pixels` strip pixels of which one costs about
-// `weight` units (1: a copied row, more for converted, filtered or turned
+// `weight` units (1: a copied row, more for converted or filtered
 // rows; 0: a paint that does not gain from sharing): 0 below the
 // threshold or on one core; otherwise the cores that
 // the process may run on, less the painting thread, at most
