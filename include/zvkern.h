@@ -903,8 +903,13 @@ int __stdcall K_ResizeRowValues(KResize *pResize, int nRow, int nFirstColumn, in
  *
  * Onto a palette through the resize's output state: ordered offsets by the
  * row and column, or error diffusion, whose error row each put hands to
- * the next; the nearest entries come through a cache that keeps the entry
- * of the first colour met in each 5-5-5 cell.  Puts give K_ResizeRow()'s
+ * the next.  On a palette that holds every combination of some levels per
+ * channel (the 3-3-2 table, the 6x6x6 cube) the nearest entry is each
+ * channel's nearest level, so ordered pixels depend on their values and
+ * position alone and a put may come in any order, on any resize of the
+ * same palette; on other palettes the nearest entries come through a
+ * cache that keeps the entry of the first colour met in each 5-5-5 cell.
+ * Puts give K_ResizeRow()'s
  * pixels when they come in the order K_ResizeRow() would have been called,
  * on one resize.  24 and 32-bit colour values are the pixels (copied; the
  * same buffer for both is a put with nothing to do).

@@ -98,7 +98,7 @@ struct KResize {
     int colorCount;
     bool grayRamp;           // colors are the 256 grays in order
     int32_t *errors;         // error diffusion: 3 per output column, plus one spare
-    Grid *grid;              // diffusion onto a palette of every level combination
+    Grid *grid;              // a palette of every level combination
     BYTE *nearest;           // 5-5-5 colour to palette index (36 KB: stays in cache)
     uint32_t *known;         // a bit per 5-5-5 colour: nearest looked up
 };
@@ -415,6 +415,13 @@ int OrderedIndex(KResize &r, int column, int row, int red, int green, int blue) 
     return NearestIndex(r, Clamp(red + o, 0, 255), Clamp(green + o, 0, 255), Clamp(blue + o, 0, 255));
 }
 
+// The same onto a grid palette: each channel's nearest level of its
+// value with the offset, so the index depends on the pixel alone.
+int GridOrderedIndex(const Grid &g, int column, int row, int red, int green, int blue) {
+    const int o = OrderedOffset(column, row) + 256;
+    return g.entry[g.part[0][red + o] + g.part[1][green + o] + g.part[2][blue + o]];
+}
+
 // Diffusion steps: the entry for channels u (red, green, blue, each with
 // its error, not clamped) and their errors d against it.  Any palette: the
 // nearest entry of the clamped colour through the 5-5-5 cache.
@@ -543,7 +550,9 @@ void PutRow(KResize &r, int row, int first, int n, const BYTE *v, BYTE *dst) {
     for (int k = 0; k < n; ++k) {
         const BYTE *p = v + k * r.channels;
         const int blue = p[0], green = p[r.channels / 2], red = p[r.channels - 1];
-        PutBits(dst, k, r.outBits, uint32_t(OrderedIndex(r, first + k, row, red, green, blue)));
+        PutBits(dst, k, r.outBits,
+                uint32_t(r.grid ? GridOrderedIndex(*r.grid, first + k, row, red, green, blue)
+                                : OrderedIndex(r, first + k, row, red, green, blue)));
     }
 }
 
@@ -685,11 +694,14 @@ int __stdcall K_ResizeStart(const BitmapHandle *pSource, int nDstWidth, int nDst
     ChooseConversion(z);
     bool ok = Plan(z);
     if (ok && nBits < 24) {
-        ok = Take(z.nearest, 32768) && Take(z.known, 32768 / 32, true);
-        if (ok && (uFlags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED)
-            ok = Take(z.errors, 3 * (size_t(z.dw) + 2), true) && Take(z.grid, 1);
-        if (ok && z.grid && !MakeGrid(z, *z.grid))
+        // A grid palette takes its tables; any other the 5-5-5 cache.
+        ok = Take(z.grid, 1);
+        if (ok && !MakeGrid(z, *z.grid))
             K_Free(z.grid), z.grid = nullptr;
+        if (ok && !z.grid)
+            ok = Take(z.nearest, 32768) && Take(z.known, 32768 / 32, true);
+        if (ok && (uFlags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED)
+            ok = Take(z.errors, 3 * (size_t(z.dw) + 2), true);
     }
     if (!ok) {
         K_ResizeEnd(r.release());

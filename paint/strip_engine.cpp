@@ -502,7 +502,8 @@ constexpr int kMostStripSlots = kMostStripWorkers + 2;
 // under error diffusion, and except filtered rows onto a palette, which
 // the resize reduces through a cache of the first colour it met in each
 // 5-5-5 cell (so a row's indices depend on the rows resized before it),
-// unless they are grays onto the grays.
+// unless they are grays onto the grays or dithered in order onto a
+// palette of every level combination.
 bool AllGray(const RGBQUAD *c, size_t n) {
     for (size_t i = 0; i < n; ++i)
         if (c[i].rgbRed != c[i].rgbGreen || c[i].rgbGreen != c[i].rgbBlue)
@@ -531,10 +532,17 @@ bool GrayOntoGrays(const StripPlan &p, const BitmapHandle *b) {
     return !b->WindowLUT || !b->WindowLUTLength || AllGray(b->WindowLUT, std::min<UINT>(b->WindowLUTLength, 65536));
 }
 
+// Filtered rows dithered in order onto the 3-3-2 table or the cube: the
+// resize takes each channel's nearest level of such a palette, with no
+// cache, so a row depends on its own values and position alone.
+bool OrderedOntoGrid(const StripPlan &p) {
+    return p.rowMode == STRIP_CONVERT && p.stripBits == 8 && (p.mode & DISP_ORDERED_DITHER);
+}
+
 bool StripsStandAlone(const StripPlan &p, const BitmapHandle *b) {
     if (p.route != STRIPS_ROWS || p.diffused)
         return false;
-    return !p.filter || p.wide || p.stripBits >= 24 || GrayOntoGrays(p, b);
+    return !p.filter || p.wide || p.stripBits >= 24 || GrayOntoGrays(p, b) || OrderedOntoGrid(p);
 }
 
 // Whether the slots of a shared plan stay within half as much again as

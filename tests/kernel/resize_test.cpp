@@ -3,6 +3,8 @@
 // the area method against an exact area-average model.
 #include "support.h"
 
+#include "common/zvpalettes.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -270,13 +272,14 @@ TEST(Resize, AreaMethodIsTheExactAreaAverage) {
     }
 }
 
-// Error diffusion onto a palette of every combination of some levels per
-// channel, in any order: against Floyd-Steinberg (7, 5, 3, 1 sixteenths
-// of the sum, cut toward zero) onto the entry nearest the clamped colour
+// Error diffusion and ordered dithering onto a palette of every
+// combination of some levels per channel, in any order: against
+// Floyd-Steinberg (7, 5, 3, 1 sixteenths of the sum, cut toward zero), or
+// the pixel's ordered offset, onto the entry nearest the clamped colour
 // by 2 dr^2 + 4 dg^2 + db^2, of equals the one of lowest levels (the
 // first of a repeated colour); the channel values are the resize's own
 // 24-bit rows, the error carried from each row asked to the next.
-TEST(Resize, DiffusionOntoAGridPaletteIsTheNearestEntry) {
+TEST(Resize, DitheringOntoAGridPaletteIsTheNearestEntry) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(5);
     for (int round = 0; round < 60; ++round) {
@@ -305,7 +308,8 @@ TEST(Resize, DiffusionOntoAGridPaletteIsTheNearestEntry) {
             a.first = 0, a.count = dw;
         const UINT method = round % 2 ? RESIZE_AREA : RESIZE_BILINEAR;
         const auto values = Resize(s, dw, dh, 24, {}, method, asks);
-        const auto got = Resize(s, dw, dh, 8, colors, method | RESIZE_DITHER_DIFFUSE, asks);
+        const bool ordered = round % 4 >= 2;
+        const auto got = Resize(s, dw, dh, 8, colors, method | (ordered ? RESIZE_DITHER_ORDERED : RESIZE_DITHER_DIFFUSE), asks);
         std::vector<int> above(size_t(dw) * 3, 0), here(size_t(dw) * 3);
         for (size_t a = 0; a < asks.size(); ++a) {
             for (int k = 0; k < dw; ++k) {
@@ -313,7 +317,8 @@ TEST(Resize, DiffusionOntoAGridPaletteIsTheNearestEntry) {
                 for (int ch = 0; ch < 3; ++ch) {
                     int sum = 5 * above[3 * k + ch] + (k > 0 ? above[3 * (k - 1) + ch] + 7 * here[3 * (k - 1) + ch] : 0) +
                               (k + 1 < dw ? 3 * above[3 * (k + 1) + ch] : 0);
-                    c[ch] = std::clamp(values[a * (size_t(dw) * 3 + 4) + 3 * k + 2 - ch] + sum / 16, 0, 255);
+                    const int offset = (zv::DispersedDitherMatrix[(asks[a].row & 7) * 8 + (k & 7)] >> 3) - 16;
+                    c[ch] = std::clamp(values[a * (size_t(dw) * 3 + 4) + 3 * k + 2 - ch] + (ordered ? offset : sum / 16), 0, 255);
                 }
                 for (size_t i = 0; i < colors.size(); ++i) {
                     const RGBQUAD &q = colors[i];
