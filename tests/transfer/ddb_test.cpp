@@ -182,27 +182,4 @@ TEST_F(Ddb, ScreenCaptureCopiesTheRectangle) {
     K_FreeBitmap(&b);
 }
 
-// Large global blocks are reused: the same handle, exact accounting,
-// zero fill when asked.
-TEST_F(Ddb, LargeGlobalBlocksAreReused) {
-    LiveBlockCheck check;
-    const size_t big = 3u << 20;
-    HGLOBAL a = K_GlobalAlloc(GMEM_MOVEABLE, big);
-    ASSERT_NE(a, nullptr);
-    auto *p = static_cast<BYTE *>(GlobalLock(a));
-    std::memset(p, 0xCD, big);
-    GlobalUnlock(a);
-    const size_t live = K_GetLiveBytes();
-    EXPECT_EQ(K_GlobalFree(a), nullptr);
-    EXPECT_EQ(K_GetLiveBytes(), live - big);
-    HGLOBAL b = K_GlobalAlloc(GHND, big - 1000);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(GlobalSize(b), big - 1000);
-    p = static_cast<BYTE *>(GlobalLock(b));
-    EXPECT_EQ(std::count(p, p + big - 1000, 0), std::ptrdiff_t(big - 1000));
-    GlobalUnlock(b);
-    EXPECT_EQ(K_GetLiveBytes(), live - 1000);
-    K_GlobalFree(b);
-}
-
 }  // namespace
