@@ -12,6 +12,9 @@
 
 namespace zvtest {
 
+// The eight orientation codes (there is no 6).
+inline constexpr int kOrientations[8] = {0, 1, 2, 3, 4, 5, 7, 8};
+
 // Fails the test when the scope ends with more or fewer live kernel blocks
 // than it began with.
 class LiveBlockCheck {

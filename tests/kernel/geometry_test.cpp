@@ -56,8 +56,6 @@ TEST(SignificantBits, TopOfTheRangeWithinTheWantedWidth) {
     EXPECT_EQ(K_GetSignificantBits(16, 8, 0, 7, nullptr, &m, &s), RC_INVALID_PARAMETER);
 }
 
-const int kCodes[] = {0, 1, 2, 3, 4, 5, 7, 8};
-
 struct Point {
     int x, y;
 };
@@ -103,8 +101,8 @@ TEST(KernelOrientation, TurnQueryReproducesTheTableOnPixels) {
     Raster image{3, 5, {}};
     for (int i = 0; i < 15; ++i)
         image.px.push_back(i);
-    for (int from : kCodes)
-        for (int to : kCodes) {
+    for (int from : zvtest::kOrientations)
+        for (int to : zvtest::kOrientations) {
             SCOPED_TRACE(testing::Message() << from << " -> " << to);
             int degrees = -1, flip = -1;
             ASSERT_EQ(K_GetOrientationTurn(from, to, &degrees, &flip), RC_SUCCESS);
@@ -136,7 +134,7 @@ TEST(KernelOrientation, TurnQueryReproducesTheTableOnPixels) {
 TEST(KernelOrientation, PackedDibHoldsTheDisplayedImage) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(8);
-    for (int o : kCodes)
+    for (int o : zvtest::kOrientations)
         for (int bits : {8, 24}) {
             SCOPED_TRACE(testing::Message() << "orientation " << o << ", " << bits << " bits");
             BitmapHandle b{}, d{};
@@ -159,8 +157,8 @@ TEST(KernelOrientation, PackedDibHoldsTheDisplayedImage) {
 
 TEST(KernelOrientation, RectangleConversionFollowsTheTableAndGoesBack) {
     const int w = 4, h = 3;
-    for (int from : kCodes)
-        for (int to : kCodes) {
+    for (int from : zvtest::kOrientations)
+        for (int to : zvtest::kOrientations) {
             SCOPED_TRACE(testing::Message() << from << " -> " << to);
             const bool swap = Swaps(from) != Swaps(to);
             const int w2 = swap ? h : w, h2 = swap ? w : h;

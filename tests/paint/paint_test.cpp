@@ -19,9 +19,7 @@ using namespace zvtest;
 
 namespace {
 
-const int kOrientations[] = {0, 1, 2, 3, 4, 5, 7, 8};
 constexpr uint32_t kBackground = 0x123456;
-const RECT kNoClip{-100000, -100000, 100000, 100000};
 
 RECT Intersect(const RECT &a, const RECT &b) {
     return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
