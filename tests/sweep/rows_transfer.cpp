@@ -85,10 +85,6 @@ CallFn After(CallFn make, CallFn fn) {
 
 // Empties the clipboard after a copy that put something there (emptying
 // it again after a refused copy makes GDI objects of Wine's own).
-// The GDI caches the mask left on the bitmap's region (argument 1).
-// After a copy: the clipboard emptied, the region's caches dropped.
-void EndCopy(Call &c, intptr_t r);
-
 void EmptyClipboardOf(Call &c, intptr_t r) {
     HWND owner = c.wnd(0) ? c.wnd(0) : reinterpret_cast<HWND>(c.extra[1]);  // the fixture's, when null was passed
     if ((r == RC_SUCCESS || r == 1) && OpenClipboard(owner)) {
@@ -97,10 +93,22 @@ void EmptyClipboardOf(Call &c, intptr_t r) {
     }
 }
 
+// A copy to the clipboard from a window the call makes (argument 0, kept
+// in extra[1]); after it the clipboard is emptied, the GDI caches the mask
+// left on the bitmap's region (argument 1) dropped and the window destroyed.
+CallFn FromOwnWindow(CallFn copy) {
+    return [=](Call &c) -> intptr_t {
+        c.extra[1] = reinterpret_cast<intptr_t>(
+            CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr));
+        c.ptr[0] = reinterpret_cast<HWND>(c.extra[1]);
+        return copy(c);
+    };
+}
 void EndCopy(Call &c, intptr_t r) {
     EmptyClipboardOf(c, r);
     if (c.ptr[1] && c.bmp(1)->Region)
         zv::RgnDeleteCaches(c.bmp(1)->Region);
+    DestroyWindow(reinterpret_cast<HWND>(c.extra[1]));
 }
 
 // A printer of the sweep's own (its port writes a file of its own; the
@@ -202,28 +210,11 @@ ZV_SWEEP_ROWS(Transfer) {
     // its own on the first copy after printer and metafile DCs were used,
     // which the bad-input cases would count (all of these are refused).
     Add(Row("Z_CopyToClipboardExt", {Val(0), Bmp(8), Val(CLIP_ALL)},
-            [](Call &c) -> intptr_t {
-                c.extra[1] = reinterpret_cast<intptr_t>(
-                    CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr));
-                c.ptr[0] = reinterpret_cast<HWND>(c.extra[1]);
-                return Z_CopyToClipboardExt(c.wnd(0), c.bmp(1), c.u(2));
-            })
-            .Cleanup([](Call &c, intptr_t r) {
-                EndCopy(c, r);
-                DestroyWindow(reinterpret_cast<HWND>(c.extra[1]));
-            }));
+            FromOwnWindow([](Call &c) -> intptr_t { return Z_CopyToClipboardExt(c.wnd(0), c.bmp(1), c.u(2)); }))
+            .Cleanup(EndCopy));
     Add(Row("Z_CopyToClipboard", {Val(0), Bmp(8)},
-            [](Call &c) -> intptr_t {
-                c.extra[1] = reinterpret_cast<intptr_t>(
-                    CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr));
-                c.ptr[0] = reinterpret_cast<HWND>(c.extra[1]);
-                return Z_CopyToClipboard(c.wnd(0), c.bmp(1));
-            })
-            .Returns(Result::Value)
-            .Cleanup([](Call &c, intptr_t r) {
-                EndCopy(c, r);
-                DestroyWindow(reinterpret_cast<HWND>(c.extra[1]));
-            }));
+            FromOwnWindow([](Call &c) -> intptr_t { return Z_CopyToClipboard(c.wnd(0), c.bmp(1)); }))
+            .Returns(Result::Value).Cleanup(EndCopy));
     Add(Row("Z_CopyFromClipboard", {Wnd(kAny), Out(sizeof(BitmapHandle))},
             [](Call &c) -> intptr_t { return Z_CopyFromClipboard(c.wnd(0), c.p<BitmapHandle>(1)); })
             .Returns(Result::Value).ChangesOnFail()
