@@ -129,32 +129,6 @@ TEST(KernelOrientation, TurnQueryReproducesTheTableOnPixels) {
     EXPECT_EQ(K_GetOrientationTurn(0, 1, nullptr, &f), RC_INVALID_PARAMETER);
 }
 
-// A packed DIB shows the bitmap as its orientation displays it; palette
-// indices without colours (8 bits, no entries) come with the gray ramp.
-TEST(KernelOrientation, PackedDibHoldsTheDisplayedImage) {
-    zvtest::LiveBlockCheck check;
-    std::mt19937 rng(8);
-    for (int o : zvtest::kOrientations)
-        for (int bits : {8, 24}) {
-            SCOPED_TRACE(testing::Message() << "orientation " << o << ", " << bits << " bits");
-            BitmapHandle b{}, d{};
-            ASSERT_EQ(K_CreateBitmap(&b, 3, 5, bits, ORDER_BGR, o), RC_SUCCESS);
-            std::generate_n(b.Data, b.BytesPerLine * b.Height, [&] { return BYTE(rng()); });
-            b.ColorCount = 0;
-            HGLOBAL h = K_ConvertToDib(&b);
-            ASSERT_TRUE(h && K_ConvertFromDibHandle(&d, h) == RC_SUCCESS);
-            ASSERT_TRUE(d.Width == (Swaps(o) ? 5 : 3) && d.Orientation == ORIENT_BOTTOM_LEFT);
-            for (int r = 0; r < 5; ++r)
-                for (int c = 0; c < 3; ++c) {
-                    const Point p = Shown(o, c, r, 3, 5);
-                    const UINT want = bits == 8 ? b.Data[r * b.BytesPerLine + c] * 0x010101u : K_GetPixelValue(&b, r, c);
-                    EXPECT_EQ(K_GetPixelValue(&d, d.Height - 1 - p.y, p.x), want) << c << "," << r;
-                }
-            K_FreeBitmap(&b);
-            K_FreeBitmap(&d);
-        }
-}
-
 TEST(KernelOrientation, RectangleConversionFollowsTheTableAndGoesBack) {
     const int w = 4, h = 3;
     for (int from : zvtest::kOrientations)
