@@ -174,12 +174,10 @@ void DeleteMetaRecord(Call &c, int i, intptr_t r) {
 
 ZV_SWEEP_ROWS(Transfer) {
     // Device-dependent bitmaps: a failure inside the DDB's paint is not seen.
-    Add(Row("Z_ConvertToDDB", {Dc(kAny), Bmp(8, 0, 0)},
-            [](Call &c) -> intptr_t { return reinterpret_cast<intptr_t>(Z_ConvertToDDB(c.dc(0), c.bmp(1))); })
+    Add(Row("Z_ConvertToDDB", {Dc(kAny), Bmp(8, 0, 0)}, Fwd(Z_ConvertToDDB))
             .Returns(Result::Handle).OnFail(kAny)
             .Cleanup([](Call &, intptr_t r) { DeleteObject(reinterpret_cast<HGDIOBJ>(r)); }));
-    Add(Row("Z_ChangeToDDB", {Dc(kAny), Bmp(24, 0, 0)},
-            [](Call &c) -> intptr_t { return reinterpret_cast<intptr_t>(Z_ChangeToDDB(c.dc(0), c.bmp(1))); })
+    Add(Row("Z_ChangeToDDB", {Dc(kAny), Bmp(24, 0, 0)}, Fwd(Z_ChangeToDDB))
             .Returns(Result::Handle)
             .Cleanup([](Call &, intptr_t r) { DeleteObject(reinterpret_cast<HGDIOBJ>(r)); }));
     Add(Row("Z_ConvertFromDDB", {Dc(kAny), Out(sizeof(BitmapHandle), kAny), Val(0), Val(0)},
@@ -209,14 +207,11 @@ ZV_SWEEP_ROWS(Transfer) {
     // The copies make their windows themselves: Wine makes GDI objects of
     // its own on the first copy after printer and metafile DCs were used,
     // which the bad-input cases would count (all of these are refused).
-    Add(Row("Z_CopyToClipboardExt", {Val(0), Bmp(8), Val(CLIP_ALL)},
-            FromOwnWindow([](Call &c) -> intptr_t { return Z_CopyToClipboardExt(c.wnd(0), c.bmp(1), c.u(2)); }))
+    Add(Row("Z_CopyToClipboardExt", {Val(0), Bmp(8), Val(CLIP_ALL)}, FromOwnWindow(Fwd(Z_CopyToClipboardExt)))
             .Cleanup(EndCopy));
-    Add(Row("Z_CopyToClipboard", {Val(0), Bmp(8)},
-            FromOwnWindow([](Call &c) -> intptr_t { return Z_CopyToClipboard(c.wnd(0), c.bmp(1)); }))
+    Add(Row("Z_CopyToClipboard", {Val(0), Bmp(8)}, FromOwnWindow(Fwd(Z_CopyToClipboard)))
             .Returns(Result::Value).Cleanup(EndCopy));
-    Add(Row("Z_CopyFromClipboard", {Wnd(kAny), Out(sizeof(BitmapHandle))},
-            [](Call &c) -> intptr_t { return Z_CopyFromClipboard(c.wnd(0), c.p<BitmapHandle>(1)); })
+    Add(Row("Z_CopyFromClipboard", {Wnd(kAny), Out(sizeof(BitmapHandle))}, Fwd(Z_CopyFromClipboard))
             .Returns(Result::Value).ChangesOnFail()
             .Prepare([](Call &c) -> intptr_t {
                 BitmapHandle b = {};
@@ -273,12 +268,10 @@ ZV_SWEEP_ROWS(Transfer) {
             row.ChangesOnFail();
         Add(row);
     }
-    Add(Row("Z_ConvertToMetafile", {Bmp(24, 0, 0), Val(1)},
-            [](Call &c) -> intptr_t { return reinterpret_cast<intptr_t>(Z_ConvertToMetafile(c.bmp(0), c.i(1))); })
+    Add(Row("Z_ConvertToMetafile", {Bmp(24, 0, 0), Val(1)}, Fwd(Z_ConvertToMetafile))
             .Returns(Result::Handle).OnFail(kAny)
             .Cleanup([](Call &, intptr_t r) { DeleteMeta(reinterpret_cast<HANDLE>(r)); }));
-    Add(Row("Z_ChangeToMetafile", {Bmp(24, 0, 0), Val(0)},
-            [](Call &c) -> intptr_t { return reinterpret_cast<intptr_t>(Z_ChangeToMetafile(c.bmp(0), c.i(1))); })
+    Add(Row("Z_ChangeToMetafile", {Bmp(24, 0, 0), Val(0)}, Fwd(Z_ChangeToMetafile))
             .Returns(Result::Handle).OnFail(kAny).ChangesOnFail()
             .Cleanup([](Call &, intptr_t r) { DeleteMeta(reinterpret_cast<HANDLE>(r)); }));
     struct FromMeta {
@@ -302,18 +295,13 @@ ZV_SWEEP_ROWS(Transfer) {
             After(MetaArg(0, false), [](Call &c) -> intptr_t { return Z_GetMetafileInfo(reinterpret_cast<HANDLE>(c.val[0]), c.p<MetaBitmap>(1)); }))
             .ChangesOnFail()  // the record's fields are written before the bits are read
             .Cleanup(ReleaseHandle(false)));
-    Add(Row("Z_ParseMetaBits", {In(WmfBytes{}), Val(0), Out(sizeof(MetaBitmap)), Val(1)},
-            [](Call &c) -> intptr_t {
-                return Z_ParseMetaBits(c.ptr[0], c.u(1), c.p<MetaBitmap>(2), c.i(3));
-            })
+    Add(Row("Z_ParseMetaBits", {In(WmfBytes{}), Val(0), Out(sizeof(MetaBitmap)), Val(1)}, Fwd(Z_ParseMetaBits))
             .Prepare(WmfBytesArg).Cleanup([](Call &c, intptr_t r) { DeleteMetaRecord(c, 2, r); }));
     Add(Row("Z_LoadMetaBitmap", {In(WmfFile(), RC_FILE_OPEN), Out(sizeof(MetaBitmap))},
             [](Call &c) -> intptr_t { return Z_LoadMetaBitmap(c.p<FileName>(0)->name, c.p<MetaBitmap>(1)); })
             .Prepare(WriteWmfFile).Cleanup([](Call &c, intptr_t r) { DeleteMetaRecord(c, 1, r); }));
     Add(Row("Z_AllocateMetaBitmapBits", {In(MetaBitmap{}), OptOut(sizeof(void *)), Out(sizeof(UINT))},
-            After(MetaRecordArg(0), [](Call &c) -> intptr_t {
-                return Z_AllocateMetaBitmapBits(c.p<MetaBitmap>(0), c.p<void *>(1), c.p<UINT>(2));
-            }))
+            After(MetaRecordArg(0), Fwd(Z_AllocateMetaBitmapBits)))
             
             .ChangesOnFail()  // the size is written before the bits are allocated
             .Cleanup(ReleaseHandle(false, [](Call &c, intptr_t r) {
@@ -321,11 +309,11 @@ ZV_SWEEP_ROWS(Transfer) {
                     K_Free(*c.p<void *>(1));
             })));
     Add(Row("Z_CopyMetaBitmap", {Out(sizeof(MetaBitmap)), In(MetaBitmap{})},
-            After(MetaRecordArg(1), [](Call &c) -> intptr_t { return Z_CopyMetaBitmap(c.p<MetaBitmap>(0), c.p<MetaBitmap>(1)); }))
+            After(MetaRecordArg(1), Fwd(Z_CopyMetaBitmap)))
             .NoAlloc()
             .Cleanup(ReleaseHandle(false, [](Call &c, intptr_t r) { DeleteMetaRecord(c, 0, r); })));
     Add(Row("Z_PaintMetaBitmap", {Dc(kAny), In(MetaBitmap{}, kAny), In(kArea, kAny)},
-            After(MetaRecordArg(1), [](Call &c) -> intptr_t { return Z_PaintMetaBitmap(c.dc(0), c.p<MetaBitmap>(1), c.p<RECT>(2)); }))
+            After(MetaRecordArg(1), Fwd(Z_PaintMetaBitmap)))
             .Returns(Result::Value).NoAlloc().Cleanup(ReleaseHandle(false)));
     Add(Row("Z_DeleteMetaBitmap", {In(MetaBitmap{}, kAny)},
             After(MetaRecordArg(0), [](Call &c) -> intptr_t {
