@@ -348,25 +348,23 @@ TEST(MagGlass, EndingItGivesTheWindowBack) {
         SetWindowLongA(h, GWL_STYLE, GetWindowLongA(h, GWL_STYLE) | 0x8);
         const LONG style = GetWindowLongA(h, GWL_STYLE);
         const LONG_PTR proc = GetWindowLongPtrA(h, GWLP_WNDPROC);
-        // Without a glass the other functions refuse; the smallest glass is
-        // 10 x 10 at 100 %, and colours from a region need a region.
-        EXPECT_EQ(Z_StopMagGlass(h), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Z_UpdateMagGlassShape(h, 0, nullptr), RC_INVALID_PARAMETER);
-        const int sizes[][4] = {{9, 20, 200, RC_INVALID_PARAMETER}, {20, 9, 200, RC_INVALID_PARAMETER},
-                                {20, 20, 99, RC_INVALID_PARAMETER}, {10, 10, 100, RC_SUCCESS}};
-        for (const auto &v : sizes) {
+        // Refused, in this order: the other functions without a glass, a
+        // glass under 10 x 10 or 100 %, colours from a region without one,
+        // no window, another process's window (which cannot be subclassed).
+        const auto sized = [&](int width, int height, int zoom) {
             GlassSetup t;
-            t.Width = v[0], t.Height = v[1], t.Zoom = v[2];
-            EXPECT_EQ(Start(h, &pic.b, dest, t), v[3]) << v[0] << " x " << v[1] << " at " << v[2] << " %";
-            Z_StopMagGlass(h);
-        }
-        EXPECT_EQ(Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_COLORS_FROM_RGN), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Start(nullptr, &pic.b, dest, s), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Z_WindowHasMagGlass(nullptr), 0);
-        // Another process's window cannot be subclassed.
-        EXPECT_EQ(Start(GetDesktopWindow(), &pic.b, dest, s), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Z_WindowHasMagGlass(GetDesktopWindow()), 0);
+            t.Width = width, t.Height = height, t.Zoom = zoom;
+            return Start(h, &pic.b, dest, t);
+        };
+        int refusal = 0;
+        for (const int rc : {Z_StopMagGlass(h), Z_UpdateMagGlassRect(h, &dest), Z_UpdateMagGlassShape(h, 0, nullptr),
+                             sized(9, 20, 200), sized(20, 9, 200), sized(20, 20, 99),
+                             Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_COLORS_FROM_RGN), Start(nullptr, &pic.b, dest, s),
+                             Start(GetDesktopWindow(), &pic.b, dest, s)})
+            EXPECT_EQ(rc, RC_INVALID_PARAMETER) << "refusal " << refusal++;
+        EXPECT_EQ(Z_WindowHasMagGlass(nullptr) | Z_WindowHasMagGlass(GetDesktopWindow()), 0);
+        EXPECT_EQ(sized(10, 10, 100), RC_SUCCESS) << "the smallest glass";
+        Z_StopMagGlass(h);
         // Colours from a region: more than 256 in its bounds are refused.
         RECT all{0, 0, 100, 80}, corner{3, 4, 5, 6};
         Z_SetBitmapRgnRect(&pic.b, nullptr, &all, RGN_MODE_SET);
