@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zvtest {
 
@@ -87,6 +88,35 @@ public:
 
 private:
     int blocks_, gdi_, windows_;
+};
+
+// A descriptor an application fills by hand over its own memory: pixels
+// of a pattern, `colors` entries of a pattern (the fourth byte too), the
+// identity paint table, every bit significant.
+struct HandMade {
+    std::vector<uint8_t> pixels;
+    std::vector<RGBQUAD> palette;
+    uint8_t lut[256];
+    BitmapHandle bitmap{};
+
+    HandMade(int width, int height, int bits, int colors, int order = ORDER_BGR) {
+        const int stride = (width * bits + 31) / 32 * 4;
+        pixels.resize(static_cast<size_t>(stride) * height);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = static_cast<uint8_t>(i * 7 + 3);
+        for (int i = 0; i < colors; ++i)
+            palette.push_back(RGBQUAD{BYTE(i), BYTE(255 - i), BYTE(i * 3), BYTE(i)});
+        for (int i = 0; i < 256; ++i)
+            lut[i] = static_cast<uint8_t>(i);
+        bitmap.Data = pixels.data();
+        bitmap.Width = width, bitmap.Height = height, bitmap.BitsPerPixel = bits, bitmap.BytesPerLine = stride;
+        bitmap.Flags = BITMAP_ALLOCATED | BITMAP_CONTIGUOUS;
+        bitmap.ColorCount = colors;
+        bitmap.Palette = colors ? palette.data() : nullptr;
+        bitmap.Order = order, bitmap.HighBit = bits - 1;
+        bitmap.PaintLUT = lut;
+        bitmap.PaintGamma = 100;
+    }
 };
 
 // Runs op once with the n-th allocation failing, for n = 0, 1, 2, ...,

@@ -15,34 +15,8 @@
 
 namespace {
 
+using zvtest::HandMade;
 using zvtest::PixelAt;
-
-// A descriptor an application fills by hand over its own memory.
-struct HandMade {
-    std::vector<uint8_t> pixels;
-    std::vector<RGBQUAD> palette;
-    uint8_t lut[256];
-    BitmapHandle bitmap{};
-
-    HandMade(int width, int height, int bits, int colors) {
-        const int stride = (width * bits + 31) / 32 * 4;
-        pixels.resize(static_cast<size_t>(stride) * height);
-        for (size_t i = 0; i < pixels.size(); ++i)
-            pixels[i] = static_cast<uint8_t>(i * 7 + 3);
-        for (int i = 0; i < colors; ++i)
-            palette.push_back(RGBQUAD{BYTE(i), BYTE(255 - i), BYTE(i * 3), 0});
-        for (int i = 0; i < 256; ++i)
-            lut[i] = static_cast<uint8_t>(i);
-        bitmap.Data = pixels.data();
-        bitmap.Width = width, bitmap.Height = height, bitmap.BitsPerPixel = bits, bitmap.BytesPerLine = stride;
-        bitmap.Flags = BITMAP_ALLOCATED | BITMAP_CONTIGUOUS;
-        bitmap.ColorCount = colors;
-        bitmap.Palette = colors ? palette.data() : nullptr;
-        bitmap.Order = ORDER_BGR;
-        bitmap.PaintLUT = lut;
-        bitmap.PaintGamma = 100;
-    }
-};
 
 bool SameBytes(const BitmapHandle &a, const BitmapHandle &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
