@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -185,6 +186,19 @@ inline uint64_t PixelAt(const BYTE *row, int x, int bits) {
 // Stored pixel (column c, row r) of a bitmap.
 inline uint64_t PixelAt(const BitmapHandle &b, int c, int r) {
     return PixelAt(b.Data + size_t(r) * b.BytesPerLine, c, b.BitsPerPixel);
+}
+
+// A file of this process's own in the temporary folder, holding `bytes`;
+// its path.
+inline std::string WriteTempFile(const std::string &name, const std::vector<uint8_t> &bytes) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH - 64, dir);
+    const std::string path = dir + std::to_string(GetCurrentProcessId()) + "-" + name;
+    if (FILE *f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    return path;
 }
 
 // The folder of the running test executable, with its trailing separator.

@@ -21,19 +21,6 @@ using zvtools::PutLE;
 
 namespace {
 
-std::string TempFile() {
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH - 40, dir);
-    return std::string(dir) + "zvdib-" + std::to_string(GetCurrentProcessId()) + ".bmp";
-}
-
-void WriteFile(const std::string &path, const DibBytes &b) {
-    FILE *f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(b.data(), 1, b.size(), f);
-    std::fclose(f);
-}
-
 // A descriptor full of a pattern, to see that a refusal leaves it alone.
 BitmapHandle Patterned() {
     BitmapHandle b;
@@ -57,8 +44,7 @@ struct Read {
 };
 
 Read ThroughFile(const DibBytes &file) {
-    static const std::string path = TempFile();
-    WriteFile(path, file);
+    const std::string path = WriteTempFile("zvdib.bmp", file);
     Read r;
     r.Code = K_LoadBitmapFile(path.c_str(), &r.Bitmap);
     if (r.Code == RC_SUCCESS) {
@@ -93,7 +79,7 @@ Read ThroughHandle(const DibBytes &dib, size_t rowsAt) {
 // The writer: a loaded bitmap saved reads back as the same picture; with
 // red and blue stored the other way round (which the file undoes) too.
 void ExpectSavedAndReloaded(BitmapHandle &b, const DibPicture &model, bool redFirst) {
-    static const std::string path = TempFile() + ".out.bmp";
+    static const std::string path = WriteTempFile("zvdib.out.bmp", {});
     if (redFirst && b.BitsPerPixel >= 16) {
         for (int y = 0; y < b.Height; ++y)
             K_ConvertColorOrder(b.Data + size_t(y) * b.BytesPerLine, b.Width, b.BitsPerPixel, ORDER_BGR, ORDER_RGB);
@@ -311,8 +297,7 @@ TEST(DibRead, AllocationFailuresLeaveTheDescriptorAlone) {
     for (int i = 0; i < 6; ++i) {
         const DibLayout s = zvtools::RandomDib(rng);
         SCOPED_TRACE(Describe(s));
-        const std::string path = TempFile();
-        WriteFile(path, BmpFile(s));
+        const std::string path = WriteTempFile("zvdib.bmp", BmpFile(s));
         BitmapHandle b = Patterned();
         SweepAllocationFailures([&] { return K_LoadBitmapFile(path.c_str(), &b); },
                                 [&](int rc) {
@@ -325,7 +310,7 @@ TEST(DibRead, AllocationFailuresLeaveTheDescriptorAlone) {
                                     b = Patterned();
                                 });
     }
-    const std::string path = TempFile();  // and the writer's row block
+    const std::string path = WriteTempFile("zvdib.out.bmp", {});  // and the writer's row block
     BitmapHandle b;
     ASSERT_EQ(K_CreateBitmap(&b, 9, 4, 24, ORDER_BGR, ORIENT_BOTTOM_LEFT), RC_SUCCESS);
     SweepAllocationFailures([&] { return K_SaveBitmapFile(path.c_str(), &b); },

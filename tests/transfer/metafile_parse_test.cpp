@@ -62,17 +62,6 @@ MetaBitmap Parse(Bytes &b, int create, int *rc) {
     return m;
 }
 
-std::string WriteTemp(const Bytes &b, const char *name) {
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    const std::string path = std::string(dir) + name;
-    const HANDLE f = K_FileOpen(path.c_str(), K_FILE_WRITE);
-    EXPECT_TRUE(f);
-    EXPECT_EQ(K_FileWrite(f, b.data(), UINT(b.size())), int(b.size()));
-    K_FileClose(f);
-    return path;
-}
-
 Bytes BitsOf(const MetaBitmap &m) {
     void *p = nullptr;
     UINT n = 0;
@@ -121,7 +110,7 @@ TEST_F(MetaParse, HeadersAndTheThreeRecords) {
     Parse(junk, 1, &rc);
     EXPECT_EQ(rc, RC_INVALID_FORMAT);
     MetaBitmap m{};
-    EXPECT_EQ(Z_LoadMetaBitmap(WriteTemp(junk, "zvmeta-junk.wmf").c_str(), &m), RC_INVALID_FORMAT);
+    EXPECT_EQ(Z_LoadMetaBitmap(zvtest::WriteTempFile("zvmeta-junk.wmf", junk).c_str(), &m), RC_INVALID_FORMAT);
     EXPECT_EQ(Z_LoadMetaBitmap("Z:\\no\\such\\file.wmf", &m), RC_FILE_OPEN);
 }
 
@@ -223,7 +212,7 @@ TEST_F(MetaParse, FilesOfBothKinds) {
             bytes.insert(bytes.begin(), placed.begin(), placed.end());
         }
         MetaBitmap loaded{};
-        ASSERT_EQ(Z_LoadMetaBitmap(WriteTemp(bytes, "zvmeta-file.mf").c_str(), &loaded), RC_SUCCESS);
+        ASSERT_EQ(Z_LoadMetaBitmap(zvtest::WriteTempFile("zvmeta-file.mf", bytes).c_str(), &loaded), RC_SUCCESS);
         EXPECT_EQ(loaded.IsEnhanced, enhanced);
         EXPECT_GT(loaded.ResolutionX, 0);
         MetaBitmap copy{};
@@ -260,7 +249,7 @@ TEST_F(MetaParse, FilesOfBothKinds) {
     EXPECT_EQ(size, 0u);
     ASSERT_EQ(Z_CopyMetaBitmap(&copy, &none), RC_SUCCESS);
     EXPECT_EQ(std::memcmp(&copy, &none, sizeof none), 0);
-    const std::string huge = WriteTemp(Wmf().Done(), "zvmeta-huge.wmf");
+    const std::string huge = zvtest::WriteTempFile("zvmeta-huge.wmf", Wmf().Done());
     const HANDLE f = CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     LARGE_INTEGER end;
     end.QuadPart = 3LL << 30;
