@@ -195,6 +195,18 @@ inline int ScreenDepth() {
     return n;
 }
 
+// The smallest rectangle of the pixels (rows of w) that are not
+// `unpainted`; all 0 when there are none.
+inline RECT PaintedBounds(const std::vector<uint32_t> &px, int w, uint32_t unpainted) {
+    RECT r{w, LONG(px.size() / w), 0, 0};
+    for (size_t i = 0; i < px.size(); ++i)
+        if (px[i] != unpainted) {
+            const LONG x = LONG(i % w), y = LONG(i / w);
+            r = RECT{std::min(r.left, x), std::min(r.top, y), std::max(r.right, x + 1), std::max(r.bottom, y + 1)};
+        }
+    return IsRectEmpty(&r) ? RECT{} : r;
+}
+
 // First differing pixel, for messages.
 inline std::string FirstDifference(const std::vector<uint32_t> &got, const std::vector<uint32_t> &want, int w) {
     for (size_t i = 0; i < got.size(); ++i)

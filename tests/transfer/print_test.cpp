@@ -223,18 +223,6 @@ RECT ExpectedPlace(int pageRight, int pageBottom, int W, int H, int x, int y, in
 
 constexpr uint32_t kUnpainted = 0x010203;
 
-RECT PaintedBox(const Dib &dib) {
-    RECT r{dib.w, dib.h, 0, 0};
-    const std::vector<uint32_t> px = dib.Pixels();
-    for (int y = 0; y < dib.h; ++y)
-        for (int x = 0; x < dib.w; ++x)
-            if (px[size_t(y) * dib.w + x] != kUnpainted) {
-                r.left = std::min<LONG>(r.left, x), r.top = std::min<LONG>(r.top, y);
-                r.right = std::max<LONG>(r.right, x + 1), r.bottom = std::max<LONG>(r.bottom, y + 1);
-            }
-    return IsRectEmpty(&r) ? RECT{} : r;
-}
-
 // Any DC takes a print: on a screen-compatible DC the fast path paints
 // what it can hand to StretchDIBits as given, and sends every other kind
 // of bitmap to the general path, which sizes and places it on the DC's page.
@@ -288,7 +276,7 @@ TEST_F(Print, PlacementAndPathOnAnyDc) {
         EXPECT_EQ(Z_PrintBitmapFast(dib.dc, &b, x, y, width, height, 0), dib.dc);
         const RECT want = !kind.general ? (width && height ? RECT{x, y, x + width, y + height} : RECT{})
                                         : ExpectedPlace(dib.w, dib.h, DisplayW(b), DisplayH(b), x, y, width, height);
-        const RECT got = PaintedBox(dib);
+        const RECT got = PaintedBounds(dib.Pixels(), dib.w, kUnpainted);
         EXPECT_TRUE(EqualRect(&want, &got)) << "painted " << got.left << ", " << got.top << ", " << got.right << ", "
                                             << got.bottom << ", not " << want.left << ", " << want.top << ", "
                                             << want.right << ", " << want.bottom;
@@ -305,7 +293,7 @@ TEST_F(Print, PlacementAndPathOnAnyDc) {
     dib.Fill(kUnpainted);
     PlayMetaFile(dib.dc, recorded);
     DeleteMetaFile(recorded);
-    const RECT got = PaintedBox(dib), want{10, 20, 40, 45};
+    const RECT got = PaintedBounds(dib.Pixels(), dib.w, kUnpainted), want{10, 20, 40, 45};
     EXPECT_TRUE(EqualRect(&got, &want));
     // Failing on the caller's DC without endDoc leaves it open; a paint
     // that fails part way stops the rows; a DC that is no printer fails
@@ -319,7 +307,7 @@ TEST_F(Print, PlacementAndPathOnAnyDc) {
     K_SetAllocationFailure(-1, 0);
     K_SetStatusCallback(nullptr, nullptr);
     EXPECT_EQ(p.seen, std::vector<int>{0});
-    EXPECT_EQ(PaintedBox(dib).right, 0) << "nothing painted";
+    EXPECT_EQ(PaintedBounds(dib.Pixels(), dib.w, kUnpainted).right, 0) << "nothing painted";
     EXPECT_EQ(Z_PrintBitmapExt(CreateCompatibleDC(nullptr), &b, 1, 1, 5, 5, 1), nullptr);
     K_FreeBitmap(&b);
 }
