@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -188,16 +187,15 @@ inline uint64_t PixelAt(const BitmapHandle &b, int c, int r) {
     return PixelAt(b.Data + size_t(r) * b.BytesPerLine, c, b.BitsPerPixel);
 }
 
-// A file of this process's own in the temporary folder, holding `bytes`;
-// its path.
+// A file of this process's own in the temporary folder, holding `bytes`
+// (written with the kernel's file functions); its path.
 inline std::string WriteTempFile(const std::string &name, const std::vector<uint8_t> &bytes) {
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH - 64, dir);
     const std::string path = dir + std::to_string(GetCurrentProcessId()) + "-" + name;
-    if (FILE *f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    const HANDLE f = K_FileOpen(path.c_str(), K_FILE_WRITE);
+    EXPECT_EQ(K_FileWrite(f, bytes.data(), UINT(bytes.size())), int(bytes.size())) << path;
+    K_FileClose(f);
     return path;
 }
 
