@@ -181,14 +181,10 @@ ZV_SWEEP_ROWS(Transfer) {
             .Returns(Result::Handle)
             .Cleanup([](Call &, intptr_t r) { DeleteObject(reinterpret_cast<HGDIOBJ>(r)); }));
     Add(Row("Z_ConvertFromDDB", {Dc(kAny), Out(sizeof(BitmapHandle), kAny), Val(0), Val(0)},
-            After(DdbArg(2), [](Call &c) -> intptr_t {
-                return Z_ConvertFromDDB(c.dc(0), c.p<BitmapHandle>(1), reinterpret_cast<HBITMAP>(c.val[2]), nullptr);
-            }))
+            After(DdbArg(2), Fwd(Z_ConvertFromDDB)))
             .Cleanup(ReleaseHandle(false, FreeFilled(1))));
     Add(Row("Z_ChangeFromDDB", {Dc(kAny), Out(sizeof(BitmapHandle), kAny), Val(0), Val(0)},
-            After(DdbArg(2), [](Call &c) -> intptr_t {
-                return Z_ChangeFromDDB(c.dc(0), c.p<BitmapHandle>(1), reinterpret_cast<HBITMAP>(c.val[2]), nullptr);
-            }))
+            After(DdbArg(2), Fwd(Z_ChangeFromDDB)))
             .Cleanup(ReleaseHandle(true, FreeFilled(1))));
     // The DC is a memory DC of the call's own: a capture of the real screen
     // (the null DC) makes Wine keep GDI objects that later rows would count.
@@ -286,19 +282,16 @@ ZV_SWEEP_ROWS(Transfer) {
                                      {"Z_ChangeFromWMF", Z_ChangeFromWMF, true, false},
                                      {"Z_ChangeFromEMF", Z_ChangeFromEMF, true, true}};
     for (const FromMeta &f : kFrom)
-        Add(Row(f.name, {Out(sizeof(BitmapHandle)), Val(0), Val(0), Val(0)},
-                After(MetaArg(1, f.enhanced), [fn = f.fn](Call &c) -> intptr_t {
-                    return fn(c.p<BitmapHandle>(0), reinterpret_cast<HANDLE>(c.val[1]), 16, 0);
-                }))
+        Add(Row(f.name, {Out(sizeof(BitmapHandle)), Val(0), Val(16), Val(0)}, After(MetaArg(1, f.enhanced), Fwd(f.fn)))
                 .Cleanup(ReleaseHandle(f.change, FreeFilled(0))));
     Add(Row("Z_GetMetafileInfo", {Val(0), Out(sizeof(MetaBitmap))},
-            After(MetaArg(0, false), [](Call &c) -> intptr_t { return Z_GetMetafileInfo(reinterpret_cast<HANDLE>(c.val[0]), c.p<MetaBitmap>(1)); }))
+            After(MetaArg(0, false), Fwd(Z_GetMetafileInfo)))
             .ChangesOnFail()  // the record's fields are written before the bits are read
             .Cleanup(ReleaseHandle(false)));
     Add(Row("Z_ParseMetaBits", {In(WmfBytes{}), Val(0), Out(sizeof(MetaBitmap)), Val(1)}, Fwd(Z_ParseMetaBits))
             .Prepare(WmfBytesArg).Cleanup([](Call &c, intptr_t r) { DeleteMetaRecord(c, 2, r); }));
     Add(Row("Z_LoadMetaBitmap", {In(WmfFile(), RC_FILE_OPEN), Out(sizeof(MetaBitmap))},
-            [](Call &c) -> intptr_t { return Z_LoadMetaBitmap(c.p<FileName>(0)->name, c.p<MetaBitmap>(1)); })
+            Fwd(Z_LoadMetaBitmap))
             .Prepare(WriteWmfFile).Cleanup([](Call &c, intptr_t r) { DeleteMetaRecord(c, 1, r); }));
     Add(Row("Z_AllocateMetaBitmapBits", {In(MetaBitmap{}), OptOut(sizeof(void *)), Out(sizeof(UINT))},
             After(MetaRecordArg(0), Fwd(Z_AllocateMetaBitmapBits)))

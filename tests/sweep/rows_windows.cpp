@@ -94,11 +94,9 @@ ZV_SWEEP_ROWS(Windows) {
             .Cleanup(StopGlass));
     Add(Row("Z_StopMagGlass", {Wnd(), glassBmp}, Fwd(Z_StopMagGlass))
             .NoAlloc().Prepare(GlassBefore(0)));
-    Add(Row("Z_UpdateMagGlassRect", {Wnd(), glassBmp, In(Rect(0, 0, 128, 96))},
-            [](Call &c) -> intptr_t { return Z_UpdateMagGlassRect(c.wnd(0), c.p<RECT>(2)); })
+    Add(Row("Z_UpdateMagGlassRect", {Wnd(), glassBmp, In(Rect(0, 0, 128, 96))}, FwdAt<0, 2>(Z_UpdateMagGlassRect))
             .NoAlloc().Prepare(GlassBefore(0)));
-    Add(Row("Z_UpdateMagGlassPaintFlags", {Wnd(), glassBmp, Val(DISP_DEFAULT_MODE)},
-            [](Call &c) -> intptr_t { return Z_UpdateMagGlassPaintFlags(c.wnd(0), c.u(2)); })
+    Add(Row("Z_UpdateMagGlassPaintFlags", {Wnd(), glassBmp, Val(DISP_DEFAULT_MODE)}, FwdAt<0, 2>(Z_UpdateMagGlassPaintFlags))
             .NoAlloc().Prepare(GlassBefore(0)));
     Add(Row("Z_UpdateMagGlassShape", {Wnd(), glassBmp, Enum(2, 0, 2)},
             [](Call &c) -> intptr_t {
@@ -109,8 +107,7 @@ ZV_SWEEP_ROWS(Windows) {
             })
             .NoAlloc().Prepare(GlassBefore(0)));
     const INT32 options[3] = {40, 120, -30};
-    Add(Row("Z_SetMagGlassPaintOptions", {Wnd(), glassBmp, In(options)},
-            [](Call &c) -> intptr_t { return Z_SetMagGlassPaintOptions(c.wnd(0), c.p<INT32>(2)); })
+    Add(Row("Z_SetMagGlassPaintOptions", {Wnd(), glassBmp, In(options)}, FwdAt<0, 2>(Z_SetMagGlassPaintOptions))
             .NoAlloc().Prepare(GlassBefore(0)));
     Add(Row("Z_SetMagGlassOwnerDrawCallback", {Wnd(), glassBmp},
             [](Call &c) -> intptr_t { return Z_SetMagGlassOwnerDrawCallback(c.wnd(0), nullptr, &c); })

@@ -69,18 +69,25 @@ T ArgAs(const Call &c, size_t i) {
     else
         return static_cast<T>(c.val[i]);
 }
-template <class R, class... A, size_t... I>
-intptr_t CallWith(R(__stdcall *fn)(A...), const Call &c, std::index_sequence<I...>) {
-    const R r = fn(ArgAs<A>(c, I)...);
-    if constexpr (std::is_pointer_v<R>)
-        return reinterpret_cast<intptr_t>(r);
-    else
-        return static_cast<intptr_t>(r);
+template <class R, class... A, size_t... Slot>
+CallFn FwdSlots(R(__stdcall *fn)(A...), std::index_sequence<Slot...>) {
+    return [fn](Call &c) -> intptr_t {
+        const R r = fn(ArgAs<A>(c, Slot)...);
+        if constexpr (std::is_pointer_v<R>)
+            return reinterpret_cast<intptr_t>(r);
+        else
+            return static_cast<intptr_t>(r);
+    };
 }
-// The call of a row whose arguments are the export's, in order.
+// The call of a row whose arguments are the export's, in order; FwdAt
+// names the argument of each parameter.
 template <class R, class... A>
 CallFn Fwd(R(__stdcall *fn)(A...)) {
-    return [fn](Call &c) { return CallWith(fn, c, std::index_sequence_for<A...>{}); };
+    return FwdSlots(fn, std::index_sequence_for<A...>{});
+}
+template <size_t... Slot, class R, class... A>
+CallFn FwdAt(R(__stdcall *fn)(A...)) {
+    return FwdSlots(fn, std::index_sequence<Slot...>{});
 }
 using CleanupFn = std::function<void(Call &, intptr_t result)>;
 
