@@ -9,8 +9,12 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zvtest {
+
+// The eight orientation codes (there is no 6).
+inline constexpr int kOrientations[8] = {0, 1, 2, 3, 4, 5, 7, 8};
 
 // Fails the test when the scope ends with more or fewer live kernel blocks
 // than it began with.
@@ -86,6 +90,35 @@ private:
     int blocks_, gdi_, windows_;
 };
 
+// A descriptor an application fills by hand over its own memory: pixels
+// of a pattern, `colors` entries of a pattern (the fourth byte too), the
+// identity paint table, every bit significant.
+struct HandMade {
+    std::vector<uint8_t> pixels;
+    std::vector<RGBQUAD> palette;
+    uint8_t lut[256];
+    BitmapHandle bitmap{};
+
+    HandMade(int width, int height, int bits, int colors, int order = ORDER_BGR) {
+        const int stride = (width * bits + 31) / 32 * 4;
+        pixels.resize(static_cast<size_t>(stride) * height);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = static_cast<uint8_t>(i * 7 + 3);
+        for (int i = 0; i < colors; ++i)
+            palette.push_back(RGBQUAD{BYTE(i), BYTE(255 - i), BYTE(i * 3), BYTE(i)});
+        for (int i = 0; i < 256; ++i)
+            lut[i] = static_cast<uint8_t>(i);
+        bitmap.Data = pixels.data();
+        bitmap.Width = width, bitmap.Height = height, bitmap.BitsPerPixel = bits, bitmap.BytesPerLine = stride;
+        bitmap.Flags = BITMAP_ALLOCATED | BITMAP_CONTIGUOUS;
+        bitmap.ColorCount = colors;
+        bitmap.Palette = colors ? palette.data() : nullptr;
+        bitmap.Order = order, bitmap.HighBit = bits - 1;
+        bitmap.PaintLUT = lut;
+        bitmap.PaintGamma = 100;
+    }
+};
+
 // Runs op once with the n-th allocation failing, for n = 0, 1, 2, ...,
 // until a run makes all its allocations.  After each run that met the
 // injected failure, failed(rc) checks the outcome and live blocks must be
@@ -152,6 +185,18 @@ inline uint64_t PixelAt(const BYTE *row, int x, int bits) {
 // Stored pixel (column c, row r) of a bitmap.
 inline uint64_t PixelAt(const BitmapHandle &b, int c, int r) {
     return PixelAt(b.Data + size_t(r) * b.BytesPerLine, c, b.BitsPerPixel);
+}
+
+// A file of this process's own in the temporary folder, holding `bytes`
+// (written with the kernel's file functions); its path.
+inline std::string WriteTempFile(const std::string &name, const std::vector<uint8_t> &bytes) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH - 64, dir);
+    const std::string path = dir + std::to_string(GetCurrentProcessId()) + "-" + name;
+    const HANDLE f = K_FileOpen(path.c_str(), K_FILE_WRITE);
+    EXPECT_EQ(K_FileWrite(f, bytes.data(), UINT(bytes.size())), int(bytes.size())) << path;
+    K_FileClose(f);
+    return path;
 }
 
 // The folder of the running test executable, with its trailing separator.

@@ -9,38 +9,14 @@
 #include <cstring>
 #include <iterator>
 #include <random>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
 
+using zvtest::HandMade;
 using zvtest::PixelAt;
-
-// A descriptor an application fills by hand over its own memory.
-struct HandMade {
-    std::vector<uint8_t> pixels;
-    std::vector<RGBQUAD> palette;
-    uint8_t lut[256];
-    BitmapHandle bitmap{};
-
-    HandMade(int width, int height, int bits, int colors) {
-        const int stride = (width * bits + 31) / 32 * 4;
-        pixels.resize(static_cast<size_t>(stride) * height);
-        for (size_t i = 0; i < pixels.size(); ++i)
-            pixels[i] = static_cast<uint8_t>(i * 7 + 3);
-        for (int i = 0; i < colors; ++i)
-            palette.push_back(RGBQUAD{BYTE(i), BYTE(255 - i), BYTE(i * 3), 0});
-        for (int i = 0; i < 256; ++i)
-            lut[i] = static_cast<uint8_t>(i);
-        bitmap.Data = pixels.data();
-        bitmap.Width = width, bitmap.Height = height, bitmap.BitsPerPixel = bits, bitmap.BytesPerLine = stride;
-        bitmap.Flags = BITMAP_ALLOCATED | BITMAP_CONTIGUOUS;
-        bitmap.ColorCount = colors;
-        bitmap.Palette = colors ? palette.data() : nullptr;
-        bitmap.Order = ORDER_BGR;
-        bitmap.PaintLUT = lut;
-        bitmap.PaintGamma = 100;
-    }
-};
 
 bool SameBytes(const BitmapHandle &a, const BitmapHandle &b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -132,6 +108,29 @@ TEST(KernelBitmap, CreateGivesZeroedContiguousBitmapWithGrayPaletteAndIdentityTa
     }
 }
 
+// Calls expected to give a code.
+using Calls = std::vector<std::pair<intptr_t, std::function<intptr_t()>>>;
+struct Keep {};  // an argument that stays valid
+
+// One call per argument of `bad` that is not Keep: fn with the `valid`
+// arguments, that one replaced by its bad value, expected to give `code`.
+template <class Fn, class Valid, class Bad, size_t... I>
+void AddEachBad(Calls &calls, intptr_t code, Fn fn, const Valid &valid, const Bad &bad, std::index_sequence<I...>) {
+    const auto one = [&](auto i) {
+        if constexpr (!std::is_same_v<std::tuple_element_t<decltype(i)::value, Bad>, Keep>)
+            calls.push_back({code, [=] {
+                                 Valid a = valid;
+                                 std::get<decltype(i)::value>(a) = std::get<decltype(i)::value>(bad);
+                                 return intptr_t(std::apply(fn, a));
+                             }});
+    };
+    (one(std::integral_constant<size_t, I>{}), ...);
+}
+template <class Fn, class Valid, class Bad>
+void AddEachBad(Calls &calls, intptr_t code, Fn fn, const Valid &valid, const Bad &bad) {
+    AddEachBad(calls, code, fn, valid, bad, std::make_index_sequence<std::tuple_size_v<Valid>>{});
+}
+
 TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
     BitmapHandle b;
     std::memset(&b, 0x5A, sizeof b);
@@ -163,67 +162,39 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
     KResize *rs = nullptr;  // 5 x 3 to 4 x 2 onto two colours
     const RGBQUAD two[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
     ASSERT_EQ(K_ResizeStart(&b, 4, 2, 8, two, 2, RESIZE_BILINEAR, ReadKernelRow, nullptr, &rs), RC_SUCCESS);
-    const std::pair<intptr_t, std::function<intptr_t()>> calls[] = {
-        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 1, 0, nullptr, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, nullptr, 0, 1, 0, 1, 0, out, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(0, in, 0, 1, 0, 1, 0, out, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, -1, 1, 0, 1, 0, out, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, -1, 0, 1, 0, out, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, -1, 1, 0, out, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 0, 0, out, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 2, -1, out, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 2, 2, out, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 1, 0, out, -1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertColorOrder(nullptr, 2, 24, ORDER_RGB, ORDER_BGR); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertColorOrder(out, -1, 24, ORDER_RGB, ORDER_BGR); }},
+    Calls calls;
+    const int refused = RC_INVALID_PARAMETER;
+    AddEachBad(calls, refused, K_StretchRow, std::tuple{24, in, 0, 1, 0, 2, 0, out, 2}, std::tuple{0, nullptr, -1, -1, -1, 0, -1, nullptr, -1});
+    AddEachBad(calls, refused, K_ConvertColorOrder, std::tuple{out, 2, 24, ORDER_RGB, ORDER_BGR}, std::tuple{nullptr, -1, Keep{}, Keep{}, Keep{}});
+    AddEachBad(calls, refused, K_RotateStrip, std::tuple{in, out, 2, 2, 8, 1}, std::tuple{nullptr, nullptr, -1, -1, 12, Keep{}});
+    AddEachBad(calls, refused, K_FlipStrip, std::tuple{in, out, 2, 2, 8}, std::tuple{nullptr, nullptr, -1, -1, 48});
+    AddEachBad(calls, refused, K_ConvertBand, std::tuple{in, out, 4, 2}, std::tuple{nullptr, nullptr, -1, -1});
+    AddEachBad(calls, refused, K_GetBitmapRow, std::tuple{&b, out, 0, 0, 4}, std::tuple{Keep{}, nullptr, -1, -1, -1});
+    AddEachBad(calls, refused, K_PutBitmapRow, std::tuple{&b, in, 0, 0, 4}, std::tuple{Keep{}, nullptr, -1, -1, -1});
+    AddEachBad(calls, refused, K_GetBitmapColors, std::tuple{&b, 0, 1, row}, std::tuple{Keep{}, -1, -1, nullptr});
+    AddEachBad(calls, refused, K_PutBitmapColors, std::tuple{&b, 0, 1, row}, std::tuple{Keep{}, -1, -1, nullptr});
+    AddEachBad(calls, 0, K_ComparePalette, std::tuple{&b, row, 1}, std::tuple{nullptr, nullptr, 0});
+    AddEachBad(calls, refused, K_ConvertToBGR, std::tuple{&b, in, out, 1}, std::tuple{Keep{}, nullptr, nullptr, -1});
+    AddEachBad(calls, refused, K_ConvertFromBGR, std::tuple{&b, in, out, 1}, std::tuple{Keep{}, nullptr, nullptr, -1});
+    AddEachBad(calls, refused, K_FileRead, std::tuple{file, out, 1u}, std::tuple{nullptr, nullptr, 0x80000000u});
+    AddEachBad(calls, refused, K_FileWrite, std::tuple{file, in, 1u}, std::tuple{nullptr, nullptr, 0x80000000u});
+    AddEachBad(calls, refused, K_ResizeRow, std::tuple{rs, 0, 0, 1, out}, std::tuple{nullptr, 2, Keep{}, Keep{}, nullptr});
+    AddEachBad(calls, refused, K_ResizeRowValues, std::tuple{rs, 0, 0, 1, out}, std::tuple{nullptr, -1, -1, -1, nullptr});
+    AddEachBad(calls, refused, K_ResizePutRow, std::tuple{rs, 0, 0, 1, in, out}, std::tuple{nullptr, -1, -1, 5, nullptr, nullptr});
+    calls.insert(calls.end(), {
+        {RC_INVALID_PARAMETER, [&] { return K_StretchRow(24, in, 0, 1, 0, 2, 2, out, 2); }},  // the error not below the denominator
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 2, 0, 1, out); }},  // past the last row or column
+        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 0, 3, 2, out); }},
+        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 2, 0, 1, in, out); }},
+        {RC_SUCCESS, [&] { return K_ResizeRowValues(rs, 1, 4, 0, out); }},  // nothing to make
+        {RC_SUCCESS, [&] { return K_ResizePutRow(rs, 0, 0, 0, in, out); }},
         {RC_SUCCESS, [&] { return K_ConvertColorOrder(out, 2, 24, ORDER_GRAY, ORDER_BGR); }},
         {RC_SUCCESS, [&] { return K_ConvertColorOrder(out, 2, 24, ORDER_RGB, ORDER_GRAY); }},
         {RC_SUCCESS, [&] { return K_ConvertColorOrder(out, 2, 8, ORDER_RGB, ORDER_BGR); }},
-        {RC_INVALID_PARAMETER, [&] { return K_RotateStrip(nullptr, out, 2, 2, 8, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_RotateStrip(in, nullptr, 2, 2, 8, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_RotateStrip(in, out, -1, 2, 8, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_RotateStrip(in, out, 2, -1, 8, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_RotateStrip(in, out, 2, 2, 12, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FlipStrip(nullptr, out, 2, 2, 8); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FlipStrip(in, nullptr, 2, 2, 8); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FlipStrip(in, out, -1, 2, 8); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FlipStrip(in, out, 2, -1, 8); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FlipStrip(in, out, 2, 2, 48); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(nullptr, out, 4, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(in, nullptr, 4, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(in, out, -1, 2); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertBand(in, out, 4, -1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizeRow(nullptr, 0, 0, 1, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizeRow(rs, 0, 0, 1, nullptr); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizeRow(rs, 2, 0, 1, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(nullptr, 0, 0, 1, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 0, 0, 1, nullptr); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, -1, 0, 1, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 2, 0, 1, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 0, -1, 1, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 0, 0, -1, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizeRowValues(rs, 0, 3, 2, out); }},
-        {RC_SUCCESS, [&] { return K_ResizeRowValues(rs, 1, 4, 0, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(nullptr, 0, 0, 1, in, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 0, 0, 1, nullptr, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 0, 0, 1, in, nullptr); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, -1, 0, 1, in, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 2, 0, 1, in, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 0, -1, 1, in, out); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ResizePutRow(rs, 0, 0, 5, in, out); }},
-        {RC_SUCCESS, [&] { return K_ResizePutRow(rs, 0, 0, 0, in, out); }},
         {RC_NO_BITMAP, [&] { return K_GetBitmapRow(&none, out, 0, 0, 4); }},
-        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, nullptr, 0, 0, 4); }},
-        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, out, -1, 0, 4); }},
         {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, out, 3, 0, 4); }},
-        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, out, 0, -1, 4); }},
-        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapRow(&b, out, 0, 0, -1); }},
         {RC_NO_BITMAP, [&] { return K_PutBitmapRow(&none, in, 0, 0, 4); }},
-        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapRow(&b, nullptr, 0, 0, 4); }},
-        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapRow(&b, in, -1, 0, 4); }},
         {RC_INVALID_PARAMETER, [&] { return K_PutBitmapRow(&b, in, 3, 0, 4); }},
-        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapRow(&b, in, 0, -1, 4); }},
-        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapRow(&b, in, 0, 0, -1); }},
         {RC_NO_BITMAP, [&] { return K_FreeBitmap(nullptr); }},
         {RC_NO_BITMAP, [&] { return K_CopyBitmapHandle(&copy, nullptr); }},
         {RC_INVALID_PARAMETER, [&] { return K_CopyBitmapHandle(nullptr, &b); }},
@@ -232,29 +203,14 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
         {RC_INVALID_PARAMETER, [&] { return K_EndAccess(&b, 0); }},
         {RC_INVALID_PARAMETER, [&] { return K_EndAccess(&b, 1); }},  // no access open
         {RC_NO_BITMAP, [&] { return K_GetBitmapColors(nullptr, 0, 1, row); }},
-        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapColors(&b, 0, 1, nullptr); }},
-        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapColors(&b, -1, 1, row); }},
-        {RC_INVALID_PARAMETER, [&] { return K_GetBitmapColors(&b, 0, -1, row); }},
         {RC_NO_BITMAP, [&] { return K_PutBitmapColors(nullptr, 0, 1, row); }},
-        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapColors(&b, 0, 1, nullptr); }},
-        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapColors(&b, -1, 1, row); }},
-        {RC_INVALID_PARAMETER, [&] { return K_PutBitmapColors(&b, 0, -1, row); }},
         {0, [&] { return K_PutBitmapColors(&b, 0, 1, row); }},  // no palette to write
         {0, [&] { return K_IsGrayScale(nullptr); }},
-        {0, [&] { return K_ComparePalette(nullptr, row, 1); }},
-        {0, [&] { return K_ComparePalette(&b, nullptr, 1); }},
-        {0, [&] { return K_ComparePalette(&b, row, 0); }},
         {0, [&] { return K_ComparePalette(&b, row, 1); }},  // no palette to compare
         {0, [&] { return intptr_t(K_CreatePaletteFromBitmap(nullptr)); }},
         {RC_NO_BITMAP, [&] { return K_ConvertToBGR(nullptr, in, out, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertToBGR(&b, nullptr, out, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertToBGR(&b, in, nullptr, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertToBGR(&b, in, out, -1); }},
-        {RC_INVALID_FORMAT, [&] { BitmapHandle t = b; t.BitsPerPixel = 9; return K_ConvertToBGR(&t, in, out, 1); }},
         {RC_NO_BITMAP, [&] { return K_ConvertFromBGR(nullptr, in, out, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertFromBGR(&b, nullptr, out, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertFromBGR(&b, in, nullptr, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_ConvertFromBGR(&b, in, out, -1); }},
+        {RC_INVALID_FORMAT, [&] { BitmapHandle t = b; t.BitsPerPixel = 9; return K_ConvertToBGR(&t, in, out, 1); }},
         {RC_NO_BITMAP, [&] { return K_FlipBitmap(&none); }},
         {RC_NO_BITMAP, [&] { return K_MirrorBitmap(&none); }},
         {RC_NO_BITMAP, [&] { return K_RotateBitmap(&none, 9000); }},
@@ -262,12 +218,6 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
         {0, [&] { return intptr_t(K_FileOpen(nullptr, K_FILE_READ)); }},
         {-1, [&] { return intptr_t(K_FileSeek(nullptr, 0, FILE_BEGIN)); }},
         {-1, [&] { return intptr_t(K_FileSeek(file, 0, FILE_END + 1)); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FileRead(nullptr, out, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FileRead(file, nullptr, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FileRead(file, out, 0x80000000u); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FileWrite(nullptr, in, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FileWrite(file, nullptr, 1); }},
-        {RC_INVALID_PARAMETER, [&] { return K_FileWrite(file, in, 0x80000000u); }},
         {RC_NO_BITMAP, [&] { return K_ConvertFromDib(nullptr, reinterpret_cast<BITMAPINFOHEADER *>(in), in, 64); }},
         {RC_INVALID_PARAMETER, [&] { return K_ConvertFromDib(&copy, nullptr, in, 64); }},
         {RC_INVALID_PARAMETER, [&] { return K_ConvertFromDib(&copy, reinterpret_cast<BITMAPINFOHEADER *>(in), nullptr, 64); }},
@@ -290,10 +240,10 @@ TEST(KernelBitmap, BadArgumentsAreRefusedAndChangeNothing) {
         {RC_INVALID_PARAMETER, [&] { BitmapHandle t = b; t.Orientation = ORIENT_LEFT_TOP; return K_SaveBitmapFile("x.bmp", &t); }},
         {RC_INVALID_FORMAT, [&] { BitmapHandle t = b; t.BitsPerPixel = 12; return K_SaveBitmapFile("x.bmp", &t); }},
         {RC_INVALID_FORMAT, [&] { BitmapHandle t = b; t.BitsPerPixel = 16, t.Order = ORDER_GRAY; return K_SaveBitmapFile("x.bmp", &t); }},
-    };
+    });
     std::memset(&copy, 0x5A, sizeof copy);
     const BitmapHandle copyBefore = copy;
-    for (size_t i = 0; i < std::size(calls); ++i) {
+    for (size_t i = 0; i < calls.size(); ++i) {
         EXPECT_EQ(calls[i].second(), calls[i].first) << "row " << i;
         EXPECT_TRUE(SameBytes(b, small) && SameBytes(copy, copyBefore)) << "row " << i;
         EXPECT_TRUE(std::all_of(out, out + sizeof out, [](BYTE v) { return v == 0xA5; })) << "row " << i;

@@ -28,6 +28,13 @@ struct DibPicture {
     int ColorCount = 0;           // palette depths: entries the bitmap must say it has
     std::vector<uint32_t> Color;  // 0xRRGGBB of stored row r (the DIB's own row order), column c
     uint32_t At(int c, int r) const { return Color[size_t(r) * Width + c]; }
+    std::vector<uint32_t> Displayed() const {  // top row first
+        std::vector<uint32_t> v(Color.size());
+        for (int y = 0; y < Rows; ++y)
+            for (int x = 0; x < Width; ++x)
+                v[size_t(y) * Width + x] = At(x, TopDown ? y : Rows - 1 - y);
+        return v;
+    }
 };
 
 inline uint32_t ModelLE(const uint8_t *p, int n) {

@@ -56,8 +56,6 @@ TEST(SignificantBits, TopOfTheRangeWithinTheWantedWidth) {
     EXPECT_EQ(K_GetSignificantBits(16, 8, 0, 7, nullptr, &m, &s), RC_INVALID_PARAMETER);
 }
 
-const int kCodes[] = {0, 1, 2, 3, 4, 5, 7, 8};
-
 struct Point {
     int x, y;
 };
@@ -103,8 +101,8 @@ TEST(KernelOrientation, TurnQueryReproducesTheTableOnPixels) {
     Raster image{3, 5, {}};
     for (int i = 0; i < 15; ++i)
         image.px.push_back(i);
-    for (int from : kCodes)
-        for (int to : kCodes) {
+    for (int from : zvtest::kOrientations)
+        for (int to : zvtest::kOrientations) {
             SCOPED_TRACE(testing::Message() << from << " -> " << to);
             int degrees = -1, flip = -1;
             ASSERT_EQ(K_GetOrientationTurn(from, to, &degrees, &flip), RC_SUCCESS);
@@ -131,36 +129,10 @@ TEST(KernelOrientation, TurnQueryReproducesTheTableOnPixels) {
     EXPECT_EQ(K_GetOrientationTurn(0, 1, nullptr, &f), RC_INVALID_PARAMETER);
 }
 
-// A packed DIB shows the bitmap as its orientation displays it; palette
-// indices without colours (8 bits, no entries) come with the gray ramp.
-TEST(KernelOrientation, PackedDibHoldsTheDisplayedImage) {
-    zvtest::LiveBlockCheck check;
-    std::mt19937 rng(8);
-    for (int o : kCodes)
-        for (int bits : {8, 24}) {
-            SCOPED_TRACE(testing::Message() << "orientation " << o << ", " << bits << " bits");
-            BitmapHandle b{}, d{};
-            ASSERT_EQ(K_CreateBitmap(&b, 3, 5, bits, ORDER_BGR, o), RC_SUCCESS);
-            std::generate_n(b.Data, b.BytesPerLine * b.Height, [&] { return BYTE(rng()); });
-            b.ColorCount = 0;
-            HGLOBAL h = K_ConvertToDib(&b);
-            ASSERT_TRUE(h && K_ConvertFromDibHandle(&d, h) == RC_SUCCESS);
-            ASSERT_TRUE(d.Width == (Swaps(o) ? 5 : 3) && d.Orientation == ORIENT_BOTTOM_LEFT);
-            for (int r = 0; r < 5; ++r)
-                for (int c = 0; c < 3; ++c) {
-                    const Point p = Shown(o, c, r, 3, 5);
-                    const UINT want = bits == 8 ? b.Data[r * b.BytesPerLine + c] * 0x010101u : K_GetPixelValue(&b, r, c);
-                    EXPECT_EQ(K_GetPixelValue(&d, d.Height - 1 - p.y, p.x), want) << c << "," << r;
-                }
-            K_FreeBitmap(&b);
-            K_FreeBitmap(&d);
-        }
-}
-
 TEST(KernelOrientation, RectangleConversionFollowsTheTableAndGoesBack) {
     const int w = 4, h = 3;
-    for (int from : kCodes)
-        for (int to : kCodes) {
+    for (int from : zvtest::kOrientations)
+        for (int to : zvtest::kOrientations) {
             SCOPED_TRACE(testing::Message() << from << " -> " << to);
             const bool swap = Swaps(from) != Swaps(to);
             const int w2 = swap ? h : w, h2 = swap ? w : h;

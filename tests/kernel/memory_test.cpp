@@ -105,17 +105,22 @@ TEST(KernelMemory, CachedBlocksKeepTheContract) {
     K_Free(q);
     EXPECT_EQ(K_GetLiveBytes(), base);
     // Large global blocks: more than the kept ones are let go; a kept one
-    // comes back cut to the size asked for, zeroed when asked.
+    // (written all over) comes back cut to the size asked for and counted
+    // so, zeroed when asked.
     const size_t mb = size_t(1) << 20;
     HGLOBAL kept[6];
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(kept[i] = K_GlobalAlloc(GMEM_MOVEABLE, mb + size_t(i) * 4096));
+        std::memset(GlobalLock(kept[i]), 0xCD, mb);
+        GlobalUnlock(kept[i]);
+    }
     for (HGLOBAL h : kept)
         EXPECT_EQ(K_GlobalFree(h), nullptr);
     EXPECT_EQ(K_GetLiveBytes(), base);
     HGLOBAL h = K_GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, mb + 5 * 4096 - 100);
     ASSERT_TRUE(h);
     EXPECT_EQ(GlobalSize(h), mb + 5 * 4096 - 100);
+    EXPECT_EQ(K_GetLiveBytes(), base + mb + 5 * 4096 - 100);
     const auto *bytes = static_cast<const uint8_t *>(GlobalLock(h));
     ASSERT_TRUE(bytes);
     for (size_t i = 0; i < mb; i += 4093)

@@ -10,22 +10,7 @@
 
 namespace {
 
-struct Bitmap {
-    BitmapHandle b{};
-    BYTE lut[256];
-    std::vector<RGBQUAD> palette;
-    Bitmap(int bits, int order, int colors = 0) {
-        for (int i = 0; i < 256; ++i)
-            lut[i] = BYTE(i);
-        b.Flags = BITMAP_ALLOCATED;
-        b.BitsPerPixel = bits, b.Order = order, b.HighBit = bits - 1;
-        b.PaintLUT = lut, b.PaintGamma = 100;
-        for (int i = 0; i < colors; ++i)
-            palette.push_back(RGBQUAD{BYTE(i * 3), BYTE(i), BYTE(255 - i), BYTE(i)});
-        b.Palette = colors ? palette.data() : nullptr;
-        b.ColorCount = colors;
-    }
-};
+using zvtest::HandMade;
 
 // Whether pal holds exactly the n colours (or, with gray, the gray levels).
 bool Holds(HPALETTE pal, const RGBQUAD *colors, size_t n, const BYTE *gray = nullptr) {
@@ -53,8 +38,8 @@ protected:
 };
 
 TEST_F(PaintPalette, TrueColourOnATrueColourDeviceNeedsNone) {
-    Bitmap b24(24, ORDER_BGR), b16(16, ORDER_BGR), gray8(8, ORDER_GRAY);  // the last without a palette
-    for (BitmapHandle *b : {&b24.b, &b16.b, &gray8.b, static_cast<BitmapHandle *>(nullptr)})
+    HandMade b24(4, 4, 24, 0), b16(4, 4, 16, 0), gray8(4, 4, 8, 0, ORDER_GRAY);  // the last without a palette
+    for (BitmapHandle *b : {&b24.bitmap, &b16.bitmap, &gray8.bitmap, static_cast<BitmapHandle *>(nullptr)})
         EXPECT_EQ(Z_CreatePaintPalette(wmf_, b), nullptr);
 }
 
@@ -62,46 +47,46 @@ TEST_F(PaintPalette, TrueColourOnATrueColourDeviceNeedsNone) {
 // display deep colour gets the fixed palette unless library dithering is
 // off (the fixed palettes themselves: PaintIndices).
 TEST_F(PaintPalette, DitherAndDeepImagesOnTheDisplay) {
-    Bitmap gray(16, ORDER_GRAY), colour(16, ORDER_BGR);
-    Z_SetPaintIntensity(&gray.b, 300);
-    EXPECT_TRUE(Holds(Z_CreatePaintPalette(screen_, &gray.b), nullptr, 256, gray.lut));
+    HandMade gray(4, 4, 16, 0, ORDER_GRAY), colour(4, 4, 16, 0);
+    Z_SetPaintIntensity(&gray.bitmap, 300);
+    EXPECT_TRUE(Holds(Z_CreatePaintPalette(screen_, &gray.bitmap), nullptr, 256, gray.lut));
     if (screenBits_ != 8)
         return;
-    EXPECT_TRUE(Holds(Z_CreatePaintPalette(screen_, &colour.b), zv::Rgb332Palette.data(), 256));
+    EXPECT_TRUE(Holds(Z_CreatePaintPalette(screen_, &colour.bitmap), zv::Rgb332Palette.data(), 256));
     Z_SetDisplayMode(DISP_LIBRARY_DITHER, 0);
-    EXPECT_EQ(Z_CreatePaintPalette(screen_, &colour.b), nullptr);
-    EXPECT_TRUE(Holds(Z_CreatePaintPalette(screen_, &gray.b), nullptr, 256, gray.lut));
+    EXPECT_EQ(Z_CreatePaintPalette(screen_, &colour.bitmap), nullptr);
+    EXPECT_TRUE(Holds(Z_CreatePaintPalette(screen_, &gray.bitmap), nullptr, 256, gray.lut));
 }
 
 // Black and white scaled to gray: 256 grays through the paint table; a
 // palette bitmap: its colours through the paint table, as the painters
 // see them (reserved bytes untouched); fewer gray entries.
 TEST_F(PaintPalette, ColoursThroughThePaintTable) {
-    Bitmap bw(1, ORDER_BGR, 2), b8(8, ORDER_BGR, 256), g8(8, ORDER_GRAY);
+    HandMade bw(4, 4, 1, 2), b8(4, 4, 8, 256), g8(4, 4, 8, 0, ORDER_GRAY);
     bw.palette = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
-    Z_SetPaintGamma(&bw.b, 170);
+    Z_SetPaintGamma(&bw.bitmap, 170);
     {
         Z_SetDisplayMode(DISP_SCALE_TO_GRAY, DISP_SCALE_TO_GRAY);
-        EXPECT_TRUE(Holds(Z_CreatePaintPalette(wmf_, &bw.b), nullptr, 256, bw.lut));
+        EXPECT_TRUE(Holds(Z_CreatePaintPalette(wmf_, &bw.bitmap), nullptr, 256, bw.lut));
         EXPECT_NE(bw.lut[64], 64) << "the table is not the identity";
         Z_SetDisplayMode(DISP_SCALE_TO_GRAY, 0);
     }
-    EXPECT_TRUE(Holds(Z_CreatePaintPalette(wmf_, &b8.b), b8.palette.data(), 256)) << "the stored colours";
-    ASSERT_EQ(Z_SetPaintIntensity(&b8.b, 400), RC_SUCCESS);
+    EXPECT_TRUE(Holds(Z_CreatePaintPalette(wmf_, &b8.bitmap), b8.palette.data(), 256)) << "the stored colours";
+    ASSERT_EQ(Z_SetPaintIntensity(&b8.bitmap, 400), RC_SUCCESS);
     std::vector<RGBQUAD> bright = b8.palette;
     for (RGBQUAD &q : bright)
         q = RGBQUAD{b8.lut[q.rgbBlue], b8.lut[q.rgbGreen], b8.lut[q.rgbRed], q.rgbReserved};
-    EXPECT_TRUE(Holds(Z_CreatePaintPalette(wmf_, &b8.b), bright.data(), 256)) << "brightened through PaintLUT";
+    EXPECT_TRUE(Holds(Z_CreatePaintPalette(wmf_, &b8.bitmap), bright.data(), 256)) << "brightened through PaintLUT";
     std::vector<RGBQUAD> got(256);
-    EXPECT_EQ(zv::GetPaintColors(&b8.b, 10, 20, got.data()), 20);
+    EXPECT_EQ(zv::GetPaintColors(&b8.bitmap, 10, 20, got.data()), 20);
     EXPECT_EQ(0, memcmp(got.data(), &bright[10], 20 * sizeof(RGBQUAD)));
-    b8.b.Flags &= ~BITMAP_PAINT_LUT;
-    EXPECT_EQ(zv::GetPaintColors(&b8.b, 250, 20, got.data()), 6);
+    b8.bitmap.Flags &= ~BITMAP_PAINT_LUT;
+    EXPECT_EQ(zv::GetPaintColors(&b8.bitmap, 250, 20, got.data()), 6);
     EXPECT_EQ(got[0].rgbBlue, b8.palette[250].rgbBlue);
     for (int i = 0; i < 256; ++i)
         g8.lut[i] = BYTE(255 - i);
     const BYTE levels[4] = {255, 255 - 85, 255 - 170, 0};
-    EXPECT_TRUE(Holds(zv::CreateGrayPaintPalette(&g8.b, 2), nullptr, 4, levels));
+    EXPECT_TRUE(Holds(zv::CreateGrayPaintPalette(&g8.bitmap, 2), nullptr, 4, levels));
 }
 
 }  // namespace

@@ -19,9 +19,7 @@ using namespace zvtest;
 
 namespace {
 
-const int kOrientations[] = {0, 1, 2, 3, 4, 5, 7, 8};
 constexpr uint32_t kBackground = 0x123456;
-const RECT kNoClip{-100000, -100000, 100000, 100000};
 
 RECT Intersect(const RECT &a, const RECT &b) {
     return RECT{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
@@ -453,13 +451,8 @@ TEST(PaintColours, ErrorDiffusionTo332WalksRowsBottomUpWithAPrimedFirstRow) {
                   RC_SUCCESS);
         std::vector<uint32_t> painted(size_t(dib.w) * dib.h, 0xFFFFFFFF), want(painted.size(), kBackground);
         ReferencePaint(painted, dib.w, dib.h, b, pc, [&](int, int, int X, int Y) { return Shown(b, X, Y); });
-        int left = dib.w, right = -1, top = dib.h, bottom = -1;
-        for (int y = 0; y < dib.h; ++y)
-            for (int x = 0; x < dib.w; ++x)
-                if (painted[size_t(y) * dib.w + x] != 0xFFFFFFFF)
-                    left = std::min(left, x), right = std::max(right, x + 1), top = std::min(top, y),
-                    bottom = std::max(bottom, y + 1);
-        const int n = right - left;
+        const RECT box = PaintedBounds(painted, dib.w, 0xFFFFFFFF);
+        const int left = box.left, top = box.top, bottom = box.bottom, n = box.right - box.left;
         std::vector<int> err(size_t(std::max(n, 0)) * 3, 0);
         for (int pass = 0, y = bottom - 1; n > 0 && y >= top; pass ? --y : 0, pass = 1) {
             int run[3] = {err[0], err[1], err[2]};

@@ -165,6 +165,9 @@ inline RECT RandomRect(std::mt19937 &rng, int w, int h) {
     return RECT{l, t, l + 1 + int(rng() % (w + 2)), t + 1 + int(rng() % (h + 2))};
 }
 
+// A clip rectangle that clips nothing.
+inline constexpr RECT kNoClip{-100000, -100000, 100000, 100000};
+
 // A 1:1 paint of an upright bitmap b onto a target of tw x th: the whole
 // image or a random part of it, placed up to a quarter of the target off
 // its top-left corner, with or without clip rectangles on either side.
@@ -173,9 +176,8 @@ inline PaintCase RandomUnscaledCase(std::mt19937 &rng, const BitmapHandle &b, in
     pc.src = whole ? RECT{0, 0, b.Width, b.Height} : RandomRect(rng, b.Width, b.Height);
     const int x = int(rng() % (tw / 2)) - tw / 4, y = int(rng() % (th / 2)) - th / 4;
     pc.dst = RECT{x, y, x + pc.src.right - pc.src.left, y + pc.src.bottom - pc.src.top};
-    const RECT none{-100000, -100000, 100000, 100000};
-    pc.clipSrc = rng() % 2 ? RandomRect(rng, b.Width, b.Height) : none;
-    pc.clipDst = rng() % 2 ? RandomRect(rng, tw, th) : none;
+    pc.clipSrc = rng() % 2 ? RandomRect(rng, b.Width, b.Height) : kNoClip;
+    pc.clipDst = rng() % 2 ? RandomRect(rng, tw, th) : kNoClip;
     return pc;
 }
 
@@ -191,6 +193,18 @@ inline int ScreenDepth() {
     const int n = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
     ReleaseDC(nullptr, dc);
     return n;
+}
+
+// The smallest rectangle of the pixels (rows of w) that are not
+// `unpainted`; all 0 when there are none.
+inline RECT PaintedBounds(const std::vector<uint32_t> &px, int w, uint32_t unpainted) {
+    RECT r{w, LONG(px.size() / w), 0, 0};
+    for (size_t i = 0; i < px.size(); ++i)
+        if (px[i] != unpainted) {
+            const LONG x = LONG(i % w), y = LONG(i / w);
+            r = RECT{std::min(r.left, x), std::min(r.top, y), std::max(r.right, x + 1), std::max(r.bottom, y + 1)};
+        }
+    return IsRectEmpty(&r) ? RECT{} : r;
 }
 
 // First differing pixel, for messages.

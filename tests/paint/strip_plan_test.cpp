@@ -14,8 +14,6 @@ using namespace zvtest;
 
 namespace {
 
-const int kOrientations[] = {0, 1, 2, 3, 4, 5, 7, 8};
-const RECT kEverywhere{-100000, -100000, 100000, 100000};
 
 zv::StripJob JobFor(HDC dc, BitmapHandle &b, const RECT &src, const RECT &dst, const RECT &clipDst, int deviceBits,
                     int kind) {
@@ -57,7 +55,7 @@ TEST(StripPlan, FormatAndColourTableFollowTheDeviceClassKindAndMode) {
                     BitmapHandle b{};
                     const int order = (bits == 12 || bits == 16) && rng() % 2 ? ORDER_GRAY : ORDER_BGR;
                     MakeRandomBitmap(b, rng, 9, 7, bits, order, 0);
-                    const zv::StripJob job = JobFor(target.dc, b, RECT{0, 0, 9, 7}, RECT{0, 0, 20, 15}, kEverywhere,
+                    const zv::StripJob job = JobFor(target.dc, b, RECT{0, 0, 9, 7}, RECT{0, 0, 20, 15}, kNoClip,
                                                     deviceBits, kind);
                     zv::StripPlan p;
                     zv::PlanStrips(job, mode, &p);
@@ -110,7 +108,7 @@ TEST(StripPlan, RowsPerStripKeepTheStripBudget) {
         BitmapHandle b{};
         MakeRandomBitmap(b, rng, 100, 40, 24, ORDER_BGR, 2);
         zv::StripPlan p;
-        zv::PlanStrips(JobFor(target.dc, b, RECT{0, 0, 100, 40}, RECT{0, 0, 10000, 64}, kEverywhere, 24, 0), 0, &p);
+        zv::PlanStrips(JobFor(target.dc, b, RECT{0, 0, 100, 40}, RECT{0, 0, 10000, 64}, kNoClip, 24, 0), 0, &p);
         EXPECT_EQ(p.rowsPerStrip, 8);
         EXPECT_GE(p.stripBytes, size_t(9) * 30000);  // a spare row beside the strip
         K_FreeBitmap(&b);
@@ -125,7 +123,7 @@ TEST(StripPlan, RowsPerStripKeepTheStripBudget) {
         const int kind = int(rng() % 3), deviceBits = std::array<int, 4>{1, 4, 8, 24}[rng() % 4];
         const UINT mode = rng() % 2 ? DISP_ORDERED_DITHER : 0;
         zv::StripPlan p;
-        zv::PlanStrips(JobFor(target.dc, b, RECT{0, 0, w, h}, dst, kEverywhere, deviceBits, kind), mode, &p);
+        zv::PlanStrips(JobFor(target.dc, b, RECT{0, 0, w, h}, dst, kNoClip, deviceBits, kind), mode, &p);
         SCOPED_TRACE(std::to_string(bits) + " bits, orientation " + std::to_string(b.Orientation) + ", dst " +
                      std::to_string(dst.right) + "x" + std::to_string(dst.bottom));
         ASSERT_EQ(p.route, zv::STRIPS_ROWS);
@@ -164,7 +162,7 @@ TEST(StripPlan, WalksTakeEveryStripPixelToTheSourcePixelItShows) {
         const int x0 = int(rng() % 40) - 20, y0 = int(rng() % 40) - 20;
         const RECT dst{x0, y0, x0 + 1 + int(rng() % 90), y0 + 1 + int(rng() % 90)};
         const int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
-        const RECT clipDst = rng() % 2 ? RandomRect(rng, 80, 80) : kEverywhere;
+        const RECT clipDst = rng() % 2 ? RandomRect(rng, 80, 80) : kNoClip;
         zv::StripPlan p;
         zv::PlanStrips(JobFor(target.dc, b, src, dst, clipDst, 24, 0), 0, &p);
         if (p.route == zv::STRIPS_NOTHING) {

@@ -16,8 +16,6 @@ using namespace zvtest;
 
 namespace {
 
-const int kOrientations[] = {0, 1, 2, 3, 4, 5, 7, 8};
-const RECT kNoClip{-100000, -100000, 100000, 100000};
 constexpr uint32_t kBackground = 0x123456;
 
 // Puts the internal switch back to the machine's choice when a test ends.

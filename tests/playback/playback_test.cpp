@@ -150,53 +150,6 @@ TEST(PlaybackWait, DelayCountsDownAndCancelEndsTheWait) {
         EXPECT_EQ(Step(p.h), want);
 }
 
-// A white frame stored bottom-up at (0, 0) of a black 4 x 6 target shows
-// on the top row of either target, inside the update rectangle, and its
-// disposal clears it again.
-TEST(PlaybackRows, ABottomUpFrameShowsAtItsTopOnEitherTarget) {
-    RegionTable table;
-    zvtest::LiveBlockCheck check;
-    const struct { int orient; RECT update; int row; } cases[] = {
-        {ORIENT_TOP_LEFT, {0, 0, 2, 1}, 0},
-        {ORIENT_BOTTOM_LEFT, {0, 5, 2, 6}, 5},
-    };
-    for (auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << "target orientation " << c.orient);
-        BitmapHandle t, f;
-        ASSERT_EQ(K_CreateBitmap(&t, 4, 6, 24, ORDER_BGR, c.orient), RC_SUCCESS);
-        ASSERT_EQ(K_CreateBitmap(&f, 2, 1, 24, ORDER_BGR, ORIENT_BOTTOM_LEFT), RC_SUCCESS);
-        std::memset(f.Data, 0xFF, f.BytesPerLine);
-        f.DisposalMethod = 2;
-        PlaybackHandle h = nullptr;
-        ASSERT_EQ(Z_CreatePlayback(&h, &t, nullptr), RC_SUCCESS);
-        ASSERT_EQ(Z_AppendPlayback(h, &f), RC_SUCCESS);
-        ASSERT_EQ(Z_ValidatePlaybackLines(h, 0, 1), RC_SUCCESS);
-        auto white = [&](int row) {  // white bytes on a stored row (-1: anywhere)
-            int n = 0;
-            for (int y = 0; y < 6; ++y)
-                for (int k = 0; k < 12; ++k)
-                    n += t.Data[y * t.BytesPerLine + k] == 0xFF && (row < 0 || y == row);
-            return n;
-        };
-        EXPECT_EQ(Step(h), UINT(PLAYSTATE_ADVANCE));
-        ASSERT_EQ(Z_ClearPlaybackUpdateRect(h), RC_SUCCESS);
-        EXPECT_EQ(Step(h), UINT(PLAYSTATE_RENDER));
-        EXPECT_EQ(Step(h), UINT(PLAYSTATE_RENDERED));
-        RECT u;
-        ASSERT_EQ(Z_GetPlaybackUpdateRect(h, &u, 1), RC_SUCCESS);
-        EXPECT_TRUE(EqualRect(&u, &c.update)) << u.left << "," << u.top << "," << u.right << "," << u.bottom;
-        EXPECT_EQ(white(c.row), 6);
-        EXPECT_EQ(white(-1), 6);
-        EXPECT_EQ(Step(h), UINT(PLAYSTATE_DISPOSE));
-        EXPECT_EQ(Step(h), UINT(PLAYSTATE_DISPOSED));
-        EXPECT_EQ(white(-1), 0);
-        void *list = nullptr;
-        ASSERT_EQ(Z_DestroyPlayback(h, &list), RC_SUCCESS);
-        K_DestroyBitmapList(list);
-        K_FreeBitmap(&t);
-    }
-}
-
 // One whole playback of transparent, converted frames with regions and
 // every disposal; the frames' regions must be the list's own after every
 // step whatever allocation failed.

@@ -105,19 +105,7 @@ RECT BoundsOf(const Rows &rows) {
 }
 
 ZoraRgn *Build(const Rows &rows) {
-    const RECT b = BoundsOf(rows);
-    zv::RgnBuilder builder;
-    if (zv::RgnBuilderBegin(builder, b) != RC_SUCCESS)
-        return nullptr;
-    for (int32_t y = b.top; y < b.bottom; ++y) {
-        const Runs &row = rows.count(y) ? rows.at(y) : Runs{};
-        for (size_t k = 0; k < row.size(); k += 2)
-            zv::RgnBuilderAddSpan(builder, row[k], row[k + 1]);
-        if (zv::RgnBuilderEndRow(builder) != RC_SUCCESS)
-            return nullptr;
-    }
-    zv::RgnBuilderFinish(builder);
-    return builder.Region;
+    return RgnOfRows(BoundsOf(rows), [&](int32_t y) { return rows.count(y) ? rows.at(y) : Runs{}; });
 }
 
 // The region's rows equal the expected rows, run for run, and nothing lies

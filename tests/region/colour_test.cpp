@@ -215,7 +215,6 @@ std::vector<BYTE> Bytes(const BitmapHandle &b) { return {b.Data, b.Data + static
 TEST(Underlay, TiledAndStretchedMatchTheModelInsideTheRegion) {
     zvtest::LiveBlockCheck check;
     std::mt19937 rng(2901);
-    const int orientations[] = {0, 1, 2, 3, 4, 5, 7, 8};
     for (int iter = 0; iter < 80; ++iter) {
         const Format tf = std::vector<Format>{{24, ORDER_BGR}, {24, ORDER_RGB}, {32, ORDER_BGR}, {8, ORDER_BGR}, {1, ORDER_BGR}}[iter % 5];
         const Format uf = std::vector<Format>{{24, ORDER_BGR}, {4, ORDER_BGR}, {8, ORDER_BGR}, {16, ORDER_BGR}}[rng() % 4];
@@ -225,7 +224,7 @@ TEST(Underlay, TiledAndStretchedMatchTheModelInsideTheRegion) {
         const int w = 1 + static_cast<int>(rng() % 60), h = 1 + static_cast<int>(rng() % 30);
         RandomBitmap(t, tf, w, h, rng);
         RandomBitmap(u, uf, 1 + static_cast<int>(rng() % 9), 1 + static_cast<int>(rng() % 7), rng);
-        u.Orientation = orientations[rng() % 8];
+        u.Orientation = zvtest::kOrientations[rng() % 8];
         if (rng() % 2) {
             RECT r{int(rng() % w), int(rng() % h), int(rng() % (w + 3)), int(rng() % (h + 3))};
             ASSERT_EQ(Z_SetBitmapRgnEllipse(&t, nullptr, &r, RGN_MODE_SET), RC_SUCCESS);

@@ -17,8 +17,7 @@ TEST(RgnHandle, EveryTransformGivesTheCallerPixelsAndTheCacheFollowsTheOffsets) 
                                 BITMAP_ALLOCATED, round % 9 == 6 ? 0 : round % 9);
         const Mask m = RandomMask(rng, bm.Width, bm.Height);
         bm.Region = RgnOfMask(m);
-        static const int kOrientations[] = {0, 1, 2, 3, 4, 5, 7, 8};
-        RgnTransform t{kOrientations[rng() % 8], 1 + static_cast<int>(rng() % 3), 1 + static_cast<int>(rng() % 2),
+        RgnTransform t{zvtest::kOrientations[rng() % 8], 1 + static_cast<int>(rng() % 3), 1 + static_cast<int>(rng() % 2),
                        1 + static_cast<int>(rng() % 3), 1 + static_cast<int>(rng() % 2),
                        static_cast<int>(rng() % 11) - 5, static_cast<int>(rng() % 11) - 5};
         RgnTransform *pt = round % 7 == 0 ? nullptr : &t;

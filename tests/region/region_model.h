@@ -231,19 +231,30 @@ inline BitmapHandle Frame(int width, int height, uint32_t flags = BITMAP_ALLOCAT
     return b;
 }
 
-// A region built from a mask through the builder, row by row.
-inline ZoraRgn *RgnOfMask(const Mask &m) {
+// A region built through the builder, row by row, from the runs
+// runs(y) = {start, end, start, end, ...} of the rows of `box`.
+template <class RunsOf>
+ZoraRgn *RgnOfRows(const RECT &box, const RunsOf &runs) {
     zv::RgnBuilder b;
-    if (zv::RgnBuilderBegin(b, RECT{kLo, kLo, kHi, kHi}) != RC_SUCCESS)
+    if (zv::RgnBuilderBegin(b, box) != RC_SUCCESS)
         return nullptr;
-    for (int y = kLo; y < kHi; ++y) {
-        for (auto [s, e] : m.Runs(y))
-            zv::RgnBuilderAddSpan(b, s, e);
+    for (int y = box.top; y < box.bottom; ++y) {
+        const std::vector<int32_t> row = runs(y);
+        for (size_t k = 0; k + 1 < row.size(); k += 2)
+            zv::RgnBuilderAddSpan(b, row[k], row[k + 1]);
         if (zv::RgnBuilderEndRow(b) != RC_SUCCESS)
             return nullptr;
     }
     zv::RgnBuilderFinish(b);
     return b.Region;
+}
+inline ZoraRgn *RgnOfMask(const Mask &m) {
+    return RgnOfRows(RECT{kLo, kLo, kHi, kHi}, [&](int y) {
+        std::vector<int32_t> row;
+        for (auto [s, e] : m.Runs(y))
+            row.insert(row.end(), {s, e});
+        return row;
+    });
 }
 
 // Runs op (which changes bm's region) under every allocation failure.

@@ -44,11 +44,10 @@ TEST(PaintRgnDC, InsideTheRegionThePlainPaintOutsideTheOldPixels) {
     zvtest::ResourceCheck check;
     std::mt19937 rng(99);
     zvtest::Dib plain(160, 140), dib(160, 140);
-    static const int kOrientations[] = {0, 1, 2, 3, 4, 5, 7, 8};
     for (int round = 0; round < 80; ++round) {
         BitmapHandle b{};
         zvtest::MakeRandomBitmap(b, rng, 20 + int(rng() % 60), 20 + int(rng() % 60), round % 2 ? 8 : 24, ORDER_BGR,
-                                 round % 3 ? 0 : kOrientations[rng() % 8]);
+                                 round % 3 ? 0 : zvtest::kOrientations[rng() % 8]);
         const Mask m = round % 10 ? RandomMask(rng, b.Width, b.Height) : Mask::Rect(0, 0, b.Width, b.Height);
         b.Region = round % 10 ? RgnOfMask(m) : nullptr;  // every 10th without a region
         const int dw = zvtest::DisplayW(b), dh = zvtest::DisplayH(b);
@@ -144,8 +143,7 @@ TEST(ColorBitmapRgn, XorsInsideTheRegionAndTwiceRestoresWithTheCachedMask) {
         BitmapHandle b = Frame(56, 48, BITMAP_ALLOCATED, round % 3 ? 0 : 5);  // scaled within the model window
         const Mask m = RandomMask(rng, b.Width, b.Height);
         b.Region = RgnOfMask(m);
-        static const int kOrientations[] = {0, 1, 2, 3, 4, 5, 7, 8};
-        RgnTransform t{kOrientations[rng() % 8], 1 + int(rng() % 3), 1 + int(rng() % 2), 1 + int(rng() % 3),
+            RgnTransform t{zvtest::kOrientations[rng() % 8], 1 + int(rng() % 3), 1 + int(rng() % 2), 1 + int(rng() % 3),
                        1 + int(rng() % 2), int(rng() % 20), int(rng() % 20)};
         RgnTransform *pt = round % 5 ? &t : nullptr;
         const COLORREF colour = rng() & 0xFFFFFF;

@@ -82,44 +82,35 @@ ZV_SWEEP_ROWS(Playback) {
             .NoAlloc());
     // Failures inside a step are absorbed by design (the frame is skipped):
     // any result, any target.
-    Add(OnPlayback("Z_ProcessPlayback", PLAYSTATE_RENDER, {OptOut(sizeof(UINT))},
-                   [](Call &c) -> intptr_t { return Z_ProcessPlayback(H(c), c.p<UINT>(2)); })
+    Add(OnPlayback("Z_ProcessPlayback", PLAYSTATE_RENDER, {OptOut(sizeof(UINT))}, FwdAt<0, 2>(Z_ProcessPlayback))
             .Returns(Result::Value)
             .ChangesOnFail());
-    Add(OnPlayback("Z_GetPlaybackState", PLAYSTATE_RENDER, {Out(sizeof(UINT))},
-                   [](Call &c) -> intptr_t { return Z_GetPlaybackState(H(c), c.p<UINT>(2)); })
+    Add(OnPlayback("Z_GetPlaybackState", PLAYSTATE_RENDER, {Out(sizeof(UINT))}, FwdAt<0, 2>(Z_GetPlaybackState))
             .NoAlloc());
-    Add(OnPlayback("Z_GetPlaybackIndex", PLAYSTATE_RENDER, {Out(sizeof(int))},
-                   [](Call &c) -> intptr_t { return Z_GetPlaybackIndex(H(c), c.p<int>(2)); })
+    Add(OnPlayback("Z_GetPlaybackIndex", PLAYSTATE_RENDER, {Out(sizeof(int))}, FwdAt<0, 2>(Z_GetPlaybackIndex))
             .NoAlloc());
     Add(OnPlayback("Z_GetPlaybackUpdateRect", PLAYSTATE_RENDERED, {OptOut(sizeof(RECT)), Val(1)},
-                   [](Call &c) -> intptr_t { return Z_GetPlaybackUpdateRect(H(c), c.p<RECT>(2), c.i(3)); })
+                   FwdAt<0, 2, 3>(Z_GetPlaybackUpdateRect))
             .NoAlloc());
-    Add(OnPlayback("Z_ClearPlaybackUpdateRect", PLAYSTATE_RENDERED, {},
-                   [](Call &c) -> intptr_t { return Z_ClearPlaybackUpdateRect(H(c)); })
+    Add(OnPlayback("Z_ClearPlaybackUpdateRect", PLAYSTATE_RENDERED, {}, FwdAt<0>(Z_ClearPlaybackUpdateRect)).NoAlloc());
+    Add(OnPlayback("Z_GetPlaybackDelay", PLAYSTATE_WAIT_DELAY, {Out(sizeof(UINT))}, FwdAt<0, 2>(Z_GetPlaybackDelay))
             .NoAlloc());
-    Add(OnPlayback("Z_GetPlaybackDelay", PLAYSTATE_WAIT_DELAY, {Out(sizeof(UINT))},
-                   [](Call &c) -> intptr_t { return Z_GetPlaybackDelay(H(c), c.p<UINT>(2)); })
-            .NoAlloc());
-    Add(OnPlayback("Z_CancelPlaybackWait", PLAYSTATE_WAIT_DELAY, {},
-                   [](Call &c) -> intptr_t { return Z_CancelPlaybackWait(H(c)); })
-            .NoAlloc());
+    Add(OnPlayback("Z_CancelPlaybackWait", PLAYSTATE_WAIT_DELAY, {}, FwdAt<0>(Z_CancelPlaybackWait)).NoAlloc());
     // Replaying to the end composes both frames; a failed step is skipped as
     // in normal playback, so the target may differ.
-    Add(OnPlayback("Z_SetPlaybackIndex", PLAYSTATE_RENDERED, {Enum(2, -1, 2)},
-                   [](Call &c) -> intptr_t { return Z_SetPlaybackIndex(H(c), c.i(2)); })
+    Add(OnPlayback("Z_SetPlaybackIndex", PLAYSTATE_RENDERED, {Enum(2, -1, 2)}, FwdAt<0, 2>(Z_SetPlaybackIndex))
             .Returns(Result::Value)
             .ChangesOnFail());
     // The list owns an appended frame's data: the fixture lets go of it.
     Add(OnPlayback("Z_AppendPlayback", PLAYSTATE_END, {Bmp(8, RC_INVALID_PARAMETER, kAny)},
-                   [](Call &c) -> intptr_t { return Z_AppendPlayback(H(c), c.bmp(2)); })
+                   FwdAt<0, 2>(Z_AppendPlayback))
             .Cleanup([](Call &c, intptr_t r) {
                 if (r == RC_SUCCESS)
                     *c.bmp(2) = BitmapHandle();
                 DestroyPlayback(c, r);
             }));
     Add(OnPlayback("Z_ValidatePlaybackLines", PLAYSTATE_RENDER, {Val(2), Val(5)},
-                   [](Call &c) -> intptr_t { return Z_ValidatePlaybackLines(H(c), c.i(2), c.i(3)); })
+                   FwdAt<0, 2, 3>(Z_ValidatePlaybackLines))
             .NoAlloc());
 }
 

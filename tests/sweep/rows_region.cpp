@@ -46,101 +46,56 @@ void ReleaseCaches(Call &c, intptr_t) { DropCaches(c.bmp(1)); }
 }  // namespace
 
 ZV_SWEEP_ROWS(Region) {
-    Add(Row("Z_CopyZoraRgn", {Out(sizeof(ZoraRgn *)), Rgn()},
-            [](Call &c) -> intptr_t { return Z_CopyZoraRgn(c.p<ZoraRgn *>(0), c.p<ZoraRgn>(1)); })
+    Add(Row("Z_CopyZoraRgn", {Out(sizeof(ZoraRgn *)), Rgn()}, Fwd(Z_CopyZoraRgn))
             .Cleanup([](Call &c, intptr_t r) {
                 if (r == RC_SUCCESS && c.ptr[0])
                     K_FreeRegion(*c.p<ZoraRgn *>(0));
             }));
-    Add(Row("Z_FreeBitmapRgn", {RgnBmp(RC_INVALID_PARAMETER)},
-            [](Call &c) -> intptr_t { return Z_FreeBitmapRgn(c.bmp(0)); })
-            .NoAlloc());
-    Add(Row("Z_BitmapHasRgn", {Bmp(24, 0, 0)}, [](Call &c) -> intptr_t { return Z_BitmapHasRgn(c.bmp(0)); })
+    Add(Row("Z_FreeBitmapRgn", {RgnBmp(RC_INVALID_PARAMETER)}, Fwd(Z_FreeBitmapRgn)).NoAlloc());
+    Add(Row("Z_BitmapHasRgn", {Bmp(24, 0, 0)}, Fwd(Z_BitmapHasRgn))
             .Returns(Result::Value).NoAlloc());
-    Add(Row("Z_OffsetBitmapRgn", {RgnBmp(), Val(3), Val(-2)},
-            [](Call &c) -> intptr_t { return Z_OffsetBitmapRgn(c.bmp(0), c.i(1), c.i(2)); }));
-    Add(Row("Z_IsPtInBitmapRgn", {Bmp(24, kAny, kAny), Val(7), Val(9)},
-            [](Call &c) -> intptr_t { return Z_IsPtInBitmapRgn(c.bmp(0), c.i(1), c.i(2)); })
+    Add(Row("Z_OffsetBitmapRgn", {RgnBmp(), Val(3), Val(-2)}, Fwd(Z_OffsetBitmapRgn)));
+    Add(Row("Z_IsPtInBitmapRgn", {Bmp(24, kAny, kAny), Val(7), Val(9)}, Fwd(Z_IsPtInBitmapRgn))
             .Returns(Result::Value).NoAlloc());
-    Add(Row("Z_GetBitmapRgnArea", {RgnBmp(), Out(sizeof(UINT))},
-            [](Call &c) -> intptr_t { return Z_GetBitmapRgnArea(c.bmp(0), c.p<UINT>(1)); }));
+    Add(Row("Z_GetBitmapRgnArea", {RgnBmp(), Out(sizeof(UINT))}, Fwd(Z_GetBitmapRgnArea)));
     Add(Row("Z_GetBitmapRgnBounds", {RgnBmp(), OptIn(kIdentity), Out(sizeof(RECT), RC_NO_BITMAP)},
-            [](Call &c) -> intptr_t { return Z_GetBitmapRgnBounds(c.bmp(0), c.p<RgnTransform>(1), c.p<RECT>(2)); }));
+            Fwd(Z_GetBitmapRgnBounds)));
     Add(Row("Z_GetBitmapRgnBoundsClip", {RgnBmp(), OptIn(kIdentity), Out(sizeof(RECT), RC_NO_BITMAP)},
-            [](Call &c) -> intptr_t {
-                return Z_GetBitmapRgnBoundsClip(c.bmp(0), c.p<RgnTransform>(1), c.p<RECT>(2));
-            }));
-    Add(Row("Z_GetBitmapClipSegmentsMax", {RgnBmp(), Out(sizeof(UINT))},
-            [](Call &c) -> intptr_t { return Z_GetBitmapClipSegmentsMax(c.bmp(0), c.p<UINT>(1)); }));
+            Fwd(Z_GetBitmapRgnBoundsClip)));
+    Add(Row("Z_GetBitmapClipSegmentsMax", {RgnBmp(), Out(sizeof(UINT))}, Fwd(Z_GetBitmapClipSegmentsMax)));
     Add(Row("Z_GetBitmapClipSegments", {RgnBmp(), Val(7), Out(64 * sizeof(INT32)), Out(sizeof(UINT))},
-            [](Call &c) -> intptr_t {
-                return Z_GetBitmapClipSegments(c.bmp(0), c.i(1), c.p<INT32>(2), c.p<UINT>(3));
-            }));
-    Add(Row("Z_CurveToBezier", {In(Curve(1)), Out(sizeof(UINT)), OptOut(256 * sizeof(POINT))},
-            [](Call &c) -> intptr_t { return Z_CurveToBezier(c.p<RgnCurve>(0), c.p<UINT>(1), c.p<POINT>(2)); }));
+            Fwd(Z_GetBitmapClipSegments)));
+    Add(Row("Z_CurveToBezier", {In(Curve(1)), Out(sizeof(UINT)), OptOut(256 * sizeof(POINT))}, Fwd(Z_CurveToBezier)));
 
-    Add(Row("Z_SetBitmapRgnRect", {RgnBmp(), OptIn(kIdentity), In(kRect), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnRect(c.bmp(0), c.p<RgnTransform>(1), c.p<RECT>(2), c.u(3));
-            }));
+    Add(Row("Z_SetBitmapRgnRect", {RgnBmp(), OptIn(kIdentity), In(kRect), Mode()}, Fwd(Z_SetBitmapRgnRect)));
     Add(Row("Z_SetBitmapRgnEllipse", {RgnBmp(RC_INVALID_PARAMETER), OptIn(kIdentity), In(kRect), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnEllipse(c.bmp(0), c.p<RgnTransform>(1), c.p<RECT>(2), c.u(3));
-            }));
+            Fwd(Z_SetBitmapRgnEllipse)));
     Add(Row("Z_SetBitmapRgnRoundRect", {RgnBmp(RC_INVALID_PARAMETER), OptIn(kIdentity), In(kRect), Val(6), Val(4), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnRoundRect(c.bmp(0), c.p<RgnTransform>(1), c.p<RECT>(2), c.i(3), c.i(4), c.u(5));
-            }));
+            Fwd(Z_SetBitmapRgnRoundRect)));
     Add(Row("Z_SetBitmapRgnPolygon", {RgnBmp(RC_INVALID_PARAMETER), OptIn(kIdentity), In(kPolygon), Val(5), Enum(1, 0, 1), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnPolygon(c.bmp(0), c.p<RgnTransform>(1), c.p<POINT>(2), c.i(3), c.i(4), c.u(5));
-            }));
-    Add(Row("Z_SetBitmapRgnCurve", {Bmp(), OptIn(kIdentity), In(Curve(1)), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnCurve(c.bmp(0), c.p<RgnTransform>(1), c.p<RgnCurve>(2), c.u(3));
-            }));
-    Add(Row("Z_SetBitmapRgnColor", {Bmp(8), Val(RGB(0x40, 0x40, 0x40)), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnColor(c.bmp(0), static_cast<COLORREF>(c.val[1]), c.u(2));
-            }));
+            Fwd(Z_SetBitmapRgnPolygon)));
+    Add(Row("Z_SetBitmapRgnCurve", {Bmp(), OptIn(kIdentity), In(Curve(1)), Mode()}, Fwd(Z_SetBitmapRgnCurve)));
+    Add(Row("Z_SetBitmapRgnColor", {Bmp(8), Val(RGB(0x40, 0x40, 0x40)), Mode()}, Fwd(Z_SetBitmapRgnColor)));
     Add(Row("Z_SetBitmapRgnColorRGBRange", {Bmp(), Val(RGB(20, 20, 20)), Val(RGB(200, 220, 240)), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnColorRGBRange(c.bmp(0), static_cast<COLORREF>(c.val[1]),
-                                                   static_cast<COLORREF>(c.val[2]), c.u(3));
-            }));
+            Fwd(Z_SetBitmapRgnColorRGBRange)));
     Add(Row("Z_SetBitmapRgnColorHSVRange", {Bmp(), Val(0x202010), Val(0xF0F0C0), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnColorHSVRange(c.bmp(0), static_cast<HsvColor>(c.val[1]),
-                                                   static_cast<HsvColor>(c.val[2]), c.u(3));
-            }));
-    Add(Row("Z_SetBitmapRgnMagicWand", {Bmp(8), Val(5), Val(7), Val(60), Mode()},
-            [](Call &c) -> intptr_t { return Z_SetBitmapRgnMagicWand(c.bmp(0), c.i(1), c.i(2), c.u(3), c.u(4)); }));
+            Fwd(Z_SetBitmapRgnColorHSVRange)));
+    Add(Row("Z_SetBitmapRgnMagicWand", {Bmp(8), Val(5), Val(7), Val(60), Mode()}, Fwd(Z_SetBitmapRgnMagicWand)));
     Add(Row("Z_SetBitmapRgnMagicWandExt", {Bmp(), Val(5), Val(7), Val(0x300000), Val(0x500000), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnMagicWandExt(c.bmp(0), c.i(1), c.i(2), static_cast<COLORREF>(c.val[3]),
-                                                  static_cast<COLORREF>(c.val[4]), c.u(5));
-            }));
+            Fwd(Z_SetBitmapRgnMagicWandExt)));
     Add(Row("Z_SetBitmapRgnBorder", {Bmp(), Val(5), Val(7), Val(RGB(1, 2, 3)), Val(0x300000), Val(0x500000), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnBorder(c.bmp(0), c.i(1), c.i(2), static_cast<COLORREF>(c.val[3]),
-                                            static_cast<COLORREF>(c.val[4]), static_cast<COLORREF>(c.val[5]), c.u(6));
-            }));
+            Fwd(Z_SetBitmapRgnBorder)));
 
     // GDI regions, stored data, masks, the clip switch.
     Add(Row("Z_IntGetBitmapRgnHandle", {RgnBmp(), OptIn(kIdentity), OutHandle(), Out(sizeof(int))},
-            [](Call &c) -> intptr_t {
-                return Z_IntGetBitmapRgnHandle(c.bmp(0), c.p<RgnTransform>(1), c.p<HRGN>(2), c.p<int>(3));
-            })
+            Fwd(Z_IntGetBitmapRgnHandle))
             .Cleanup([](Call &c, intptr_t r) { ReleaseGdiRegion(c, r, 2, 3); }));
-    Add(Row("Z_GetBitmapRgnHandle", {Bmp(24, 0, kAny), OptIn(kIdentity), OutHandle()},
-            [](Call &c) -> intptr_t { return Z_GetBitmapRgnHandle(c.bmp(0), c.p<RgnTransform>(1), c.p<HRGN>(2)); })
+    Add(Row("Z_GetBitmapRgnHandle", {Bmp(24, 0, kAny), OptIn(kIdentity), OutHandle()}, Fwd(Z_GetBitmapRgnHandle))
             .OnFail(0)
             .Cleanup([](Call &c, intptr_t r) { ReleaseGdiRegion(c, r, 2, -1); }));
     Add(Row("Z_GetResizedRgnHandle",
             {RgnBmp(RC_INVALID_PARAMETER), OptIn(kRect), In(Rect(5, 4, 50, 30)), OutHandle(), Out(sizeof(int))},
-            [](Call &c) -> intptr_t {
-                return Z_GetResizedRgnHandle(c.bmp(0), c.p<RECT>(1), c.p<RECT>(2), c.p<HRGN>(3), c.p<int>(4));
-            })
+            Fwd(Z_GetResizedRgnHandle))
             .Cleanup([](Call &c, intptr_t r) { ReleaseGdiRegion(c, r, 3, 4); }));
     Add(Row("Z_SetBitmapRgnHandle", {RgnBmp(RC_INVALID_PARAMETER), OptIn(kIdentity), Mode()},
             [](Call &c) -> intptr_t {
@@ -160,53 +115,36 @@ ZV_SWEEP_ROWS(Region) {
             .Cleanup([](Call &c, intptr_t) { DropCaches(c.bmp(0)); }));
     Add(Row("Z_SetBitmapRgnData",
             {RgnBmp(RC_INVALID_PARAMETER), OptIn(kIdentity), Val(sizeof kRgnData), In(kRgnData, RC_NO_MEMORY), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnData(c.bmp(0), c.p<RgnTransform>(1), c.i(2), c.ptr[3], c.u(4));
-            }));
-    Add(Row("Z_SetBitmapRgnClip", {RgnBmp(RC_INVALID_PARAMETER), Val(0)},
-            [](Call &c) -> intptr_t { return Z_SetBitmapRgnClip(c.bmp(0), c.i(1)); })
-            .NoAlloc());
-    Add(Row("Z_GetBitmapRgnClip", {RgnBmp(RC_INVALID_PARAMETER), Out(sizeof(int))},
-            [](Call &c) -> intptr_t { return Z_GetBitmapRgnClip(c.bmp(0), c.p<int>(1)); })
-            .NoAlloc());
+            Fwd(Z_SetBitmapRgnData)));
+    Add(Row("Z_SetBitmapRgnClip", {RgnBmp(RC_INVALID_PARAMETER), Val(0)}, Fwd(Z_SetBitmapRgnClip)).NoAlloc());
+    Add(Row("Z_GetBitmapRgnClip", {RgnBmp(RC_INVALID_PARAMETER), Out(sizeof(int))}, Fwd(Z_GetBitmapRgnClip)).NoAlloc());
     Add(Row("Z_CreateMaskFromBitmapRgn", {RgnBmp(RC_INVALID_PARAMETER), Out(sizeof(BitmapHandle))},
-            [](Call &c) -> intptr_t { return Z_CreateMaskFromBitmapRgn(c.bmp(0), c.p<BitmapHandle>(1)); })
+            Fwd(Z_CreateMaskFromBitmapRgn))
             .Cleanup([](Call &c, intptr_t r) {
                 if (r == RC_SUCCESS)
                     K_FreeBitmap(c.p<BitmapHandle>(1));
             }));
     Add(Row("Z_SetBitmapRgnFromMask",
             {RgnBmp(RC_INVALID_PARAMETER), OptIn(kIdentity), Bmp(8, RC_INVALID_PARAMETER, RC_INVALID_PARAMETER), Mode()},
-            [](Call &c) -> intptr_t {
-                return Z_SetBitmapRgnFromMask(c.bmp(0), c.p<RgnTransform>(1), c.bmp(2), c.u(3));
-            }));
+            Fwd(Z_SetBitmapRgnFromMask)));
 
     // Painting and showing the region.
     const RECT src = Rect(2, 1, 20, 14), dst = Rect(0, 0, 40, 30);
     Add(Row("Z_PaintRgnDC", {Dc(), Bmp(24, RC_NO_BITMAP, kAny), OptIn(src), OptNull(), In(dst), OptNull(), Val(SRCCOPY)},
-            [](Call &c) -> intptr_t {
-                return Z_PaintRgnDC(c.dc(0), c.bmp(1), c.p<RECT>(2), c.p<RECT>(3), c.p<RECT>(4), c.p<RECT>(5),
-                                    static_cast<DWORD>(c.val[6]));
-            })
+            Fwd(Z_PaintRgnDC))
             .Cleanup(ReleaseCaches));
     Add(Row("Z_PaintRgnDCBuffer",
             {Dc(), Bmp(24, RC_NO_BITMAP, kAny), OptIn(src), OptNull(), In(dst), OptNull(), Val(SRCCOPY),
-             In(SomeRows(), RC_NO_BITMAP), Val(2), Val(8)},
-            [](Call &c) -> intptr_t {
-                return Z_PaintRgnDCBuffer(c.dc(0), c.bmp(1), c.p<RECT>(2), c.p<RECT>(3), c.p<RECT>(4), c.p<RECT>(5),
-                                          static_cast<DWORD>(c.val[6]), c.p<BYTE>(7), c.i(8), c.i(9));
-            })
-            .Cleanup(ReleaseCaches));
+             In(SomeRows(), RC_NO_BITMAP), Val(2), Val(8)}, Fwd(Z_PaintRgnDCBuffer)).Cleanup(ReleaseCaches));
     Add(Row("Z_FrameBitmapRgn", {Dc(kAny), Bmp(24, RC_SUCCESS, RC_SUCCESS), OptIn(kIdentity), Val(3)},
-            [](Call &c) -> intptr_t { return Z_FrameBitmapRgn(c.dc(0), c.bmp(1), c.p<RgnTransform>(2), c.u(3)); })
+            Fwd(Z_FrameBitmapRgn))
             .OnFail(RC_SUCCESS)
             .Cleanup(ReleaseCaches));
     Add(Row("Z_ColorBitmapRgn", {Dc(kAny), Bmp(24, RC_NO_BITMAP, kAny), OptIn(kIdentity), Val(RGB(90, 160, 30))},
             [](Call &c) -> intptr_t { return Z_ColorBitmapRgn(c.dc(0), c.bmp(1), c.p<RgnTransform>(2), c.val[3]); })
             .OnFail(RC_SUCCESS)
             .Cleanup(ReleaseCaches));
-    Add(Row("Z_UnderlayBitmap", {Bmp(), Bmp(8), Enum(1, 0, 1)},
-            [](Call &c) -> intptr_t { return Z_UnderlayBitmap(c.bmp(0), c.bmp(1), c.u(2)); }));
+    Add(Row("Z_UnderlayBitmap", {Bmp(), Bmp(8), Enum(1, 0, 1)}, Fwd(Z_UnderlayBitmap)));
 }
 
 }  // namespace zvsweep

@@ -85,10 +85,6 @@ CallFn After(CallFn make, CallFn fn) {
 
 // Empties the clipboard after a copy that put something there (emptying
 // it again after a refused copy makes GDI objects of Wine's own).
-// The GDI caches the mask left on the bitmap's region (argument 1).
-// After a copy: the clipboard emptied, the region's caches dropped.
-void EndCopy(Call &c, intptr_t r);
-
 void EmptyClipboardOf(Call &c, intptr_t r) {
     HWND owner = c.wnd(0) ? c.wnd(0) : reinterpret_cast<HWND>(c.extra[1]);  // the fixture's, when null was passed
     if ((r == RC_SUCCESS || r == 1) && OpenClipboard(owner)) {
@@ -97,10 +93,22 @@ void EmptyClipboardOf(Call &c, intptr_t r) {
     }
 }
 
+// A copy to the clipboard from a window the call makes (argument 0, kept
+// in extra[1]); after it the clipboard is emptied, the GDI caches the mask
+// left on the bitmap's region (argument 1) dropped and the window destroyed.
+CallFn FromOwnWindow(CallFn copy) {
+    return [=](Call &c) -> intptr_t {
+        c.extra[1] = reinterpret_cast<intptr_t>(
+            CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr));
+        c.ptr[0] = reinterpret_cast<HWND>(c.extra[1]);
+        return copy(c);
+    };
+}
 void EndCopy(Call &c, intptr_t r) {
     EmptyClipboardOf(c, r);
     if (c.ptr[1] && c.bmp(1)->Region)
         zv::RgnDeleteCaches(c.bmp(1)->Region);
+    DestroyWindow(reinterpret_cast<HWND>(c.extra[1]));
 }
 
 // A printer of the sweep's own (its port writes a file of its own; the
@@ -166,23 +174,17 @@ void DeleteMetaRecord(Call &c, int i, intptr_t r) {
 
 ZV_SWEEP_ROWS(Transfer) {
     // Device-dependent bitmaps: a failure inside the DDB's paint is not seen.
-    Add(Row("Z_ConvertToDDB", {Dc(kAny), Bmp(8, 0, 0)},
-            [](Call &c) -> intptr_t { return reinterpret_cast<intptr_t>(Z_ConvertToDDB(c.dc(0), c.bmp(1))); })
+    Add(Row("Z_ConvertToDDB", {Dc(kAny), Bmp(8, 0, 0)}, Fwd(Z_ConvertToDDB))
             .Returns(Result::Handle).OnFail(kAny)
             .Cleanup([](Call &, intptr_t r) { DeleteObject(reinterpret_cast<HGDIOBJ>(r)); }));
-    Add(Row("Z_ChangeToDDB", {Dc(kAny), Bmp(24, 0, 0)},
-            [](Call &c) -> intptr_t { return reinterpret_cast<intptr_t>(Z_ChangeToDDB(c.dc(0), c.bmp(1))); })
+    Add(Row("Z_ChangeToDDB", {Dc(kAny), Bmp(24, 0, 0)}, Fwd(Z_ChangeToDDB))
             .Returns(Result::Handle)
             .Cleanup([](Call &, intptr_t r) { DeleteObject(reinterpret_cast<HGDIOBJ>(r)); }));
     Add(Row("Z_ConvertFromDDB", {Dc(kAny), Out(sizeof(BitmapHandle), kAny), Val(0), Val(0)},
-            After(DdbArg(2), [](Call &c) -> intptr_t {
-                return Z_ConvertFromDDB(c.dc(0), c.p<BitmapHandle>(1), reinterpret_cast<HBITMAP>(c.val[2]), nullptr);
-            }))
+            After(DdbArg(2), Fwd(Z_ConvertFromDDB)))
             .Cleanup(ReleaseHandle(false, FreeFilled(1))));
     Add(Row("Z_ChangeFromDDB", {Dc(kAny), Out(sizeof(BitmapHandle), kAny), Val(0), Val(0)},
-            After(DdbArg(2), [](Call &c) -> intptr_t {
-                return Z_ChangeFromDDB(c.dc(0), c.p<BitmapHandle>(1), reinterpret_cast<HBITMAP>(c.val[2]), nullptr);
-            }))
+            After(DdbArg(2), Fwd(Z_ChangeFromDDB)))
             .Cleanup(ReleaseHandle(true, FreeFilled(1))));
     // The DC is a memory DC of the call's own: a capture of the real screen
     // (the null DC) makes Wine keep GDI objects that later rows would count.
@@ -201,31 +203,11 @@ ZV_SWEEP_ROWS(Transfer) {
     // The copies make their windows themselves: Wine makes GDI objects of
     // its own on the first copy after printer and metafile DCs were used,
     // which the bad-input cases would count (all of these are refused).
-    Add(Row("Z_CopyToClipboardExt", {Val(0), Bmp(8), Val(CLIP_ALL)},
-            [](Call &c) -> intptr_t {
-                c.extra[1] = reinterpret_cast<intptr_t>(
-                    CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr));
-                c.ptr[0] = reinterpret_cast<HWND>(c.extra[1]);
-                return Z_CopyToClipboardExt(c.wnd(0), c.bmp(1), c.u(2));
-            })
-            .Cleanup([](Call &c, intptr_t r) {
-                EndCopy(c, r);
-                DestroyWindow(reinterpret_cast<HWND>(c.extra[1]));
-            }));
-    Add(Row("Z_CopyToClipboard", {Val(0), Bmp(8)},
-            [](Call &c) -> intptr_t {
-                c.extra[1] = reinterpret_cast<intptr_t>(
-                    CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr, nullptr, nullptr));
-                c.ptr[0] = reinterpret_cast<HWND>(c.extra[1]);
-                return Z_CopyToClipboard(c.wnd(0), c.bmp(1));
-            })
-            .Returns(Result::Value)
-            .Cleanup([](Call &c, intptr_t r) {
-                EndCopy(c, r);
-                DestroyWindow(reinterpret_cast<HWND>(c.extra[1]));
-            }));
-    Add(Row("Z_CopyFromClipboard", {Wnd(kAny), Out(sizeof(BitmapHandle))},
-            [](Call &c) -> intptr_t { return Z_CopyFromClipboard(c.wnd(0), c.p<BitmapHandle>(1)); })
+    Add(Row("Z_CopyToClipboardExt", {Val(0), Bmp(8), Val(CLIP_ALL)}, FromOwnWindow(Fwd(Z_CopyToClipboardExt)))
+            .Cleanup(EndCopy));
+    Add(Row("Z_CopyToClipboard", {Val(0), Bmp(8)}, FromOwnWindow(Fwd(Z_CopyToClipboard)))
+            .Returns(Result::Value).Cleanup(EndCopy));
+    Add(Row("Z_CopyFromClipboard", {Wnd(kAny), Out(sizeof(BitmapHandle))}, Fwd(Z_CopyFromClipboard))
             .Returns(Result::Value).ChangesOnFail()
             .Prepare([](Call &c) -> intptr_t {
                 BitmapHandle b = {};
@@ -282,12 +264,10 @@ ZV_SWEEP_ROWS(Transfer) {
             row.ChangesOnFail();
         Add(row);
     }
-    Add(Row("Z_ConvertToMetafile", {Bmp(24, 0, 0), Val(1)},
-            [](Call &c) -> intptr_t { return reinterpret_cast<intptr_t>(Z_ConvertToMetafile(c.bmp(0), c.i(1))); })
+    Add(Row("Z_ConvertToMetafile", {Bmp(24, 0, 0), Val(1)}, Fwd(Z_ConvertToMetafile))
             .Returns(Result::Handle).OnFail(kAny)
             .Cleanup([](Call &, intptr_t r) { DeleteMeta(reinterpret_cast<HANDLE>(r)); }));
-    Add(Row("Z_ChangeToMetafile", {Bmp(24, 0, 0), Val(0)},
-            [](Call &c) -> intptr_t { return reinterpret_cast<intptr_t>(Z_ChangeToMetafile(c.bmp(0), c.i(1))); })
+    Add(Row("Z_ChangeToMetafile", {Bmp(24, 0, 0), Val(0)}, Fwd(Z_ChangeToMetafile))
             .Returns(Result::Handle).OnFail(kAny).ChangesOnFail()
             .Cleanup([](Call &, intptr_t r) { DeleteMeta(reinterpret_cast<HANDLE>(r)); }));
     struct FromMeta {
@@ -302,27 +282,19 @@ ZV_SWEEP_ROWS(Transfer) {
                                      {"Z_ChangeFromWMF", Z_ChangeFromWMF, true, false},
                                      {"Z_ChangeFromEMF", Z_ChangeFromEMF, true, true}};
     for (const FromMeta &f : kFrom)
-        Add(Row(f.name, {Out(sizeof(BitmapHandle)), Val(0), Val(0), Val(0)},
-                After(MetaArg(1, f.enhanced), [fn = f.fn](Call &c) -> intptr_t {
-                    return fn(c.p<BitmapHandle>(0), reinterpret_cast<HANDLE>(c.val[1]), 16, 0);
-                }))
+        Add(Row(f.name, {Out(sizeof(BitmapHandle)), Val(0), Val(16), Val(0)}, After(MetaArg(1, f.enhanced), Fwd(f.fn)))
                 .Cleanup(ReleaseHandle(f.change, FreeFilled(0))));
     Add(Row("Z_GetMetafileInfo", {Val(0), Out(sizeof(MetaBitmap))},
-            After(MetaArg(0, false), [](Call &c) -> intptr_t { return Z_GetMetafileInfo(reinterpret_cast<HANDLE>(c.val[0]), c.p<MetaBitmap>(1)); }))
+            After(MetaArg(0, false), Fwd(Z_GetMetafileInfo)))
             .ChangesOnFail()  // the record's fields are written before the bits are read
             .Cleanup(ReleaseHandle(false)));
-    Add(Row("Z_ParseMetaBits", {In(WmfBytes{}), Val(0), Out(sizeof(MetaBitmap)), Val(1)},
-            [](Call &c) -> intptr_t {
-                return Z_ParseMetaBits(c.ptr[0], c.u(1), c.p<MetaBitmap>(2), c.i(3));
-            })
+    Add(Row("Z_ParseMetaBits", {In(WmfBytes{}), Val(0), Out(sizeof(MetaBitmap)), Val(1)}, Fwd(Z_ParseMetaBits))
             .Prepare(WmfBytesArg).Cleanup([](Call &c, intptr_t r) { DeleteMetaRecord(c, 2, r); }));
     Add(Row("Z_LoadMetaBitmap", {In(WmfFile(), RC_FILE_OPEN), Out(sizeof(MetaBitmap))},
-            [](Call &c) -> intptr_t { return Z_LoadMetaBitmap(c.p<FileName>(0)->name, c.p<MetaBitmap>(1)); })
+            Fwd(Z_LoadMetaBitmap))
             .Prepare(WriteWmfFile).Cleanup([](Call &c, intptr_t r) { DeleteMetaRecord(c, 1, r); }));
     Add(Row("Z_AllocateMetaBitmapBits", {In(MetaBitmap{}), OptOut(sizeof(void *)), Out(sizeof(UINT))},
-            After(MetaRecordArg(0), [](Call &c) -> intptr_t {
-                return Z_AllocateMetaBitmapBits(c.p<MetaBitmap>(0), c.p<void *>(1), c.p<UINT>(2));
-            }))
+            After(MetaRecordArg(0), Fwd(Z_AllocateMetaBitmapBits)))
             
             .ChangesOnFail()  // the size is written before the bits are allocated
             .Cleanup(ReleaseHandle(false, [](Call &c, intptr_t r) {
@@ -330,11 +302,11 @@ ZV_SWEEP_ROWS(Transfer) {
                     K_Free(*c.p<void *>(1));
             })));
     Add(Row("Z_CopyMetaBitmap", {Out(sizeof(MetaBitmap)), In(MetaBitmap{})},
-            After(MetaRecordArg(1), [](Call &c) -> intptr_t { return Z_CopyMetaBitmap(c.p<MetaBitmap>(0), c.p<MetaBitmap>(1)); }))
+            After(MetaRecordArg(1), Fwd(Z_CopyMetaBitmap)))
             .NoAlloc()
             .Cleanup(ReleaseHandle(false, [](Call &c, intptr_t r) { DeleteMetaRecord(c, 0, r); })));
     Add(Row("Z_PaintMetaBitmap", {Dc(kAny), In(MetaBitmap{}, kAny), In(kArea, kAny)},
-            After(MetaRecordArg(1), [](Call &c) -> intptr_t { return Z_PaintMetaBitmap(c.dc(0), c.p<MetaBitmap>(1), c.p<RECT>(2)); }))
+            After(MetaRecordArg(1), Fwd(Z_PaintMetaBitmap)))
             .Returns(Result::Value).NoAlloc().Cleanup(ReleaseHandle(false)));
     Add(Row("Z_DeleteMetaBitmap", {In(MetaBitmap{}, kAny)},
             After(MetaRecordArg(0), [](Call &c) -> intptr_t {

@@ -67,22 +67,18 @@ ZV_SWEEP_ROWS(Windows) {
             [](Call &c) -> intptr_t { return CreatePan(c, c.wnd(0), c.bmp(1)); })
             .Cleanup(DestroyPan));
     Add(Row("Z_UpdatePanWindow", {Wnd(), Bmp(24, RC_NO_BITMAP, kAny), Val(DISP_DEFAULT_MODE), Val(RGB(255, 0, 0)), OptIn(kName), In(kShown)},
-            [](Call &c) -> intptr_t {
-                return Z_UpdatePanWindow(c.wnd(0), c.bmp(1), c.u(2), static_cast<COLORREF>(c.val[3]),
-                                         c.p<const char>(4), c.p<RECT>(5));
-            })
+            Fwd(Z_UpdatePanWindow))
             .Prepare(PanOverArg0)
             .Cleanup(DestroyPan));
     // The bitmap only carries the pan window made before the call.
-    Add(Row("Z_DestroyPanWindow", {Wnd(), Bmp(24, kAny, kAny)}, [](Call &c) -> intptr_t { return Z_DestroyPanWindow(c.wnd(0)); })
+    Add(Row("Z_DestroyPanWindow", {Wnd(), Bmp(24, kAny, kAny)}, Fwd(Z_DestroyPanWindow))
             .Prepare(PanOverArg0)
             .Cleanup(DestroyPan));
     // Magnifying glass.  Each row has the window first and the glass's
     // bitmap second (a bitmap argument only the glass made before uses is
     // tolerant of bad descriptors).
     const Arg glassBmp = Bmp(24, kAny, kAny);
-    Add(Row("Z_WindowHasMagGlass", {Wnd(kAny), glassBmp},
-            [](Call &c) -> intptr_t { return Z_WindowHasMagGlass(c.wnd(0)); })
+    Add(Row("Z_WindowHasMagGlass", {Wnd(kAny), glassBmp}, Fwd(Z_WindowHasMagGlass))
             .Returns(Result::Value).NoAlloc().Prepare(GlassBefore(0)));
     Add(Row("Z_StartMagGlass", {Wnd(), Bmp(), In(kGlassDest), In(kMasks)},
             [](Call &c) -> intptr_t {
@@ -96,13 +92,11 @@ ZV_SWEEP_ROWS(Windows) {
                                           c.p<COLORREF>(3), 2, c.u(4), 1, 0, 0, NoRequest, nullptr);
             })
             .Cleanup(StopGlass));
-    Add(Row("Z_StopMagGlass", {Wnd(), glassBmp}, [](Call &c) -> intptr_t { return Z_StopMagGlass(c.wnd(0)); })
+    Add(Row("Z_StopMagGlass", {Wnd(), glassBmp}, Fwd(Z_StopMagGlass))
             .NoAlloc().Prepare(GlassBefore(0)));
-    Add(Row("Z_UpdateMagGlassRect", {Wnd(), glassBmp, In(Rect(0, 0, 128, 96))},
-            [](Call &c) -> intptr_t { return Z_UpdateMagGlassRect(c.wnd(0), c.p<RECT>(2)); })
+    Add(Row("Z_UpdateMagGlassRect", {Wnd(), glassBmp, In(Rect(0, 0, 128, 96))}, FwdAt<0, 2>(Z_UpdateMagGlassRect))
             .NoAlloc().Prepare(GlassBefore(0)));
-    Add(Row("Z_UpdateMagGlassPaintFlags", {Wnd(), glassBmp, Val(DISP_DEFAULT_MODE)},
-            [](Call &c) -> intptr_t { return Z_UpdateMagGlassPaintFlags(c.wnd(0), c.u(2)); })
+    Add(Row("Z_UpdateMagGlassPaintFlags", {Wnd(), glassBmp, Val(DISP_DEFAULT_MODE)}, FwdAt<0, 2>(Z_UpdateMagGlassPaintFlags))
             .NoAlloc().Prepare(GlassBefore(0)));
     Add(Row("Z_UpdateMagGlassShape", {Wnd(), glassBmp, Enum(2, 0, 2)},
             [](Call &c) -> intptr_t {
@@ -113,8 +107,7 @@ ZV_SWEEP_ROWS(Windows) {
             })
             .NoAlloc().Prepare(GlassBefore(0)));
     const INT32 options[3] = {40, 120, -30};
-    Add(Row("Z_SetMagGlassPaintOptions", {Wnd(), glassBmp, In(options)},
-            [](Call &c) -> intptr_t { return Z_SetMagGlassPaintOptions(c.wnd(0), c.p<INT32>(2)); })
+    Add(Row("Z_SetMagGlassPaintOptions", {Wnd(), glassBmp, In(options)}, FwdAt<0, 2>(Z_SetMagGlassPaintOptions))
             .NoAlloc().Prepare(GlassBefore(0)));
     Add(Row("Z_SetMagGlassOwnerDrawCallback", {Wnd(), glassBmp},
             [](Call &c) -> intptr_t { return Z_SetMagGlassOwnerDrawCallback(c.wnd(0), nullptr, &c); })

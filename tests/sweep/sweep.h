@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace zvsweep {
@@ -57,6 +59,36 @@ struct Call {
 };
 
 using CallFn = std::function<intptr_t(Call &)>;
+
+// Argument i of a call as parameter type T: a pointer from ptr[i] (from
+// val[i] when the row passes it as a value), anything else from val[i].
+template <class T>
+T ArgAs(const Call &c, size_t i) {
+    if constexpr (std::is_pointer_v<T>)
+        return static_cast<T>(c.ptr[i] ? c.ptr[i] : reinterpret_cast<void *>(c.val[i]));
+    else
+        return static_cast<T>(c.val[i]);
+}
+template <class R, class... A, size_t... Slot>
+CallFn FwdSlots(R(__stdcall *fn)(A...), std::index_sequence<Slot...>) {
+    return [fn](Call &c) -> intptr_t {
+        const R r = fn(ArgAs<A>(c, Slot)...);
+        if constexpr (std::is_pointer_v<R>)
+            return reinterpret_cast<intptr_t>(r);
+        else
+            return static_cast<intptr_t>(r);
+    };
+}
+// The call of a row whose arguments are the export's, in order; FwdAt
+// names the argument of each parameter.
+template <class R, class... A>
+CallFn Fwd(R(__stdcall *fn)(A...)) {
+    return FwdSlots(fn, std::index_sequence_for<A...>{});
+}
+template <size_t... Slot, class R, class... A>
+CallFn FwdAt(R(__stdcall *fn)(A...)) {
+    return FwdSlots(fn, std::index_sequence<Slot...>{});
+}
 using CleanupFn = std::function<void(Call &, intptr_t result)>;
 
 struct Row {

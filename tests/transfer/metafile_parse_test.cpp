@@ -62,17 +62,6 @@ MetaBitmap Parse(Bytes &b, int create, int *rc) {
     return m;
 }
 
-std::string WriteTemp(const Bytes &b, const char *name) {
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    const std::string path = std::string(dir) + name;
-    const HANDLE f = K_FileOpen(path.c_str(), K_FILE_WRITE);
-    EXPECT_TRUE(f);
-    EXPECT_EQ(K_FileWrite(f, b.data(), UINT(b.size())), int(b.size()));
-    K_FileClose(f);
-    return path;
-}
-
 Bytes BitsOf(const MetaBitmap &m) {
     void *p = nullptr;
     UINT n = 0;
@@ -90,43 +79,38 @@ protected:
 TEST_F(MetaParse, HeadersAndTheThreeRecords) {
     zvtest::ResourceCheck resources;
     int rc;
-    Bytes placed = Wmf().Rec(kWindowExt, {5, 7}).Done(true, {0, 0, 2000, 1000}, 1000);
-    MetaBitmap m = Parse(placed, 0, &rc);
-    ASSERT_EQ(rc, RC_SUCCESS);
-    EXPECT_EQ(m.WindowExtX, 2000);  // the box wins over SETWINDOWEXT
-    EXPECT_EQ(m.WindowExtY, 1000);
-    EXPECT_EQ(m.ResolutionX, 1000);
-    EXPECT_EQ(m.ResolutionY, 1000);
-    EXPECT_EQ(m.IsEnhanced, 0);
-    EXPECT_EQ(m.Handle, nullptr);
-
     Wmf late;
     for (int i = 0; i < 10; ++i)
         late.Rec(kBkMode, {1});
-    Bytes lateBytes = late.Rec(kWindowExt, {50, 70}).Done();
-    m = Parse(lateBytes, 0, &rc);
-    ASSERT_EQ(rc, RC_SUCCESS);
-    EXPECT_EQ(m.WindowExtX, 640);
-    EXPECT_EQ(m.WindowExtY, 480);
-    EXPECT_EQ(m.ResolutionX, 96);
-
-    Bytes fixed = Wmf().Rec(kMapMode, {MM_LOMETRIC}).Rec(kWindowExt, {WORD(-200), 300}).Done();
-    m = Parse(fixed, 0, &rc);
-    EXPECT_EQ(rc, RC_SUCCESS);
-    EXPECT_EQ(m.WindowExtX, 300);
-    EXPECT_EQ(m.PixelWidth, 300);  // fixed scale, no viewport: the window extent
-    EXPECT_EQ(m.PixelHeight, 200);
-    Bytes viewport = Wmf().Rec(kMapMode, {MM_LOMETRIC}).Rec(kViewportExt, {40, WORD(-50)}).Done();
-    m = Parse(viewport, 0, &rc);
-    EXPECT_EQ(m.PixelWidth, 50);
-    EXPECT_EQ(m.PixelHeight, 40);
-
+    const struct {
+        const char *what;
+        Bytes bytes;
+        int want[6];  // window extent, resolution and pixel size, x and y; -1: not looked at
+    } cases[] = {
+        {"the box wins over SETWINDOWEXT", Wmf().Rec(kWindowExt, {5, 7}).Done(true, {0, 0, 2000, 1000}, 1000),
+         {2000, 1000, 1000, 1000, -1, -1}},
+        {"an eleventh record is not read", late.Rec(kWindowExt, {50, 70}).Done(), {640, 480, 96, -1, -1, -1}},
+        {"fixed scale, no viewport: the window extent",
+         Wmf().Rec(kMapMode, {MM_LOMETRIC}).Rec(kWindowExt, {WORD(-200), 300}).Done(), {300, -1, -1, -1, 300, 200}},
+        {"fixed scale: the viewport extent", Wmf().Rec(kMapMode, {MM_LOMETRIC}).Rec(kViewportExt, {40, WORD(-50)}).Done(),
+         {-1, -1, -1, -1, 50, 40}},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.what);
+        const MetaBitmap m = Parse(c.bytes, 0, &rc);
+        ASSERT_EQ(rc, RC_SUCCESS);
+        EXPECT_TRUE(m.IsEnhanced == 0 && m.Handle == nullptr);
+        const int got[6] = {m.WindowExtX, m.WindowExtY, m.ResolutionX, m.ResolutionY, m.PixelWidth, m.PixelHeight};
+        for (int k = 0; k < 6; ++k)
+            EXPECT_TRUE(c.want[k] < 0 || got[k] == c.want[k]) << "field " << k << ": " << got[k] << ", not " << c.want[k];
+    }
     Bytes junk(100, 0x41);
     Parse(junk, 0, &rc);
     EXPECT_EQ(rc, RC_INVALID_FORMAT);
     Parse(junk, 1, &rc);
     EXPECT_EQ(rc, RC_INVALID_FORMAT);
-    EXPECT_EQ(Z_LoadMetaBitmap(WriteTemp(junk, "zvmeta-junk.wmf").c_str(), &m), RC_INVALID_FORMAT);
+    MetaBitmap m{};
+    EXPECT_EQ(Z_LoadMetaBitmap(zvtest::WriteTempFile("zvmeta-junk.wmf", junk).c_str(), &m), RC_INVALID_FORMAT);
     EXPECT_EQ(Z_LoadMetaBitmap("Z:\\no\\such\\file.wmf", &m), RC_FILE_OPEN);
 }
 
@@ -228,7 +212,7 @@ TEST_F(MetaParse, FilesOfBothKinds) {
             bytes.insert(bytes.begin(), placed.begin(), placed.end());
         }
         MetaBitmap loaded{};
-        ASSERT_EQ(Z_LoadMetaBitmap(WriteTemp(bytes, "zvmeta-file.mf").c_str(), &loaded), RC_SUCCESS);
+        ASSERT_EQ(Z_LoadMetaBitmap(zvtest::WriteTempFile("zvmeta-file.mf", bytes).c_str(), &loaded), RC_SUCCESS);
         EXPECT_EQ(loaded.IsEnhanced, enhanced);
         EXPECT_GT(loaded.ResolutionX, 0);
         MetaBitmap copy{};
@@ -265,7 +249,7 @@ TEST_F(MetaParse, FilesOfBothKinds) {
     EXPECT_EQ(size, 0u);
     ASSERT_EQ(Z_CopyMetaBitmap(&copy, &none), RC_SUCCESS);
     EXPECT_EQ(std::memcmp(&copy, &none, sizeof none), 0);
-    const std::string huge = WriteTemp(Wmf().Done(), "zvmeta-huge.wmf");
+    const std::string huge = zvtest::WriteTempFile("zvmeta-huge.wmf", Wmf().Done());
     const HANDLE f = CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     LARGE_INTEGER end;
     end.QuadPart = 3LL << 30;

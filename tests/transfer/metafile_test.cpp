@@ -19,8 +19,8 @@ struct Decoded {
     int records = 0, paletteUsage = 0;
 };
 
-// A DIB as a metafile record carries it, drawn 1:1 at (x, y); its colour
-// table is kept.
+// A DIB as a metafile record carries it (bits null: packed), drawn 1:1 at
+// (x, y); its colour table is kept.
 void DrawRecordDib(Decoded &d, int x, int y, int w, int h, const BYTE *info, const BYTE *bits) {
     BITMAPINFOHEADER hd;
     std::memcpy(&hd, info, sizeof hd);
@@ -51,11 +51,8 @@ int CALLBACK WmfRecord(HDC, HANDLETABLE *, METARECORD *rec, int, LPARAM lp) {
     if (rec->rdFunction != META_STRETCHDIB)
         return 1;
     const WORD *p = rec->rdParm;  // rop (2), usage, src h, w, y, x, dst h, w, y, x, DIB
-    const BYTE *info = reinterpret_cast<const BYTE *>(p + 11);
-    BITMAPINFOHEADER hd;
-    std::memcpy(&hd, info, sizeof hd);
-    const int colors = hd.biBitCount <= 8 ? (hd.biClrUsed ? int(hd.biClrUsed) : 1 << hd.biBitCount) : 0;
-    DrawRecordDib(d, int16_t(p[10]), int16_t(p[9]), int16_t(p[8]), int16_t(p[7]), info, info + hd.biSize + 4 * colors);
+    DrawRecordDib(d, int16_t(p[10]), int16_t(p[9]), int16_t(p[8]), int16_t(p[7]), reinterpret_cast<const BYTE *>(p + 11),
+                  nullptr);  // the rows right behind the colour table
     d.paletteUsage += p[2] != DIB_RGB_COLORS;
     return 1;
 }

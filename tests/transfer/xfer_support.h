@@ -1,8 +1,9 @@
 // Test support for the transfer functions: a bitmap's displayed colours,
-// DDBs made and read with plain Win32, and a packed-DIB decoder of the
-// tests' own.  Colours are 0x00RRGGBB, displayed rows top first.
+// DDBs made and read with plain Win32, and packed DIBs decoded by the
+// tests' own decoder.  Colours are 0x00RRGGBB, displayed rows top first.
 #pragma once
 
+#include "kernel/dib_model.h"
 #include "paint/reference.h"
 
 #include <algorithm>
@@ -91,40 +92,13 @@ struct TransferTest : testing::Test {
     }
 };
 
-// Decodes a packed DIB (BITMAPINFOHEADER; 1, 4, 8 bits with table, 16 as
-// 5-5-5 widened, 24, 32; either row direction), or one whose rows are
-// elsewhere (a metafile record's).
+// A packed DIB, or one whose rows are elsewhere (a metafile record's),
+// through the slow decoder of kernel/dib_model.h: top row first.
 inline std::vector<uint32_t> DecodeDib(const BYTE *p, const BYTE *rows = nullptr) {
-    BITMAPINFOHEADER h;
-    std::memcpy(&h, p, sizeof h);
-    const int w = h.biWidth, ht = std::abs(h.biHeight), bits = h.biBitCount;
-    const int colors = bits <= 8 ? (h.biClrUsed ? int(h.biClrUsed) : 1 << bits) : 0;
-    const BYTE *table = p + h.biSize;
-    if (!rows)
-        rows = table + 4 * colors + (h.biCompression == BI_BITFIELDS && h.biSize == 40 ? 12 : 0);
-    const size_t stride = (size_t(w) * bits + 31) / 32 * 4;
-    std::vector<uint32_t> out(size_t(w) * ht);
-    for (int y = 0; y < ht; ++y) {
-        const BYTE *row = rows + stride * size_t(h.biHeight > 0 ? ht - 1 - y : y);
-        for (int x = 0; x < w; ++x) {
-            uint32_t c;
-            if (bits <= 8) {
-                const int bit = x * bits;
-                const int v = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1 << bits) - 1);
-                const BYTE *e = table + 4 * v;
-                c = v < colors ? Rgb(e[2], e[1], e[0]) : 0;
-            } else if (bits == 16) {
-                const int v = row[2 * x] | row[2 * x + 1] << 8;
-                auto wd = [](int k) { return (k << 3) | (k >> 2); };
-                c = Rgb(wd((v >> 10) & 31), wd((v >> 5) & 31), wd(v & 31));
-            } else {
-                const BYTE *q = row + size_t(x) * (bits / 8);
-                c = Rgb(q[2], q[1], q[0]);
-            }
-            out[size_t(y) * w + x] = c;
-        }
-    }
-    return out;
+    const auto &h = *reinterpret_cast<const BITMAPINFOHEADER *>(p);
+    const size_t colors = h.biBitCount <= 8 ? (h.biClrUsed ? h.biClrUsed : size_t(1) << h.biBitCount) : 0;
+    const size_t head = h.biSize + (h.biCompression == BI_BITFIELDS && h.biSize == 40 ? 12 : 0) + 4 * colors;
+    return ModelDecode(p, head, rows ? rows : p + head, 0).Displayed();
 }
 
 inline std::vector<uint32_t> DecodePackedDib(HGLOBAL dib) {

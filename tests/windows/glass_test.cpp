@@ -70,10 +70,9 @@ void WarmUpGlass() {
         SendMessageA(w.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 15));
         SendMessageA(w.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, 15));
         if (kind == 0) {  // and real input: the first makes the cursor's objects
-            w.MoveTo(20, 15);
-            OwnerWindow::Button(true);
+            Mouse(MOUSEEVENTF_LEFTDOWN, w.Handle(), 20, 15);
             PumpUntil([&] { return Glass(w.Handle())->Dragging != 0; });
-            OwnerWindow::Button(false);
+            Mouse(MOUSEEVENTF_LEFTUP);
             PumpUntil([&] { return Glass(w.Handle())->Dragging == 0; });
         }
         Z_StopMagGlass(w.Handle());
@@ -84,8 +83,7 @@ void WarmUpGlass() {
 
 // Presses at (x, y) and waits until the glass is up there.
 bool PressAt(const OwnerWindow &w, int x, int y) {
-    w.MoveTo(x, y);
-    OwnerWindow::Button(true);
+    Mouse(MOUSEEVENTF_LEFTDOWN, w.Handle(), x, y);
     return PumpUntil([&] {
         auto *g = Glass(w.Handle());
         return g && g->Dragging && g->LastX == x && g->LastY == y;
@@ -93,12 +91,12 @@ bool PressAt(const OwnerWindow &w, int x, int y) {
 }
 
 bool DragTo(const OwnerWindow &w, int x, int y) {
-    w.MoveTo(x, y);
+    Mouse(0, w.Handle(), x, y);
     return PumpUntil([&] { return Glass(w.Handle())->LastX == x && Glass(w.Handle())->LastY == y; });
 }
 
 bool ReleaseHere(const OwnerWindow &w) {
-    OwnerWindow::Button(false);
+    Mouse(MOUSEEVENTF_LEFTUP);
     return PumpUntil([&] { return !Glass(w.Handle())->Dragging; });
 }
 
@@ -307,7 +305,7 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
                 DestroyWindow(h);
             EXPECT_FALSE(IsWindow(h));
             EXPECT_EQ(GetCapture(), nullptr);
-            OwnerWindow::Button(false);  // the button is still down: let it up
+            Mouse(MOUSEEVENTF_LEFTUP);  // the button is still down: let it up
             PumpUntil([] { return false; }, 50);
             DeleteObject(shape);
             continue;
@@ -315,7 +313,7 @@ TEST(MagGlass, FollowsTheMouseAndShowsTheModel) {
         if (ending != WM_MOUSEWHEEL && (ending != WM_LBUTTONUP || round % 2))
             ReleaseCapture();  // the drag ends whoever holds the capture
         if (ending == WM_MOUSEWHEEL)
-            OwnerWindow::Wheel(120);
+            Mouse(MOUSEEVENTF_WHEEL, nullptr, 0, 0, 120);
         else if (ending != WM_LBUTTONUP)
             SendMessageA(h, ending, 0, MAKELPARAM(40, 30));
         if (ending != WM_LBUTTONUP) {
@@ -350,25 +348,23 @@ TEST(MagGlass, EndingItGivesTheWindowBack) {
         SetWindowLongA(h, GWL_STYLE, GetWindowLongA(h, GWL_STYLE) | 0x8);
         const LONG style = GetWindowLongA(h, GWL_STYLE);
         const LONG_PTR proc = GetWindowLongPtrA(h, GWLP_WNDPROC);
-        // Without a glass the other functions refuse; the smallest glass is
-        // 10 x 10 at 100 %, and colours from a region need a region.
-        EXPECT_EQ(Z_StopMagGlass(h), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Z_UpdateMagGlassShape(h, 0, nullptr), RC_INVALID_PARAMETER);
-        const int sizes[][4] = {{9, 20, 200, RC_INVALID_PARAMETER}, {20, 9, 200, RC_INVALID_PARAMETER},
-                                {20, 20, 99, RC_INVALID_PARAMETER}, {10, 10, 100, RC_SUCCESS}};
-        for (const auto &v : sizes) {
+        // Refused, in this order: the other functions without a glass, a
+        // glass under 10 x 10 or 100 %, colours from a region without one,
+        // no window, another process's window (which cannot be subclassed).
+        const auto sized = [&](int width, int height, int zoom) {
             GlassSetup t;
-            t.Width = v[0], t.Height = v[1], t.Zoom = v[2];
-            EXPECT_EQ(Start(h, &pic.b, dest, t), v[3]) << v[0] << " x " << v[1] << " at " << v[2] << " %";
-            Z_StopMagGlass(h);
-        }
-        EXPECT_EQ(Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_COLORS_FROM_RGN), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Start(nullptr, &pic.b, dest, s), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Z_WindowHasMagGlass(nullptr), 0);
-        // Another process's window cannot be subclassed.
-        EXPECT_EQ(Start(GetDesktopWindow(), &pic.b, dest, s), RC_INVALID_PARAMETER);
-        EXPECT_EQ(Z_WindowHasMagGlass(GetDesktopWindow()), 0);
+            t.Width = width, t.Height = height, t.Zoom = zoom;
+            return Start(h, &pic.b, dest, t);
+        };
+        int refusal = 0;
+        for (const int rc : {Z_StopMagGlass(h), Z_UpdateMagGlassRect(h, &dest), Z_UpdateMagGlassShape(h, 0, nullptr),
+                             sized(9, 20, 200), sized(20, 9, 200), sized(20, 20, 99),
+                             Start(h, &pic.b, dest, s, nullptr, 0, MAGGLASS_COLORS_FROM_RGN), Start(nullptr, &pic.b, dest, s),
+                             Start(GetDesktopWindow(), &pic.b, dest, s)})
+            EXPECT_EQ(rc, RC_INVALID_PARAMETER) << "refusal " << refusal++;
+        EXPECT_EQ(Z_WindowHasMagGlass(nullptr) | Z_WindowHasMagGlass(GetDesktopWindow()), 0);
+        EXPECT_EQ(sized(10, 10, 100), RC_SUCCESS) << "the smallest glass";
+        Z_StopMagGlass(h);
         // Colours from a region: more than 256 in its bounds are refused.
         RECT all{0, 0, 100, 80}, corner{3, 4, 5, 6};
         Z_SetBitmapRgnRect(&pic.b, nullptr, &all, RGN_MODE_SET);
@@ -426,21 +422,24 @@ int __stdcall RecordRequest(HWND, int first, int last, const BYTE *present, int 
     return 0;
 }
 
-// The colours an application answers for blocks first..last of a bitmap
-// of `data`, skipping the blocks whose bit of `present` is set.
-std::vector<COLORREF> BlockColours(const BitmapHandle &data, int first, int last, BYTE present) {
+// Answers request r with the colours an application reads from `data`
+// for its blocks, leaving out those `present` marks (r's own when null);
+// returns the number of colours.
+size_t Answer(HWND h, const BitmapHandle &data, const Request &r, int update = 0, const BYTE *present = nullptr) {
+    present = present ? present : r.present.data();
     const int across = (data.Width + 7) / 8;
     std::vector<COLORREF> out;
     int n = 0;
-    for (int r = first / across; r <= last / across; ++r)
-        for (int c = first % across; c <= last % across; ++c, ++n) {
-            if ((present >> n) & 1)
+    for (int row = r.first / across; row <= r.last / across; ++row)
+        for (int c = r.first % across; c <= r.last % across; ++c, ++n) {
+            if ((*present >> n) & 1)
                 continue;
-            for (int y = r * 8; y < r * 8 + 8 && y < data.Height; ++y)
+            for (int y = row * 8; y < row * 8 + 8 && y < data.Height; ++y)
                 for (int x = c * 8; x < c * 8 + 8 && x < data.Width; ++x)
                     out.push_back(K_GetPixelValue(&data, y, x));
         }
-    return out;
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, out.data(), present, r.first, r.last, update), RC_SUCCESS);
+    return out.size();
 }
 
 // On-demand data over real input: a press over missing blocks asks for
@@ -462,24 +461,19 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     EXPECT_EQ(g->BlockCount, 9);
     const Pixels under = w.Expected();
     // Blocks 4, 5, 7 and 8 lie under a glass at (52, 52): none is here.
-    w.MoveTo(52, 52);
-    OwnerWindow::Button(true);
+    Mouse(MOUSEEVENTF_LEFTDOWN, h, 52, 52);
     ASSERT_TRUE(PumpUntil([&] { return asked.size() == 1; }));
     EXPECT_EQ(asked[0].first, 4);
     EXPECT_EQ(asked[0].last, 8);
     EXPECT_EQ(asked[0].present, std::vector<BYTE>{0x00});
     ExpectShows(w, under, "no data: no glass");
     const BYTE onlyFirst = 0x0E;  // answer block 4 alone
-    std::vector<COLORREF> colours = BlockColours(data.b, 4, 8, onlyFirst);
-    EXPECT_EQ(colours.size(), 64u);
-    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &onlyFirst, 4, 8, 0), RC_SUCCESS);
+    EXPECT_EQ(Answer(h, data.b, asked[0], 0, &onlyFirst), 64u);
     EXPECT_EQ(g->LastX, 52);
-    w.MoveTo(56, 52);
+    Mouse(0, h, 56, 52);
     ASSERT_TRUE(PumpUntil([&] { return asked.size() == 2; }));
     EXPECT_EQ(asked[1].present, std::vector<BYTE>{0x01});
-    colours = BlockColours(data.b, 4, 8, 0x01);
-    EXPECT_EQ(colours.size(), 80u) << "blocks cut at the edges: 4 x 8, 8 x 4, 4 x 4";
-    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), asked[1].present.data(), 4, 8, 1), RC_SUCCESS);
+    EXPECT_EQ(Answer(h, data.b, asked[1], 1), 80u) << "blocks cut at the edges: 4 x 8, 8 x 4, 4 x 4";
     EXPECT_EQ(g->LastX, 56);
     // The answer with bUpdate went into the caller's pixels (all answered
     // blocks); the window repaints around the glass.
@@ -513,10 +507,9 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
 
     // Press and release over missing data: two answers are due, and a
     // press meanwhile is refused.
-    w.MoveTo(10, 10);
-    OwnerWindow::Button(true);
+    Mouse(MOUSEEVENTF_LEFTDOWN, h, 10, 10);
     ASSERT_TRUE(PumpUntil([&] { return asked.size() == 3; }));
-    OwnerWindow::Button(false);
+    Mouse(MOUSEEVENTF_LEFTUP);
     ASSERT_TRUE(PumpUntil([&] { return asked.size() == 4; }));
     EXPECT_EQ(g->RequestsPending, 2);
     SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
@@ -524,11 +517,8 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_EQ(asked.size(), 4u);
     EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_INVALID_PARAMETER) << "busy";
-    for (int i = 2; i < 4; ++i) {
-        colours = BlockColours(data.b, asked[i].first, asked[i].last, asked[i].present[0]);
-        EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), asked[i].present.data(), asked[i].first, asked[i].last, 0),
-                  RC_SUCCESS);
-    }
+    for (int i = 2; i < 4; ++i)
+        Answer(h, data.b, asked[i]);
     EXPECT_EQ(g->RequestsPending, 0);
     ExpectShows(w, w.Expected(), "replayed release");
     EXPECT_EQ(Z_UpdateMagGlassRect(h, &dest), RC_SUCCESS);
@@ -539,9 +529,7 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     ASSERT_EQ(asked.size(), 5u);
     SendMessageA(h, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(12, 10));
     EXPECT_EQ(g->EventsQueued, 1);
-    colours = BlockColours(data.b, asked[4].first, asked[4].last, asked[4].present[0]);
-    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), asked[4].present.data(), asked[4].first, asked[4].last, 0),
-              RC_SUCCESS);
+    Answer(h, data.b, asked[4]);
     EXPECT_EQ(g->EventsQueued * 1000 + g->LastX, 12);
     SendMessageA(h, WM_LBUTTONUP, 0, MAKELPARAM(12, 10));
     // Without memory for a request the glass shows what there is.
@@ -553,9 +541,10 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     }
     EXPECT_EQ(asked.size(), 5u);
     const BYTE none = 0;
+    std::vector<COLORREF> green(64, RGB(90, 200, 40));
     for (const POINT range : {POINT{-1, 0}, POINT{0, -1}, POINT{0, 9}, POINT{9, 9}, POINT{3, 2}})  // outside 0..8
-        EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, range.x, range.y, 0), RC_INVALID_PARAMETER);
-    EXPECT_EQ(Z_UpdateMagGlassExt(h, colours.data(), &none, 2, 3, 1), RC_SUCCESS) << "columns 2..0: no blocks";
+        EXPECT_EQ(Z_UpdateMagGlassExt(h, green.data(), &none, range.x, range.y, 0), RC_INVALID_PARAMETER);
+    EXPECT_EQ(Z_UpdateMagGlassExt(h, green.data(), &none, 2, 3, 1), RC_SUCCESS) << "columns 2..0: no blocks";
     EXPECT_EQ(Z_StopMagGlass(h), RC_SUCCESS);
     // A palette bitmap's answers keep its palette's colours; with a mask
     // colour the mask region follows the answered data.
@@ -564,7 +553,6 @@ TEST(MagGlass, AsksForMissingBlocksAndReplaysTheMouse) {
     K_PutBitmapColors(&indexed.b, 0, 3, palette);
     const COLORREF red = RGB(60, 10, 250);
     ASSERT_EQ(Start(h, &indexed.b, dest, s, &red, 1, MAGGLASS_INCLUDE_COLORS, 0, RecordRequest, &asked), RC_SUCCESS);
-    std::vector<COLORREF> green(64, RGB(90, 200, 40));
     green[9] = red;
     EXPECT_EQ(Z_UpdateMagGlassExt(h, green.data(), &none, 0, 0, 0), RC_SUCCESS);
     EXPECT_EQ(K_GetPixelValue(&Glass(h)->DataBitmap, 7, 7), 0x28C85Au);

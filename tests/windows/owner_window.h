@@ -56,11 +56,29 @@ struct Pixels {
 // What a DIB section holds, as Pixels.
 inline Pixels Read(const Dib &d) { return Pixels{d.w, d.h, d.Pixels()}; }
 
-// Puts the cursor at client point (x, y) of a window: real input.
-inline void CursorTo(HWND hWnd, int x, int y) {
+// Real input: the cursor to client point (x, y) of hWnd (when given),
+// then the mouse event `flags` (MOUSEEVENTF_LEFTDOWN, _LEFTUP, or _WHEEL
+// turned by `wheel`), when given.
+inline void Mouse(DWORD flags, HWND hWnd = nullptr, int x = 0, int y = 0, int wheel = 0) {
     POINT p{x, y};
-    ClientToScreen(hWnd, &p);
-    SetCursorPos(p.x, p.y);
+    if (hWnd && ClientToScreen(hWnd, &p))
+        SetCursorPos(p.x, p.y);
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags, in.mi.mouseData = static_cast<DWORD>(wheel);
+    if (flags)
+        SendInput(1, &in, sizeof in);
+}
+
+// A window's client area as it shows it now.
+inline Pixels CaptureClient(HWND hWnd) {
+    RECT rc;
+    GetClientRect(hWnd, &rc);
+    Dib s(rc.right, rc.bottom);
+    HDC dc = GetDC(hWnd);
+    BitBlt(s.dc, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
+    ReleaseDC(hWnd, dc);
+    return Read(s);
 }
 
 class OwnerWindow {
@@ -95,31 +113,7 @@ public:
     int Paints() const { return paints_; }
     void SetDest(RECT d) { dest_ = d; }
 
-    void MoveTo(int x, int y) const { CursorTo(hwnd_, x, y); }
-    static void Button(bool down) {
-        INPUT in = {};
-        in.type = INPUT_MOUSE;
-        in.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-        SendInput(1, &in, sizeof in);
-    }
-    static void Wheel(int delta) {
-        INPUT in = {};
-        in.type = INPUT_MOUSE;
-        in.mi.dwFlags = MOUSEEVENTF_WHEEL;
-        in.mi.mouseData = static_cast<DWORD>(delta);
-        SendInput(1, &in, sizeof in);
-    }
-
-    // The client area as the window shows it now.
-    Pixels Capture() const {
-        RECT rc;
-        GetClientRect(hwnd_, &rc);
-        Dib s(rc.right, rc.bottom);
-        HDC dc = GetDC(hwnd_);
-        BitBlt(s.dc, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
-        ReleaseDC(hwnd_, dc);
-        return Read(s);
-    }
+    Pixels Capture() const { return CaptureClient(hwnd_); }
     // What the window paints without any tool: white, and the bitmap in dest.
     Pixels Expected() const {
         RECT rc;
