@@ -21,6 +21,7 @@ s = open(f[2]).read(); assert s.count(f[3]) == 1
 open(f[2], 'w').write(s.replace(f[3], f[4]))" || { echo "$id: does not apply" >> "$out.tmp"; continue; }
   case $file in
     paint/*) exes="paint_tests";; include/*|kernel/*) exes="paint_tests kernel_tests";;
+    common/*) exes="paint_tests kernel_tests color_tests region_tests";;
     region/*) exes="region_tests";; color/*) exes="color_tests region_tests";; playback/*) exes="playback_tests";;
     transfer/*) exes="transfer_tests";; windows/*) exes="windows_tests";; *) exes="";;
   esac
