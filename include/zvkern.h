@@ -828,6 +828,7 @@ typedef int(__stdcall *ResizeRowSource)(const BitmapHandle *pBitmap, BYTE *pBuff
 #define RESIZE_DITHER_DIFFUSE 0x10000u /**< Palette output: error diffusion (also any other value of these bits). */
 #define RESIZE_BLUE_FIRST 0x4u  /**< The caller's word that colour data is blue first; this kernel reads the source's Order itself. */
 #define RESIZE_PLAIN_LOOPS 0x100u /**< This kernel's plain loops instead of its vector ones (the same bytes; for the tests). */
+#define RESIZE_ROWS_IN_MEMORY 0x200u /**< The source's rows lie at its Data, BytesPerLine apart: 24 and 32-bit rows are read there in place (the row source serves the rest). */
 /** @} */
 /** @brief A resize in progress (opaque). */
 typedef struct KResize KResize;

@@ -300,6 +300,14 @@ Span SourceSpan(const KResize &r) {
     return {from, to, from & ~7};
 }
 
+// Source row y from column base where it lies, for colour rows read as
+// they are from a source whose rows are in memory; null otherwise.
+const BYTE *RowInPlace(const KResize &r, int y, int base) {
+    if (!(r.flags & RESIZE_ROWS_IN_MEMORY) || r.kind != CONVERT_NONE || !r.src->Data)
+        return nullptr;
+    return r.src->Data + size_t(y) * r.src->BytesPerLine + size_t(base) * (r.srcBits / 8);
+}
+
 // Reads source row y and converts the span's columns into conv.
 int ReadRow(KResize &r, const Span &c, int y, BYTE *conv) {
     const int bytes = int((int64_t(c.to - c.base) * r.srcBits + 7) / 8);
@@ -316,10 +324,14 @@ int ReadRow(KResize &r, const Span &c, int y, BYTE *conv) {
 // resamples them across into ring slot s.
 int LoadRow(KResize &r, int s, int y) {
     const Span c = SourceSpan(r);
-    if (int rc = ReadRow(r, c, y, r.conv); rc < 0)
-        return rc;
+    const BYTE *row = RowInPlace(r, y, c.base);
+    if (!row) {
+        if (int rc = ReadRow(r, c, y, r.conv); rc < 0)
+            return rc;
+        row = r.conv;
+    }
     const int base = c.base;
-    const HorizontalJob job{r.conv, base, r.stride, r.channels, r.swap, r.colFirst + r.rangeFirst,
+    const HorizontalJob job{row, base, r.stride, r.channels, r.swap, r.colFirst + r.rangeFirst,
                             r.colPairs + r.rangeFirst, r.dw, r.colPairCount, r.rangeCount, r.places,
                             r.ring + size_t(s) * r.ringStride};
     (r.flags & RESIZE_PLAIN_LOOPS) ? HorizontalPlain(job) : HorizontalVector(job);
@@ -333,6 +345,10 @@ int CombineDownFirst(KResize &r, int i, BYTE *out) {
     const int first = r.rowFirst[i], n = r.rowCount[i];
     const Span c = SourceSpan(r);
     for (int k = 0; k < n; ++k) {
+        if (const BYTE *row = RowInPlace(r, first + k, c.base)) {
+            r.sourceRows[k] = row;
+            continue;
+        }
         const int s = (first + k) % r.ringSlots;
         BYTE *slot = r.sourceRing + size_t(s) * r.ringStride;
         if (r.slotRow[s] != first + k) {

@@ -280,6 +280,8 @@ int StartResize(const StripJob &job, UINT mode, const StripPlan &plan, StripBuff
     flags |= (mode & DISP_ORDERED_DITHER) ? RESIZE_DITHER_ORDERED : RESIZE_DITHER_DIFFUSE;
     if (!(b->Order == ORDER_RGB && bpp > 8))
         flags |= RESIZE_BLUE_FIRST;
+    if (source == b && !job.rows && RowsInMemory(b))
+        flags |= RESIZE_ROWS_IN_MEMORY;  // colour rows read where they are, not copied
     const int savedLow = b->WindowLowBit, savedHigh = b->WindowHighBit;
     b->WindowLowBit = b->LowBit;
     b->WindowHighBit = b->HighBit;

@@ -111,6 +111,10 @@ struct StripPlan {
     size_t readBytes, stretchedBytes, grayTableBytes, narrowBytes, stripBytes, errorEntries, outBytes;
 };
 
+// Whether the whole image is one block at Data that GDI (and the kernel's
+// resize) may read in place.
+bool RowsInMemory(const BitmapHandle *b);
+
 // Decides a job for the display mode `mode` (the thread's DisplayMode).
 void PlanStrips(const StripJob &job, UINT mode, StripPlan *plan);
 

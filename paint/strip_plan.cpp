@@ -42,11 +42,6 @@ StripWalks PlanWalks(int degrees, const RECT &src, const RECT &dst, const RECT &
     return w;
 }
 
-// The whole image is one block at Data that GDI may read.
-bool RowsInMemory(const BitmapHandle *b) {
-    return (b->Flags & BITMAP_CONTIGUOUS) && !(b->Flags & (BITMAP_KERNEL_0100 | BITMAP_KERNEL_8000)) && b->Data;
-}
-
 bool CanPaintDirect(const BitmapHandle *b) {
     const int bits = b->BitsPerPixel;
     return RowsInMemory(b) && (b->Orientation == ORIENT_TOP_LEFT || b->Orientation == ORIENT_BOTTOM_LEFT) &&
@@ -284,6 +279,10 @@ void PlanBuffers(const StripJob &job, StripPlan *p) {
 }
 
 }  // namespace
+
+bool RowsInMemory(const BitmapHandle *b) {
+    return (b->Flags & BITMAP_CONTIGUOUS) && !(b->Flags & (BITMAP_KERNEL_0100 | BITMAP_KERNEL_8000)) && b->Data;
+}
 
 void ShareStrips(const StripJob &job, StripPlan *plan, int slots) {
     const bool columns = plan->degrees == 90 || plan->degrees == 270;

@@ -99,8 +99,13 @@ std::vector<BYTE> Resize(Source &s, int dw, int dh, int bits, const std::vector<
                          const std::vector<Ask> &asks) {
     const size_t rowBytes = (size_t(dw) * bits + 7) / 8 + 4;
     std::vector<BYTE> out(rowBytes * asks.size(), 0x5A);
+    BitmapHandle source = s.window;
+    if (flags & RESIZE_ROWS_IN_MEMORY) {  // the window's rows where they lie in the bigger bitmap
+        source.Data = s.whole.Data + size_t(s.y) * s.whole.BytesPerLine + size_t(s.x) * s.whole.BitsPerPixel / 8;
+        source.BytesPerLine = s.whole.BytesPerLine;
+    }
     KResize *r = nullptr;
-    EXPECT_EQ(K_ResizeStart(&s.window, dw, dh, bits, colors.data(), int(colors.size()), flags, ReadWindow, &s, &r),
+    EXPECT_EQ(K_ResizeStart(&source, dw, dh, bits, colors.data(), int(colors.size()), flags, ReadWindow, &s, &r),
               RC_SUCCESS);
     if (!r)
         return out;
@@ -185,7 +190,7 @@ TEST(Resize, VectorLoopsGiveThePlainLoopsBytes) {
                            (rng() % 2 ? RESIZE_DITHER_ORDERED : RESIZE_DITHER_DIFFUSE);
         const std::vector<Ask> asks = RandomWalk(rng, dw, dh);
         const auto plain = Resize(s, dw, dh, bits, colors, flags | RESIZE_PLAIN_LOOPS, asks);
-        const auto vector = Resize(s, dw, dh, bits, colors, flags, asks);
+        const auto vector = Resize(s, dw, dh, bits, colors, flags | (rng() % 2 ? RESIZE_ROWS_IN_MEMORY : 0), asks);
         ASSERT_TRUE(plain == vector) << "round " << round << ": " << d.bits << " bits (order " << d.order << ", table "
                                      << d.table << ") " << sw << "x" << sh << " -> " << dw << "x" << dh << " at "
                                      << bits << " bits, flags " << std::hex << flags;
