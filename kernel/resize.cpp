@@ -537,9 +537,16 @@ bool MakeGrid(const KResize &r, Grid &g) {
     return true;
 }
 
+// Colour rows, and grays that are their own entries without an error to
+// carry: their values are the caller's pixels.
+bool ValuesArePixels(const KResize &r) {
+    return (r.outBits >= 24 && r.channels == 3) ||
+           (r.outBits == 8 && r.channels == 1 && r.grayRamp && (r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED);
+}
+
 // A row's channel values v to the caller's pixels.
 void PutRow(KResize &r, int row, int first, int n, const BYTE *v, BYTE *dst) {
-    if (r.outBits >= 24 && r.channels == 3) {  // the values are the pixels
+    if (ValuesArePixels(r)) {
         std::memcpy(dst, v, size_t(n) * r.places);
         return;
     }
@@ -550,10 +557,6 @@ void PutRow(KResize &r, int row, int first, int n, const BYTE *v, BYTE *dst) {
             if (step == 4)
                 dst[3] = 0;
         }
-        return;
-    }
-    if (r.grayRamp && r.channels == 1 && (r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED) {
-        std::memcpy(dst, v, size_t(n));  // each gray is its own entry, no error to carry
         return;
     }
     if (r.grayRamp && r.channels == 1) {  // ordered: each gray offset is its own entry
@@ -660,13 +663,6 @@ bool Plan(KResize &z) {
 // A span of an output row: inside the output, or refused.
 bool SpanInside(const KResize *r, int row, int first, int count) {
     return r && row >= 0 && row < r->dh && first >= 0 && count >= 0 && first <= r->dw - count;
-}
-
-// Colour rows, and grays that are their own entries without an error to
-// carry: their values are the caller's pixels, made in place.
-bool ValuesArePixels(const KResize &r) {
-    return (r.outBits >= 24 && r.channels == 3) ||
-           (r.outBits == 8 && r.channels == 1 && r.grayRamp && (r.flags & RESIZE_DITHER_ORDERED) != RESIZE_DITHER_ORDERED);
 }
 
 // The values of a span (nothing but the ring and its row buffers change).

@@ -430,21 +430,31 @@ int FillStripRow(RowLoop &L, int t, int stored, BYTE *dstRow) {
     return RC_SUCCESS;
 }
 
+// The stored row that line position pos shows, within the plan's lines.
+int PlanStoredRow(const StripPlan &p, int pos) {
+    return std::min(std::max(StoredRow(pos, p.lineCount, p.degrees, p.flip), 0), p.lineCount - 1);
+}
+
+// Counts strip row t as filled and sends the strip when it is full or t
+// is the last row.
+int RowFilled(const RowLoop &L, int t, int *filled) {
+    if (++*filled < L.plan.rowsPerStrip && t != L.plan.m - 1)
+        return RC_SUCCESS;
+    const int rc = SendStrip(L.job.hDC, L.layout, L.buf->strip.get(), L.buf->out.get(), *filled, t + 1 - *filled,
+                             L.info, L.usage, L.job.rop);
+    *filled = 0;
+    return rc;
+}
+
 // Walks the m strip rows, sending each full strip and the last one.
 int RunRowLoop(RowLoop &L) {
     const StripPlan &p = L.plan;
     Walk line = p.walks.line;
     int filled = 0, rc = RC_SUCCESS;
     for (int t = 0; t < p.m && rc == RC_SUCCESS; ++t, line.Step()) {
-        const int stored = std::min(std::max(StoredRow(line.pos, p.lineCount, p.degrees, p.flip), 0), p.lineCount - 1);
-        rc = FillStripRow(L, t, stored, StripRow(L.layout, L.buf->strip.get(), filled));
-        if (rc != RC_SUCCESS)
-            break;
-        if (++filled == p.rowsPerStrip || t == p.m - 1) {
-            rc = SendStrip(L.job.hDC, L.layout, L.buf->strip.get(), L.buf->out.get(), filled, t + 1 - filled, L.info,
-                           L.usage, L.job.rop);
-            filled = 0;
-        }
+        rc = FillStripRow(L, t, PlanStoredRow(p, line.pos), StripRow(L.layout, L.buf->strip.get(), filled));
+        if (rc == RC_SUCCESS)
+            rc = RowFilled(L, t, &filled);
     }
     return rc;
 }
@@ -605,8 +615,8 @@ int ConvertSharedStrip(void *context, int converter, int k, int slot) {
     line.err = int((w.err + int64_t(t0) * w.r) % w.d);
     L.lastRow = -1;  // the row before may be in a strip already sent
     for (int i = 0; i < count; ++i, line.Step()) {
-        const int stored = std::min(std::max(StoredRow(line.pos, p.lineCount, p.degrees, p.flip), 0), p.lineCount - 1);
-        if (const int rc = FillStripRow(L, t0 + i, stored, StripRow(L.layout, s.strip[slot], i)); rc != RC_SUCCESS)
+        if (const int rc = FillStripRow(L, t0 + i, PlanStoredRow(p, line.pos), StripRow(L.layout, s.strip[slot], i));
+            rc != RC_SUCCESS)
             return rc;
     }
     s.bits[slot] = TurnStrip(L.layout, s.strip[slot], s.out[slot], count);
@@ -682,20 +692,14 @@ int ValueStripRows(const PreparedStrips &s, int k, int *t0) {
     return std::min(s.valueRows, s.first->plan.m - *t0);
 }
 
-// The stored (resized) row of strip row t.
-int ResizedRow(const StripPlan &p, int t) {
-    const int pos = WalkAt(p.walks.line, t);
-    return std::min(std::max(StoredRow(pos, p.lineCount, p.degrees, p.flip), 0), p.lineCount - 1);
-}
-
 int MakeValueStrip(void *context, int converter, int k, int slot) {
     auto &s = *static_cast<PreparedStrips *>(context);
     const StripPlan &p = s.first->plan;
     int t0;
     const int count = ValueStripRows(s, k, &t0);
     for (int i = 0; i < count; ++i)
-        if (const int rc = K_ResizeRowValues(s.resize[converter], ResizedRow(p, t0 + i), p.walks.first, p.n,
-                                             s.values[slot] + i * s.valueRowBytes);
+        if (const int rc = K_ResizeRowValues(s.resize[converter], PlanStoredRow(p, WalkAt(p.walks.line, t0 + i)),
+                                             p.walks.first, p.n, s.values[slot] + i * s.valueRowBytes);
             rc != RC_SUCCESS)
             return rc;
     return RC_SUCCESS;
@@ -709,15 +713,10 @@ int PutValueStrip(void *context, int k, int slot) {
     const int count = ValueStripRows(s, k, &t0);
     for (int i = 0; i < count; ++i) {
         const int t = t0 + i;
-        K_ResizePutRow(s.resize[0], ResizedRow(p, t), p.walks.first, p.n, s.values[slot] + i * s.valueRowBytes,
-                       StripRow(L.layout, L.buf->strip.get(), s.filled));
-        if (++s.filled == p.rowsPerStrip || t == p.m - 1) {
-            const int rc = SendStrip(L.job.hDC, L.layout, L.buf->strip.get(), L.buf->out.get(), s.filled,
-                                     t + 1 - s.filled, L.info, L.usage, L.job.rop);
-            s.filled = 0;
-            if (rc != RC_SUCCESS)
-                return rc;
-        }
+        K_ResizePutRow(s.resize[0], PlanStoredRow(p, WalkAt(p.walks.line, t)), p.walks.first, p.n,
+                       s.values[slot] + i * s.valueRowBytes, StripRow(L.layout, L.buf->strip.get(), s.filled));
+        if (const int rc = RowFilled(L, t, &s.filled); rc != RC_SUCCESS)
+            return rc;
     }
     return RC_SUCCESS;
 }

@@ -69,7 +69,7 @@ void AwaitChange(Share &s) {
     ReleaseSRWLockExclusive(&s.lock);
     const int64_t until = Microseconds() + kSpinMicroseconds;
     bool moved = false;
-    for (int round = 0; !moved; ++round) {
+    while (!moved) {
         for (int i = 0; i < 64 && !moved; ++i) {
             YieldProcessor();
             moved = s.changes.load(std::memory_order_acquire) != seen;
@@ -83,6 +83,12 @@ void AwaitChange(Share &s) {
     ++s.sleepers;
     SleepConditionVariableSRW(&s.changed, &s.lock, INFINITE, 0);
     --s.sleepers;
+}
+
+// Marks strip k's slot finished with its status.  Called under the lock.
+void Finished(Share &s, int k, int status) {
+    s.status[k % s.work->slots] = status;
+    s.ready[k % s.work->slots] = true;
 }
 
 // Claims the next strip whose slot is free, waiting while none is; -1
@@ -109,8 +115,7 @@ void CALLBACK WorkerMain(PTP_CALLBACK_INSTANCE, void *p, PTP_WORK) {
         ReleaseSRWLockExclusive(&s.lock);
         const int status = w.convert(w.context, converter, k, k % w.slots);
         AcquireSRWLockExclusive(&s.lock);
-        s.status[k % w.slots] = status;
-        s.ready[k % w.slots] = true;
+        Finished(s, k, status);
         ReleaseChanged(s);
         AcquireSRWLockExclusive(&s.lock);
     }
@@ -143,8 +148,7 @@ int PaintingLoop(Share &s) {
             ReleaseSRWLockExclusive(&s.lock);
             const int status = w.convert(w.context, 0, k, k % w.slots);
             AcquireSRWLockExclusive(&s.lock);
-            s.status[k % w.slots] = status;
-            s.ready[k % w.slots] = true;
+            Finished(s, k, status);
         } else {
             AwaitChange(s);
         }
