@@ -69,8 +69,10 @@ struct MonoTarget {
     // Err7[0][L] is 7 x the palette level (0 or 1785) for luminance L, so
     // that the next running error carry + 7 (c - p) is formed as
     // (carry + 7 c) - Err7[0][L]: the sum waits for the lookup only.
-    static void Prepare(Tables &t, const BYTE *lut) {
+    static void Prepare(Tables &t, const BYTE *lut, bool diffuse) {
         t.Lut = lut;
+        if (!diffuse)
+            return;  // Ordered reads the paint table alone
         for (int v = 0; v < 256; ++v) {
             t.Part[0][v] = lut[v] >= 128;
             t.Err7[0][v] = static_cast<int16_t>(lut[v] >= 128 ? 7 * 255 : 0);
@@ -107,20 +109,27 @@ struct MonoTarget {
 template <class Kind>
 struct ChannelTarget {
     static constexpr int Bits = Kind::Bits;
-    static void Prepare(Tables &t, const BYTE *lut) {
+    // Ordered rows need the parts alone (16 colours not even those): a
+    // converter prepares its tables for every row, which short rows feel.
+    static void Prepare(Tables &t, const BYTE *lut, bool diffuse) {
         t.Lut = lut;
+        if (!diffuse && Kind::Bits == 4)
+            return;
         for (int ch = 0; ch < 3; ++ch) {
-            int16_t *err = t.Err[ch] + Bias, *err7 = t.Err7[ch] + Bias;
             uint8_t *part = t.Part[ch] + Bias;
+            for (int v = 0; v < 256; ++v)
+                part[v] = static_cast<uint8_t>(Kind::Part(ch, lut[v]));
+            Extend(t.Part[ch], part);
+            if (!diffuse)
+                continue;
+            int16_t *err = t.Err[ch] + Bias, *err7 = t.Err7[ch] + Bias;
             for (int v = 0; v < 256; ++v) {
                 const int l = lut[v];
-                part[v] = static_cast<uint8_t>(Kind::Part(ch, l));
                 err[v] = static_cast<int16_t>(l - Kind::Level(ch, l));
                 err7[v] = static_cast<int16_t>(7 * err[v]);
             }
             Extend(t.Err[ch], err);
             Extend(t.Err7[ch], err7);
-            Extend(t.Part[ch], part);
         }
     }
     // The clamped value's entries on both sides of the 256 in the middle.
@@ -754,7 +763,7 @@ void RunConverter(BYTE *dst, const BYTE *src, const BitmapHandle *b, int start, 
     RowContext c;
     SetPalette<Bits>(c, pPalette);
     Tables t;
-    Target::Prepare(t, b->PaintLUT ? b->PaintLUT : IdentityTable.data());
+    Target::Prepare(t, b->PaintLUT ? b->PaintLUT : IdentityTable.data(), !Ordered && errors);
     const uint8_t *matrix = Target::Bits == 1 && (mode & DISP_CLUSTERED_DITHER) ? ClusteredDitherMatrix.data()
                                                                                  : DispersedDitherMatrix.data();
     conv::WithReader<Bits>(b, c, [&](auto reader) {
