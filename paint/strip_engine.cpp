@@ -9,6 +9,7 @@
 #include "paint/wide_rows.h"
 #include "paint/window_level.h"
 
+#include <atomic>
 #include <cstring>
 #include <optional>
 
@@ -97,6 +98,48 @@ struct WidePieces {
     const BYTE *lut;  // null: none
 };
 
+// Stored row `row` of a paint whose rows are in memory, from column (on a
+// byte) onwards, where it is: the caller's rows (clamped to them) or the
+// bitmap's block.
+const BYTE *RowAt(const StripJob &job, int row, int column) {
+    const BitmapHandle *b = job.bitmap;
+    const size_t offset = size_t(int64_t(column) * b->BitsPerPixel / 8);
+    if (!job.rows)
+        return b->Data + size_t(row) * b->BytesPerLine + offset;
+    const int r = std::min(std::max(row, job.firstRow), job.firstRow + job.rowCount - 1);
+    return job.rows + size_t(r - job.firstRow) * b->BytesPerLine + offset;
+}
+
+// Asks for the bytes of a row in memory that a paint will read soon, if
+// it is one of its rows: a turned paint reads a piece of each row, rows a
+// whole row length apart, which the processor does not foresee.  Rows two
+// before and two after are asked for, whichever way the paint walks (the
+// row two before was read just now and is at hand).
+void FetchAhead(const StripJob &job, int row, int column, int bytes) {
+    const int first = job.rows ? job.firstRow : 0, count = job.rows ? job.rowCount : job.bitmap->Height;
+    if (row < first || row >= first + count)
+        return;
+    const BYTE *at = RowAt(job, row, column);
+    for (int o = 0; o < bytes; o += 64)
+        __builtin_prefetch(at + o);
+}
+
+// Whether the first `end` bytes of a row in memory lie within the rows'
+// block: any row's but the last one's, whose `end` must fit its row.
+bool EndsInBlock(const StripJob &job, int row, int64_t end) {
+    const int last = job.rows ? job.firstRow + job.rowCount - 1 : job.bitmap->Height - 1;
+    return std::max(row, job.rows ? job.firstRow : 0) < last || end <= job.bitmap->BytesPerLine;  // caller rows clamp
+}
+
+// Whether a 24-bit row widens where it lies: in memory, neither swapped
+// nor looked up, and the byte past its last shown pixel (which the widening
+// reads) still in the block.
+bool WidensInPlace(const StripJob &job, int row, const Walk &w, int n, const WidePieces *wide) {
+    if (wide->swap || wide->lut || !(job.rows || RowsInMemory(job.bitmap)))
+        return false;
+    return EndsInBlock(job, row, (int64_t(WalkAt(w, n - 1)) + 1) * 3 + 1);
+}
+
 // Stored row `row` resampled into n pixels at target: read piece by piece
 // through the kernel (or from the caller's rows) and stretched by the
 // fill walk, by the kernel's row stretch or, given wide, into 32-bit
@@ -118,6 +161,15 @@ bool ReadStretched(const StripJob &job, int row, const StripWalks &walks, BYTE *
             return K_GetBitmapRow(b, target, row, offset, bytes) >= 0;
         const int r = std::min(std::max(row, job.firstRow), job.firstRow + job.rowCount - 1);
         std::memcpy(target, job.rows + size_t(r - job.firstRow) * b->BytesPerLine + offset, bytes);
+        return true;
+    }
+    if (wide && WidensInPlace(job, row, w, n, wide)) {
+        Walk piece = w;
+        piece.pos = 0;
+        const int bytes = (WalkAt(w, n - 1) - w.pos + 1) * 3;
+        FetchAhead(job, row - 2, w.pos, bytes);
+        FetchAhead(job, row + 2, w.pos, bytes);
+        StretchWiden24(RowAt(job, row, w.pos), piece, reinterpret_cast<uint32_t *>(target), n);
         return true;
     }
     for (int k = 0; k < n;) {
@@ -158,18 +210,6 @@ bool ReadStretched(const StripJob &job, int row, const StripWalks &walks, BYTE *
         k += int(count);
     }
     return true;
-}
-
-// Stored row `row` of a paint whose rows are in memory, from column (on a
-// byte) onwards, where it is: the caller's rows (clamped to them) or the
-// bitmap's block.
-const BYTE *RowAt(const StripJob &job, int row, int column) {
-    const BitmapHandle *b = job.bitmap;
-    const size_t offset = size_t(int64_t(column) * b->BitsPerPixel / 8);
-    if (!job.rows)
-        return b->Data + size_t(row) * b->BytesPerLine + offset;
-    const int r = std::min(std::max(row, job.firstRow), job.firstRow + job.rowCount - 1);
-    return job.rows + size_t(r - job.firstRow) * b->BytesPerLine + offset;
 }
 
 // An expander's row at bits made into wide pixels: 24-bit rows through the
@@ -308,6 +348,10 @@ UINT PrepareStripInfo(const StripPlan &plan, BitmapHandle *b, PaintBitmapInfo *i
     return PrepareDibInfo(info, f);
 }
 
+StripLayout LayoutOf(const StripPlan &p) {
+    return StripLayout{p.degrees, p.n, p.rowsPerStrip, p.stripRowBytes, p.layoutBits, p.paint};
+}
+
 // The row loop's state: what it reads, the tables of wide rows, the row
 // last read and converted.
 struct RowLoop {
@@ -342,18 +386,25 @@ void DitherPosition(const RowLoop &L, int t, int *px, int *py) {
 }
 
 // Reads stored row `stored` (unless it is the last one read): where it
-// is for rows at hand, else stretched into the strip row (24-bit and
-// copied rows) or the stretched row, colour-swapped for Order 5.
+// is for rows at hand or in place, else stretched into the strip row
+// (24-bit and copied rows) or the stretched row, colour-swapped for Order 5.
 bool ReadSourceRow(RowLoop &L, int stored, BYTE *dstRow) {
     const StripPlan &p = L.plan;
     const BitmapHandle *b = L.job.bitmap;
     if (stored == L.lastRow)
         return true;
     L.lastRow = stored;
-    if (p.rowsAtHand) {
-        L.source = RowAt(L.job, stored, p.walks.fill.pos);
+    // Readers may look up to 8 bytes past the row, as far as the stretched
+    // row's margin.
+    const int64_t end = RowBytesOf(int64_t(p.walks.fill.pos) + p.n, b->BitsPerPixel) + 8;
+    if (p.rowsAtHand || (p.rowsInPlace && EndsInBlock(L.job, stored, end))) {
+        const int column = p.walks.fill.pos, bytes = int(RowBytesOf(p.n, b->BitsPerPixel));
+        FetchAhead(L.job, stored - 2, column, bytes);
+        FetchAhead(L.job, stored + 2, column, bytes);
+        L.source = RowAt(L.job, stored, column);
         return true;
     }
+    L.source = L.buf->stretched.get();
     const bool wide24 = p.wide && p.wide24;
     BYTE *target = p.rowMode == STRIP_COPY && (!p.wide || p.wide24) ? dstRow : L.buf->stretched.get();
     if (!ReadStretched(L.job, stored, p.walks, L.buf->read.get(), p.readCap, target, p.n,
@@ -455,6 +506,24 @@ int RunRowLoop(RowLoop &L) {
         rc = FillStripRow(L, t, PlanStoredRow(p, line.pos), StripRow(L.layout, L.buf->strip.get(), filled));
         if (rc == RC_SUCCESS)
             rc = RowFilled(L, t, &filled);
+    }
+    return rc;
+}
+
+// A loop like L over the band whose plan is `band`, from its start.
+RowLoop InBand(const RowLoop &L, const StripPlan &band) {
+    return RowLoop{L.job, band, L.buf, L.resize, LayoutOf(band), L.info, L.usage, L.wideTable, L.grayTable,
+                   L.widePieces, -1, nullptr, L.buf->stretched.get(), false};
+}
+
+// The row loop over every band of the plan, one after another.
+int RunTiles(RowLoop &first) {
+    int rc = RunRowLoop(first);
+    StripPlan band;
+    for (int k = 1, bands = TileCount(first.plan); k < bands && rc == RC_SUCCESS; ++k) {
+        PlanTileBand(first.job, first.plan, k, &band);
+        RowLoop L = InBand(first, band);
+        rc = RunRowLoop(L);
     }
     return rc;
 }
@@ -570,11 +639,13 @@ bool SharedStripsFit(const StripPlan &alone, const StripPlan &shared, int slots)
 // 0.71-0.99x of one thread) and gained above.  0 for the bitmap's own
 // pixels copied (or turned) onto as many or more device pixels: GDI's
 // copy of each strip on the painting thread is most of such a paint, and
-// smaller shared strips made it slower (a turned 1:1 paint 0.76-0.93x, a
-// 2x enlargement 0.39-1.09x); copies that reduce gain (0.5x: 1.2-1.9x).
+// smaller shared strips made it slower (a turned 1:1 paint in strips of
+// 8 columns 0.76-0.93x, a 2x enlargement 0.39-1.09x); copies that reduce
+// gain (0.5x: 1.2-1.9x), and so do turned copies in tiles, whose strips
+// GDI takes at several times the rate of narrow ones.
 int StripWeight(const StripJob &job, const StripPlan &p) {
-    if (p.rowMode == STRIP_COPY && !p.filter && !p.lut24 &&
-        int64_t(p.n) * p.m >= int64_t(job.clipSrc.right - job.clipSrc.left) * (job.clipSrc.bottom - job.clipSrc.top))
+    if (p.rowMode == STRIP_COPY && !p.filter && !p.lut24 && !p.tileRows &&
+        PaintedPixels(p) >= int64_t(job.clipSrc.right - job.clipSrc.left) * (job.clipSrc.bottom - job.clipSrc.top))
         return 0;
     return 1 + (p.filter ? 3 : 0) + (p.rowMode == STRIP_CONVERT ? 3 : 0);
 }
@@ -594,21 +665,32 @@ int AllocateHand(const StripJob &job, const StripPlan &plan, StripHand *h) {
 }
 
 // A paint whose strips several threads convert: the slots' strips, what
-// each converting thread reads with, and what each slot holds when done.
+// each converting thread reads with and the band it is in, and what each
+// slot holds when done.  Strips are counted band after band.
 struct SharedStrips {
-    const RowLoop *first;  // the painting thread's loop
+    const RowLoop *first;  // the painting thread's loop, on the first band
+    int stripsPerBand;
     std::optional<RowLoop> loops[kMostStripWorkers + 1];
+    int band[kMostStripWorkers + 1];
+    StripPlan bandPlans[kMostStripWorkers + 1];  // of converters past the first band
     BYTE *strip[kMostStripSlots];
     BYTE *out[kMostStripSlots];
     const BYTE *bits[kMostStripSlots];
     int count[kMostStripSlots];
+    StripLayout layout[kMostStripSlots];
+    int firstLine[kMostStripSlots];
 };
 
 int ConvertSharedStrip(void *context, int converter, int k, int slot) {
     auto &s = *static_cast<SharedStrips *>(context);
+    if (const int band = k / s.stripsPerBand; band != s.band[converter]) {
+        PlanTileBand(s.first->job, s.first->plan, band, &s.bandPlans[converter]);
+        s.loops[converter].emplace(InBand(*s.loops[converter], s.bandPlans[converter]));
+        s.band[converter] = band;
+    }
     RowLoop &L = *s.loops[converter];
     const StripPlan &p = L.plan;
-    const int t0 = k * p.rowsPerStrip, count = std::min(p.rowsPerStrip, p.m - t0);
+    const int t0 = k % s.stripsPerBand * p.rowsPerStrip, count = std::min(p.rowsPerStrip, p.m - t0);
     const Walk &w = p.walks.line;
     Walk line = w;
     line.pos = WalkAt(w, t0);
@@ -621,23 +703,27 @@ int ConvertSharedStrip(void *context, int converter, int k, int slot) {
     }
     s.bits[slot] = TurnStrip(L.layout, s.strip[slot], s.out[slot], count);
     s.count[slot] = count;
+    s.layout[slot] = L.layout;
+    s.firstLine[slot] = t0;
     return RC_SUCCESS;
 }
 
-int SendSharedStrip(void *context, int k, int slot) {
+int SendSharedStrip(void *context, int, int slot) {
     auto &s = *static_cast<SharedStrips *>(context);
     const RowLoop &L = *s.first;
-    return PaintStrip(L.job.hDC, L.layout, s.bits[slot], s.count[slot], k * L.plan.rowsPerStrip, L.info, L.usage,
+    return PaintStrip(L.job.hDC, s.layout[slot], s.bits[slot], s.count[slot], s.firstLine[slot], L.info, L.usage,
                       L.job.rop);
 }
 
 // The row loop on the painting thread and `workers` others, with `slots`
-// strips: everything is taken here, before any thread starts, and a
-// failure to take it fails the paint as on one thread (nothing painted).
+// strips, over every band: everything is taken here, before any thread
+// starts, and a failure to take it fails the paint as on one thread
+// (nothing painted).
 int RunSharedRowLoop(RowLoop &first, int workers, int slots) {
     const StripPlan &plan = first.plan;
     SharedStrips s{};
     s.first = &first;
+    s.stripsPerBand = (plan.m + plan.rowsPerStrip - 1) / plan.rowsPerStrip;
     s.loops[0].emplace(first);
     s.strip[0] = first.buf->strip.get();
     s.out[0] = first.buf->out.get();
@@ -658,8 +744,7 @@ int RunSharedRowLoop(RowLoop &first, int workers, int slots) {
         L.resize = h.resize.resize;
         L.source = h.buf.stretched.get();
     }
-    const int strips = (plan.m + plan.rowsPerStrip - 1) / plan.rowsPerStrip;
-    const StripWork work{strips, slots, workers, &s, ConvertSharedStrip, SendSharedStrip};
+    const StripWork work{s.stripsPerBand * TileCount(plan), slots, workers, &s, ConvertSharedStrip, SendSharedStrip};
     return RunStripWork(work);
 }
 
@@ -761,6 +846,12 @@ int RunPreparedRowLoop(RowLoop &first, int workers, int slots) {
 
 }  // namespace
 
+namespace {
+std::atomic<int> TiledPaints{0};
+}  // namespace
+
+int CountTiledPaints() { return TiledPaints.load(); }
+
 int RunStrips(const StripJob &job) {
     ThreadPaintSettings *settings = GetPaintSettings();
     const UINT mode = settings->DisplayMode;
@@ -771,7 +862,7 @@ int RunStrips(const StripJob &job) {
     if (plan.route == STRIPS_DIRECT)
         return DirectPaint(job, settings, plan.paint);
     const bool standAlone = StripsStandAlone(plan, job.bitmap), prepared = RowsPrepared(plan, job.bitmap);
-    int workers = std::min(standAlone || prepared ? StripWorkersFor(int64_t(plan.n) * plan.m, StripWeight(job, plan)) : 0,
+    int workers = std::min(standAlone || prepared ? StripWorkersFor(PaintedPixels(plan), StripWeight(job, plan)) : 0,
                            kMostStripWorkers);
     const int slots = workers + 2;
     if (workers && standAlone) {
@@ -791,17 +882,18 @@ int RunStrips(const StripJob &job) {
             return rc;
     PaintBitmapInfo *info = plan.rowMode == STRIP_GRAY ? &settings->PaintInfo : ChoosePaintInfo(settings, job.hDC);
     const UINT usage = PrepareStripInfo(plan, job.bitmap, info);
-    const StripLayout layout{plan.degrees, plan.n, plan.rowsPerStrip, plan.stripRowBytes, plan.layoutBits, plan.paint};
     if (plan.route == STRIPS_BANDS)
-        return SendBands(job, layout, plan.walks, plan.flip, plan.m, info, usage);
+        return SendBands(job, LayoutOf(plan), plan.walks, plan.flip, plan.m, info, usage);
     const BitmapHandle *b = job.bitmap;
     uint32_t wideTable[256];
     FillWideTables(plan, b, wideTable, buf.grayTable.get());
-    RowLoop loop{job, plan, &buf, resize.resize, layout, info, usage, wideTable, buf.grayTable.get(),
+    if (plan.tileRows)
+        ++TiledPaints;
+    RowLoop loop{job, plan, &buf, resize.resize, LayoutOf(plan), info, usage, wideTable, buf.grayTable.get(),
                  WidePieces{b->Order == ORDER_BGR_CONVERT, plan.lut24 ? b->PaintLUT : nullptr},
                  -1, nullptr, buf.stretched.get(), false};
     if (!workers)
-        return RunRowLoop(loop);
+        return RunTiles(loop);
     return prepared ? RunPreparedRowLoop(loop, workers, slots) : RunSharedRowLoop(loop, workers, slots);
 }
 

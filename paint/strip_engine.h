@@ -100,10 +100,20 @@ struct StripPlan {
     int rowsPerStrip;
     int stripRowBytes;
 
+    // Tiles: a turned paint whose strips of whole destination columns
+    // would be too narrow for GDI goes in bands of tileRows destination
+    // rows (0: one band, the whole paint), each a paint of its own on the
+    // same buffers.  `whole` is the painted rectangle of every band; paint,
+    // n, m and the walks are the first band's, the buffers the largest any
+    // band needs.
+    RECT whole;
+    int tileRows;
+
     // How rows are read: unitRead (1:1 from a byte start) reads in place;
-    // rowsAtHand uses rows in memory where they are; 12/16-bit gray rows
+    // rowsAtHand uses rows in memory where they are; rowsInPlace too, but
+    // copies a row whose reader would run past the block; 12/16-bit gray rows
     // through a table of their significant values.
-    bool unitRead, rowsAtHand;
+    bool unitRead, rowsAtHand, rowsInPlace;
     GrayLookup grayLookup;
     int readCap;  // bytes a read piece may take
 
@@ -118,9 +128,22 @@ bool RowsInMemory(const BitmapHandle *b);
 // Decides a job for the display mode `mode` (the thread's DisplayMode).
 void PlanStrips(const StripJob &job, UINT mode, StripPlan *plan);
 
+// Bands of a plan: 1 unless it is tiled.
+int TileCount(const StripPlan &plan);
+
+// The plan of band k of a tiled plan whose first band is `first`.
+void PlanTileBand(const StripJob &job, const StripPlan &first, int k, StripPlan *band);
+
+// Destination pixels of the whole paint.
+int64_t PaintedPixels(const StripPlan &plan);
+
+// Paints that went in tiles so far (tests).
+int CountTiledPaints();
+
 // Shares a plan's strip budget (and a quarter more) among `slots` strips
 // converted at once: fewer rows per strip (turned strips of fewer than 8
-// bits a pixel in multiples of 8), the strip buffers sized again.
+// bits a pixel in multiples of 8), or for tiles fewer rows a band, the
+// strip buffers sized again.
 void ShareStrips(const StripJob &job, StripPlan *plan, int slots);
 
 // A strip: rows of n pixels at bits (destination rows for rotations 0 and

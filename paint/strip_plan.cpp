@@ -203,6 +203,31 @@ bool PlanGeometry(const StripJob &job, StripPlan *p) {
     return true;
 }
 
+// 12/16-bit gray rows made 8 or 24 bits (gray, or through a colour
+// window-level table), and those whose table of significant values fits.
+bool GrayRows(const StripPlan &p, const BitmapHandle *b) {
+    const int bpp = b->BitsPerPixel;
+    return p.rowMode == STRIP_EXPAND && (p.stripBits == 8 || p.stripBits == 24) && (bpp == 12 || bpp == 16) &&
+           b->Order == ORDER_GRAY;
+}
+
+bool GrayFits(const StripPlan &p, const BitmapHandle *b) {
+    return GrayRows(p, b) && p.grayLookup.Entries() <= kGrayTableEntries;
+}
+
+// Whether a plan reads whole-byte runs of rows that lie in memory, 1:1.
+bool ReadsInMemory(const StripJob &job, const StripPlan &p) {
+    return p.unitRead && !p.filter && (job.rows || RowsInMemory(job.bitmap));
+}
+
+// Whether rows that the plan converts, expands or widens from a row of
+// its own can be read where they lie instead (not gray rows at hand, nor
+// Order 5 rows, which are swapped first).
+bool RowsInPlace(const StripJob &job, const StripPlan &p) {
+    return !p.rowsAtHand && ReadsInMemory(job, p) && job.bitmap->Order != ORDER_BGR_CONVERT &&
+           (p.rowMode != STRIP_COPY || (p.wide && !p.wide24));
+}
+
 // The strip and what goes with it share one strip's budget: a diffused
 // paint's error row is taken off it, and a turned paint, which needs a
 // second buffer of the strip's size, gives each half.  Wide strips
@@ -226,11 +251,9 @@ void PlanBudget(const StripJob &job, UINT mode, StripPlan *p) {
     p->wide24 = p->rowMode == STRIP_COPY && bits == 24;
     const bool fullTable = (bits == 1 || bits == 4 || bits == 8) && p->colorCount == 1 << bits &&
                            !(mode & DISP_PALETTE_INDICES);
-    const bool grayRows = p->rowMode == STRIP_EXPAND && (bits == 8 || bits == 24) && (bpp == 12 || bpp == 16) &&
-                          b->Order == ORDER_GRAY;
-    p->grayLookup = grayRows ? GrayLookupOf(b) : GrayLookup{0, 0};
-    const bool grayFits = grayRows && p->grayLookup.Entries() <= kGrayTableEntries;
-    p->rowsAtHand = grayFits && p->unitRead && !p->filter && (job.rows || RowsInMemory(b));
+    p->grayLookup = GrayRows(*p, b) ? GrayLookupOf(b) : GrayLookup{0, 0};
+    const bool grayFits = GrayFits(*p, b);
+    p->rowsAtHand = grayFits && ReadsInMemory(job, *p);
     const int64_t readRow = p->rowsAtHand ? 0 : DibRowBytes(n, bpp);
     const int64_t narrowBytes = p->wide24  ? 0
                                 : grayFits ? int64_t(p->grayLookup.Entries()) * 4 + readRow
@@ -240,6 +263,7 @@ void PlanBudget(const StripJob &job, UINT mode, StripPlan *p) {
                          : p->route != STRIPS_BANDS && (p->rowMode == STRIP_COPY || p->rowMode == STRIP_EXPAND) &&
                                (bits == 24 || fullTable)) &&
               (budget - narrowBytes) / (int64_t(n) * 4) >= std::min(m, 4) && TakesWidePixels(job.hDC, job.deviceBits);
+    p->rowsInPlace = RowsInPlace(job, *p);
     p->grayTableBytes = p->wide && grayFits && !p->filter ? size_t(p->grayLookup.Entries()) * 4 : 0;
     p->layoutBits = p->wide ? 32 : bits;
     p->stripRowBytes = p->wide ? n * 4 : DibRowBytes(n, bits);
@@ -278,16 +302,116 @@ void PlanBuffers(const StripJob &job, StripPlan *p) {
         p->outBytes = size_t(p->rowsPerStrip) * p->stripRowBytes + 1;
 }
 
+// ---- tiles -------------------------------------------------------------------
+
+// Columns of a tile.  GDI copies a strip onto a DIB section row by row,
+// and a narrow row costs more than its pixels: 32-bit strips of 10
+// columns go at a third of the rate of 64 columns or more, 128 and more
+// at their best.
+constexpr int kTileColumns = 128, kTileBelow = 32;
+
+// Band k of a tiled plan, counted from where the strip rows start (the
+// top for rotation 270, the bottom for 90): with tileRows a multiple of
+// 8, every band's strip pixel i has the ordered dither of the whole
+// paint's strip pixel at the same place.
+RECT TileRect(const StripPlan &p, int k) {
+    RECT r = p.whole;
+    const int64_t offset = int64_t(k) * p.tileRows;
+    if (p.degrees == 90) {
+        r.bottom = int(p.whole.bottom - offset);
+        r.top = std::max<int64_t>(p.whole.top, r.bottom - p.tileRows);
+    } else {
+        r.top = int(p.whole.top + offset);
+        r.bottom = std::min<int64_t>(p.whole.bottom, r.top + p.tileRows);
+    }
+    return r;
+}
+
+// Band k of a plan whose first band is planned: its geometry, its reads
+// and its buffers, in the first band's format (the decisions that ask
+// GDI are not made again: workers plan bands too).
+void PlanBand(const StripJob &job, StripPlan *p, int k) {
+    p->paint = TileRect(*p, k);
+    PlanGeometry(job, p);
+    p->rowsAtHand = GrayFits(*p, job.bitmap) && ReadsInMemory(job, *p);
+    p->rowsInPlace = RowsInPlace(job, *p);
+    p->stripRowBytes = p->wide ? p->n * 4 : DibRowBytes(p->n, p->stripBits);
+    PlanBuffers(job, p);
+}
+
+// Makes a tiled plan that of its first band of `rows` destination rows
+// and at most `columns` rows a strip, with buffers for the largest any
+// band takes (bands differ in where their reads start and the last in
+// its height).
+void PlanTiles(const StripJob &job, StripPlan *p, int rows, int columns) {
+    p->tileRows = rows;
+    p->paint = TileRect(*p, 0);
+    PlanGeometry(job, p);
+    PlanBudget(job, p->mode, p);
+    p->rowsPerStrip = std::min(p->rowsPerStrip, columns);
+    PlanBuffers(job, p);
+    StripPlan band = *p;
+    for (int k = 1, bands = TileCount(*p); k < bands; ++k) {
+        PlanBand(job, &band, k);
+        for (auto bytes : {&StripPlan::readBytes, &StripPlan::stretchedBytes, &StripPlan::narrowBytes,
+                           &StripPlan::stripBytes, &StripPlan::outBytes})
+            p->*bytes = std::max(p->*bytes, band.*bytes);
+    }
+}
+
+// A turned paint of converted or copied rows whose strips would have
+// fewer than kTileBelow columns goes in tiles of as many rows as give
+// them kTileColumns (a multiple of 8).  Strips of kTileBelow columns and
+// more stay whole: GDI takes them nearly as fast, and reading whole rows
+// is faster than reading a piece of each (8-bit strips of 32 columns
+// converted on one thread: whole 339 Mpixel/s, tiles 271-283).  Not
+// filtered paints, whose resize walks the whole window, nor diffused
+// ones, whose error runs down the whole column, nor 1-bit gray strips,
+// which keep their own budget.
+void PlanTiling(const StripJob &job, StripPlan *p) {
+    const bool columns = p->degrees == 90 || p->degrees == 270;
+    if (!columns || p->route != STRIPS_ROWS || p->filter || p->diffused || p->rowMode == STRIP_GRAY ||
+        p->rowsPerStrip >= std::min(p->m, kTileBelow))
+        return;
+    const int rows = int(int64_t(p->n) * p->rowsPerStrip / kTileColumns) & ~7;
+    if (rows < 8 || rows >= p->n)
+        return;
+    p->whole = p->paint;
+    PlanTiles(job, p, rows, kTileColumns);
+}
+
 }  // namespace
+
+int TileCount(const StripPlan &plan) {
+    if (!plan.tileRows)
+        return 1;
+    return int((int64_t(plan.whole.bottom) - plan.whole.top + plan.tileRows - 1) / plan.tileRows);
+}
+
+void PlanTileBand(const StripJob &job, const StripPlan &first, int k, StripPlan *band) {
+    *band = first;
+    PlanBand(job, band, k);
+}
+
+int64_t PaintedPixels(const StripPlan &plan) {
+    const RECT &r = plan.tileRows ? plan.whole : plan.paint;
+    return int64_t(r.right - r.left) * (r.bottom - r.top);
+}
 
 bool RowsInMemory(const BitmapHandle *b) {
     return (b->Flags & BITMAP_CONTIGUOUS) && !(b->Flags & (BITMAP_KERNEL_0100 | BITMAP_KERNEL_8000)) && b->Data;
 }
 
 void ShareStrips(const StripJob &job, StripPlan *plan, int slots) {
+    if (plan->tileRows) {
+        const int rows = std::max(8, plan->tileRows * 5 / (4 * slots) & ~7);
+        PlanTiles(job, plan, std::min(rows, plan->tileRows), plan->rowsPerStrip);
+        return;
+    }
     const bool columns = plan->degrees == 90 || plan->degrees == 270;
     plan->rowsPerStrip = SharedRowsPerStrip(plan->rowsPerStrip, slots, columns && plan->layoutBits < 8);
     PlanBuffers(job, plan);
+    PlanTiling(job, plan);  // shared strips may be too narrow where the one strip was not
 }
 
 void PlanStrips(const StripJob &job, UINT mode, StripPlan *plan) {
@@ -306,6 +430,7 @@ void PlanStrips(const StripJob &job, UINT mode, StripPlan *plan) {
         plan->route = STRIPS_ROWS;
     PlanBudget(job, mode, plan);
     PlanBuffers(job, plan);
+    PlanTiling(job, plan);
 }
 
 }  // namespace zv

@@ -11,6 +11,7 @@
 #include "paint/fixed_palettes.h"
 #include "paint/paint_kind.h"
 #include "paint/painters.h"
+#include "paint/strip_engine.h"
 #include "paint/strip_threads.h"
 
 #include <cstring>
@@ -230,6 +231,112 @@ TEST(PaintDC, UnscaledPaintsOverManyStripsMatchTheReferenceWithoutAStrip) {
     }
 }
 
+// Tall turned paints, whose strips of whole destination columns would be
+// too narrow for GDI, go in tiles: every depth, copied or expanded onto
+// wide and narrow strips or dithered in order for a palette device, on
+// one thread and shared.  They show the reference's pixels (copies and
+// expansions onto wide strips) and, in every mode, what the same paint
+// cut by the clip into slices too narrow to tile shows.
+TEST(PaintDC, TallTurnedPaintsInTilesMatchTheReferenceAndTheirNarrowSlices) {
+    ModeScope settings(0);  // the thread's settings, made before the count
+    LiveBlockCheck check;
+    std::mt19937 rng(20261207);
+    Dib dib(40, 2600);
+    Dib24 narrow(40, 2600);
+    constexpr UINT kOrdered = DISP_LIBRARY_DITHER | DISP_DITHER_8BIT | DISP_ORDERED_DITHER;
+    const int turned[] = {4, 5, 7, 8};
+    const int tiledBefore = zv::CountTiledPaints();
+    for (int round = 0; round < 4 * kDepthCount && !testing::Test::HasFailure(); ++round) {
+        BitmapHandle b{};
+        RoundBitmap(b, rng, round);
+        b.Orientation = turned[(round / kDepthCount) % 4];
+        const int deviceBits = round % 3 == 0 ? std::array<int, 3>{8, 4, 1}[rng() % 3] : 0;
+        ModeScope mode(deviceBits ? kOrdered : 0);
+        zv::SetStripThreads(round % 2 ? 2 : zv::STRIP_THREADS_OFF);
+        const int w = DisplayW(b), h = DisplayH(b);
+        PaintCase pc{rng() % 3 ? RECT{0, 0, w, h} : RandomRect(rng, w, h), kNoClip, {}, kNoClip};
+        const int x0 = int(rng() % 10) - 5, y0 = int(rng() % 60) - 30;
+        pc.dst = RECT{x0, y0, x0 + 20 + int(rng() % 30), y0 + 1100 + int(rng() % 1500)};
+        if (rng() % 3 == 0)
+            pc.clipDst = RECT{int(rng() % 10), int(rng() % 100), 30 + int(rng() % 10), 1200 + int(rng() % 1400)};
+        auto paint = [&](HDC dc, const RECT &clipDst) {
+            if (!deviceBits)
+                return Z_PaintDC(dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &clipDst, SRCCOPY);
+            return zv::PaintDispatchAs(dc, &b, &pc.src, &pc.clipSrc, &pc.dst, &clipDst, SRCCOPY, deviceBits,
+                                       zv::ChoosePaintKind(&b, deviceBits, kOrdered));
+        };
+        auto wholeAndSlices = [&](auto &t, std::vector<uint32_t> *whole, std::vector<uint32_t> *sliced) {
+            t.Fill(kBackground);
+            EXPECT_EQ(paint(t.dc, pc.clipDst), RC_SUCCESS);
+            *whole = t.Pixels();
+            t.Fill(kBackground);
+            for (int x = -16; x < t.w; x += 16)
+                EXPECT_EQ(paint(t.dc, Intersect(pc.clipDst, RECT{x, -100, x + 16, 3000})), RC_SUCCESS);
+            *sliced = t.Pixels();
+        };
+        std::vector<uint32_t> whole, sliced;
+        const bool wide = round % 4 < 2;
+        if (wide)
+            wholeAndSlices(dib, &whole, &sliced);
+        else
+            wholeAndSlices(narrow, &whole, &sliced);
+        ASSERT_TRUE(whole == sliced) << "round " << round << " device " << deviceBits << ": " << Describe(b, pc)
+                                     << "\n" << FirstDifference(whole, sliced, dib.w);
+        if (!deviceBits && wide) {
+            const auto want = Expected(dib.w, dib.h, b, pc);
+            ASSERT_TRUE(whole == want) << "round " << round << ": " << Describe(b, pc) << "\n"
+                                       << FirstDifference(whole, want, dib.w);
+        }
+        K_FreeBitmap(&b);
+    }
+    zv::SetStripThreads(zv::STRIP_THREADS_AUTO);
+    EXPECT_GT(zv::CountTiledPaints() - tiledBefore, 2 * kDepthCount) << "most whole paints went in tiles";
+}
+
+// Rows read where they lie (24-bit rows widened, rows converted or
+// expanded 1:1 from memory) never reach past the rows' block: over an
+// application's rows that end where its memory ends (the next page is
+// not readable), with and without a row's padding, every such paint
+// succeeds, upright and turned, on one thread and shared.
+TEST(PaintDC, RowsReadWhereTheyLieStayInsideTheBlock) {
+    ModeScope settings(0);
+    LiveBlockCheck check;
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    const size_t page = si.dwPageSize;
+    constexpr UINT kOrdered = DISP_LIBRARY_DITHER | DISP_DITHER_8BIT | DISP_ORDERED_DITHER;
+    Dib dib(64, 1200);
+    for (int bits : {1, 4, 8, 16, 24, 32})
+        for (int width : {36, 37})
+            for (int orientation : {0, 5})
+                for (int deviceBits : {0, 8, 1}) {
+                    const int height = orientation ? 1100 : 29;
+                    HandMade hand(width, height, bits, bits <= 8 ? 1 << bits : 0, bits == 16 ? ORDER_GRAY : ORDER_BGR);
+                    const size_t size = hand.pixels.size(), pages = (size + page - 1) / page + 1;
+                    BYTE *base = static_cast<BYTE *>(VirtualAlloc(nullptr, pages * page, MEM_COMMIT, PAGE_READWRITE));
+                    ASSERT_NE(base, nullptr);
+                    DWORD was;
+                    ASSERT_TRUE(VirtualProtect(base + (pages - 1) * page, page, PAGE_NOACCESS, &was));
+                    BitmapHandle &b = hand.bitmap;
+                    b.Data = base + (pages - 1) * page - size;
+                    std::memcpy(b.Data, hand.pixels.data(), size);
+                    b.Orientation = orientation;
+                    if (bits == 16)
+                        b.HighBit = 11;
+                    const RECT src{0, 0, DisplayW(b), DisplayH(b)};
+                    ModeScope mode(deviceBits ? kOrdered : 0);
+                    for (int threads : {zv::STRIP_THREADS_OFF, 1}) {
+                        zv::SetStripThreads(threads);
+                        const int rc = deviceBits ? zv::PaintDispatchAs(dib.dc, &b, &src, nullptr, &src, nullptr, SRCCOPY,
+                                                                        deviceBits, zv::ChoosePaintKind(&b, deviceBits, kOrdered))
+                                                  : Z_PaintDC(dib.dc, &b, &src, nullptr, &src, nullptr, SRCCOPY);
+                        EXPECT_EQ(rc, RC_SUCCESS) << bits << " bits, width " << width << ", orientation " << orientation;
+                    }
+                    VirtualFree(base, 0, MEM_RELEASE);
+                }
+    zv::SetStripThreads(zv::STRIP_THREADS_AUTO);
+}
+
 // Null rectangles paint the whole image unscaled; empty ones, and clips
 // outside the image or the destination, paint nothing and succeed.
 // Destinations far larger than the device paint their clipped part
@@ -317,6 +424,8 @@ TEST(PaintDC, EveryAllocationFailureIsCleanAndPaintsNothing) {
         {1, 5, DISP_SCALE_TO_GRAY | kLibrary, kShared, 24}, {1, 0, DISP_SCALE_BITONAL | kLibrary, kShared, 24},
         {24, 0, DISP_SCALE_FILTER | kLibrary, kShared, 8}, {24, 5, DISP_SCALE_FILTER_ALT | kLibrary, kShared, 1},
         {8, 3, DISP_SCALE_FILTER | DISP_ORDERED_DITHER | kLibrary, kShared, 4},
+        {24, 5, 0, {0, 0, 30, 1100}, 0}, {8, 7, 0, {0, 0, 40, 1500}, 0},  // in tiles
+        {24, 4, DISP_ORDERED_DITHER | kLibrary, {0, 0, 60, 1500}, 8},
         {1, 0, DISP_SCALE_TO_GRAY, {0, 0, 25, 20}, 0},  // the caller's rows, last first, at once (as plain 1 bit)
     };
     for (int workers : {zv::STRIP_THREADS_OFF, 3})

@@ -8,6 +8,7 @@
 #include "paint/fixed_palettes.h"
 #include "paint/strip_engine.h"
 
+#include <climits>
 #include <cstring>
 
 using namespace zvtest;
@@ -37,6 +38,36 @@ int ExpandedBits(int bits, bool gray) {
     case 12: case 16: return gray ? 8 : 24;
     default: return 24;
     }
+}
+
+// A paint in tiles: turned, its strips at least 64 columns (or all of
+// them), bands of a multiple of 8 rows from where the strip rows start
+// (the top for 270, the bottom for 90) that cover the painted rectangle
+// once, each band's strips as wide as the first's and its buffers within
+// the plan's.
+void ExpectBandsCoverThePaint(const zv::StripJob &job, const zv::StripPlan &p, const RECT &whole) {
+    ASSERT_TRUE(p.degrees == 90 || p.degrees == 270);
+    EXPECT_TRUE(p.whole.left == whole.left && p.whole.top == whole.top && p.whole.right == whole.right &&
+                p.whole.bottom == whole.bottom);
+    EXPECT_EQ(p.tileRows % 8, 0);
+    EXPECT_GE(p.rowsPerStrip, std::min(p.m, 64));
+    int covered = 0;
+    for (int k = 0; k < zv::TileCount(p); ++k) {
+        zv::StripPlan band;
+        zv::PlanTileBand(job, p, k, &band);
+        const int height = band.paint.bottom - band.paint.top;
+        const int from = p.degrees == 270 ? band.paint.top - whole.top : whole.bottom - band.paint.bottom;
+        EXPECT_EQ(from, covered) << "band " << k;
+        EXPECT_TRUE(height == p.tileRows || (height < p.tileRows && k == zv::TileCount(p) - 1)) << "band " << k;
+        EXPECT_EQ(band.paint.left, whole.left);
+        EXPECT_EQ(band.paint.right, whole.right);
+        EXPECT_EQ(band.n, height);
+        EXPECT_EQ(band.rowsPerStrip, p.rowsPerStrip);
+        EXPECT_TRUE(band.readBytes <= p.readBytes && band.stretchedBytes <= p.stretchedBytes &&
+                    band.narrowBytes <= p.narrowBytes && band.stripBytes <= p.stripBytes && band.outBytes <= p.outBytes);
+        covered += height;
+    }
+    EXPECT_EQ(covered, whole.bottom - whole.top);
 }
 
 bool SameColors(const RGBQUAD *a, const RGBQUAD *b, int n) { return std::memcmp(a, b, sizeof(RGBQUAD) * n) == 0; }
@@ -128,8 +159,10 @@ TEST(StripPlan, RowsPerStripKeepTheStripBudget) {
                      std::to_string(dst.right) + "x" + std::to_string(dst.bottom));
         ASSERT_EQ(p.route, zv::STRIPS_ROWS);
         const bool columns = p.degrees == 90 || p.degrees == 270;
-        EXPECT_EQ(p.n, columns ? dst.bottom : dst.right);
+        EXPECT_EQ(p.n, columns ? std::min(p.tileRows ? p.tileRows : INT_MAX, int(dst.bottom)) : dst.right);
         EXPECT_EQ(p.m, columns ? dst.right : dst.bottom);
+        if (p.tileRows)
+            ExpectBandsCoverThePaint(JobFor(target.dc, b, RECT{0, 0, w, h}, dst, kNoClip, deviceBits, kind), p, dst);
         EXPECT_EQ(p.stripRowBytes, ((p.n * p.stripBits + 31) / 32) * 4);
         EXPECT_GE(p.rowsPerStrip, 1);
         EXPECT_LE(p.rowsPerStrip, p.m);
