@@ -68,4 +68,8 @@ FAULTS = [
  ("saved-area-after-free", "restore-to-previous frame: the saved area filled with the background after it is freed",
   "playback/playback.cpp", "                        KCOMBINE_SOURCE_RGN | KCOMBINE_COPY);\n        K_FreeBitmap(&p.SavedArea);",
   "                        KCOMBINE_SOURCE_RGN | KCOMBINE_COPY);\n        BitmapHandle stale = p.SavedArea;\n        K_FreeBitmap(&p.SavedArea);\n        K_FillBitmap(&stale, t.BackgroundColor);"),
+ ("tile-bands-top", "bands of a turned paint in tiles counted from the top for rotation 90 too (not from where its strip rows start)",
+  "paint/strip_plan.cpp", "    if (p.degrees == 90) {\n        r.bottom", "    if (p.degrees == 91) {\n        r.bottom"),
+ ("in-place-past-block", "a 24-bit row of the last row widened where it lies though the widening reads past the block",
+  "paint/strip_engine.cpp", "< last || end <= job.bitmap->BytesPerLine;", "< last || end <= job.bitmap->BytesPerLine + 1;"),
 ]
