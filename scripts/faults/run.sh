@@ -32,6 +32,8 @@ open(f[2], 'w').write(s.replace(f[3], f[4]))" || { echo "$id: does not apply" >>
     o=$(timeout 900 scripts/winerun -- "build/x64/bin/$e.exe" --gtest_brief=1 2>&1); rc=$?
     r=$(grep -E '^\[  FAILED  \] [A-Za-z]' <<<"$o" | sed 's/^\[  FAILED  \] //; s/ (.*//; s/,.*//' | sort -u | tr '\n' ' ')
     [[ -z $r && $rc -ne 0 ]] && r="$e:exit$rc "
+    # A crash under Wine may still exit 0: no summary line then.
+    [[ -z $r ]] && ! grep -qE '^\[==========\] .* ran\.' <<<"$o" && r="$e:crashed "
     caught+="$r"
   done
   echo "$id: ${caught:-NOT CAUGHT}" | tee -a "$out.tmp"
