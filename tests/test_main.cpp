@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 class HeapFaultCheck : public testing::EmptyTestEventListener {
@@ -27,9 +29,19 @@ class HeapFaultCheck : public testing::EmptyTestEventListener {
     }
 };
 
+// A crash ends the run with a failure: under Wine an unhandled exception
+// starts the debugger and the process may still exit 0, which would pass.
+LONG WINAPI FailOnCrash(EXCEPTION_POINTERS *p) {
+    std::fprintf(stderr, "unhandled exception %#lx at %p\n", p->ExceptionRecord->ExceptionCode,
+                 p->ExceptionRecord->ExceptionAddress);
+    std::fflush(stderr);
+    ExitProcess(3);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+    SetUnhandledExceptionFilter(FailOnCrash);
     K_SetHeapChecking(1);
     testing::InitGoogleTest(&argc, argv);
     testing::UnitTest::GetInstance()->listeners().Append(new HeapFaultCheck);
