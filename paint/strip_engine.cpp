@@ -672,7 +672,7 @@ struct SharedStrips {
     int stripsPerBand;
     std::optional<RowLoop> loops[kMostStripWorkers + 1];
     int band[kMostStripWorkers + 1];
-    StripPlan bandPlans[kMostStripWorkers + 1];  // of converters past the first band
+    StripPlan *bandPlans;  // a plan a converter, for the band it is in past the first
     BYTE *strip[kMostStripSlots];
     BYTE *out[kMostStripSlots];
     const BYTE *bits[kMostStripSlots];
@@ -734,6 +734,10 @@ int RunSharedRowLoop(RowLoop &first, int workers, int slots) {
         s.strip[k] = stripBlocks[k].get();
         s.out[k] = outBlocks[k].get();
     }
+    TempBlock<StripPlan> bandPlans;  // off the stack: a plan is 2.4 KB
+    if (TileCount(plan) > 1 && !Take(bandPlans, sizeof(StripPlan) * size_t(workers + 1)))
+        return RC_NO_MEMORY;
+    s.bandPlans = bandPlans.get();
     StripHand hands[kMostStripWorkers];
     for (int i = 0; i < workers; ++i) {
         StripHand &h = hands[i];
