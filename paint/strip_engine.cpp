@@ -110,20 +110,6 @@ const BYTE *RowAt(const StripJob &job, int row, int column) {
     return job.rows + size_t(r - job.firstRow) * b->BytesPerLine + offset;
 }
 
-// Asks for the bytes of a row in memory that a paint will read soon, if
-// it is one of its rows: a turned paint reads a piece of each row, rows a
-// whole row length apart, which the processor does not foresee.  Rows two
-// before and two after are asked for, whichever way the paint walks (the
-// row two before was read just now and is at hand).
-void FetchAhead(const StripJob &job, int row, int column, int bytes) {
-    const int first = job.rows ? job.firstRow : 0, count = job.rows ? job.rowCount : job.bitmap->Height;
-    if (row < first || row >= first + count)
-        return;
-    const BYTE *at = RowAt(job, row, column);
-    for (int o = 0; o < bytes; o += 64)
-        __builtin_prefetch(at + o);
-}
-
 // Whether the first `end` bytes of a row in memory lie within the rows'
 // block: any row's but the last one's, whose `end` must fit its row.
 bool EndsInBlock(const StripJob &job, int row, int64_t end) {
@@ -131,13 +117,18 @@ bool EndsInBlock(const StripJob &job, int row, int64_t end) {
     return std::max(row, job.rows ? job.firstRow : 0) < last || end <= job.bitmap->BytesPerLine;  // caller rows clamp
 }
 
-// Whether a 24-bit row widens where it lies: in memory, neither swapped
-// nor looked up, and the byte past its last shown pixel (which the widening
-// reads) still in the block.
-bool WidensInPlace(const StripJob &job, int row, const Walk &w, int n, const WidePieces *wide) {
-    if (wide->swap || wide->lut || !(job.rows || RowsInMemory(job.bitmap)))
-        return false;
-    return EndsInBlock(job, row, (int64_t(WalkAt(w, n - 1)) + 1) * 3 + 1);
+// Stored row `row` from column (on a byte) onwards where it lies, with the
+// `bytes` after it in the rows two before and two after asked for: a
+// turned paint reads a piece of each row, rows a whole row length apart,
+// which the processor does not foresee, and either may come next (the
+// row two before was read just now and is at hand).
+const BYTE *RowInPlace(const StripJob &job, int row, int column, int64_t bytes) {
+    const int first = job.rows ? job.firstRow : 0, count = job.rows ? job.rowCount : job.bitmap->Height;
+    for (int ahead : {row - 2, row + 2})
+        if (ahead >= first && ahead < first + count)
+            for (const BYTE *at = RowAt(job, ahead, column), *end = at + bytes; at < end; at += 64)
+                __builtin_prefetch(at);
+    return RowAt(job, row, column);
 }
 
 // Stored row `row` resampled into n pixels at target: read piece by piece
@@ -159,17 +150,7 @@ bool ReadStretched(const StripJob &job, int row, const StripWalks &walks, BYTE *
         const int bytes = int(std::min<int64_t>(RowBytesOf(n, bits), b->BytesPerLine - offset));
         if (!job.rows)
             return K_GetBitmapRow(b, target, row, offset, bytes) >= 0;
-        const int r = std::min(std::max(row, job.firstRow), job.firstRow + job.rowCount - 1);
-        std::memcpy(target, job.rows + size_t(r - job.firstRow) * b->BytesPerLine + offset, bytes);
-        return true;
-    }
-    if (wide && WidensInPlace(job, row, w, n, wide)) {
-        Walk piece = w;
-        piece.pos = 0;
-        const int bytes = (WalkAt(w, n - 1) - w.pos + 1) * 3;
-        FetchAhead(job, row - 2, w.pos, bytes);
-        FetchAhead(job, row + 2, w.pos, bytes);
-        StretchWiden24(RowAt(job, row, w.pos), piece, reinterpret_cast<uint32_t *>(target), n);
+        std::memcpy(target, RowAt(job, row, w.pos), bytes);
         return true;
     }
     for (int k = 0; k < n;) {
@@ -186,8 +167,7 @@ bool ReadStretched(const StripJob &job, int row, const StripWalks &walks, BYTE *
         const int offset = int(int64_t(aligned) * bits / 8);
         const int bytes = int(std::min<int64_t>(RowBytesOf(lastColumn + 1 - aligned, bits), b->BytesPerLine - offset));
         if (job.rows) {
-            const int r = std::min(std::max(row, job.firstRow), job.firstRow + job.rowCount - 1);
-            std::memcpy(buf, job.rows + size_t(r - job.firstRow) * b->BytesPerLine + offset, bytes);
+            std::memcpy(buf, RowAt(job, row, aligned), bytes);
         } else if (K_GetBitmapRow(b, buf, row, offset, bytes) < 0) {
             return false;
         }
@@ -386,7 +366,8 @@ void DitherPosition(const RowLoop &L, int t, int *px, int *py) {
 }
 
 // Reads stored row `stored` (unless it is the last one read): where it
-// is for rows at hand or in place, else stretched into the strip row
+// lies for rows at hand or in place (widened straight into the strip row
+// when so planned), else stretched into the strip row
 // (24-bit and copied rows) or the stretched row, colour-swapped for Order 5.
 bool ReadSourceRow(RowLoop &L, int stored, BYTE *dstRow) {
     const StripPlan &p = L.plan;
@@ -394,14 +375,16 @@ bool ReadSourceRow(RowLoop &L, int stored, BYTE *dstRow) {
     if (stored == L.lastRow)
         return true;
     L.lastRow = stored;
-    // Readers may look up to 8 bytes past the row, as far as the stretched
-    // row's margin.
-    const int64_t end = RowBytesOf(int64_t(p.walks.fill.pos) + p.n, b->BitsPerPixel) + 8;
-    if (p.rowsAtHand || (p.rowsInPlace && EndsInBlock(L.job, stored, end))) {
-        const int column = p.walks.fill.pos, bytes = int(RowBytesOf(p.n, b->BitsPerPixel));
-        FetchAhead(L.job, stored - 2, column, bytes);
-        FetchAhead(L.job, stored + 2, column, bytes);
-        L.source = RowAt(L.job, stored, column);
+    if (p.rowsAtHand || ((p.rowsInPlace || p.widensInPlace) && EndsInBlock(L.job, stored, p.inPlaceEnd))) {
+        const int column = p.walks.fill.pos;
+        const BYTE *row = RowInPlace(L.job, stored, column, p.inPlaceEnd - RowBytesOf(column, b->BitsPerPixel));
+        if (!p.widensInPlace) {
+            L.source = row;
+            return true;
+        }
+        Walk piece = p.walks.fill;
+        piece.pos = 0;
+        StretchWiden24(row, piece, reinterpret_cast<uint32_t *>(dstRow), p.n);
         return true;
     }
     L.source = L.buf->stretched.get();

@@ -110,10 +110,13 @@ struct StripPlan {
     int tileRows;
 
     // How rows are read: unitRead (1:1 from a byte start) reads in place;
-    // rowsAtHand uses rows in memory where they are; rowsInPlace too, but
-    // copies a row whose reader would run past the block; 12/16-bit gray rows
-    // through a table of their significant values.
-    bool unitRead, rowsAtHand, rowsInPlace;
+    // rowsAtHand uses rows in memory where they are; rowsInPlace and
+    // widensInPlace too (the source row of a converter or expander, a
+    // 24-bit row widened), but copy a row whose readers, which reach
+    // inPlaceEnd bytes into it, would run past the block; 12/16-bit gray
+    // rows through a table of their significant values.
+    bool unitRead, rowsAtHand, rowsInPlace, widensInPlace;
+    int64_t inPlaceEnd;
     GrayLookup grayLookup;
     int readCap;  // bytes a read piece may take
 

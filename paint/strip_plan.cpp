@@ -220,12 +220,22 @@ bool ReadsInMemory(const StripJob &job, const StripPlan &p) {
     return p.unitRead && !p.filter && (job.rows || RowsInMemory(job.bitmap));
 }
 
-// Whether rows that the plan converts, expands or widens from a row of
-// its own can be read where they lie instead (not gray rows at hand, nor
-// Order 5 rows, which are swapped first).
-bool RowsInPlace(const StripJob &job, const StripPlan &p) {
-    return !p.rowsAtHand && ReadsInMemory(job, p) && job.bitmap->Order != ORDER_BGR_CONVERT &&
-           (p.rowMode != STRIP_COPY || (p.wide && !p.wide24));
+// Gray rows used where they lie (rows at hand).
+bool RowsAtHand(const StripJob &job, const StripPlan &p) { return GrayFits(p, job.bitmap) && ReadsInMemory(job, p); }
+
+// Rows read where they lie beside the gray rows at hand (neither swapped
+// first, as Order 5 rows are, nor looked up): rows the plan converts,
+// expands or widens from a row of its own, read 1:1, or 24-bit rows
+// widened (through any walk); with how far into a row their readers
+// reach (up to 8 bytes past the row for converters and expanders, the
+// widening one byte past its last pixel).
+void PlanInPlace(const StripJob &job, StripPlan *p) {
+    const BitmapHandle *b = job.bitmap;
+    const bool asIs = b->Order != ORDER_BGR_CONVERT && !p->rowsAtHand;
+    p->rowsInPlace = asIs && ReadsInMemory(job, *p) && (p->rowMode != STRIP_COPY || (p->wide && !p->wide24));
+    p->widensInPlace = asIs && p->wide && p->wide24 && !p->filter && !p->lut24 && (job.rows || RowsInMemory(b));
+    p->inPlaceEnd = p->widensInPlace ? (int64_t(WalkAt(p->walks.fill, p->n - 1)) + 1) * 3 + 1
+                                     : RowBytesOf(int64_t(p->walks.fill.pos) + p->n, b->BitsPerPixel) + 8;
 }
 
 // The strip and what goes with it share one strip's budget: a diffused
@@ -253,7 +263,7 @@ void PlanBudget(const StripJob &job, UINT mode, StripPlan *p) {
                            !(mode & DISP_PALETTE_INDICES);
     p->grayLookup = GrayRows(*p, b) ? GrayLookupOf(b) : GrayLookup{0, 0};
     const bool grayFits = GrayFits(*p, b);
-    p->rowsAtHand = grayFits && ReadsInMemory(job, *p);
+    p->rowsAtHand = RowsAtHand(job, *p);
     const int64_t readRow = p->rowsAtHand ? 0 : DibRowBytes(n, bpp);
     const int64_t narrowBytes = p->wide24  ? 0
                                 : grayFits ? int64_t(p->grayLookup.Entries()) * 4 + readRow
@@ -263,7 +273,8 @@ void PlanBudget(const StripJob &job, UINT mode, StripPlan *p) {
                          : p->route != STRIPS_BANDS && (p->rowMode == STRIP_COPY || p->rowMode == STRIP_EXPAND) &&
                                (bits == 24 || fullTable)) &&
               (budget - narrowBytes) / (int64_t(n) * 4) >= std::min(m, 4) && TakesWidePixels(job.hDC, job.deviceBits);
-    p->rowsInPlace = RowsInPlace(job, *p);
+    p->lut24 = bits == 24 && (b->Flags & BITMAP_PAINT_LUT) && b->PaintLUT;
+    PlanInPlace(job, p);
     p->grayTableBytes = p->wide && grayFits && !p->filter ? size_t(p->grayLookup.Entries()) * 4 : 0;
     p->layoutBits = p->wide ? 32 : bits;
     p->stripRowBytes = p->wide ? n * 4 : DibRowBytes(n, bits);
@@ -273,7 +284,6 @@ void PlanBudget(const StripJob &job, UINT mode, StripPlan *p) {
         p->rowsPerStrip = std::min(p->rowsPerStrip, std::max(1, kStripBytes / n - 3));
     else if (job.unscaled && columns && p->rowsPerStrip > 8 && p->rowsPerStrip < m)
         p->rowsPerStrip &= ~7;
-    p->lut24 = bits == 24 && (b->Flags & BITMAP_PAINT_LUT) && b->PaintLUT;
     p->tableSource = p->layoutBits > 8 ? DIB_NO_TABLE : IndicesOr(mode, DIB_GIVEN_COLORS);
 }
 
@@ -333,8 +343,8 @@ RECT TileRect(const StripPlan &p, int k) {
 void PlanBand(const StripJob &job, StripPlan *p, int k) {
     p->paint = TileRect(*p, k);
     PlanGeometry(job, p);
-    p->rowsAtHand = GrayFits(*p, job.bitmap) && ReadsInMemory(job, *p);
-    p->rowsInPlace = RowsInPlace(job, *p);
+    p->rowsAtHand = RowsAtHand(job, *p);
+    PlanInPlace(job, p);
     p->stripRowBytes = p->wide ? p->n * 4 : DibRowBytes(p->n, p->stripBits);
     PlanBuffers(job, p);
 }
